@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box and input box of the program goes through here, so tests can answer them.
+class Dialogs {
+public:
+    enum class Icon { None, Information, Warning, Error, Question };
+    enum class Buttons { Ok, YesNo };
+    enum class Button { Ok, Yes, No };
+
+    struct Message {
+        QString text;
+        QString title; // empty: the program's title
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+        Button defaultButton = Button::Ok;
+    };
+
+    static QString programTitle() { return QStringLiteral("Quillary"); }
+
+    virtual ~Dialogs() = default;
+
+    Button message(Message message);
+    // The entered text; empty when the user cancels.
+    QString input(const QString& prompt, const QString& title, const QString& defaultText);
+
+    // A failure the user should know of: error icon, OK, the program's title.
+    void error(const QString& text);
+
+protected:
+    virtual Button showMessage(const Message& message) = 0;
+    virtual QString showInput(const QString& prompt, const QString& title,
+                              const QString& defaultText) = 0;
+};
+
+// The real boxes, modal over `parent`.
+class WidgetDialogs : public Dialogs {
+public:
+    explicit WidgetDialogs(QWidget* parent) : m_parent(parent) {}
+
+protected:
+    Button showMessage(const Message& message) override;
+    QString showInput(const QString& prompt, const QString& title,
+                      const QString& defaultText) override;
+
+private:
+    QWidget* m_parent;
+};

@@ -1,0 +1,563 @@
+#include "frmmain.h"
+
+#include "categorykeys.h"
+#include "codeeditor.h"
+#include "formlayout.h"
+#include "frmabout.h"
+#include "frmclipboard.h"
+#include "pictures.h"
+#include "programicon.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <cmath>
+
+namespace {
+constexpr int KeyRole = Qt::UserRole;
+const QString RootKey = QStringLiteral("root");
+
+int px(float twips) {
+    return int(std::lround(twips / FormLayout::TwipsPerPixel));
+}
+
+// Panel widths in twips at start; panel 1's is set by the layout.
+constexpr float PanelTwips[5] = {1440, 1440, 720, 720, 720};
+} // namespace
+
+void SizeLimit::setEnabled(bool on) {
+    if (!hWnd)
+        return;
+    if (on)
+        hWnd->setMinimumSize(int(std::ceil(MinWidth)), int(std::ceil(MinHeight)));
+    else
+        hWnd->setMinimumSize(0, 0);
+}
+
+frmMain::frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs,
+                 std::unique_ptr<LibraryFs> fs, QWidget* parent)
+    : QMainWindow(parent), m_programFolder(programFolder), m_dialogs(std::move(dialogs)),
+      m_fs(std::move(fs)) {
+    if (!m_dialogs)
+        m_dialogs = std::make_unique<WidgetDialogs>(this);
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(caption());
+    setWindowIcon(programIcon());
+    ilToolbar = Pictures::toolbarPictures();
+    ilTree = Pictures::treePictures();
+
+    createWidgets();
+    createMenus();
+    createToolbar();
+    createStatusBar();
+
+    setTabOrder(tvwFolders, txtCodeFile);
+    setTabOrder(txtCodeFile, lstCode);
+    setTabOrder(lstCode, Toolbar1);
+    setTabOrder(Toolbar1, StatusBar);
+
+    resize(StartClientWidth, StartClientHeight + menuBar()->sizeHint().height());
+    Form_Load();
+    tvwFolders->setFocus();
+}
+
+frmMain::~frmMain() = default;
+
+LibraryFs& frmMain::fs() {
+    if (!m_fs)
+        m_fs = std::make_unique<LibraryFs>(m_programFolder);
+    return *m_fs;
+}
+
+void frmMain::createWidgets() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(client);
+    // The layout reads where the bars put the central widget, so it reruns when that changes.
+    client->installEventFilter(this);
+
+    tvwFolders = new QTreeWidget(client);
+    tvwFolders->setObjectName(QStringLiteral("tvwFolders"));
+    tvwFolders->setAccessibleName(QStringLiteral("Categories"));
+    tvwFolders->setHeaderHidden(true);
+    tvwFolders->setColumnCount(1);
+    tvwFolders->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvwFolders->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvwFolders->setIconSize(QSize(16, 16));
+    tvwFolders->viewport()->installEventFilter(this);
+    connect(tvwFolders, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { tvwFolders_NodeClick(item); });
+    connect(tvwFolders, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        // Moving with the keyboard selects a node as a click does.
+        if (m_loaded && !m_treeMouseDown && item)
+            tvwFolders_NodeClick(item);
+    });
+
+    txtCodeFile = new CodeEditor(client);
+    txtCodeFile->setObjectName(QStringLiteral("txtCodeFile"));
+    txtCodeFile->setAccessibleName(QStringLiteral("Code"));
+    txtCodeFile->setContextMenuPolicy(Qt::NoContextMenu);
+    connect(txtCodeFile, &CodeEditor::mouseButtonReleased, this,
+            [this](int button) { txtCodeFile_MouseUp(button); });
+
+    lstCode = new QTreeWidget(client);
+    lstCode->setObjectName(QStringLiteral("lstCode"));
+    lstCode->setAccessibleName(QStringLiteral("Code Name"));
+    lstCode->setColumnCount(1);
+    lstCode->setHeaderLabels({QStringLiteral("Code Name")});
+    lstCode->setRootIsDecorated(false);
+    lstCode->setItemsExpandable(false);
+    lstCode->setUniformRowHeights(true);
+    lstCode->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstCode->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstCode->setIconSize(QSize(16, 16));
+    lstCode->header()->setStretchLastSection(false);
+    lstCode->header()->setSectionsMovable(false);
+    lstCode->setColumnWidth(0, px(1440));
+    lstCode->viewport()->installEventFilter(this);
+    connect(lstCode, &QTreeWidget::itemClicked, this, [this] { lstCode_ItemClick(); });
+    connect(lstCode, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+                // Moving with the keyboard opens the entry, so the editor always shows the
+                // entry that Save would write to.
+                if (m_loaded && !m_listMouseDown && current && previous)
+                    lstCode_ItemClick();
+            });
+
+    // Start places (twips / 15); the layout sets the sizes that change.
+    tvwFolders->setGeometry(px(30), px(360), px(2655), px(3195));
+    txtCodeFile->setGeometry(px(2730), px(360), px(6705), px(6045));
+    lstCode->setGeometry(px(30), px(3570), px(2655), px(2805));
+
+    tmrEdit = new QTimer(this);
+    tmrEdit->setObjectName(QStringLiteral("tmrEdit"));
+    tmrEdit->setInterval(1);
+    connect(tmrEdit, &QTimer::timeout, this, &frmMain::tmrEdit_Timer);
+}
+
+void frmMain::createMenus() {
+    auto item = [this](QMenu* menu, const char* name, const QString& caption,
+                       void (frmMain::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(QLatin1String(name));
+    };
+    auto menu = [this](const char* name, const QString& caption) {
+        auto* m = new QMenu(caption, this);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name));
+        return m;
+    };
+
+    mnuFile = menu("mnuFile", QStringLiteral("&File"));
+    mnuSave = item(mnuFile, "mnuSave", QStringLiteral("&Save"), &frmMain::mnuSave_Click);
+    mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuSaveAs = item(mnuFile, "mnuSaveAs", QStringLiteral("Save &As"), &frmMain::mnuSaveAs_Click);
+    separator(mnuFile, "sep2");
+    mnuAddCat =
+        item(mnuFile, "mnuAddCat", QStringLiteral("Add Category"), &frmMain::mnuAddCat_Click);
+    mnuRemoveCat = item(mnuFile, "mnuRemoveCat", QStringLiteral("Remove Category"),
+                        &frmMain::mnuRemoveCat_Click);
+    separator(mnuFile, "sep3");
+    mnuQuit = item(mnuFile, "mnuQuit", QStringLiteral("&Quit"), &frmMain::mnuQuit_Click);
+    mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    mnuFolderPopup = menu("mnuFolderPopup", QStringLiteral("FolderPopup"));
+    mnuAddCategory = item(mnuFolderPopup, "mnuAddCategory", QStringLiteral("&Add Category"),
+                          &frmMain::mnuAddCategory_Click);
+    mnuRemoveCategory = item(mnuFolderPopup, "mnuRemoveCategory",
+                             QStringLiteral("&Remove Category"), &frmMain::mnuRemoveCategory_Click);
+
+    mnuCodePopup = menu("mnuCodePopup", QStringLiteral("CodePopup"));
+    mnuDeleteFile = item(mnuCodePopup, "mnuDeleteFile", QStringLiteral("&Delete Code File"),
+                         &frmMain::mnuDeleteFile_Click);
+
+    mnuEditPopup = menu("mnuEditPopup", QStringLiteral("&Edit"));
+    mnuUndo = item(mnuEditPopup, "mnuUndo", QStringLiteral("&Undo"), &frmMain::mnuUndo_Click);
+    separator(mnuEditPopup, "sep1");
+    mnuDelete =
+        item(mnuEditPopup, "mnuDelete", QStringLiteral("&Delete"), &frmMain::mnuDelete_Click);
+    mnuCut = item(mnuEditPopup, "mnuCut", QStringLiteral("Cu&t"), &frmMain::mnuCut_Click);
+    mnuCopy = item(mnuEditPopup, "mnuCopy", QStringLiteral("&Copy"), &frmMain::mnuCopy_Click);
+    mnuPaste = item(mnuEditPopup, "mnuPaste", QStringLiteral("&Paste"), &frmMain::mnuPaste_Click);
+    separator(mnuEditPopup, "sep5");
+    mnuComment = menu("mnuComment", QStringLiteral("Comment"));
+    mnuEditPopup->addMenu(mnuComment);
+    mnuCommentSelected = item(mnuComment, "mnuCommentSelected", QStringLiteral("Selected Text"),
+                              &frmMain::mnuCommentSelected_Click);
+    mnuCommentWholeLine = item(mnuComment, "mnuCommentWholeLine", QStringLiteral("Whole Line"),
+                               &frmMain::mnuCommentWholeLine_Click);
+    mnuCommentFromHere = item(mnuComment, "mnuCommentFromHere", QStringLiteral("To End of Line"),
+                              &frmMain::mnuCommentFromHere_Click);
+
+    mnuHelp = menu("mnuHelp", QStringLiteral("&Help"));
+    mnuContents = item(mnuHelp, "mnuContents", QStringLiteral("&Contents"), nullptr);
+    mnuContents->setEnabled(false);
+    separator(mnuHelp, "sep4");
+    mnuAbout = item(mnuHelp, "mnuAbout", QStringLiteral("&About"), &frmMain::mnuAbout_Click);
+
+    // The two pop-up menus never show in the menu bar.
+    menuBar()->addMenu(mnuFile);
+    menuBar()->addMenu(mnuEditPopup);
+    menuBar()->addMenu(mnuHelp);
+}
+
+void frmMain::createToolbar() {
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setAccessibleName(QStringLiteral("Toolbar"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setFloatable(false);
+    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    Toolbar1->setIconSize(QSize(16, 16));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    Toolbar1->setFixedHeight(px(360));
+    Toolbar1->setContentsMargins(0, 0, 0, 0);
+    Toolbar1->layout()->setContentsMargins(0, 0, 0, 0);
+    Toolbar1->layout()->setSpacing(0);
+    addToolBar(Qt::TopToolBarArea, Toolbar1);
+
+    struct Button {
+        int picture; // 0 for a separator
+        const char* accessibleName;
+    };
+    const Button buttons[8] = {{5, "Save"},         {6, "Save As"},         {0, nullptr},
+                               {1, "Add Category"}, {4, "Remove Category"}, {0, nullptr},
+                               {3, "Colour Code"},  {2, "Code Clipboard"}};
+    for (int i = 0; i < 8; ++i) {
+        const int position = i + 1;
+        QAction* action = nullptr;
+        if (buttons[i].picture == 0) {
+            action = Toolbar1->addSeparator();
+        } else {
+            action = Toolbar1->addAction(QIcon(ilToolbar.value(buttons[i].picture - 1)), QString());
+            connect(action, &QAction::triggered, this,
+                    [this, position] { Toolbar1_ButtonClick(position); });
+            if (QWidget* button = Toolbar1->widgetForAction(action)) {
+                button->setFixedSize(23, 22);
+                button->setAccessibleName(QLatin1String(buttons[i].accessibleName));
+                button->setObjectName(QStringLiteral("Toolbar1Button%1").arg(position));
+            }
+        }
+        action->setObjectName(QStringLiteral("Toolbar1Action%1").arg(position));
+        toolbarButtons.append(action);
+    }
+}
+
+void frmMain::createStatusBar() {
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setAccessibleName(QStringLiteral("Status"));
+    StatusBar->setSizeGripEnabled(false);
+    StatusBar->setFixedHeight(px(285));
+    setStatusBar(StatusBar);
+    const QString texts[5] = {QString(), QStringLiteral("COL: "), QStringLiteral("CAPS"),
+                              QStringLiteral("NUM"), QStringLiteral("INS")};
+    const char* names[5] = {"Panel 1", "Position", "Caps Lock", "Num Lock", "Insert"};
+    for (int i = 0; i < 5; ++i) {
+        auto* panel = new QLabel(texts[i], StatusBar);
+        panel->setObjectName(QStringLiteral("StatusBarPanel%1").arg(i + 1));
+        panel->setAccessibleName(QLatin1String(names[i]));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setFixedWidth(px(PanelTwips[i]));
+        panel->setTextFormat(Qt::PlainText);
+        StatusBar->addWidget(panel);
+        statusPanels.append(panel);
+    }
+    statusPanels[4]->setEnabled(!txtCodeFile->overwriteMode());
+    connect(txtCodeFile, &CodeEditor::overwriteModeChanged, this,
+            [this](bool overwrite) { statusPanels[4]->setEnabled(!overwrite); });
+}
+
+void frmMain::Form_Load() {
+    SL.hWnd = this;
+    SL.MinWidth = width();
+    SL.MinHeight = height();
+    SL.setEnabled(true);
+    LoadCodeTree();
+    if (QTreeWidgetItem* first = rootNode())
+        tvwFolders->setCurrentItem(first);
+    txtCodeFile->setWordWrapOff();
+    lstCode->setColumnWidth(0, lstCode->width());
+    m_loaded = true;
+    tmrEdit->start();
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_Resize() {
+    if (!tvwFolders || !centralWidget())
+        return;
+    // Client coordinates start below the menu bar, where the docked toolbar starts; the widgets
+    // live in the central widget.
+    const int clientTop = Toolbar1->y();
+    const int offsetY = centralWidget()->y() - clientTop;
+    const int offsetX = centralWidget()->x();
+
+    FormLayout::Input in;
+    in.clientWidth = float(width()) * FormLayout::TwipsPerPixel;
+    in.clientHeight = float(height() - clientTop) * FormLayout::TwipsPerPixel;
+    in.toolbarHeight = float(Toolbar1->height()) * FormLayout::TwipsPerPixel;
+    in.statusBarHeight = float(StatusBar->height()) * FormLayout::TwipsPerPixel;
+    in.outerWidth = float(frameGeometry().width()) * FormLayout::TwipsPerPixel;
+    in.currentTreeHeight = float(tvwFolders->height()) * FormLayout::TwipsPerPixel;
+    for (int i = 0; i < 4; ++i)
+        in.panelWidths[i] = PanelTwips[i + 1];
+    const FormLayout::Result r = FormLayout::compute(in);
+
+    // Edges are rounded, not sizes, so neighbours keep their gaps exactly.
+    auto span = [](float start, float length) { return px(start + length) - px(start); };
+
+    QRect editor = txtCodeFile->geometry();
+    editor.moveTopLeft({px(FormLayout::EditorLeft) - offsetX, px(FormLayout::EditorTop) - offsetY});
+    if (r.editorWidth)
+        editor.setWidth(span(FormLayout::EditorLeft, *r.editorWidth));
+    if (r.editorHeight)
+        editor.setHeight(span(FormLayout::EditorTop, *r.editorHeight));
+    txtCodeFile->setGeometry(editor);
+
+    QRect tree = tvwFolders->geometry();
+    tree.moveTopLeft({px(FormLayout::TreeLeft) - offsetX, px(FormLayout::TreeTop) - offsetY});
+    if (r.treeHeight)
+        tree.setHeight(span(FormLayout::TreeTop, *r.treeHeight));
+    tvwFolders->setGeometry(tree);
+
+    QRect list = lstCode->geometry();
+    const float listTop = r.listTop.value_or(FormLayout::TreeTop);
+    list.moveTopLeft({px(FormLayout::ListLeft) - offsetX, px(listTop) - offsetY});
+    if (r.listHeight)
+        list.setHeight(span(listTop, *r.listHeight));
+    lstCode->setGeometry(list);
+
+    if (r.panel1Width)
+        statusPanels[0]->setFixedWidth(px(*r.panel1Width));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::mnuQuit_Click() {
+    close();
+}
+
+void frmMain::Form_Unload() {
+    if (m_closing)
+        return;
+    m_closing = true;
+    tmrEdit->stop();
+    // Every other open window is asked to close; the Code Clipboard only hides.
+    if (m_clipboard)
+        m_clipboard->close();
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window != this && window->isVisible())
+            window->close();
+    }
+    QCoreApplication::quit();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        Form_Resize();
+        return false;
+    }
+    const bool tree = tvwFolders && watched == tvwFolders->viewport();
+    const bool list = lstCode && watched == lstCode->viewport();
+    if ((tree || list) && (event->type() == QEvent::MouseButtonPress ||
+                           event->type() == QEvent::MouseButtonDblClick ||
+                           event->type() == QEvent::MouseButtonRelease)) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        bool& down = tree ? m_treeMouseDown : m_listMouseDown;
+        if (event->type() == QEvent::MouseButtonRelease) {
+            down = false;
+            const int code = mouse->button() == Qt::LeftButton     ? 1
+                             : mouse->button() == Qt::RightButton  ? 2
+                             : mouse->button() == Qt::MiddleButton ? 4
+                                                                   : 0;
+            if (code) {
+                // Let the view finish the click first, then report the release.
+                if (tree)
+                    QTimer::singleShot(0, this, [this, code] { tvwFolders_MouseUp(code); });
+                else
+                    QTimer::singleShot(0, this, [this, code] { lstCode_MouseUp(code); });
+            }
+            return false;
+        }
+        // The pop-up menus act on the selected node and entry: other buttons must not select.
+        if (mouse->button() != Qt::LeftButton)
+            return true;
+        down = true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::Toolbar1_ButtonClick(int index) {
+    switch (index) {
+    case 1:
+        Save();
+        break;
+    case 2:
+        SaveAs();
+        break;
+    case 4:
+        AddCat();
+        break;
+    case 5:
+        RemoveCat();
+        break;
+    case 7:
+        ColorCode();
+        break;
+    case 8:
+        ShowClipboard();
+        break;
+    default:
+        break;
+    }
+}
+
+// Tree nodes ----------------------------------------------------------------------------------
+
+QString frmMain::nodeKey(const QTreeWidgetItem* node) {
+    return node ? node->data(0, KeyRole).toString() : QString();
+}
+
+QTreeWidgetItem* frmMain::nodeByKey(const QString& key) const {
+    return m_nodesByKey.value(key);
+}
+
+QTreeWidgetItem* frmMain::rootNode() const {
+    return tvwFolders->topLevelItem(0);
+}
+
+QTreeWidgetItem* frmMain::selectedNode() const {
+    const auto selected = tvwFolders->selectedItems();
+    if (!selected.isEmpty())
+        return selected.first();
+    if (QTreeWidgetItem* current = tvwFolders->currentItem())
+        return current;
+    return rootNode();
+}
+
+bool frmMain::isRoot(const QTreeWidgetItem* node) {
+    return !node || nodeKey(node) == RootKey;
+}
+
+bool frmMain::isCategory(const QTreeWidgetItem* node) {
+    return node && node->parent() && nodeKey(node->parent()) == RootKey;
+}
+
+QString frmMain::folderOfNode(const QTreeWidgetItem* node) const {
+    if (isRoot(node))
+        return QString();
+    auto& lib = const_cast<frmMain*>(this)->fs();
+    if (isCategory(node))
+        return lib.categoryFolder(node->text(0));
+    return lib.subCategoryFolder(node->parent()->text(0), node->text(0));
+}
+
+QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& wantedKey,
+                                  const QString& text) {
+    const QString key = CategoryKeys::unique(
+        wantedKey, [this](const QString& k) { return m_nodesByKey.contains(k); });
+    auto* node = new QTreeWidgetItem(QStringList{text});
+    node->setData(0, KeyRole, key);
+    node->setIcon(0, QIcon(ilTree.value(1)));
+    node->setFlags(node->flags() & ~Qt::ItemIsEditable);
+    m_nodesByKey.insert(key, node);
+    if (parent)
+        parent->addChild(node);
+    else
+        tvwFolders->addTopLevelItem(node);
+    return node;
+}
+
+void frmMain::removeNode(QTreeWidgetItem* node) {
+    if (!node)
+        return;
+    for (int i = 0; i < node->childCount(); ++i)
+        m_nodesByKey.remove(nodeKey(node->child(i)));
+    m_nodesByKey.remove(nodeKey(node));
+    delete node;
+}
+
+void frmMain::LoadCodeTree() {
+    const LibraryFs::Result created = fs().ensureLibraryFolder();
+    QTreeWidgetItem* root = addNode(nullptr, RootKey, QStringLiteral("Categories"));
+    root->setExpanded(true);
+    if (!created.ok) {
+        dialogs().error(QStringLiteral("The library folder \"%1\" cannot be created: %2.")
+                            .arg(QDir::toNativeSeparators(created.path), created.reason));
+        return;
+    }
+    const LibraryFs::Listing categories = fs().listFolders(fs().libraryPath());
+    if (!categories.result.ok) {
+        dialogs().error(
+            QStringLiteral("The library folder \"%1\" cannot be read: %2.")
+                .arg(QDir::toNativeSeparators(categories.result.path), categories.result.reason));
+        return;
+    }
+    QStringList unreadable;
+    tvwFolders->setUpdatesEnabled(false);
+    for (const QString& name : categories.names) {
+        QTreeWidgetItem* category = addNode(root, name, name);
+        const LibraryFs::Listing subs = fs().listFolders(fs().categoryFolder(name));
+        if (!subs.result.ok) {
+            unreadable.append(
+                QStringLiteral("\"%1\": %2")
+                    .arg(QDir::toNativeSeparators(subs.result.path), subs.result.reason));
+            continue;
+        }
+        for (const QString& sub : subs.names)
+            addNode(category, name + sub, sub);
+    }
+    tvwFolders->setUpdatesEnabled(true);
+    if (!unreadable.isEmpty()) {
+        dialogs().error(QStringLiteral("These category folders cannot be read, so their "
+                                       "sub-categories are not shown:\n%1")
+                            .arg(unreadable.join(QLatin1Char('\n'))));
+    }
+}
+
+void frmMain::ShowClipboard() {
+    if (!m_clipboard)
+        m_clipboard = new frmClipboard();
+    const bool first = m_clipboard->parentWidget() != this;
+    m_clipboard->attachTo(this);
+    if (first) {
+        // Fully inside the client area at the start size, over the editor.
+        const int x = std::max(0, width() - m_clipboard->width() - 24);
+        const int y = std::max(0, centralWidget()->y() + 36);
+        m_clipboard->move(x, y);
+    }
+    m_clipboard->setVisible(!m_clipboard->isVisible());
+    if (m_clipboard->isVisible())
+        m_clipboard->raise();
+}
+
+void frmMain::mnuAbout_Click() {
+    frmAbout::showModal(this);
+}

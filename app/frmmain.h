@@ -1,0 +1,183 @@
+#pragma once
+
+#include "dialogs.h"
+#include "frmclipboard.h"
+#include "libraryfs.h"
+#include "snippetcodec.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPointer>
+#include <memory>
+
+class CodeEditor;
+class QAction;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// Keeps the user from dragging a window smaller than a minimum; no maximum.
+struct SizeLimit {
+    QWidget* hWnd = nullptr;
+    double MinWidth = 0;
+    double MinHeight = 0;
+    double MaxWidth = 0;
+    double MaxHeight = 0;
+    void setEnabled(bool on);
+};
+
+// The main window: the category tree, the snippet list, the code editor, menus and toolbar.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // `programFolder` holds the library folder and the keyword list. Tests pass their own
+    // dialogs and file-system object; by default the real ones are used.
+    explicit frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs = nullptr,
+                     std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    static QString caption() { return QStringLiteral("Quillary 1.0"); }
+    // Start client size in pixels (9465 x 6720 twips).
+    static constexpr int StartClientWidth = 631;
+    static constexpr int StartClientHeight = 448;
+
+    // Widgets.
+    QTreeWidget* tvwFolders = nullptr;
+    QTreeWidget* lstCode = nullptr;
+    CodeEditor* txtCodeFile = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QList<QLabel*> statusPanels; // panels 1 to 5 at indices 0 to 4
+    QTimer* tmrEdit = nullptr;
+    QList<QPixmap> ilToolbar;
+    QList<QPixmap> ilTree;
+    SizeLimit SL;
+
+    // Menus.
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuFolderPopup = nullptr;
+    QMenu* mnuCodePopup = nullptr;
+    QMenu* mnuEditPopup = nullptr;
+    QMenu* mnuComment = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveAs = nullptr;
+    QAction* mnuAddCat = nullptr;
+    QAction* mnuRemoveCat = nullptr;
+    QAction* mnuQuit = nullptr;
+    QAction* mnuAddCategory = nullptr;
+    QAction* mnuRemoveCategory = nullptr;
+    QAction* mnuDeleteFile = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuDelete = nullptr;
+    QAction* mnuCut = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuPaste = nullptr;
+    QAction* mnuCommentSelected = nullptr;
+    QAction* mnuCommentWholeLine = nullptr;
+    QAction* mnuCommentFromHere = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuAbout = nullptr;
+    QList<QAction*> toolbarButtons; // positions 1 to 8 at indices 0 to 7, separators included
+
+    // Commands.
+    void LoadCodeTree();
+    void AddCat();
+    void RemoveCat();
+    void Save();
+    void SaveAs();
+    void ColorCode();
+    void HighlightText(const QString& sKeyword, quint32 iColour);
+    int ColPos(const CodeEditor* txtBox) const;
+    int GetLineFromChar(int CharPos) const;
+    void Undo();
+    void ShowClipboard();
+
+    // Handlers.
+    void Toolbar1_ButtonClick(int index);
+    void tvwFolders_NodeClick(QTreeWidgetItem* node);
+    void tvwFolders_MouseUp(int button);
+    void lstCode_ItemClick();
+    void lstCode_MouseUp(int button);
+    void txtCodeFile_MouseUp(int button);
+    void tmrEdit_Timer();
+    void mnuSave_Click() { Save(); }
+    void mnuSaveAs_Click() { SaveAs(); }
+    void mnuAddCat_Click() { AddCat(); }
+    void mnuRemoveCat_Click() { RemoveCat(); }
+    void mnuQuit_Click();
+    void mnuAddCategory_Click() { AddCat(); }
+    void mnuRemoveCategory_Click() { RemoveCat(); }
+    void mnuDeleteFile_Click();
+    void mnuUndo_Click() { Undo(); }
+    void mnuDelete_Click();
+    void mnuCut_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void mnuCommentSelected_Click();
+    void mnuCommentWholeLine_Click();
+    void mnuCommentFromHere_Click();
+    void mnuAbout_Click();
+
+    // Tree nodes.
+    static QString nodeKey(const QTreeWidgetItem* node);
+    QTreeWidgetItem* nodeByKey(const QString& key) const;
+    QTreeWidgetItem* rootNode() const;
+    // The selected node; the root when none is selected.
+    QTreeWidgetItem* selectedNode() const;
+    static bool isRoot(const QTreeWidgetItem* node);
+    static bool isCategory(const QTreeWidgetItem* node);
+    // Folder of a category or sub-category node, built from node texts; empty for the root.
+    QString folderOfNode(const QTreeWidgetItem* node) const;
+
+    LibraryFs& fs();
+    Dialogs& dialogs() { return *m_dialogs; }
+    frmClipboard* codeClipboard() const { return m_clipboard; }
+    QString programFolder() const { return m_programFolder; }
+
+    // How the editor's text is written back: as it was read, or new text's style.
+    SnippetCodec::Encoding textEncoding() const { return m_textEncoding; }
+    SnippetCodec::LineEnd textLineEnd() const { return m_textLineEnd; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createWidgets();
+    void createMenus();
+    void createToolbar();
+    void createStatusBar();
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+
+    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& wantedKey,
+                             const QString& text);
+    void removeNode(QTreeWidgetItem* node);
+    void addListEntry(const QString& text);
+    void setEditorFromFile(const SnippetCodec::Decoded& decoded);
+    void setNewText(const QString& text);
+    void refreshClipboardFlag();
+    void updateEditMenuStates(bool includeCommentSelected);
+    static void setEnabledIfChanged(QAction* action, bool enabled);
+
+    QString m_programFolder;
+    std::unique_ptr<Dialogs> m_dialogs;
+    std::unique_ptr<LibraryFs> m_fs;
+    QHash<QString, QTreeWidgetItem*> m_nodesByKey;
+    QPointer<frmClipboard> m_clipboard;
+    SnippetCodec::Encoding m_textEncoding = SnippetCodec::NewTextEncoding;
+    SnippetCodec::LineEnd m_textLineEnd = SnippetCodec::NewTextLineEnd;
+    bool m_clipboardHasText = false;
+    bool m_treeMouseDown = false;
+    bool m_listMouseDown = false;
+    bool m_loaded = false;
+    bool m_closing = false;
+};

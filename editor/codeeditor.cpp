@@ -1,0 +1,240 @@
+#include "codeeditor.h"
+
+#include <QHash>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSyntaxHighlighter>
+#include <QTextBlock>
+#include <QTextDocument>
+
+// Paints the colour map; the document itself holds no colours, so the undo history never sees
+// them.
+class ColourHighlighter : public QSyntaxHighlighter {
+public:
+    ColourHighlighter(QTextDocument* document, const ColourMap& colours)
+        : QSyntaxHighlighter(document), m_colours(colours) {}
+
+protected:
+    void highlightBlock(const QString& text) override {
+        const int blockStart = currentBlock().position();
+        const auto runs = m_colours.runsIn(blockStart, int(text.size()));
+        for (const ColourRun& run : runs)
+            setFormat(run.start - blockStart, run.length, formatFor(run.colour));
+    }
+
+private:
+    const QTextCharFormat& formatFor(quint32 colour) {
+        auto it = m_formats.find(colour);
+        if (it == m_formats.end()) {
+            QTextCharFormat format;
+            format.setForeground(Colours::toQColor(colour));
+            it = m_formats.insert(colour, format);
+        }
+        return *it;
+    }
+
+    const ColourMap& m_colours;
+    QHash<quint32, QTextCharFormat> m_formats;
+};
+
+namespace {
+int buttonCode(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+// The document's own separators are U+2029; the editor's text model uses '\n'.
+QString fromDocumentText(QString text) {
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+} // namespace
+
+CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
+    setFont(codeFont());
+    setTabChangesFocus(false);
+    // The colour map must follow an edit before the highlighter repaints it, so this connection
+    // comes first.
+    connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
+    m_highlighter = new ColourHighlighter(document(), m_colours);
+    m_colours.assign(0, {});
+}
+
+CodeEditor::~CodeEditor() = default;
+
+QFont CodeEditor::codeFont() {
+    QFont font(QStringLiteral("Courier"));
+    font.setPointSizeF(9.75);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setWeight(QFont::Normal);
+    font.setBold(false);
+    font.setItalic(false);
+    return font;
+}
+
+QString CodeEditor::text() const {
+    return fromDocumentText(document()->toRawText());
+}
+
+void CodeEditor::setText(const QString& text) {
+    m_pendingColourPosition = -1;
+    setPlainText(text);
+    m_colours.assign(textLength(), {});
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(0);
+    setTextCursor(cursor);
+}
+
+int CodeEditor::textLength() const {
+    return std::max(0, document()->characterCount() - 1);
+}
+
+int CodeEditor::selectionStart() const {
+    return textCursor().selectionStart();
+}
+
+int CodeEditor::selectionLength() const {
+    const QTextCursor cursor = textCursor();
+    return cursor.selectionEnd() - cursor.selectionStart();
+}
+
+void CodeEditor::setSelectionStart(int start) {
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(std::clamp(start, 0, textLength()));
+    setTextCursor(cursor);
+}
+
+bool CodeEditor::setSelectionLength(int length) {
+    if (length < 0)
+        return false;
+    QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    cursor.setPosition(start);
+    cursor.setPosition(std::min(start + length, textLength()), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    return true;
+}
+
+QString CodeEditor::selectedText() const {
+    return fromDocumentText(textCursor().selectedText());
+}
+
+void CodeEditor::replaceSelection(const QString& text) {
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.insertText(text);
+    cursor.endEditBlock();
+    cursor.clearSelection();
+    setTextCursor(cursor);
+}
+
+void CodeEditor::setSelectionColour(quint32 colour) {
+    const int start = selectionStart();
+    const int length = selectionLength();
+    if (length == 0) {
+        m_pendingColourPosition = start;
+        m_pendingColour = colour;
+        return;
+    }
+    m_colours.setRange(start, length, colour);
+    rehighlightRange(start, length);
+}
+
+quint32 CodeEditor::colourAt(int position) const {
+    return m_colours.colourAt(position);
+}
+
+void CodeEditor::applyColours(const QList<ColourRun>& runs) {
+    suspendPainting();
+    m_colours.assign(textLength(), runs);
+    m_highlighter->rehighlight();
+    resumePainting();
+}
+
+void CodeEditor::setWordWrapOff() {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+}
+
+bool CodeEditor::wordWrapOff() const {
+    return lineWrapMode() == QPlainTextEdit::NoWrap;
+}
+
+int CodeEditor::lineStartOfCaret() const {
+    return document()->findBlock(selectionStart()).position();
+}
+
+int CodeEditor::lineFromChar(int position) const {
+    const QTextBlock block = document()->findBlock(std::clamp(position, 0, textLength()));
+    return block.isValid() ? block.blockNumber() : document()->blockCount() - 1;
+}
+
+void CodeEditor::suspendPainting() {
+    if (m_paintSuspensions++ == 0)
+        setUpdatesEnabled(false);
+}
+
+void CodeEditor::resumePainting() {
+    if (m_paintSuspensions > 0 && --m_paintSuspensions == 0)
+        setUpdatesEnabled(true);
+}
+
+void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
+        setOverwriteMode(!overwriteMode());
+        emit overwriteModeChanged(overwriteMode());
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseReleaseEvent(event);
+    if (const int code = buttonCode(event->button()))
+        emit mouseButtonReleased(code, event->modifiers(), event->position().toPoint());
+}
+
+void CodeEditor::onContentsChange(int position, int removed, int added) {
+    // The document counts its closing separator in some changes; the map has no such character.
+    const int newLength = textLength();
+    const int oldLength = m_colours.length();
+    removed = std::clamp(removed, 0, oldLength - std::min(position, oldLength));
+    added = std::clamp(added, 0, newLength - std::min(position, newLength));
+    if (oldLength - removed + added != newLength) {
+        m_colours.assign(newLength, m_colours.runsIn(0, position));
+        m_pendingColourPosition = -1;
+        return;
+    }
+    quint32 startColour = Colours::Default;
+    if (m_pendingColourPosition == position && removed == 0 && added > 0) {
+        if (position > 0) {
+            m_colours.applyEdit(position, 0, added);
+            m_colours.setRange(position, added, m_pendingColour);
+            m_pendingColourPosition = -1;
+            return;
+        }
+        startColour = m_pendingColour;
+    }
+    if (m_pendingColourPosition >= 0)
+        m_pendingColourPosition = -1;
+    m_colours.applyEdit(position, removed, added, startColour);
+}
+
+void CodeEditor::rehighlightRange(int start, int length) {
+    QTextBlock block = document()->findBlock(start);
+    const int end = start + length;
+    while (block.isValid() && block.position() <= end) {
+        m_highlighter->rehighlightBlock(block);
+        block = block.next();
+    }
+}

@@ -1,0 +1,128 @@
+#include "colourmap.h"
+
+#include <algorithm>
+
+quint32 ColourMap::colourAt(int position) const {
+    if (position < 0 || position >= m_length || m_segments.empty())
+        return Colours::Default;
+    return m_segments[segmentIndexAt(position)].colour;
+}
+
+std::size_t ColourMap::segmentIndexAt(int position) const {
+    auto it = std::upper_bound(m_segments.begin(), m_segments.end(), position,
+                               [](int pos, const Segment& s) { return pos < s.start; });
+    return std::size_t(it - m_segments.begin()) - 1;
+}
+
+void ColourMap::assign(int length, const QList<ColourRun>& runs) {
+    m_length = std::max(0, length);
+    m_segments.clear();
+    m_segments.reserve(std::size_t(runs.size()) * 2 + 1);
+    if (m_length == 0)
+        return;
+    m_segments.push_back({0, Colours::Default});
+    for (const ColourRun& run : runs) {
+        const int start = std::clamp(run.start, 0, m_length);
+        const int end = std::clamp(run.start + run.length, start, m_length);
+        if (start == end)
+            continue;
+        if (m_segments.back().start == start)
+            m_segments.back().colour = run.colour;
+        else
+            m_segments.push_back({start, run.colour});
+        if (end < m_length)
+            m_segments.push_back({end, Colours::Default});
+    }
+    normalise();
+}
+
+void ColourMap::setRange(int start, int length, quint32 colour) {
+    start = std::clamp(start, 0, m_length);
+    const int end = std::clamp(start + std::max(0, length), start, m_length);
+    if (start == end)
+        return;
+    const quint32 after = end < m_length ? colourAt(end) : Colours::Default;
+    auto first = std::lower_bound(m_segments.begin(), m_segments.end(), start,
+                                  [](const Segment& s, int pos) { return s.start < pos; });
+    auto last = std::lower_bound(first, m_segments.end(), end + 1,
+                                 [](const Segment& s, int pos) { return s.start < pos; });
+    first = m_segments.erase(first, last);
+    Segment inserted[2] = {{start, colour}, {end, after}};
+    m_segments.insert(first, inserted, inserted + (end < m_length ? 2 : 1));
+    normalise();
+}
+
+void ColourMap::applyEdit(int position, int removed, int added, quint32 colourAtStart) {
+    position = std::clamp(position, 0, m_length);
+    removed = std::clamp(removed, 0, m_length - position);
+    added = std::max(0, added);
+    const quint32 newColour = position > 0 ? colourAt(position - 1) : colourAtStart;
+
+    if (removed > 0) {
+        const int end = position + removed;
+        const quint32 afterRemoved = end < m_length ? colourAt(end) : Colours::Default;
+        auto first = std::lower_bound(m_segments.begin(), m_segments.end(), position,
+                                      [](const Segment& s, int pos) { return s.start < pos; });
+        auto last = std::lower_bound(first, m_segments.end(), end + 1,
+                                     [](const Segment& s, int pos) { return s.start < pos; });
+        first = m_segments.erase(first, last);
+        for (auto it = first; it != m_segments.end(); ++it)
+            it->start -= removed;
+        m_length -= removed;
+        if (position < m_length)
+            m_segments.insert(first, {position, afterRemoved});
+    }
+    if (added > 0) {
+        auto at = std::lower_bound(m_segments.begin(), m_segments.end(), position,
+                                   [](const Segment& s, int pos) { return s.start < pos; });
+        for (auto it = at; it != m_segments.end(); ++it)
+            it->start += added;
+        m_length += added;
+        if (position == 0) {
+            m_segments.insert(m_segments.begin(), {0, newColour});
+        } else if (at != m_segments.end()) {
+            // The inserted characters belong to the segment before them already.
+        }
+    }
+    normalise();
+}
+
+QList<ColourRun> ColourMap::runsIn(int start, int length) const {
+    QList<ColourRun> runs;
+    start = std::clamp(start, 0, m_length);
+    const int end = std::clamp(start + std::max(0, length), start, m_length);
+    if (start == end || m_segments.empty())
+        return runs;
+    for (std::size_t i = segmentIndexAt(start); i < m_segments.size(); ++i) {
+        const int segStart = std::max(m_segments[i].start, start);
+        if (segStart >= end)
+            break;
+        const int segEnd =
+            std::min(i + 1 < m_segments.size() ? m_segments[i + 1].start : m_length, end);
+        if (m_segments[i].colour != Colours::Default)
+            runs.append({segStart, segEnd - segStart, m_segments[i].colour});
+    }
+    return runs;
+}
+
+void ColourMap::normalise() {
+    // Drop empty segments and merge neighbours of one colour; keep the first at 0.
+    std::vector<Segment> out;
+    out.reserve(m_segments.size());
+    for (std::size_t i = 0; i < m_segments.size(); ++i) {
+        const Segment& s = m_segments[i];
+        if (s.start >= m_length)
+            break;
+        const int next = i + 1 < m_segments.size() ? m_segments[i + 1].start : m_length;
+        if (next <= s.start)
+            continue;
+        if (!out.empty() && out.back().colour == s.colour)
+            continue;
+        out.push_back(s);
+    }
+    if (!out.empty())
+        out.front().start = 0;
+    else if (m_length > 0)
+        out.push_back({0, Colours::Default});
+    m_segments.swap(out);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "colours.h"
+
+#include <QList>
+#include <vector>
+
+// The colour of every character of a text, kept as runs so that colouring a large text and
+// shifting colours on an edit stay cheap. Positions are character offsets from 0.
+class ColourMap {
+public:
+    int length() const { return m_length; }
+    quint32 colourAt(int position) const;
+
+    // Every character default, then the runs (sorted, non-overlapping) on top.
+    void assign(int length, const QList<ColourRun>& runs);
+    void setRange(int start, int length, quint32 colour);
+
+    // An edit replaced `removed` characters at `position` with `added` new ones. New characters
+    // take the colour of the character before them, or `colourAtStart` at position 0.
+    void applyEdit(int position, int removed, int added, quint32 colourAtStart = Colours::Default);
+
+    // The runs that meet [start, start + length), clipped to it, default-coloured ones left out.
+    QList<ColourRun> runsIn(int start, int length) const;
+    int segmentCount() const { return int(m_segments.size()); }
+
+private:
+    struct Segment {
+        int start;
+        quint32 colour;
+    };
+    std::size_t segmentIndexAt(int position) const;
+    void normalise();
+
+    std::vector<Segment> m_segments; // sorted by start; the first starts at 0 when non-empty
+    int m_length = 0;
+};

@@ -1,0 +1,273 @@
+#include "libraryfs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Result = LibraryFs::Result;
+
+// The C calls stop at the first NUL, so such a path would name some other file.
+bool holdsNul(const QString& path) {
+    return path.contains(QChar(u'\0'));
+}
+
+Result errnoFailure(const QString& path, int error) {
+    return Result::failure(path, qt_error_string(error));
+}
+
+void sortNames(QStringList& names) {
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = QString::compare(a, b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+}
+
+enum class Wanted { Folders, NonFolders };
+
+LibraryFs::Listing listEntries(const QString& path, Wanted wanted) {
+    LibraryFs::Listing listing;
+    if (holdsNul(path)) {
+        listing.result = errnoFailure(path, EINVAL);
+        return listing;
+    }
+    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    if (!dir) {
+        listing.result = errnoFailure(path, errno);
+        return listing;
+    }
+    const int dirFd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            if (errno != 0)
+                listing.result = errnoFailure(path, errno);
+            break;
+        }
+        const char* name = entry->d_name;
+        if (qstrcmp(name, ".") == 0 || qstrcmp(name, "..") == 0)
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            // A link counts as what it points to; a dangling link is not a folder.
+            struct stat target;
+            if (::fstatat(dirFd, name, &target, 0) == 0) {
+                isFolder = S_ISDIR(target.st_mode);
+            } else {
+                struct stat self;
+                if (::fstatat(dirFd, name, &self, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue; // gone since readdir
+                isFolder = false;
+            }
+        }
+        if (isFolder == (wanted == Wanted::Folders))
+            listing.names.append(QFile::decodeName(name));
+    }
+    ::closedir(dir);
+    if (!listing.result.ok)
+        listing.names.clear();
+    sortNames(listing.names);
+    return listing;
+}
+
+// Where a write lands: a link to a file keeps pointing at the file it names.
+QString writeTarget(const QString& path) {
+    QString target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(target);
+        if (!info.isSymLink())
+            break;
+        target = info.symLinkTarget();
+    }
+    return target;
+}
+
+} // namespace
+
+LibraryFs::LibraryFs(QString programFolder) : m_programFolder(std::move(programFolder)) {}
+
+LibraryFs::~LibraryFs() = default;
+
+QString LibraryFs::libraryPath() const {
+    return fileInFolder(m_programFolder, QStringLiteral("Code/"));
+}
+
+QString LibraryFs::keywordFilePath() const {
+    return fileInFolder(m_programFolder, QStringLiteral("wordlist.dat"));
+}
+
+QString LibraryFs::categoryFolder(const QString& category) const {
+    return libraryPath() + category;
+}
+
+QString LibraryFs::subCategoryFolder(const QString& category, const QString& subCategory) const {
+    return libraryPath() + category + QLatin1Char('/') + subCategory;
+}
+
+QString LibraryFs::fileInFolder(const QString& folder, const QString& fileName) {
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + fileName;
+    return folder + QLatin1Char('/') + fileName;
+}
+
+bool LibraryFs::folderExists(const QString& path) {
+    return !holdsNul(path) && QFileInfo(path).isDir();
+}
+
+bool LibraryFs::fileExists(const QString& path) {
+    if (holdsNul(path))
+        return false;
+    const QFileInfo info(path);
+    return info.isSymLink() || (info.exists() && !info.isDir());
+}
+
+bool LibraryFs::isSymbolicLink(const QString& path) {
+    return !holdsNul(path) && QFileInfo(path).isSymLink();
+}
+
+LibraryFs::Create LibraryFs::createFolder(const QString& path) {
+    if (holdsNul(path))
+        return {CreateOutcome::Failed, errnoFailure(path, EINVAL)};
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0)
+        return {CreateOutcome::Created, Result::success()};
+    const int error = errno;
+    if (error == EEXIST && folderExists(path))
+        return {CreateOutcome::AlreadyExists, Result::success()};
+    return {CreateOutcome::Failed, errnoFailure(path, error)};
+}
+
+LibraryFs::Listing LibraryFs::listFolders(const QString& path) {
+    return listEntries(path, Wanted::Folders);
+}
+
+LibraryFs::Listing LibraryFs::listFiles(const QString& path) {
+    return listEntries(path, Wanted::NonFolders);
+}
+
+LibraryFs::Read LibraryFs::readFile(const QString& path) {
+    Read read;
+    if (holdsNul(path)) {
+        read.result = errnoFailure(path, EINVAL);
+        return read;
+    }
+    // Non-blocking, so that opening a named pipe returns at once instead of waiting for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        read.result = errnoFailure(path, errno);
+        return read;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        read.result = errnoFailure(path, errno);
+        ::close(fd);
+        return read;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        read.result = S_ISDIR(info.st_mode)
+                          ? errnoFailure(path, EISDIR)
+                          : Result::failure(path, QStringLiteral("Not a regular file"));
+        return read;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        read.result = Result::failure(path, file.errorString());
+        ::close(fd);
+        return read;
+    }
+    read.bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        read.result = Result::failure(path, file.errorString());
+        read.bytes.clear();
+    }
+    return read;
+}
+
+LibraryFs::Result LibraryFs::writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    if (holdsNul(path))
+        return errnoFailure(path, EINVAL);
+    QSaveFile file(writeTarget(path));
+    if (!file.open(QIODevice::WriteOnly))
+        return Result::failure(path, file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return Result::failure(path, reason);
+    }
+    if (!file.commit())
+        return Result::failure(path, file.errorString());
+    return Result::success();
+}
+
+LibraryFs::Result LibraryFs::removeFile(const QString& path) {
+    if (holdsNul(path))
+        return errnoFailure(path, EINVAL);
+    QFile file(path);
+    if (!file.remove())
+        return Result::failure(path, file.errorString());
+    return Result::success();
+}
+
+LibraryFs::Result LibraryFs::removeEmptyFolder(const QString& path) {
+    if (holdsNul(path))
+        return errnoFailure(path, EINVAL);
+    if (::rmdir(QFile::encodeName(path).constData()) != 0)
+        return errnoFailure(path, errno);
+    return Result::success();
+}
+
+LibraryFs::Result LibraryFs::ensureLibraryFolder() {
+    const QString path = libraryPath();
+    if (folderExists(path))
+        return Result::success();
+    const Create created = createFolder(path);
+    if (created.outcome == CreateOutcome::Failed)
+        return created.result;
+    return Result::success();
+}
+
+LibraryFs::Remove LibraryFs::removeCategoryFolder(const QString& path) {
+    if (QDir::cleanPath(path) == QDir::cleanPath(libraryPath()))
+        return {RemoveOutcome::Failed,
+                Result::failure(path, QStringLiteral("This is the library folder itself"))};
+
+    if (isSymbolicLink(path)) {
+        // Whatever the link points to belongs elsewhere; only the link goes.
+        const Result removed = removeFile(path);
+        return {removed.ok ? RemoveOutcome::Removed : RemoveOutcome::Failed, removed};
+    }
+    if (!folderExists(path)) {
+        if (fileExists(path))
+            return {RemoveOutcome::Failed, errnoFailure(path, ENOTDIR)};
+        return {RemoveOutcome::Missing, Result::failure(path, qt_error_string(ENOENT))};
+    }
+
+    const Listing folders = listFolders(path);
+    if (!folders.result.ok)
+        return {RemoveOutcome::Failed, folders.result};
+    if (!folders.names.isEmpty())
+        return {RemoveOutcome::HasSubfolders,
+                Result::failure(path, QStringLiteral("The folder holds other folders"))};
+
+    const Listing files = listFiles(path);
+    if (!files.result.ok)
+        return {RemoveOutcome::Failed, files.result};
+    for (const QString& name : files.names) {
+        const Result removed = removeFile(fileInFolder(path, name));
+        if (!removed.ok)
+            return {RemoveOutcome::Failed, removed};
+    }
+    const Result removed = removeEmptyFolder(path);
+    return {removed.ok ? RemoveOutcome::Removed : RemoveOutcome::Failed, removed};
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The one object that builds library paths and touches the disk. Every primitive is virtual so
+// that tests can make any step fail; the compound operations call only the primitives.
+class LibraryFs {
+public:
+    struct Result {
+        bool ok = true;
+        QString path;   // the file or folder the failure concerns
+        QString reason; // the system's reason, readable by a person
+        static Result success() { return {}; }
+        static Result failure(QString path, QString reason) {
+            return {false, std::move(path), std::move(reason)};
+        }
+    };
+
+    struct Listing {
+        Result result;
+        QStringList names; // sorted case-insensitively
+    };
+
+    struct Read {
+        Result result;
+        QByteArray bytes;
+    };
+
+    enum class CreateOutcome { Created, AlreadyExists, Failed };
+    struct Create {
+        CreateOutcome outcome = CreateOutcome::Created;
+        Result result;
+    };
+
+    enum class RemoveOutcome {
+        Removed,       // files, then the folder (or the link) are gone
+        Missing,       // nothing was at the path
+        HasSubfolders, // refused before anything was deleted
+        Failed,        // stopped at result.path; what was deleted before stays deleted
+    };
+    struct Remove {
+        RemoveOutcome outcome = RemoveOutcome::Removed;
+        Result result;
+    };
+
+    explicit LibraryFs(QString programFolder);
+    virtual ~LibraryFs();
+    LibraryFs(const LibraryFs&) = delete;
+    LibraryFs& operator=(const LibraryFs&) = delete;
+
+    // Paths. The library path ends with '/'.
+    QString programFolder() const { return m_programFolder; }
+    QString libraryPath() const;
+    QString keywordFilePath() const;
+    QString categoryFolder(const QString& category) const;
+    QString subCategoryFolder(const QString& category, const QString& subCategory) const;
+    static QString fileInFolder(const QString& folder, const QString& fileName);
+
+    // Primitives.
+    virtual bool folderExists(const QString& path);
+    virtual Create createFolder(const QString& path); // the parent must exist
+    virtual Listing listFolders(const QString& path); // sub-folders (links to folders included)
+    virtual Listing listFiles(const QString& path);   // everything that is not a folder
+    virtual Read readFile(const QString& path);       // whole file; refuses what is not a file
+    virtual Result writeFileAtomically(const QString& path, const QByteArray& bytes);
+    virtual Result removeFile(const QString& path);
+    virtual Result removeEmptyFolder(const QString& path);
+    virtual bool isSymbolicLink(const QString& path);
+    virtual bool fileExists(const QString& path);
+
+    // Compound operations.
+    // Creates the library folder when it is missing.
+    Result ensureLibraryFolder();
+    // Removes a category folder: refuses one that holds any folder, deletes the files directly
+    // in it, then the folder. A folder that is a symbolic link loses the link alone.
+    Remove removeCategoryFolder(const QString& path);
+
+private:
+    QString m_programFolder;
+};

@@ -1,0 +1,108 @@
+#include "snippetcodec.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace SnippetCodec {
+namespace {
+
+const QByteArray Bom("\xEF\xBB\xBF", 3);
+
+// Windows-1252 for 0x80-0x9F; the five bytes the code page leaves undefined stand for themselves.
+constexpr char16_t HighControlRange[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// Strict: the bytes count as UTF-8 only if they come back unchanged from the decoded text, so
+// nothing the decoder would tolerate (overlong forms, surrogates) can change bytes on saving.
+bool decodeUtf8(const QByteArray& bytes, QString& text) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
+    text = decoder.decode(bytes);
+    return !decoder.hasError() && text.toUtf8() == bytes;
+}
+
+QString decodeWindows1252(const QByteArray& bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(HighControlRange[b - 0x80]) : QChar(b);
+    }
+    return text;
+}
+
+bool encodeWindows1252(const QString& text, QByteArray& bytes) {
+    bytes.resize(text.size());
+    char* out = bytes.data();
+    for (QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            *out++ = static_cast<char>(u);
+            continue;
+        }
+        int index = 0;
+        while (index < 32 && HighControlRange[index] != u)
+            ++index;
+        if (index == 32)
+            return false;
+        *out++ = static_cast<char>(0x80 + index);
+    }
+    return true;
+}
+
+bool isAscii(const QByteArray& bytes) {
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Decoded decode(const QByteArray& bytes) {
+    Decoded result;
+    QString text;
+    if (bytes.startsWith(Bom) && decodeUtf8(bytes.sliced(Bom.size()), text)) {
+        result.encoding = Encoding::Utf8Bom;
+    } else if (decodeUtf8(bytes, text)) {
+        result.encoding = Encoding::Utf8;
+    } else {
+        text = decodeWindows1252(bytes);
+        result.encoding = Encoding::Windows1252;
+    }
+
+    const qsizetype firstLf = text.indexOf(QLatin1Char('\n'));
+    result.lineEnd =
+        (firstLf > 0 && text.at(firstLf - 1) == QLatin1Char('\r')) ? LineEnd::CrLf : LineEnd::Lf;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    result.text = std::move(text);
+    return result;
+}
+
+QByteArray encode(const QString& text, Encoding encoding, LineEnd lineEnd) {
+    QString lines = text;
+    if (lineEnd == LineEnd::CrLf)
+        lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+
+    if (encoding == Encoding::Windows1252) {
+        QByteArray bytes;
+        // Bytes that happen to be valid UTF-8 would be read back as UTF-8, showing other text.
+        QString asUtf8;
+        if (encodeWindows1252(lines, bytes) && (isAscii(bytes) || !decodeUtf8(bytes, asUtf8)))
+            return bytes;
+        return lines.toUtf8();
+    }
+    if (encoding == Encoding::Utf8Bom)
+        return Bom + lines.toUtf8();
+    return lines.toUtf8();
+}
+
+QString decodeText(const QByteArray& bytes) {
+    return decode(bytes).text;
+}
+
+} // namespace SnippetCodec

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Bytes on disk <-> editor text. Editor text separates lines with a single '\n'.
+namespace SnippetCodec {
+
+enum class Encoding {
+    Utf8,        // valid UTF-8 without a byte-order mark (pure ASCII lands here too)
+    Utf8Bom,     // valid UTF-8 that began with EF BB BF; the mark is kept on writing
+    Windows1252, // anything that is not valid UTF-8: one character per byte
+};
+
+enum class LineEnd { Lf, CrLf };
+
+struct Decoded {
+    QString text; // line breaks as '\n'; a byte-order mark is not part of the text
+    Encoding encoding = Encoding::Utf8;
+    LineEnd lineEnd = LineEnd::Lf; // style of the first line end; Lf when there is none
+};
+
+// The style to use for text that never came from a file.
+inline constexpr Encoding NewTextEncoding = Encoding::Utf8;
+inline constexpr LineEnd NewTextLineEnd = LineEnd::Lf;
+
+// UTF-8 if the bytes are valid UTF-8, else Windows-1252 (the five undefined bytes map to the
+// code points of the same value). CR LF and lone LF both become '\n'; a lone CR is kept as is.
+Decoded decode(const QByteArray& bytes);
+
+// Line breaks become the given style; the text is written in the given encoding when every
+// character fits in it, else as UTF-8 (a Windows-1252 text that gained a character outside the
+// code page is never written with '?'). No line end is added after the text.
+QByteArray encode(const QString& text, Encoding encoding, LineEnd lineEnd);
+
+// Decoding for text that only needs reading (the keyword list): same rules as decode().
+QString decodeText(const QByteArray& bytes);
+
+} // namespace SnippetCodec

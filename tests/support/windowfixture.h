@@ -1,0 +1,96 @@
+#pragma once
+
+#include "codeeditor.h"
+#include "frmmain.h"
+#include "scripteddialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+
+// A temporary program folder and the real main window over it.
+struct WindowFixture {
+    QTemporaryDir dir;
+    ScriptedDialogs* dialogs = nullptr;
+    std::unique_ptr<frmMain> window;
+
+    QString programFolder() const { return dir.path(); }
+    QString library() const { return dir.path() + QStringLiteral("/Code/"); }
+    QString path(const QString& relative) const { return library() + relative; }
+
+    void makeFolder(const QString& relative) const { QVERIFY(QDir().mkpath(path(relative))); }
+    void writeFile(const QString& relative, const QByteArray& bytes) const {
+        QFile f(path(relative));
+        QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(f.errorString()));
+        f.write(bytes);
+    }
+    QByteArray readFile(const QString& relative) const {
+        QFile f(path(relative));
+        if (!f.open(QIODevice::ReadOnly))
+            return QByteArray();
+        return f.readAll();
+    }
+    void writeWordList(const QByteArray& bytes) const {
+        QFile f(dir.path() + QStringLiteral("/wordlist.dat"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    // Opens the window, with scripted dialogs and optionally an injected file-system object.
+    frmMain& open(std::unique_ptr<LibraryFs> fs = nullptr,
+                  const std::function<void(ScriptedDialogs&)>& script = {}) {
+        auto scripted = std::make_unique<ScriptedDialogs>();
+        dialogs = scripted.get();
+        if (script)
+            script(*scripted);
+        window = std::make_unique<frmMain>(dir.path(), std::move(scripted), std::move(fs));
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("main window not exposed");
+        return *window;
+    }
+
+    QTreeWidgetItem* node(const QString& key) const { return window->nodeByKey(key); }
+
+    // A real click on a tree node (expanding its parents so it can be seen).
+    void clickNode(const QString& key) const {
+        QTreeWidgetItem* item = node(key);
+        QVERIFY2(item, qPrintable(QStringLiteral("no node keyed ") + key));
+        for (QTreeWidgetItem* p = item->parent(); p; p = p->parent())
+            p->setExpanded(true);
+        QTreeWidget* tree = window->tvwFolders;
+        tree->scrollToItem(item);
+        const QRect rect = tree->visualItemRect(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+        QCoreApplication::processEvents();
+    }
+
+    QTreeWidgetItem* entry(const QString& text) const {
+        QTreeWidget* list = window->lstCode;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (list->topLevelItem(i)->text(0) == text)
+                return list->topLevelItem(i);
+        return nullptr;
+    }
+    QStringList entries() const {
+        QStringList out;
+        QTreeWidget* list = window->lstCode;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            out.append(list->topLevelItem(i)->text(0));
+        return out;
+    }
+    // A real click on a list entry.
+    void clickEntry(const QString& text) const {
+        QTreeWidgetItem* item = entry(text);
+        QVERIFY2(item, qPrintable(QStringLiteral("no entry ") + text));
+        QTreeWidget* list = window->lstCode;
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(item).center());
+        QCoreApplication::processEvents();
+    }
+};

@@ -1,0 +1,251 @@
+#include "codeeditor.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+class TestCodeEditor : public QObject {
+    Q_OBJECT
+private slots:
+    void textRoundTripIsExact_data();
+    void textRoundTripIsExact();
+    void setTextLeavesNothingSelectedAndDefaultColour();
+    void selectionRules();
+    void replaceSelectionIsOneUndoStep();
+    void coloursNeverEnterUndoHistory();
+    void typedTextTakesColourBefore();
+    void colourOfTypedTextAtCaret();
+    void lineStartAndLineIndex_data();
+    void lineStartAndLineIndex();
+    void insertTogglesOverwrite();
+    void wordWrapOffAndFont();
+    void mouseReleaseReportsButtonCode();
+    void bulkColoursMatchRuns();
+};
+
+void TestCodeEditor::textRoundTripIsExact_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("lines") << QStringLiteral("a\nb\n\nc");
+    QTest::newRow("final break") << QStringLiteral("x = 1\n");
+    QTest::newRow("only breaks") << QStringLiteral("\n\n");
+    QTest::newRow("nbsp and tabs") << QStringLiteral("a\u00A0b\tc\t\n\u00A0");
+    QTest::newRow("beyond latin-1") << QStringLiteral("\u20AC \u4E2D\u6587 \U0001F600 \u0416");
+    QTest::newRow("line separator kept") << QStringLiteral("a\u2028b");
+}
+
+void TestCodeEditor::textRoundTripIsExact() {
+    QFETCH(QString, text);
+    CodeEditor editor;
+    editor.setText(text);
+    QCOMPARE(editor.text(), text);
+    QCOMPARE(editor.textLength(), text.size());
+    editor.setSelectionStart(0);
+    editor.setSelectionLength(int(text.size()));
+    QCOMPARE(editor.selectedText(), text);
+}
+
+void TestCodeEditor::setTextLeavesNothingSelectedAndDefaultColour() {
+    CodeEditor editor;
+    editor.setText(QStringLiteral("abc def"));
+    editor.setSelectionStart(0);
+    editor.setSelectionLength(3);
+    editor.setSelectionColour(Colours::Keyword);
+    editor.setText(QStringLiteral("xyz uvw"));
+    QCOMPARE(editor.selectionLength(), 0);
+    QCOMPARE(editor.selectionStart(), 0);
+    for (int i = 0; i < 7; ++i)
+        QCOMPARE(editor.colourAt(i), Colours::Default);
+}
+
+void TestCodeEditor::selectionRules() {
+    CodeEditor editor;
+    editor.setText(QStringLiteral("one\ntwo\nthree"));
+    editor.setSelectionStart(2);
+    QVERIFY(editor.setSelectionLength(4));
+    QCOMPARE(editor.selectionStart(), 2);
+    QCOMPARE(editor.selectionLength(), 4);
+    QCOMPARE(editor.selectedText(), QStringLiteral("e\ntw"));
+    // Setting the start collapses the selection.
+    editor.setSelectionStart(5);
+    QCOMPARE(editor.selectionLength(), 0);
+    QCOMPARE(editor.selectionStart(), 5);
+    // A negative length is refused and changes nothing.
+    editor.setSelectionLength(2);
+    QVERIFY(!editor.setSelectionLength(-1));
+    QCOMPARE(editor.selectionLength(), 2);
+    // A selection made backwards still has its start at the lower end.
+    QTextCursor cursor = editor.textCursor();
+    cursor.setPosition(9);
+    cursor.setPosition(4, QTextCursor::KeepAnchor);
+    editor.setTextCursor(cursor);
+    QCOMPARE(editor.selectionStart(), 4);
+    QCOMPARE(editor.selectionLength(), 5);
+    // Out-of-range starts are clamped, not a crash.
+    editor.setSelectionStart(1000);
+    QCOMPARE(editor.selectionStart(), editor.textLength());
+}
+
+void TestCodeEditor::replaceSelectionIsOneUndoStep() {
+    CodeEditor editor;
+    editor.setText(QStringLiteral("xabcx"));
+    editor.setSelectionStart(1);
+    editor.setSelectionLength(3);
+    editor.replaceSelection(QStringLiteral("1\n2"));
+    QCOMPARE(editor.text(), QStringLiteral("x1\n2x"));
+    QCOMPARE(editor.selectionLength(), 0);
+    QCOMPARE(editor.selectionStart(), 4);
+    editor.undo();
+    QCOMPARE(editor.text(), QStringLiteral("xabcx"));
+}
+
+void TestCodeEditor::coloursNeverEnterUndoHistory() {
+    CodeEditor editor;
+    editor.setText(QStringLiteral("dim x"));
+    editor.setSelectionStart(5);
+    editor.replaceSelection(QStringLiteral(" as"));
+    editor.applyColours({{0, 3, Colours::Keyword}, {6, 2, Colours::Keyword}});
+    editor.setSelectionStart(0);
+    editor.setSelectionLength(1);
+    editor.setSelectionColour(Colours::Comment);
+    QVERIFY(editor.document()->isUndoAvailable());
+    editor.undo(); // takes back the typing, not a colouring
+    QCOMPARE(editor.text(), QStringLiteral("dim x"));
+    editor.undo();
+    QCOMPARE(editor.text(), QStringLiteral("dim x"));
+    QVERIFY(!editor.document()->isUndoAvailable());
+}
+
+void TestCodeEditor::typedTextTakesColourBefore() {
+    CodeEditor editor;
+    editor.setText(QStringLiteral("ab cd"));
+    editor.applyColours({{0, 2, Colours::Keyword}, {3, 2, Colours::Comment}});
+    editor.setSelectionStart(2);
+    editor.replaceSelection(QStringLiteral("XY"));
+    QCOMPARE(editor.text(), QStringLiteral("abXY cd"));
+    QCOMPARE(editor.colourAt(2), Colours::Keyword);
+    QCOMPARE(editor.colourAt(3), Colours::Keyword);
+    QCOMPARE(editor.colourAt(4), Colours::Default);
+    QCOMPARE(editor.colourAt(5), Colours::Comment);
+    // Typing through the keyboard behaves the same.
+    editor.setSelectionStart(7);
+    QTest::keyClicks(&editor, QStringLiteral("zz"));
+    QCOMPARE(editor.colourAt(7), Colours::Comment);
+    QCOMPARE(editor.colourAt(8), Colours::Comment);
+    // Deleting shifts the colours that follow.
+    editor.setSelectionStart(0);
+    editor.setSelectionLength(2);
+    editor.replaceSelection(QString());
+    QCOMPARE(editor.text(), QStringLiteral("XY cdzz"));
+    QCOMPARE(editor.colourAt(3), Colours::Comment);
+    QCOMPARE(editor.colourAt(2), Colours::Default);
+}
+
+void TestCodeEditor::colourOfTypedTextAtCaret() {
+    CodeEditor editor;
+    editor.setText(QStringLiteral("ab"));
+    editor.setSelectionStart(1);
+    editor.setSelectionColour(Colours::Comment); // nothing selected: the colour of typed text
+    QCOMPARE(editor.colourAt(0), Colours::Default);
+    editor.replaceSelection(QStringLiteral("q"));
+    QCOMPARE(editor.colourAt(1), Colours::Comment);
+    QCOMPARE(editor.colourAt(2), Colours::Default);
+}
+
+void TestCodeEditor::lineStartAndLineIndex_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("lineStart");
+    QTest::addColumn<int>("line");
+    // "ab\ncde\n" : lines start at 0, 3 and 7.
+    QTest::newRow("start") << 0 << 0 << 0;
+    QTest::newRow("end of first line") << 2 << 0 << 0;
+    QTest::newRow("start of second") << 3 << 3 << 1;
+    QTest::newRow("middle of second") << 5 << 3 << 1;
+    QTest::newRow("before final break") << 6 << 3 << 1;
+    QTest::newRow("after final break") << 7 << 7 << 2;
+}
+
+void TestCodeEditor::lineStartAndLineIndex() {
+    QFETCH(int, position);
+    QFETCH(int, lineStart);
+    QFETCH(int, line);
+    CodeEditor editor;
+    editor.setText(QStringLiteral("ab\ncde\n"));
+    editor.setSelectionStart(position);
+    QCOMPARE(editor.lineStartOfCaret(), lineStart);
+    QCOMPARE(editor.lineFromChar(position), line);
+}
+
+void TestCodeEditor::insertTogglesOverwrite() {
+    CodeEditor editor;
+    editor.setText(QStringLiteral("abc"));
+    QVERIFY(!editor.overwriteMode());
+    QTest::keyClick(&editor, Qt::Key_Insert);
+    QVERIFY(editor.overwriteMode());
+    editor.setSelectionStart(0);
+    QTest::keyClicks(&editor, QStringLiteral("X"));
+    QCOMPARE(editor.text(), QStringLiteral("Xbc"));
+    QTest::keyClick(&editor, Qt::Key_Insert);
+    QVERIFY(!editor.overwriteMode());
+}
+
+void TestCodeEditor::wordWrapOffAndFont() {
+    CodeEditor editor;
+    QVERIFY(!editor.wordWrapOff());
+    editor.setWordWrapOff();
+    QVERIFY(editor.wordWrapOff());
+    editor.resize(200, 100);
+    editor.setText(QString(500, QLatin1Char('x')));
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QCOMPARE(editor.document()->lineCount(), 1);
+    QVERIFY(editor.horizontalScrollBar()->maximum() > 0);
+    QCOMPARE(editor.font().family(), QStringLiteral("Courier"));
+    QCOMPARE(editor.font().pointSizeF(), 9.75);
+    QCOMPARE(editor.font().weight(), QFont::Normal);
+    QVERIFY(!editor.font().italic());
+}
+
+void TestCodeEditor::mouseReleaseReportsButtonCode() {
+    CodeEditor editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    QList<int> codes;
+    connect(&editor, &CodeEditor::mouseButtonReleased, this,
+            [&codes](int button) { codes.append(button); });
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton);
+    QTest::mouseClick(editor.viewport(), Qt::RightButton);
+    QTest::mouseClick(editor.viewport(), Qt::MiddleButton);
+    QCOMPARE(codes, (QList<int>{1, 2, 4}));
+}
+
+void TestCodeEditor::bulkColoursMatchRuns() {
+    // Many small runs over a large text, read back exactly.
+    QString text;
+    for (int i = 0; i < 20000; ++i)
+        text += QStringLiteral("dim x ' c\n");
+    CodeEditor editor;
+    editor.setText(text);
+    QList<ColourRun> runs;
+    for (int i = 0; i < 20000; ++i) {
+        runs.append({i * 10, 3, Colours::Keyword});
+        runs.append({i * 10 + 7, 3, Colours::Comment});
+    }
+    editor.applyColours(runs);
+    QCOMPARE(editor.colours().runsIn(0, editor.textLength()), runs);
+    QCOMPARE(editor.colourAt(199990), Colours::Keyword);
+    QCOMPARE(editor.colourAt(199995), Colours::Default);
+    QCOMPARE(editor.colourAt(199999), Colours::Comment);
+    // What is painted follows the map.
+    const QTextBlock block = editor.document()->findBlock(10);
+    const auto formats = block.layout()->formats();
+    QVERIFY(!formats.isEmpty());
+    QCOMPARE(formats.first().start, 0);
+    QCOMPARE(formats.first().length, 3);
+    QCOMPARE(formats.first().format.foreground().color(), Colours::toQColor(Colours::Keyword));
+}
+
+QTEST_MAIN(TestCodeEditor)
+#include "test_codeeditor.moc"

@@ -1,0 +1,699 @@
+#include "libraryfs.h"
+#include "names.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using Outcome = LibraryFs::RemoveOutcome;
+Q_DECLARE_METATYPE(LibraryFs::CreateOutcome)
+
+namespace {
+
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool makeFolder(const QString& path) {
+    return QDir().mkpath(path);
+}
+
+bool makeLink(const QString& target, const QString& link) {
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) ==
+           0;
+}
+
+bool makeFifo(const QString& path) {
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+bool canCreateFileIn(const QString& folder) {
+    const QString probe = folder + QStringLiteral("/probe");
+    const bool created = writeBytes(probe, "x");
+    QFile::remove(probe);
+    return created;
+}
+
+// Makes a file or folder immutable for its lifetime, so that even root cannot change it.
+class Immutable {
+public:
+    explicit Immutable(QString path) : m_path(std::move(path)) {
+        m_on = run(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path});
+    }
+    ~Immutable() { run(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path}); }
+    Immutable(const Immutable&) = delete;
+    Immutable& operator=(const Immutable&) = delete;
+    bool on() const { return m_on; }
+
+private:
+    QString m_path;
+    bool m_on = false;
+};
+
+// A tiny tmpfs mounted for its lifetime: a disk that can really fill up.
+class SmallDisk {
+public:
+    explicit SmallDisk(QString path) : m_path(std::move(path)) {
+        m_mounted = run(QStringLiteral("mount"),
+                        {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                         QStringLiteral("size=64k"), QStringLiteral("tmpfs"), m_path});
+    }
+    ~SmallDisk() {
+        if (m_mounted)
+            run(QStringLiteral("umount"), {m_path});
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TestLibraryFs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void paths();
+    void forbiddenNames_data();
+    void forbiddenNames();
+    void refusalTexts();
+    void snippetNameOfFile_data();
+    void snippetNameOfFile();
+    void saveAsNames_data();
+    void saveAsNames();
+
+    void listingSortsAndSeparatesFoldersFromFiles();
+    void listingFailsWithReason();
+    void readFile();
+    void readFileRefusesFifoWithoutBlocking();
+    void createFolder();
+    void ensureLibraryFolder();
+
+    void writeNewAndReplace();
+    void writeThroughLinkKeepsLink();
+    void writeIntoImmutableFolderKeepsOldFile();
+    void writeOntoFullDiskKeepsOldFile();
+
+    void removeFileAndFolder();
+    void removeCategoryDeletesFilesOfAnyName();
+    void removeCategoryRefusesSubfolders_data();
+    void removeCategoryRefusesSubfolders();
+    void removeCategoryImmutableFolderDeletesNothing();
+    void removeCategoryStopsAtFirstFailure();
+    void removeCategoryMissingAndOddPaths();
+    void removeCategoryLinkRemovesOnlyLink();
+
+private:
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/quillary-fs-XXXXXX")};
+    int m_case = 0;
+    // A fresh program folder for each test.
+    QString freshFolder() {
+        const QString path = m_dir.path() + QStringLiteral("/case%1").arg(++m_case);
+        QDir().mkpath(path);
+        return path;
+    }
+};
+
+void TestLibraryFs::paths() {
+    LibraryFs fs(QStringLiteral("/opt/quillary"));
+    QCOMPARE(fs.programFolder(), QStringLiteral("/opt/quillary"));
+    QCOMPARE(fs.libraryPath(), QStringLiteral("/opt/quillary/Code/"));
+    QCOMPARE(fs.keywordFilePath(), QStringLiteral("/opt/quillary/wordlist.dat"));
+    QCOMPARE(fs.categoryFolder(QStringLiteral("Web")), QStringLiteral("/opt/quillary/Code/Web"));
+    QCOMPARE(fs.subCategoryFolder(QStringLiteral("Web"), QStringLiteral("Forms")),
+             QStringLiteral("/opt/quillary/Code/Web/Forms"));
+    QCOMPARE(LibraryFs::fileInFolder(QStringLiteral("/a/B"), QStringLiteral("x.code.code")),
+             QStringLiteral("/a/B/x.code.code"));
+    QCOMPARE(LibraryFs::fileInFolder(QStringLiteral("/a/Code/"), QStringLiteral("wordlist")),
+             QStringLiteral("/a/Code/wordlist"));
+
+    LibraryFs atRoot(QStringLiteral("/"));
+    QCOMPARE(atRoot.libraryPath(), QStringLiteral("/Code/"));
+}
+
+void TestLibraryFs::forbiddenNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("forbidden");
+    QTest::newRow("plain") << QStringLiteral("Blah") << false;
+    QTest::newRow("spaces and dots") << QStringLiteral(" a.b. ") << false;
+    QTest::newRow("three dots") << QStringLiteral("...") << false;
+    QTest::newRow("dot") << QStringLiteral(".") << true;
+    QTest::newRow("dot dot") << QStringLiteral("..") << true;
+    const QString nine = QStringLiteral("\\/:*?\"<>|");
+    for (QChar c : nine)
+        QTest::addRow("holds %c", c.toLatin1())
+            << (QStringLiteral("a") + c + QStringLiteral("b")) << true;
+    QTest::newRow("escape upwards") << QStringLiteral("../../etc") << true;
+}
+
+void TestLibraryFs::forbiddenNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, forbidden);
+    QCOMPARE(Names::isForbidden(name), forbidden);
+}
+
+void TestLibraryFs::refusalTexts() {
+    const QString second = QStringLiteral("                \\ / : * ? \" < > |");
+    QCOMPARE(Names::categoryRefusalText(),
+             QStringLiteral("A category name cannot include any of the following characters:\n") +
+                 second);
+    QCOMPARE(Names::snippetRefusalText(),
+             QStringLiteral("A file name cannot include any of the following characters:\n") +
+                 second);
+}
+
+void TestLibraryFs::snippetNameOfFile_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("isSnippet");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << QStringLiteral("loop.code") << true << QStringLiteral("loop");
+    QTest::newRow("double ending")
+        << QStringLiteral("x.code.code") << true << QStringLiteral("x.code");
+    QTest::newRow("ending alone") << QStringLiteral(".code") << true << QString();
+    QTest::newRow("capitals") << QStringLiteral("x.CODE") << false << QString();
+    QTest::newRow("mixed case") << QStringLiteral("x.Code") << false << QString();
+    QTest::newRow("other file") << QStringLiteral("readme.txt") << false << QString();
+    QTest::newRow("no dot") << QStringLiteral("xcode") << false << QString();
+    QTest::newRow("short") << QStringLiteral("code") << false << QString();
+}
+
+void TestLibraryFs::snippetNameOfFile() {
+    QFETCH(QString, file);
+    QFETCH(bool, isSnippet);
+    QFETCH(QString, name);
+    const QString result = Names::snippetNameOfFile(file);
+    QCOMPARE(!result.isNull(), isSnippet);
+    if (isSnippet)
+        QCOMPARE(result, name);
+}
+
+void TestLibraryFs::saveAsNames_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("default") << QStringLiteral("untitled.code") << QStringLiteral("untitled.code")
+                             << QStringLiteral("untitled");
+    QTest::newRow("bare") << QStringLiteral("loop") << QStringLiteral("loop.code")
+                          << QStringLiteral("loop");
+    QTest::newRow("capital ending")
+        << QStringLiteral("loop.CODE") << QStringLiteral("loop.CODE.code")
+        << QStringLiteral("loop.CODE");
+    QTest::newRow("inner dot") << QStringLiteral("a.b") << QStringLiteral("a.b.code")
+                               << QStringLiteral("a.b");
+    QTest::newRow("ending alone") << QStringLiteral(".code") << QStringLiteral(".code")
+                                  << QString();
+    QTest::newRow("short") << QStringLiteral("abc") << QStringLiteral("abc.code")
+                           << QStringLiteral("abc");
+    QTest::newRow("double") << QStringLiteral("x.code.code") << QStringLiteral("x.code.code")
+                            << QStringLiteral("x.code");
+    QTest::newRow("spaces kept") << QStringLiteral(" a ") << QStringLiteral(" a .code")
+                                 << QStringLiteral(" a ");
+}
+
+void TestLibraryFs::saveAsNames() {
+    QFETCH(QString, answer);
+    QFETCH(QString, file);
+    QFETCH(QString, entry);
+    QCOMPARE(Names::fileNameForAnswer(answer), file);
+    QCOMPARE(Names::entryTextForFileName(file), entry);
+    // What Save As adds is what the list shows for that file.
+    QCOMPARE(Names::snippetNameOfFile(file), entry);
+}
+
+void TestLibraryFs::listingSortsAndSeparatesFoldersFromFiles() {
+    const QString root = freshFolder();
+    const QString elsewhere = freshFolder();
+    QVERIFY(makeFolder(elsewhere + QStringLiteral("/target")));
+    QVERIFY(writeBytes(elsewhere + QStringLiteral("/file.txt"), "t"));
+    for (const char* folder : {"beta", "Alpha", ".hidden", "zeta.code"})
+        QVERIFY(makeFolder(root + QLatin1Char('/') + QLatin1String(folder)));
+    for (const char* file : {"b.code", "A.code", ".x", "c.CODE"})
+        QVERIFY(writeBytes(root + QLatin1Char('/') + QLatin1String(file), "x"));
+    QVERIFY(makeLink(elsewhere + QStringLiteral("/target"), root + QStringLiteral("/Gamma")));
+    QVERIFY(makeLink(elsewhere + QStringLiteral("/file.txt"), root + QStringLiteral("/link")));
+    QVERIFY(makeLink(elsewhere + QStringLiteral("/nothing"), root + QStringLiteral("/dangling")));
+    QVERIFY(makeFifo(root + QStringLiteral("/pipe")));
+
+    LibraryFs fs(root);
+    const LibraryFs::Listing folders = fs.listFolders(root);
+    QVERIFY(folders.result.ok);
+    QCOMPARE(folders.names, QStringList({".hidden", "Alpha", "beta", "Gamma", "zeta.code"}));
+
+    const LibraryFs::Listing files = fs.listFiles(root);
+    QVERIFY(files.result.ok);
+    QCOMPARE(files.names,
+             QStringList({".x", "A.code", "b.code", "c.CODE", "dangling", "link", "pipe"}));
+
+    QVERIFY(fs.folderExists(root + QStringLiteral("/Gamma")));
+    QVERIFY(fs.isSymbolicLink(root + QStringLiteral("/Gamma")));
+    QVERIFY(!fs.isSymbolicLink(root + QStringLiteral("/beta")));
+    QVERIFY(!fs.folderExists(root + QStringLiteral("/b.code")));
+    QVERIFY(fs.fileExists(root + QStringLiteral("/b.code")));
+    QVERIFY(fs.fileExists(root + QStringLiteral("/dangling")));
+    QVERIFY(!fs.fileExists(root + QStringLiteral("/beta")));
+    QVERIFY(!fs.fileExists(root + QStringLiteral("/none")));
+
+    const LibraryFs::Listing empty = fs.listFiles(root + QStringLiteral("/beta"));
+    QVERIFY(empty.result.ok);
+    QVERIFY(empty.names.isEmpty());
+}
+
+void TestLibraryFs::listingFailsWithReason() {
+    const QString root = freshFolder();
+    QVERIFY(writeBytes(root + QStringLiteral("/plain"), "x"));
+    LibraryFs fs(root);
+
+    struct Case {
+        QString path;
+        QString reason;
+    };
+    const Case cases[] = {
+        {root + QStringLiteral("/gone"), qt_error_string(ENOENT)},
+        {root + QStringLiteral("/plain"), qt_error_string(ENOTDIR)},
+        {root + QStringLiteral("/plain/below"), qt_error_string(ENOTDIR)},
+        {root + QStringLiteral("/a") + QChar(u'\0') + QStringLiteral("b"), qt_error_string(EINVAL)},
+    };
+    for (const Case& c : cases) {
+        for (bool folders : {true, false}) {
+            const LibraryFs::Listing listing =
+                folders ? fs.listFolders(c.path) : fs.listFiles(c.path);
+            QVERIFY(!listing.result.ok);
+            QCOMPARE(listing.result.path, c.path);
+            QCOMPARE(listing.result.reason, c.reason);
+            QVERIFY(listing.names.isEmpty());
+        }
+    }
+}
+
+void TestLibraryFs::readFile() {
+    const QString root = freshFolder();
+    const QByteArray content("Sub A()\r\n\xE9\r\n", 11);
+    QVERIFY(writeBytes(root + QStringLiteral("/a.code"), content));
+    QVERIFY(writeBytes(root + QStringLiteral("/empty.code"), QByteArray()));
+    QVERIFY(makeLink(root + QStringLiteral("/a.code"), root + QStringLiteral("/link.code")));
+    QVERIFY(makeLink(root + QStringLiteral("/none"), root + QStringLiteral("/dangling.code")));
+    QVERIFY(makeFolder(root + QStringLiteral("/folder.code")));
+    LibraryFs fs(root);
+
+    LibraryFs::Read read = fs.readFile(root + QStringLiteral("/a.code"));
+    QVERIFY(read.result.ok);
+    QCOMPARE(read.bytes, content);
+    read = fs.readFile(root + QStringLiteral("/link.code"));
+    QVERIFY(read.result.ok);
+    QCOMPARE(read.bytes, content);
+    read = fs.readFile(root + QStringLiteral("/empty.code"));
+    QVERIFY(read.result.ok);
+    QVERIFY(read.bytes.isEmpty());
+
+    struct Case {
+        const char* name;
+        QString reason;
+    };
+    const Case refused[] = {
+        {"/missing.code", qt_error_string(ENOENT)},
+        {"/dangling.code", qt_error_string(ENOENT)},
+        {"/folder.code", qt_error_string(EISDIR)},
+    };
+    for (const Case& c : refused) {
+        const QString path = root + QLatin1String(c.name);
+        read = fs.readFile(path);
+        QVERIFY2(!read.result.ok, c.name);
+        QCOMPARE(read.result.path, path);
+        QCOMPARE(read.result.reason, c.reason);
+        QVERIFY(read.bytes.isEmpty());
+    }
+}
+
+void TestLibraryFs::readFileRefusesFifoWithoutBlocking() {
+    const QString root = freshFolder();
+    const QString pipe = root + QStringLiteral("/pipe.code");
+    QVERIFY(makeFifo(pipe));
+    LibraryFs fs(root);
+
+    auto pending = std::async(std::launch::async, [&] { return fs.readFile(pipe); });
+    if (pending.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Release the blocked reader so the test can end, then report the fault.
+        const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        pending.wait();
+        QFAIL("reading a named pipe blocked");
+    }
+    const LibraryFs::Read read = pending.get();
+    QVERIFY(!read.result.ok);
+    QCOMPARE(read.result.path, pipe);
+    QVERIFY(!read.result.reason.isEmpty());
+}
+
+void TestLibraryFs::createFolder() {
+    const QString root = freshFolder();
+    QVERIFY(writeBytes(root + QStringLiteral("/file"), "x"));
+    QVERIFY(makeFolder(root + QStringLiteral("/locked")));
+    LibraryFs fs(root);
+    using C = LibraryFs::CreateOutcome;
+
+    LibraryFs::Create made = fs.createFolder(root + QStringLiteral("/Blah"));
+    QCOMPARE(made.outcome, C::Created);
+    QVERIFY(made.result.ok);
+    QVERIFY(QFileInfo(root + QStringLiteral("/Blah")).isDir());
+
+    made = fs.createFolder(root + QStringLiteral("/Blah"));
+    QCOMPARE(made.outcome, C::AlreadyExists);
+
+    made = fs.createFolder(root + QStringLiteral("/file"));
+    QCOMPARE(made.outcome, C::Failed);
+    QCOMPARE(made.result.reason, qt_error_string(EEXIST));
+    QVERIFY(QFileInfo(root + QStringLiteral("/file")).isFile());
+
+    made = fs.createFolder(root + QStringLiteral("/no/parent"));
+    QCOMPARE(made.outcome, C::Failed);
+    QCOMPARE(made.result.path, root + QStringLiteral("/no/parent"));
+    QCOMPARE(made.result.reason, qt_error_string(ENOENT));
+
+    made = fs.createFolder(root + QStringLiteral("/file/below"));
+    QCOMPARE(made.outcome, C::Failed);
+    QCOMPARE(made.result.reason, qt_error_string(ENOTDIR));
+
+    Immutable locked(root + QStringLiteral("/locked"));
+    if (!locked.on())
+        QSKIP("chattr +i is not available here");
+    QVERIFY2(!canCreateFileIn(root + QStringLiteral("/locked")), "the folder is still writable");
+    made = fs.createFolder(root + QStringLiteral("/locked/sub"));
+    QCOMPARE(made.outcome, C::Failed);
+    QCOMPARE(made.result.reason, qt_error_string(EPERM));
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/locked/sub")));
+}
+
+void TestLibraryFs::ensureLibraryFolder() {
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    QVERIFY(QFileInfo(root + QStringLiteral("/Code")).isDir());
+    QVERIFY(writeBytes(root + QStringLiteral("/Code/keep.txt"), "k"));
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    QCOMPARE(readBytes(root + QStringLiteral("/Code/keep.txt")), QByteArray("k"));
+
+    LibraryFs missing(root + QStringLiteral("/not-there"));
+    LibraryFs::Result result = missing.ensureLibraryFolder();
+    QVERIFY(!result.ok);
+    QCOMPARE(result.reason, qt_error_string(ENOENT));
+
+    const QString blocked = freshFolder();
+    QVERIFY(writeBytes(blocked + QStringLiteral("/Code"), "not a folder"));
+    result = LibraryFs(blocked).ensureLibraryFolder();
+    QVERIFY(!result.ok);
+    QVERIFY(!result.reason.isEmpty());
+    QCOMPARE(readBytes(blocked + QStringLiteral("/Code")), QByteArray("not a folder"));
+}
+
+void TestLibraryFs::writeNewAndReplace() {
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    const QString path = root + QStringLiteral("/loop.code");
+
+    QVERIFY(fs.writeFileAtomically(path, QByteArray("a longer first text\r\n")).ok);
+    QCOMPARE(readBytes(path), QByteArray("a longer first text\r\n"));
+    QVERIFY(fs.writeFileAtomically(path, QByteArray("short")).ok);
+    QCOMPARE(readBytes(path), QByteArray("short"));
+    QVERIFY(fs.writeFileAtomically(path, QByteArray()).ok);
+    QVERIFY(QFileInfo(path).isFile());
+    QCOMPARE(QFileInfo(path).size(), 0);
+    QCOMPARE(entriesOf(root), QStringList({"loop.code"}));
+
+    const LibraryFs::Result missingFolder =
+        fs.writeFileAtomically(root + QStringLiteral("/gone/x.code"), "x");
+    QVERIFY(!missingFolder.ok);
+    QCOMPARE(missingFolder.path, root + QStringLiteral("/gone/x.code"));
+    QVERIFY(!missingFolder.reason.isEmpty());
+}
+
+void TestLibraryFs::writeThroughLinkKeepsLink() {
+    const QString root = freshFolder();
+    const QString target = root + QStringLiteral("/real.code");
+    const QString link = root + QStringLiteral("/link.code");
+    QVERIFY(writeBytes(target, "old"));
+    QVERIFY(makeLink(QStringLiteral("real.code"), link)); // relative, as people make them
+    LibraryFs fs(root);
+
+    QVERIFY(fs.writeFileAtomically(link, "new").ok);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readBytes(target), QByteArray("new"));
+}
+
+void TestLibraryFs::writeIntoImmutableFolderKeepsOldFile() {
+    const QString root = freshFolder();
+    const QString folder = root + QStringLiteral("/Cat");
+    const QString path = folder + QStringLiteral("/x.code");
+    const QByteArray original("original text\r\n");
+    QVERIFY(makeFolder(folder));
+    QVERIFY(writeBytes(path, original));
+
+    Immutable locked(folder);
+    if (!locked.on())
+        QSKIP("chattr +i is not available here");
+    QVERIFY2(!canCreateFileIn(folder), "the folder is still writable");
+
+    LibraryFs fs(root);
+    const LibraryFs::Result result = fs.writeFileAtomically(path, "replacement");
+    QVERIFY(!result.ok);
+    QCOMPARE(result.path, path);
+    QVERIFY(!result.reason.isEmpty());
+    QCOMPARE(readBytes(path), original);
+    QCOMPARE(entriesOf(folder), QStringList({"x.code"}));
+
+    const LibraryFs::Result fresh = fs.writeFileAtomically(folder + QStringLiteral("/y.code"), "y");
+    QVERIFY(!fresh.ok);
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/y.code")));
+}
+
+void TestLibraryFs::writeOntoFullDiskKeepsOldFile() {
+    const QString mountPoint = freshFolder();
+    SmallDisk disk(mountPoint);
+    if (!disk.mounted())
+        QSKIP("cannot mount a small tmpfs here");
+
+    const QString path = mountPoint + QStringLiteral("/x.code");
+    const QByteArray original("original text\n");
+    QVERIFY(writeBytes(path, original));
+    // Fill the disk to the last block.
+    {
+        QFile filler(mountPoint + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    QVERIFY2(!writeBytes(mountPoint + QStringLiteral("/probe"), QByteArray(8192, 'p')),
+             "the disk is not full");
+    QFile::remove(mountPoint + QStringLiteral("/probe"));
+
+    LibraryFs fs(mountPoint);
+    const LibraryFs::Result result = fs.writeFileAtomically(path, QByteArray(32 * 1024, 'n'));
+    QVERIFY(!result.ok);
+    QCOMPARE(result.path, path);
+    QVERIFY(!result.reason.isEmpty());
+    QCOMPARE(readBytes(path), original);
+    QCOMPARE(entriesOf(mountPoint), QStringList({"filler", "x.code"}));
+}
+
+void TestLibraryFs::removeFileAndFolder() {
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(writeBytes(root + QStringLiteral("/a.code"), "a"));
+    QVERIFY(fs.removeFile(root + QStringLiteral("/a.code")).ok);
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/a.code")));
+
+    LibraryFs::Result result = fs.removeFile(root + QStringLiteral("/a.code"));
+    QVERIFY(!result.ok);
+    QCOMPARE(result.path, root + QStringLiteral("/a.code"));
+    QVERIFY(!result.reason.isEmpty());
+
+    QVERIFY(makeFolder(root + QStringLiteral("/full")));
+    QVERIFY(writeBytes(root + QStringLiteral("/full/keep"), "k"));
+    result = fs.removeEmptyFolder(root + QStringLiteral("/full"));
+    QVERIFY(!result.ok);
+    QCOMPARE(result.reason, qt_error_string(ENOTEMPTY));
+    QCOMPARE(readBytes(root + QStringLiteral("/full/keep")), QByteArray("k"));
+
+    QVERIFY(makeFolder(root + QStringLiteral("/empty")));
+    QVERIFY(fs.removeEmptyFolder(root + QStringLiteral("/empty")).ok);
+    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/empty")));
+}
+
+void TestLibraryFs::removeCategoryDeletesFilesOfAnyName() {
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    const QString category = fs.categoryFolder(QStringLiteral("Web"));
+    const QString other = fs.categoryFolder(QStringLiteral("Other"));
+    QVERIFY(makeFolder(category));
+    QVERIFY(makeFolder(other));
+    for (const char* name : {"a.code", "notes.txt", ".hidden", "noext", "x.CODE"})
+        QVERIFY(writeBytes(category + QLatin1Char('/') + QLatin1String(name), "x"));
+    QVERIFY(makeFifo(category + QStringLiteral("/pipe")));
+    QVERIFY(writeBytes(other + QStringLiteral("/kept.code"), "k"));
+    QVERIFY(makeLink(other + QStringLiteral("/kept.code"), category + QStringLiteral("/link")));
+    QVERIFY(makeLink(root + QStringLiteral("/none"), category + QStringLiteral("/dangling")));
+
+    const LibraryFs::Remove removed = fs.removeCategoryFolder(category);
+    QCOMPARE(removed.outcome, Outcome::Removed);
+    QVERIFY(removed.result.ok);
+    QVERIFY(!QFileInfo::exists(category));
+    QCOMPARE(readBytes(other + QStringLiteral("/kept.code")), QByteArray("k"));
+    QCOMPARE(entriesOf(fs.libraryPath()), QStringList({"Other"}));
+
+    // A sub-category goes the same way and leaves its parent alone.
+    const QString sub = fs.subCategoryFolder(QStringLiteral("Other"), QStringLiteral("Forms"));
+    QVERIFY(makeFolder(sub));
+    QVERIFY(writeBytes(sub + QStringLiteral("/f.code"), "f"));
+    QCOMPARE(fs.removeCategoryFolder(sub).outcome, Outcome::Removed);
+    QCOMPARE(entriesOf(other), QStringList({"kept.code"}));
+}
+
+void TestLibraryFs::removeCategoryRefusesSubfolders_data() {
+    QTest::addColumn<QString>("inner");
+    QTest::addColumn<bool>("isLink");
+    QTest::newRow("folder") << QStringLiteral("Forms") << false;
+    QTest::newRow("hidden folder") << QStringLiteral(".git") << false;
+    QTest::newRow("folder named like a snippet") << QStringLiteral("x.code") << false;
+    QTest::newRow("link to a folder") << QStringLiteral("elsewhere") << true;
+}
+
+void TestLibraryFs::removeCategoryRefusesSubfolders() {
+    QFETCH(QString, inner);
+    QFETCH(bool, isLink);
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    const QString category = fs.categoryFolder(QStringLiteral("Graphics"));
+    QVERIFY(makeFolder(category));
+    for (const char* name : {"a.code", "b.code", "notes.txt"})
+        QVERIFY(writeBytes(category + QLatin1Char('/') + QLatin1String(name), name));
+    if (isLink) {
+        QVERIFY(makeFolder(root + QStringLiteral("/outside")));
+        QVERIFY(makeLink(root + QStringLiteral("/outside"), category + QLatin1Char('/') + inner));
+    } else {
+        QVERIFY(makeFolder(category + QLatin1Char('/') + inner));
+    }
+    const QStringList before = entriesOf(category);
+
+    const LibraryFs::Remove removed = fs.removeCategoryFolder(category);
+    QCOMPARE(removed.outcome, Outcome::HasSubfolders);
+    QVERIFY(!removed.result.ok);
+    QCOMPARE(removed.result.path, category);
+    QVERIFY(!removed.result.reason.isEmpty());
+    QCOMPARE(entriesOf(category), before);
+    QCOMPARE(readBytes(category + QStringLiteral("/a.code")), QByteArray("a.code"));
+}
+
+void TestLibraryFs::removeCategoryImmutableFolderDeletesNothing() {
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    const QString category = fs.categoryFolder(QStringLiteral("Locked"));
+    QVERIFY(makeFolder(category));
+    for (const char* name : {"a.code", "b.code", "c.txt"})
+        QVERIFY(writeBytes(category + QLatin1Char('/') + QLatin1String(name), name));
+
+    Immutable locked(category);
+    if (!locked.on())
+        QSKIP("chattr +i is not available here");
+    QVERIFY2(!canCreateFileIn(category), "the folder is still writable");
+
+    const LibraryFs::Remove removed = fs.removeCategoryFolder(category);
+    QCOMPARE(removed.outcome, Outcome::Failed);
+    QCOMPARE(removed.result.path, category + QStringLiteral("/a.code"));
+    QVERIFY(!removed.result.reason.isEmpty());
+    QCOMPARE(entriesOf(category), QStringList({"a.code", "b.code", "c.txt"}));
+}
+
+void TestLibraryFs::removeCategoryStopsAtFirstFailure() {
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    const QString category = fs.categoryFolder(QStringLiteral("Half"));
+    QVERIFY(makeFolder(category));
+    for (const char* name : {"a.code", "B.code", "c.code"})
+        QVERIFY(writeBytes(category + QLatin1Char('/') + QLatin1String(name), name));
+
+    // An immutable file cannot be unlinked, not even by root.
+    Immutable locked(category + QStringLiteral("/B.code"));
+    if (!locked.on())
+        QSKIP("chattr +i is not available here");
+
+    const LibraryFs::Remove removed = fs.removeCategoryFolder(category);
+    QCOMPARE(removed.outcome, Outcome::Failed);
+    QCOMPARE(removed.result.path, category + QStringLiteral("/B.code"));
+    QVERIFY(!removed.result.reason.isEmpty());
+    QCOMPARE(entriesOf(category), QStringList({"B.code", "c.code"}));
+}
+
+void TestLibraryFs::removeCategoryMissingAndOddPaths() {
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    QVERIFY(writeBytes(fs.libraryPath() + QStringLiteral("stray.code"), "s"));
+
+    LibraryFs::Remove removed = fs.removeCategoryFolder(fs.categoryFolder(QStringLiteral("Gone")));
+    QCOMPARE(removed.outcome, Outcome::Missing);
+
+    removed = fs.removeCategoryFolder(fs.categoryFolder(QStringLiteral("stray.code")));
+    QCOMPARE(removed.outcome, Outcome::Failed);
+    QCOMPARE(readBytes(fs.libraryPath() + QStringLiteral("stray.code")), QByteArray("s"));
+
+    // An empty category name must never empty the library itself.
+    removed = fs.removeCategoryFolder(fs.categoryFolder(QString()));
+    QCOMPARE(removed.outcome, Outcome::Failed);
+    QCOMPARE(readBytes(fs.libraryPath() + QStringLiteral("stray.code")), QByteArray("s"));
+}
+
+void TestLibraryFs::removeCategoryLinkRemovesOnlyLink() {
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    const QString target = root + QStringLiteral("/precious");
+    QVERIFY(makeFolder(target));
+    QVERIFY(writeBytes(target + QStringLiteral("/keep.code"), "keep"));
+    const QString category = fs.categoryFolder(QStringLiteral("Linked"));
+    QVERIFY(makeLink(target, category));
+
+    const LibraryFs::Remove removed = fs.removeCategoryFolder(category);
+    QCOMPARE(removed.outcome, Outcome::Removed);
+    QVERIFY(!QFileInfo(category).isSymLink());
+    QVERIFY(!QFileInfo::exists(category));
+    QCOMPARE(readBytes(target + QStringLiteral("/keep.code")), QByteArray("keep"));
+}
+
+QTEST_GUILESS_MAIN(TestLibraryFs)
+#include "test_libraryfs.moc"
