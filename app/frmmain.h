@@ -168,6 +168,12 @@ private:
     void updateEditMenuStates(bool includeCommentSelected);
     static void setEnabledIfChanged(QAction* action, bool enabled);
 
+    // Snippets (list, open, save, delete, colouring): private members go here.
+
+    // Categories: private members go here.
+
+    // Editing (tick, status bar, clipboard and comment commands): private members go here.
+
     QString m_programFolder;
     std::unique_ptr<Dialogs> m_dialogs;
     std::unique_ptr<LibraryFs> m_fs;
