@@ -98,10 +98,11 @@ void frmMain::createWidgets() {
     tvwFolders->viewport()->installEventFilter(this);
     connect(tvwFolders, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { tvwFolders_NodeClick(item); });
-    connect(tvwFolders, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        // Moving with the keyboard selects a node as a click does.
-        if (m_loaded && !m_treeMouseDown && item)
-            tvwFolders_NodeClick(item);
+    connect(tvwFolders, &QTreeWidget::itemSelectionChanged, this, [this] {
+        // Selecting with the keyboard (or from code once loaded) acts as a click does.
+        const auto selected = tvwFolders->selectedItems();
+        if (m_loaded && !m_treeMouseDown && !selected.isEmpty())
+            tvwFolders_NodeClick(selected.first());
     });
 
     txtCodeFile = new CodeEditor(client);
@@ -119,6 +120,8 @@ void frmMain::createWidgets() {
     lstCode->setRootIsDecorated(false);
     lstCode->setItemsExpandable(false);
     lstCode->setUniformRowHeights(true);
+    // The one column spans the list; long names are elided rather than scrolled.
+    lstCode->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstCode->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstCode->setSelectionMode(QAbstractItemView::SingleSelection);
     lstCode->setIconSize(QSize(16, 16));
@@ -127,13 +130,12 @@ void frmMain::createWidgets() {
     lstCode->setColumnWidth(0, px(1440));
     lstCode->viewport()->installEventFilter(this);
     connect(lstCode, &QTreeWidget::itemClicked, this, [this] { lstCode_ItemClick(); });
-    connect(lstCode, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-                // Moving with the keyboard opens the entry, so the editor always shows the
-                // entry that Save would write to.
-                if (m_loaded && !m_listMouseDown && current && previous)
-                    lstCode_ItemClick();
-            });
+    connect(lstCode, &QTreeWidget::itemSelectionChanged, this, [this] {
+        // Selecting with the keyboard opens the entry, so the editor always shows the entry that
+        // Save would write to.
+        if (m_loaded && !m_listMouseDown && !lstCode->selectedItems().isEmpty())
+            lstCode_ItemClick();
+    });
 
     // Start places (twips / 15); the layout sets the sizes that change.
     tvwFolders->setGeometry(px(30), px(360), px(2655), px(3195));
