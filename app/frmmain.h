@@ -5,6 +5,7 @@
 #include "libraryfs.h"
 #include "snippetcodec.h"
 
+#include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QPixmap>
@@ -158,6 +159,7 @@ private:
     void Form_Resize();
     void Form_Unload();
 
+    QTreeWidgetItem* makeNode(const QString& wantedKey, const QString& text); // not yet in the tree
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& wantedKey,
                              const QString& text);
     void removeNode(QTreeWidgetItem* node);
@@ -169,11 +171,26 @@ private:
     static void setEnabledIfChanged(QAction* action, bool enabled);
 
     // Snippets (list, open, save, delete, colouring): private members go here.
+    QTreeWidgetItem* selectedEntry() const;
+    bool hasEntry(const QString& text) const;
+    // Empty when the list shows the selected node's snippets; otherwise why it does not.
+    QString listMismatch(const QTreeWidgetItem* node) const;
+    QString m_listFolder; // the folder the list was last filled from
+    quint64 m_openCount = 0;
 
     // Categories: private members go here.
 
     // Editing (tick, status bar, clipboard and comment commands): private members go here.
+    void startEditState();
+    void refreshKeyLockPanels();
+    void armEditTick();
+    bool m_editStateStarted = false;
+    int m_positionStart = -1;
+    bool m_positionStale = true;
+    int m_shownColumn = -1;
+    int m_shownLine = -1;
 
+    QIcon m_folderIcon;
     QString m_programFolder;
     std::unique_ptr<Dialogs> m_dialogs;
     std::unique_ptr<LibraryFs> m_fs;

@@ -94,11 +94,12 @@ QByteArray encode(const QString& text, Encoding encoding, LineEnd lineEnd) {
         QString asUtf8;
         if (encodeWindows1252(lines, bytes) && (isAscii(bytes) || !decodeUtf8(bytes, asUtf8)))
             return bytes;
-        return lines.toUtf8();
     }
-    if (encoding == Encoding::Utf8Bom)
-        return Bom + lines.toUtf8();
-    return lines.toUtf8();
+    const QByteArray utf8 = lines.toUtf8();
+    // Reading drops one leading mark, so a text that begins with U+FEFF needs one of its own.
+    if (encoding == Encoding::Utf8Bom || utf8.startsWith(Bom))
+        return Bom + utf8;
+    return utf8;
 }
 
 QString decodeText(const QByteArray& bytes) {

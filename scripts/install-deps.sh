@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
     cmake g++ make pkg-config      # build
     qt6-base-dev libgl-dev         # Qt 6 Widgets and Qt Test
+    libx11-dev                     # the keyboard's lock states for the status bar
     clang-14 libclang-rt-14-dev    # the sanitizer build and the fuzzers
     e2fsprogs util-linux           # chattr and mount for the real fault tests
     xvfb xauth xdotool imagemagick # screenshots in a real window

@@ -44,7 +44,7 @@ echo "docs/screenshot.png written"
 if [ -n "${SHOTS_DIR:-}" ]; then
     mkdir -p "$SHOTS_DIR"
     # Toolbar button 8 (the Code Clipboard): buttons are 23 pixels wide, separators narrow.
-    clip_x=$(xdotool getwindowgeometry "$window" >/dev/null; echo 170)
+    clip_x=138
     xdotool mousemove --window "$window" "$clip_x" 31 click 1
     sleep 0.5
     xdotool type --window "$window" --delay 20 "scratch text" || true

@@ -4,6 +4,7 @@
 #include "frmclipboard.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -31,6 +32,8 @@ private slots:
     void toolbarButtons();
     void quitClosesWithoutQuestion();
     void closeBoxEndsWithClipboardShown();
+    void codeClipboardTogglesInsideTheWindow();
+    void aboutBoxIsModalAndCreatedAnew();
 };
 
 static QWidget* client(frmMain& w) {
@@ -383,6 +386,67 @@ void TestMainWindow::closeBoxEndsWithClipboardShown() {
     QVERIFY(!w.isVisible());
     QVERIFY(!w.codeClipboard()->isVisible());
     QVERIFY(f.dialogs->shown.isEmpty());
+}
+
+void TestMainWindow::codeClipboardTogglesInsideTheWindow() {
+    WindowFixture f;
+    frmMain& w = f.open();
+    QWidget* button8 = w.Toolbar1->widgetForAction(w.toolbarButtons[7]);
+    QTest::mouseClick(button8, Qt::LeftButton);
+    frmClipboard* clip = w.codeClipboard();
+    QVERIFY(clip);
+    QVERIFY(clip->isVisible());
+    QCOMPARE(clip->parentWidget(), static_cast<QWidget*>(&w));
+    QVERIFY(clip->editor()->text().isEmpty());
+    // Fully inside the client area (below the menu bar) at the start size, above the editor.
+    const QRect clientArea(0, w.Toolbar1->y(), w.width(), w.height() - w.Toolbar1->y());
+    QVERIFY(clientArea.contains(clip->geometry()));
+    QWidget* onTop = w.childAt(clip->geometry().center());
+    QVERIFY(onTop && (onTop == clip || clip->isAncestorOf(onTop)));
+
+    clip->editor()->setText(QStringLiteral("kept text"));
+    const QPoint place = clip->pos();
+    QTest::mouseClick(button8, Qt::LeftButton);
+    QVERIFY(!clip->isVisible());
+    QTest::mouseClick(button8, Qt::LeftButton);
+    QVERIFY(clip->isVisible());
+    QCOMPARE(clip->pos(), place);
+    QCOMPARE(clip->editor()->text(), QStringLiteral("kept text"));
+    QCOMPARE(w.codeClipboard(), clip); // created once
+
+    // Its close box only hides it.
+    QVERIFY(!clip->close());
+    QVERIFY(!clip->isVisible());
+    QTest::mouseClick(button8, Qt::LeftButton);
+    QCOMPARE(clip->editor()->text(), QStringLiteral("kept text"));
+
+    // Whatever lies outside the main window is not shown.
+    clip->move(w.width() - 40, clip->y());
+    QVERIFY(clip->visibleRegion().boundingRect().width() <= 40);
+}
+
+void TestMainWindow::aboutBoxIsModalAndCreatedAnew() {
+    WindowFixture f;
+    frmMain& w = f.open();
+    QStringList versions;
+    int opened = 0;
+    for (int round = 0; round < 2; ++round) {
+        QTimer::singleShot(0, this, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            ++opened;
+            QCOMPARE(box->windowTitle(), QStringLiteral("About Quillary\u2122"));
+            QCOMPARE(box->parentWidget(), static_cast<QWidget*>(&w));
+            versions.append(box->findChild<QLabel*>(QStringLiteral("lblInfo1"))->text());
+            box->close();
+        });
+        w.mnuAbout->trigger(); // returns when the box is closed
+    }
+    QCOMPARE(opened, 2);
+    QCOMPARE(versions, (QStringList{QStringLiteral("Version 1.0 build 2"),
+                                    QStringLiteral("Version 1.0 build 2")}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(w.findChildren<QDialog*>().isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

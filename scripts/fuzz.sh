@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs them one after another.
+# Usage: scripts/fuzz.sh [seconds per target, default 300] [target...]
+# Targets: colouring textfunctions codec keywordlist (default: all). New inputs go to
+# fuzz-out/corpus/<target>; an input that breaks a rule lands in fuzz-out/artifacts/<target>:
+# copy it to fuzz/regressions/<target>/ so the test suite replays it for good.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+seconds="${1:-300}"
+shift || true
+targets=("$@")
+if ((${#targets[@]} == 0)); then
+    targets=(colouring textfunctions codec keywordlist)
+fi
+build="${QUILLARY_FUZZ_BUILD:-build-fuzz}"
+scripts/install-deps.sh
+cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+failed=()
+for target in "${targets[@]}"; do
+    work="fuzz-out/corpus/$target"
+    artifacts="fuzz-out/artifacts/$target"
+    mkdir -p "$work" "$artifacts" "fuzz/regressions/$target"
+    echo "== fuzz_$target for ${seconds}s"
+    "$build/fuzz_$target" "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" \
+        -max_total_time="$seconds" -max_len=4096 -timeout=20 -rss_limit_mb=4096 \
+        -print_final_stats=1 -artifact_prefix="$artifacts/" || failed+=("$target")
+done
+if ((${#failed[@]} > 0)); then
+    echo "Broken rules found by: ${failed[*]} (inputs in fuzz-out/artifacts/)"
+    exit 1
+fi

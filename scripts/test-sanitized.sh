@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
+# headless; any sanitizer report, leaks included, fails the run.
+# Usage: scripts/test-sanitized.sh [build-dir]   (default: build-sanitized/ in the repository)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build-sanitized}"
+scripts/install-deps.sh
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLARY_SANITIZE=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:check_initialization_order=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"

@@ -1,0 +1,974 @@
+#include "failingfs.h"
+#include "privileges.h"
+#include "windowfixture.h"
+
+#include "names.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalBlocker>
+#include <QToolBar>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString WaitText = QStringLiteral("Loading and processing code file... Please wait.");
+
+// A real file system that lets a test look at the window while a file is being read.
+class WatchingFs : public FailingFs {
+public:
+    using FailingFs::FailingFs;
+    std::function<void(const QString&)> onRead;
+    Read readFile(const QString& path) override {
+        if (onRead)
+            onRead(path);
+        return FailingFs::readFile(path);
+    }
+};
+
+// Makes a folder immutable for its lifetime; even root cannot then write into it.
+struct Immutable {
+    QString path;
+    bool on = false;
+    explicit Immutable(const QString& p) : path(p) {
+        on = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), p}) == 0;
+    }
+    ~Immutable() {
+        if (on)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+    }
+};
+
+// A 64 KiB tmpfs mounted over a folder for its lifetime.
+struct SmallTmpfs {
+    QString path;
+    bool mounted = false;
+    explicit SmallTmpfs(const QString& p) : path(p) {
+        mounted =
+            QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=64k"), QStringLiteral("tmpfs"), p}) == 0;
+    }
+    ~SmallTmpfs() {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {path});
+    }
+};
+
+// Writes until the file system refuses; true once it is really full.
+bool fillUp(const QString& file) {
+    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT, 0644);
+    if (fd < 0)
+        return false;
+    const QByteArray block(4096, 'f');
+    bool full = false;
+    for (int i = 0; i < 1000 && !full; ++i)
+        full = ::write(fd, block.constData(), size_t(block.size())) < 0 && errno == ENOSPC;
+    ::close(fd);
+    return full;
+}
+
+// Writes a file of the library, making its folders first.
+void put(const WindowFixture& f, const QString& relative, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(f.path(relative)).path());
+    f.writeFile(relative, bytes);
+}
+
+bool canCreateIn(const QString& folder) {
+    QFile probe(folder + QStringLiteral("/probe"));
+    const bool ok = probe.open(QIODevice::WriteOnly);
+    if (ok)
+        probe.remove();
+    return ok;
+}
+
+QStringList filesIn(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                               QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
+
+void checkErrorNames(const Dialogs::Message& m, const QString& path, const QString& reason) {
+    QCOMPARE(m.icon, Dialogs::Icon::Error);
+    QCOMPARE(m.title, QStringLiteral("Quillary"));
+    QVERIFY2(m.text.contains(path), qPrintable(m.text));
+    QVERIFY2(m.text.contains(reason, Qt::CaseInsensitive), qPrintable(m.text));
+}
+
+} // namespace
+
+class TestSnippets : public QObject {
+    Q_OBJECT
+private slots:
+    // Colouring.
+    void colourCodeFromToolbar();
+    void colourCodeWithoutWordList();
+    void highlightTextColoursOnlyThatKeyword();
+    // The list.
+    void listShowsSnippetFilesOnly();
+    void subCategoryListsItsOwnFolder();
+    void rootEmptiesListAndReadsNothing();
+    void refillSelectsNothingAndKeyboardOpens();
+    void unreadableFolderIsReported();
+    // Opening.
+    void openShowsWaitTextThenFile();
+    void openKeepsTextExactly_data();
+    void openKeepsTextExactly();
+    void openAgainDiscardsEditsAndColoursNeverLeak();
+    void openThenSaveGivesBackSameBytes_data();
+    void openThenSaveGivesBackSameBytes();
+    void openFailuresLeaveEditorEmpty();
+    void openWhenListIsNotTheSelectedCategory();
+    // Saving.
+    void saveAtStartRefusesBeforeAskingName();
+    void saveAsAnswers_data();
+    void saveAsAnswers();
+    void saveAsCancelWritesNothing();
+    void saveAsOntoExistingNameAsks();
+    void saveAsRefusesNamesOutsideFolder_data();
+    void saveAsRefusesNamesOutsideFolder();
+    void saveWritesSelectedEntryOrAsks();
+    void saveIntoSubCategoryAndEmptyText();
+    void toolbarButtonsSaveAndSaveAs();
+    void saveFailuresLeaveFileAsItWas();
+    // Deleting.
+    void popupEnabledOnlyWithEntries();
+    void deleteAsksAndDeletesExactlyThatFile();
+    void deleteFailuresChangeNothing();
+};
+
+// Colouring -----------------------------------------------------------------------------------
+
+void TestSnippets::colourCodeFromToolbar() {
+    WindowFixture f;
+    f.writeWordList("dim\r\nas\r\ninteger\r\n");
+    frmMain& w = f.open();
+    const QString text = QStringLiteral("Dim x As Integer\nx = 1 ' set dim x\nIf(x) dim");
+    w.txtCodeFile->setText(text.left(text.size() - 1));
+    // An edit the user makes before colouring stays the one that Undo takes back.
+    w.txtCodeFile->setSelectionStart(int(text.size()) - 1);
+    QTest::keyClick(w.txtCodeFile, Qt::Key_M);
+    QCOMPARE(w.txtCodeFile->text(), text);
+    w.txtCodeFile->setSelectionStart(3);
+    w.txtCodeFile->setSelectionLength(5);
+
+    QTest::mouseClick(w.Toolbar1->widgetForAction(w.toolbarButtons[6]), Qt::LeftButton);
+
+    QString expected(text.size(), QLatin1Char('.'));
+    auto mark = [&](const QString& word, QChar c, int from = 0) {
+        const qsizetype at = text.indexOf(word, from);
+        QVERIFY(at >= 0);
+        for (qsizetype i = at; i < at + word.size(); ++i)
+            expected[i] = c;
+    };
+    mark(QStringLiteral("Dim"), u'K');
+    mark(QStringLiteral("As"), u'K');
+    mark(QStringLiteral("Integer"), u'K');
+    mark(QStringLiteral(" set dim x\n"), u'C'); // the comment and its line's end
+    mark(QStringLiteral("dim"), u'K', int(text.lastIndexOf(QLatin1Char(' ')))); // at the end
+    QString actual;
+    for (int i = 0; i < text.size(); ++i) {
+        const quint32 c = w.txtCodeFile->colourAt(i);
+        actual += c == Colours::Keyword ? u'K' : c == Colours::Comment ? u'C' : u'.';
+    }
+    QCOMPARE(actual, expected);
+    QCOMPARE(w.txtCodeFile->text(), text);
+    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
+    QCOMPARE(w.txtCodeFile->selectionLength(), 0);
+    QVERIFY(f.dialogs->shown.isEmpty());
+    w.txtCodeFile->undo();
+    QCOMPARE(w.txtCodeFile->text(), text.left(text.size() - 1));
+}
+
+void TestSnippets::colourCodeWithoutWordList() {
+    WindowFixture f;
+    frmMain& w = f.open();
+    w.txtCodeFile->setText(QStringLiteral("Dim a ' b"));
+    w.ColorCode();
+    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Default);
+    QCOMPARE(w.txtCodeFile->colourAt(6), Colours::Default);
+    QCOMPARE(w.txtCodeFile->colourAt(7), Colours::Comment);
+    QCOMPARE(w.txtCodeFile->colourAt(8), Colours::Comment);
+    QVERIFY(f.dialogs->shown.isEmpty());
+    // The list is read at every colouring, so a new one counts at once.
+    f.writeWordList("dim\n");
+    w.ColorCode();
+    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Keyword);
+    // An empty editor stays empty with the caret at 0.
+    w.txtCodeFile->setText(QString());
+    w.ColorCode();
+    QCOMPARE(w.txtCodeFile->selectionStart(), 0);
+    QVERIFY(w.txtCodeFile->text().isEmpty());
+}
+
+void TestSnippets::highlightTextColoursOnlyThatKeyword() {
+    WindowFixture f;
+    frmMain& w = f.open();
+    w.txtCodeFile->setText(QStringLiteral("dim DIM xdim ' dim"));
+    w.ColorCode(); // comment green, no keywords
+    w.txtCodeFile->setSelectionStart(2);
+    w.txtCodeFile->setSelectionLength(3);
+    w.HighlightText(QStringLiteral("dim"), Colours::Keyword);
+    // Occurrences inside a comment are whole words too; the rest of the comment stays.
+    const QList<ColourRun> expected = {{0, 3, Colours::Keyword},
+                                       {4, 3, Colours::Keyword},
+                                       {14, 1, Colours::Comment},
+                                       {15, 3, Colours::Keyword}};
+    QCOMPARE(w.txtCodeFile->colours().runsIn(0, 18), expected);
+    QCOMPARE(w.txtCodeFile->selectionStart(), 2);
+    QCOMPARE(w.txtCodeFile->selectionLength(), 3);
+}
+
+// The list ------------------------------------------------------------------------------------
+
+void TestSnippets::listShowsSnippetFilesOnly() {
+    WindowFixture f;
+    for (const char* name :
+         {"two.code", "one.code", "readme.txt", "x.CODE", "x.Code", "x.code.code", ".code"})
+        put(f, QStringLiteral("Cat/") + QLatin1String(name), "t");
+    f.makeFolder(QStringLiteral("Cat/y.code"));
+    f.makeFolder(QStringLiteral("Empty"));
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    const QStringList expected = {QString(), QStringLiteral("one"), QStringLiteral("two"),
+                                  QStringLiteral("x.code")};
+    QCOMPARE(f.entries(), expected);
+    // Entries show the page picture and cannot be renamed in place.
+    for (int i = 0; i < w.lstCode->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = w.lstCode->topLevelItem(i);
+        QVERIFY(!item->icon(0).isNull());
+        QVERIFY(!(item->flags() & Qt::ItemIsEditable));
+    }
+    QCOMPARE(w.lstCode->editTriggers(), QAbstractItemView::NoEditTriggers);
+    f.clickNode(QStringLiteral("Cat"));
+    QCOMPARE(f.entries(), expected);
+    f.clickNode(QStringLiteral("Empty"));
+    QVERIFY(f.entries().isEmpty());
+    QVERIFY(f.dialogs->shown.isEmpty());
+}
+
+void TestSnippets::subCategoryListsItsOwnFolder() {
+    WindowFixture f;
+    put(f, QStringLiteral("A/a.code"), "a");
+    put(f, QStringLiteral("A/B/inner.code"), "inner");
+    put(f, QStringLiteral("AB/outer.code"), "outer"); // a category named like B's key
+    frmMain& w = f.open();
+    QTreeWidgetItem* b = f.node(QStringLiteral("A"))->child(0);
+    QTreeWidgetItem* ab = nullptr;
+    for (int i = 0; i < w.rootNode()->childCount(); ++i)
+        if (w.rootNode()->child(i)->text(0) == QLatin1String("AB"))
+            ab = w.rootNode()->child(i);
+    QVERIFY(b && ab);
+    f.clickNode(frmMain::nodeKey(ab));
+    QCOMPARE(f.entries(), QStringList{QStringLiteral("outer")});
+    f.clickNode(frmMain::nodeKey(b));
+    QCOMPARE(f.entries(), QStringList{QStringLiteral("inner")});
+    f.clickEntry(QStringLiteral("inner"));
+    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("inner"));
+}
+
+void TestSnippets::rootEmptiesListAndReadsNothing() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/a.code"), "a");
+    auto fs = std::make_unique<FailingFs>(f.programFolder());
+    FailingFs* spy = fs.get();
+    frmMain& w = f.open(std::move(fs));
+    f.clickNode(QStringLiteral("Cat"));
+    QCOMPARE(f.entries().size(), 1);
+    const int listings = spy->calls(QStringLiteral("listFiles"));
+    const int folderListings = spy->calls(QStringLiteral("listFolders"));
+    const int reads = spy->calls(QStringLiteral("readFile"));
+    f.clickNode(QStringLiteral("root"));
+    QVERIFY(f.entries().isEmpty());
+    QCOMPARE(spy->calls(QStringLiteral("listFiles")), listings);
+    QCOMPARE(spy->calls(QStringLiteral("listFolders")), folderListings);
+    QCOMPARE(spy->calls(QStringLiteral("readFile")), reads);
+    QVERIFY(w.txtCodeFile->text().isEmpty());
+}
+
+void TestSnippets::refillSelectsNothingAndKeyboardOpens() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/a.code"), "first");
+    put(f, QStringLiteral("Cat/b.code"), "second");
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(QStringLiteral("b"));
+    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("second"));
+    f.clickNode(QStringLiteral("Cat"));
+    QVERIFY(w.lstCode->selectedItems().isEmpty());
+    QVERIFY(!w.lstCode->currentItem());
+    // Focus alone opens nothing; a key move selects and opens.
+    QApplication::setActiveWindow(&w);
+    w.lstCode->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    QVERIFY(w.lstCode->selectedItems().isEmpty());
+    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("second"));
+    QTest::keyClick(w.lstCode, Qt::Key_Down);
+    QTRY_COMPARE(w.lstCode->selectedItems().size(), 1);
+    const QString shown = w.txtCodeFile->text();
+    QCOMPARE(shown, w.lstCode->selectedItems().first()->text(0) == QLatin1String("a")
+                        ? QStringLiteral("first")
+                        : QStringLiteral("second"));
+}
+
+void TestSnippets::unreadableFolderIsReported() {
+    WindowFixture f;
+    put(f, QStringLiteral("Locked/a.code"), "a");
+    const QByteArray locked = QFile::encodeName(f.path(QStringLiteral("Locked")));
+    frmMain& w = f.open();
+    QVERIFY(::chmod(locked.constData(), 0) == 0);
+    {
+        PermissionBitsEnforced enforced;
+        if (!enforced.active()) {
+            ::chmod(locked.constData(), 0755);
+            QSKIP("cannot drop the capabilities that bypass permission bits here");
+        }
+        DIR* probe = ::opendir(locked.constData());
+        if (probe)
+            ::closedir(probe);
+        QVERIFY2(!probe, "the folder is still readable: the fault is not real");
+        f.clickNode(QStringLiteral("Locked"));
+    }
+    ::chmod(locked.constData(), 0755);
+    QVERIFY(f.entries().isEmpty());
+    QCOMPARE(f.dialogs->messages().size(), 1);
+    checkErrorNames(f.dialogs->messages().first().message, f.path(QStringLiteral("Locked")),
+                    QStringLiteral("permission denied"));
+    QVERIFY(w.lstCode->topLevelItemCount() == 0);
+}
+
+// Opening -------------------------------------------------------------------------------------
+
+void TestSnippets::openShowsWaitTextThenFile() {
+    WindowFixture f;
+    f.writeWordList("dim\r\n");
+    put(f, QStringLiteral("Cat/a.code"), "dim a");
+    auto fs = std::make_unique<WatchingFs>(f.programFolder());
+    WatchingFs* watching = fs.get();
+    frmMain& w = f.open(std::move(fs));
+    QStringList seenWhileReading;
+    watching->onRead = [&](const QString& path) {
+        if (path.endsWith(QLatin1String(".code")))
+            seenWhileReading.append(w.txtCodeFile->text());
+    };
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(QStringLiteral("a"));
+    QCOMPARE(seenWhileReading, QStringList{WaitText});
+    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("dim a"));
+    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Keyword);
+    QCOMPARE(w.txtCodeFile->colourAt(4), Colours::Default);
+    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
+    QCOMPARE(w.txtCodeFile->selectionLength(), 0);
+}
+
+void TestSnippets::openKeepsTextExactly_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty file") << "e.code"
+                                << "e" << QByteArray() << QString();
+    QTest::newRow("final line end kept")
+        << "f.code"
+        << "f" << QByteArray("a\r\nb\r\n") << QStringLiteral("a\nb\n");
+    QTest::newRow("only the last ending comes off")
+        << "a.code.code"
+        << "a.code" << QByteArray("inner") << QStringLiteral("inner");
+    QTest::newRow("nameless") << ".code"
+                              << "" << QByteArray("x") << QStringLiteral("x");
+}
+
+void TestSnippets::openKeepsTextExactly() {
+    QFETCH(QString, file);
+    QFETCH(QString, entry);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/") + file, bytes);
+    put(f, QStringLiteral("Cat/") + entry + QStringLiteral(".other"), "decoy");
+    frmMain& w = f.open();
+    w.txtCodeFile->setText(QStringLiteral("before"));
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(entry);
+    QCOMPARE(w.txtCodeFile->text(), text);
+    QCOMPARE(w.txtCodeFile->selectionStart(), text.isEmpty() ? 0 : 1);
+    QVERIFY(f.dialogs->shown.isEmpty());
+}
+
+void TestSnippets::openAgainDiscardsEditsAndColoursNeverLeak() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/note.code"), "' all of it is comment");
+    put(f, QStringLiteral("Cat/plain.code"), "plain words and more words");
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(QStringLiteral("note"));
+    QCOMPARE(w.txtCodeFile->colourAt(5), Colours::Comment);
+    w.txtCodeFile->setSelectionStart(0);
+    QTest::keyClicks(w.txtCodeFile, QStringLiteral("edited "));
+    f.clickEntry(QStringLiteral("note"));
+    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("' all of it is comment"));
+    f.clickEntry(QStringLiteral("plain"));
+    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("plain words and more words"));
+    QVERIFY(w.txtCodeFile->colours().runsIn(0, w.txtCodeFile->textLength()).isEmpty());
+}
+
+void TestSnippets::openThenSaveGivesBackSameBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("encoding");
+    QTest::newRow("windows-1252 with CR LF")
+        << QByteArray("Caf\xe9\r\nx = 1 ' r\xe9sum\xe9\r\n")
+        << QStringLiteral("Café\nx = 1 ' résumé\n") << int(SnippetCodec::Encoding::Windows1252);
+    QTest::newRow("utf-8 with LF, no final line end")
+        << QByteArray("Caf\xc3\xa9\n\xe2\x82\xac") << QStringLiteral("Café\n€")
+        << int(SnippetCodec::Encoding::Utf8);
+}
+
+void TestSnippets::openThenSaveGivesBackSameBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(int, encoding);
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/s.code"), bytes);
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(QStringLiteral("s"));
+    QCOMPARE(w.txtCodeFile->text(), text);
+    QCOMPARE(int(w.textEncoding()), encoding);
+    // A real Ctrl+S reaches Save.
+    QApplication::setActiveWindow(&w);
+    w.txtCodeFile->setFocus();
+    QTest::keyClick(w.txtCodeFile, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(f.readFile(QStringLiteral("Cat/s.code")), bytes);
+    QVERIFY(f.dialogs->shown.isEmpty());
+    // Text added later keeps the file's style.
+    w.txtCodeFile->setSelectionStart(0);
+    QTest::keyClick(w.txtCodeFile, Qt::Key_Return);
+    w.mnuSave->trigger();
+    QByteArray expected = bytes;
+    expected.prepend(bytes.contains("\r\n") ? "\r\n" : "\n");
+    QCOMPARE(f.readFile(QStringLiteral("Cat/s.code")), expected);
+}
+
+void TestSnippets::openFailuresLeaveEditorEmpty() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/good.code"), "Caf\xe9\r\n");
+    put(f, QStringLiteral("Cat/gone.code"), "x");
+    put(f, QStringLiteral("Cat/locked.code"), "x");
+    QVERIFY(::mkfifo(QFile::encodeName(f.path(QStringLiteral("Cat/pipe.code"))).constData(),
+                     0644) == 0);
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    QCOMPARE(f.entries().size(), 4);
+
+    auto openFails = [&](const QString& entry, const QString& reason) {
+        f.clickEntry(QStringLiteral("good"));
+        QCOMPARE(w.textEncoding(), SnippetCodec::Encoding::Windows1252);
+        f.dialogs->clear();
+        f.clickEntry(entry);
+        QCOMPARE(f.dialogs->messages().size(), 1);
+        checkErrorNames(f.dialogs->messages().first().message,
+                        f.path(QStringLiteral("Cat/") + entry + QStringLiteral(".code")), reason);
+        QVERIFY(w.txtCodeFile->text().isEmpty());
+        QCOMPARE(w.textEncoding(), SnippetCodec::NewTextEncoding);
+        QCOMPARE(w.textLineEnd(), SnippetCodec::NewTextLineEnd);
+    };
+
+    QVERIFY(QFile::remove(f.path(QStringLiteral("Cat/gone.code"))));
+    openFails(QStringLiteral("gone"), QStringLiteral("no such file"));
+    openFails(QStringLiteral("pipe"), QStringLiteral("not a regular file"));
+
+    const QByteArray locked = QFile::encodeName(f.path(QStringLiteral("Cat/locked.code")));
+    QVERIFY(::chmod(locked.constData(), 0) == 0);
+    {
+        PermissionBitsEnforced enforced;
+        if (!enforced.active()) {
+            ::chmod(locked.constData(), 0644);
+            QSKIP("cannot drop the capabilities that bypass permission bits here");
+        }
+        const int probe = ::open(locked.constData(), O_RDONLY);
+        if (probe >= 0)
+            ::close(probe);
+        QVERIFY2(probe < 0, "the file is still readable: the fault is not real");
+        openFails(QStringLiteral("locked"), QStringLiteral("permission denied"));
+    }
+    ::chmod(locked.constData(), 0644);
+    QCOMPARE(f.readFile(QStringLiteral("Cat/locked.code")), QByteArray("x"));
+}
+
+void TestSnippets::openWhenListIsNotTheSelectedCategory() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/a.code"), "a");
+    put(f, QStringLiteral("Other/a.code"), "other");
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    QTreeWidgetItem* entry = f.entry(QStringLiteral("a"));
+    struct Case {
+        QString key, reason, saveText;
+    };
+    for (const Case& c : {Case{QStringLiteral("Other"), QStringLiteral("no longer shows"),
+                               QStringLiteral("no longer shows")},
+                          Case{QStringLiteral("root"), QStringLiteral("no category"),
+                               QStringLiteral("You cannot save code in the root directory.")}}) {
+        {
+            // The tree's selection moves without the list following, as after a removal.
+            const QSignalBlocker blocker(w.tvwFolders);
+            w.tvwFolders->setCurrentItem(f.node(c.key));
+        }
+        QCOMPARE(w.selectedNode(), f.node(c.key));
+        w.txtCodeFile->setText(QStringLiteral("shown"));
+        f.dialogs->clear();
+        f.clickEntry(QStringLiteral("a"));
+        QCOMPARE(f.dialogs->messages().size(), 1);
+        const auto m = f.dialogs->messages().first().message;
+        QCOMPARE(m.icon, Dialogs::Icon::Error);
+        QVERIFY2(m.text.contains(QStringLiteral("a.code")), qPrintable(m.text));
+        QVERIFY2(m.text.contains(c.reason), qPrintable(m.text));
+        QVERIFY(w.txtCodeFile->text().isEmpty());
+        QCOMPARE(f.entry(QStringLiteral("a")), entry);
+        // Saving writes nowhere: not over the listed file, not into the selected category.
+        w.txtCodeFile->setText(QStringLiteral("new"));
+        f.dialogs->clear();
+        w.Save();
+        QCOMPARE(f.dialogs->shown.size(), 1);
+        QVERIFY2(f.dialogs->lastText().contains(c.saveText), qPrintable(f.dialogs->lastText()));
+        QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
+        QCOMPARE(f.readFile(QStringLiteral("Other/a.code")), QByteArray("other"));
+    }
+}
+
+// Saving --------------------------------------------------------------------------------------
+
+void TestSnippets::saveAtStartRefusesBeforeAskingName() {
+    WindowFixture f;
+    frmMain& w = f.open();
+    w.txtCodeFile->setText(QStringLiteral("text"));
+    QApplication::setActiveWindow(&w);
+    w.txtCodeFile->setFocus();
+    QTest::keyClick(w.txtCodeFile, Qt::Key_S, Qt::ControlModifier);
+    w.mnuSave->trigger();
+    w.mnuSaveAs->trigger();
+    QCOMPARE(f.dialogs->shown.size(), 3);
+    for (const auto& s : f.dialogs->shown) {
+        QVERIFY(!s.isInput);
+        QCOMPARE(s.message.text, QStringLiteral("You cannot save code in the root directory."));
+        QCOMPARE(s.message.title, QStringLiteral("Error"));
+        QCOMPARE(s.message.icon, Dialogs::Icon::Information);
+        QCOMPARE(s.message.buttons, Dialogs::Buttons::Ok);
+    }
+    QVERIFY(filesIn(f.library()).isEmpty());
+}
+
+void TestSnippets::saveAsAnswers_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("default") << "untitled.code"
+                             << "untitled.code"
+                             << "untitled";
+    QTest::newRow("plain") << "loop"
+                           << "loop.code"
+                           << "loop";
+    QTest::newRow("with ending") << "loop.code"
+                                 << "loop.code"
+                                 << "loop";
+    QTest::newRow("ending in capitals") << "loop.CODE"
+                                        << "loop.CODE.code"
+                                        << "loop.CODE";
+    QTest::newRow("other dot") << "a.b"
+                               << "a.b.code"
+                               << "a.b";
+    QTest::newRow("ending alone") << ".code"
+                                  << ".code"
+                                  << "";
+    QTest::newRow("short") << "abc"
+                           << "abc.code"
+                           << "abc";
+    QTest::newRow("dots inside") << "..x"
+                                 << "..x.code"
+                                 << "..x";
+}
+
+void TestSnippets::saveAsAnswers() {
+    QFETCH(QString, answer);
+    QFETCH(QString, file);
+    QFETCH(QString, entry);
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/first.code"), "1");
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(QStringLiteral("first"));
+    w.txtCodeFile->setText(QStringLiteral("Dim é\nx"));
+    f.dialogs->inputs = {answer};
+    w.mnuSaveAs->trigger();
+    QCOMPARE(f.dialogs->shown.size(), 1);
+    const auto asked = f.dialogs->shown.first();
+    QVERIFY(asked.isInput);
+    QCOMPARE(asked.prompt, QStringLiteral("Enter a filename: "));
+    QCOMPARE(asked.inputTitle, QStringLiteral("Save Code"));
+    QCOMPARE(asked.defaultText, QStringLiteral("untitled.code"));
+    // Text that never came from a file is written as UTF-8 with LF, nothing added.
+    QCOMPARE(f.readFile(QStringLiteral("Cat/") + file), QByteArray("Dim \xc3\xa9\nx"));
+    QStringList files = {QStringLiteral("first.code"), file};
+    files.sort();
+    QCOMPARE(filesIn(f.path(QStringLiteral("Cat"))), files);
+    QCOMPARE(f.entries(), (QStringList{QStringLiteral("first"), entry}));
+    // The new entry is not selected; the old one still is.
+    QCOMPARE(w.lstCode->selectedItems().size(), 1);
+    QCOMPARE(w.lstCode->selectedItems().first()->text(0), QStringLiteral("first"));
+    QCOMPARE(f.readFile(QStringLiteral("Cat/first.code")), QByteArray("1"));
+}
+
+void TestSnippets::saveAsCancelWritesNothing() {
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Cat"));
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    w.mnuSaveAs->trigger(); // no scripted answer: cancelled
+    QCOMPARE(f.dialogs->shown.size(), 1);
+    QVERIFY(filesIn(f.path(QStringLiteral("Cat"))).isEmpty());
+    QVERIFY(f.entries().isEmpty());
+}
+
+void TestSnippets::saveAsOntoExistingNameAsks() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/loop.code"), "old");
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    w.txtCodeFile->setText(QStringLiteral("new"));
+    f.dialogs->inputs = {QStringLiteral("loop")};
+    f.dialogs->buttons = {Dialogs::Button::No};
+    w.mnuSaveAs->trigger();
+    QCOMPARE(f.dialogs->shown.size(), 2);
+    const auto m = f.dialogs->shown[1].message;
+    QCOMPARE(m.text, QStringLiteral("loop.code already exists. Do you want to replace it?"));
+    QCOMPARE(m.title, QStringLiteral("Save Code"));
+    QCOMPARE(m.buttons, Dialogs::Buttons::YesNo);
+    QCOMPARE(f.readFile(QStringLiteral("Cat/loop.code")), QByteArray("old"));
+    QCOMPARE(filesIn(f.path(QStringLiteral("Cat"))), QStringList{QStringLiteral("loop.code")});
+
+    f.dialogs->inputs = {QStringLiteral("loop.code")};
+    f.dialogs->buttons = {Dialogs::Button::Yes};
+    w.mnuSaveAs->trigger();
+    QCOMPARE(f.readFile(QStringLiteral("Cat/loop.code")), QByteArray("new"));
+    QCOMPARE(f.entries(), QStringList{QStringLiteral("loop")});
+    QCOMPARE(filesIn(f.path(QStringLiteral("Cat"))), QStringList{QStringLiteral("loop.code")});
+}
+
+void TestSnippets::saveAsRefusesNamesOutsideFolder_data() {
+    QTest::addColumn<QString>("answer");
+    for (char16_t c : Names::ForbiddenCharacters) {
+        if (c == u'\0')
+            continue;
+        const QString answer = QStringLiteral("a") + QChar(c) + QStringLiteral("b");
+        QTest::newRow(qPrintable(answer)) << answer;
+    }
+    QTest::newRow("dot") << ".";
+    QTest::newRow("dot dot") << "..";
+    QTest::newRow("up and out") << "../Other/x";
+    QTest::newRow("slash alone") << "/";
+}
+
+void TestSnippets::saveAsRefusesNamesOutsideFolder() {
+    QFETCH(QString, answer);
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Cat"));
+    f.makeFolder(QStringLiteral("Other"));
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    w.txtCodeFile->setText(QStringLiteral("x"));
+    f.dialogs->inputs = {answer};
+    w.mnuSaveAs->trigger();
+    QCOMPARE(f.dialogs->messages().size(), 1);
+    const auto m = f.dialogs->messages().first().message;
+    QCOMPARE(m.text, Names::snippetRefusalText());
+    QCOMPARE(m.title, QStringLiteral("Save Code"));
+    QCOMPARE(m.icon, Dialogs::Icon::Error);
+    QCOMPARE(filesIn(f.library()), (QStringList{QStringLiteral("Cat"), QStringLiteral("Other")}));
+    QVERIFY(filesIn(f.path(QStringLiteral("Cat"))).isEmpty());
+    QVERIFY(filesIn(f.path(QStringLiteral("Other"))).isEmpty());
+    QVERIFY(!QFileInfo::exists(f.programFolder() + QStringLiteral("/Code.code")));
+    QVERIFY(f.entries().isEmpty());
+}
+
+void TestSnippets::saveWritesSelectedEntryOrAsks() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/a.code"), "a");
+    put(f, QStringLiteral("Cat/b.code"), "b");
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    // Entries but none selected: asks for a name instead of guessing.
+    w.txtCodeFile->setText(QStringLiteral("typed"));
+    w.mnuSave->trigger();
+    QCOMPARE(f.dialogs->shown.size(), 1);
+    QVERIFY(f.dialogs->shown.first().isInput);
+    QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
+    QCOMPARE(f.readFile(QStringLiteral("Cat/b.code")), QByteArray("b"));
+    // With one selected: writes over it, no question, nothing else changes.
+    f.clickEntry(QStringLiteral("b"));
+    w.txtCodeFile->setSelectionStart(1);
+    QTest::keyClicks(w.txtCodeFile, QStringLiteral("ee"));
+    w.txtCodeFile->setSelectionStart(0);
+    w.txtCodeFile->setSelectionLength(2);
+    f.dialogs->clear();
+    w.mnuSave->trigger();
+    QVERIFY(f.dialogs->shown.isEmpty());
+    QCOMPARE(f.readFile(QStringLiteral("Cat/b.code")), QByteArray("bee"));
+    QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
+    QCOMPARE(f.entries(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    QCOMPARE(w.txtCodeFile->selectionLength(), 2);
+    w.txtCodeFile->undo();
+    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("b"));
+}
+
+void TestSnippets::saveIntoSubCategoryAndEmptyText() {
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("A/B"));
+    f.makeFolder(QStringLiteral("B"));
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("AB"));
+    f.dialogs->inputs = {QStringLiteral("blank")};
+    w.mnuSaveAs->trigger();
+    QVERIFY(QFileInfo(f.path(QStringLiteral("A/B/blank.code"))).isFile());
+    QCOMPARE(QFileInfo(f.path(QStringLiteral("A/B/blank.code"))).size(), 0);
+    QVERIFY(filesIn(f.path(QStringLiteral("B"))).isEmpty());
+    QCOMPARE(filesIn(f.path(QStringLiteral("A"))), QStringList{QStringLiteral("B")});
+    f.clickEntry(QStringLiteral("blank"));
+    w.txtCodeFile->setText(QStringLiteral("sub text"));
+    w.Save();
+    QCOMPARE(f.readFile(QStringLiteral("A/B/blank.code")), QByteArray("sub text"));
+}
+
+void TestSnippets::toolbarButtonsSaveAndSaveAs() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/a.code"), "a");
+    frmMain& w = f.open();
+    auto press = [&w](int position) {
+        QTest::mouseClick(w.Toolbar1->widgetForAction(w.toolbarButtons[position - 1]),
+                          Qt::LeftButton);
+    };
+    press(1);
+    press(2);
+    QCOMPARE(f.dialogs->shown.size(), 2);
+    QCOMPARE(f.dialogs->lastText(), QStringLiteral("You cannot save code in the root directory."));
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(QStringLiteral("a"));
+    w.txtCodeFile->setText(QStringLiteral("by button"));
+    f.dialogs->clear();
+    press(1);
+    QVERIFY(f.dialogs->shown.isEmpty());
+    QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("by button"));
+    press(2);
+    QCOMPARE(f.dialogs->shown.size(), 1);
+    QVERIFY(f.dialogs->shown.first().isInput);
+}
+
+void TestSnippets::saveFailuresLeaveFileAsItWas() {
+    // Immutable folder.
+    {
+        WindowFixture f;
+        put(f, QStringLiteral("Cat/keep.code"), "original");
+        frmMain& w = f.open();
+        f.clickNode(QStringLiteral("Cat"));
+        f.clickEntry(QStringLiteral("keep"));
+        w.txtCodeFile->setText(QStringLiteral("changed"));
+        Immutable frozen(f.path(QStringLiteral("Cat")));
+        if (!frozen.on)
+            QSKIP("chattr +i is not available here");
+        QVERIFY2(!canCreateIn(f.path(QStringLiteral("Cat"))), "the folder is still writable");
+        f.dialogs->clear();
+        w.mnuSave->trigger();
+        QCOMPARE(f.dialogs->messages().size(), 1);
+        checkErrorNames(f.dialogs->messages().first().message,
+                        f.path(QStringLiteral("Cat/keep.code")), QStringLiteral("not permitted"));
+        QCOMPARE(f.readFile(QStringLiteral("Cat/keep.code")), QByteArray("original"));
+        // Save As there adds no entry for a file that was never written.
+        f.dialogs->clear();
+        f.dialogs->inputs = {QStringLiteral("fresh")};
+        w.mnuSaveAs->trigger();
+        QCOMPARE(f.dialogs->messages().size(), 1);
+        QVERIFY(f.dialogs->lastText().contains(f.path(QStringLiteral("Cat/fresh.code"))));
+        QCOMPARE(f.entries(), QStringList{QStringLiteral("keep")});
+        QCOMPARE(filesIn(f.path(QStringLiteral("Cat"))), QStringList{QStringLiteral("keep.code")});
+    }
+    // Full disk.
+    {
+        WindowFixture f;
+        f.makeFolder(QStringLiteral("Cat"));
+        SmallTmpfs disk(f.path(QStringLiteral("Cat")));
+        if (!disk.mounted)
+            QSKIP("cannot mount a tmpfs here");
+        put(f, QStringLiteral("Cat/keep.code"), "original");
+        frmMain& w = f.open();
+        f.clickNode(QStringLiteral("Cat"));
+        f.clickEntry(QStringLiteral("keep"));
+        QVERIFY2(fillUp(f.path(QStringLiteral("Cat/filler"))), "the tmpfs never filled up");
+        w.txtCodeFile->setText(QString(20000, QLatin1Char('z')));
+        f.dialogs->clear();
+        w.Save();
+        QCOMPARE(f.dialogs->messages().size(), 1);
+        checkErrorNames(f.dialogs->messages().first().message,
+                        f.path(QStringLiteral("Cat/keep.code")), QStringLiteral("space"));
+        QCOMPARE(f.readFile(QStringLiteral("Cat/keep.code")), QByteArray("original"));
+        QCOMPARE(filesIn(f.path(QStringLiteral("Cat"))),
+                 (QStringList{QStringLiteral("filler"), QStringLiteral("keep.code")}));
+        f.window.reset();
+    }
+    // Folder removed behind the program's back.
+    {
+        WindowFixture f;
+        f.makeFolder(QStringLiteral("Gone"));
+        frmMain& w = f.open();
+        f.clickNode(QStringLiteral("Gone"));
+        QVERIFY(QDir(f.path(QStringLiteral("Gone"))).removeRecursively());
+        f.dialogs->inputs = {QStringLiteral("x")};
+        w.SaveAs();
+        QCOMPARE(f.dialogs->messages().size(), 1);
+        checkErrorNames(f.dialogs->messages().first().message,
+                        f.path(QStringLiteral("Gone/x.code")), QStringLiteral("no such file"));
+        QVERIFY(f.entries().isEmpty());
+        QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("Gone"))));
+    }
+}
+
+// Deleting ------------------------------------------------------------------------------------
+
+static bool rightClickListShowsEnabledDelete(frmMain& w) {
+    QTest::mouseClick(w.lstCode->viewport(), Qt::RightButton, {},
+                      QPoint(5, w.lstCode->viewport()->height() - 5));
+    if (!QTest::qWaitFor([&w] { return w.mnuCodePopup->isVisible(); }, 2000))
+        return false;
+    const bool enabled = w.mnuDeleteFile->isEnabled();
+    w.mnuCodePopup->hide();
+    return enabled;
+}
+
+void TestSnippets::popupEnabledOnlyWithEntries() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/a.code"), "a");
+    frmMain& w = f.open();
+    QVERIFY(!rightClickListShowsEnabledDelete(w));
+    QVERIFY(!w.mnuCodePopup->isVisible());
+    f.clickNode(QStringLiteral("Cat"));
+    QVERIFY(rightClickListShowsEnabledDelete(w));
+    // The right button selects nothing, and other buttons show nothing.
+    QVERIFY(w.lstCode->selectedItems().isEmpty());
+    QTest::mouseClick(w.lstCode->viewport(), Qt::MiddleButton, {}, QPoint(5, 5));
+    QCoreApplication::processEvents();
+    QVERIFY(!w.mnuCodePopup->isVisible());
+}
+
+void TestSnippets::deleteAsksAndDeletesExactlyThatFile() {
+    WindowFixture f;
+    put(f, QStringLiteral("A/x.code"), "outer x");
+    put(f, QStringLiteral("A/B/x.code"), "Caf\xe9\r\n");
+    put(f, QStringLiteral("A/B/y.code"), "y");
+    put(f, QStringLiteral("A/B/x.txt"), "x");
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("AB"));
+    f.clickEntry(QStringLiteral("x"));
+    QCOMPARE(w.textEncoding(), SnippetCodec::Encoding::Windows1252);
+
+    f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::No};
+    w.mnuDeleteFile->trigger();
+    QCOMPARE(f.dialogs->shown.size(), 1);
+    const auto asked = f.dialogs->shown.first().message;
+    QCOMPARE(asked.text, QStringLiteral("Are you sure you want to delete this file?"));
+    QCOMPARE(asked.title, QStringLiteral("Delete File"));
+    QCOMPARE(asked.icon, Dialogs::Icon::Question);
+    QCOMPARE(asked.buttons, Dialogs::Buttons::YesNo);
+    QCOMPARE(asked.defaultButton, Dialogs::Button::Yes);
+    QCOMPARE(
+        filesIn(f.path(QStringLiteral("A/B"))),
+        (QStringList{QStringLiteral("x.code"), QStringLiteral("x.txt"), QStringLiteral("y.code")}));
+    QCOMPARE(f.entries(), (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
+    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("Café\n"));
+
+    f.dialogs->buttons = {Dialogs::Button::Yes};
+    w.mnuDeleteFile->trigger();
+    QCOMPARE(filesIn(f.path(QStringLiteral("A/B"))),
+             (QStringList{QStringLiteral("x.txt"), QStringLiteral("y.code")}));
+    QCOMPARE(f.readFile(QStringLiteral("A/x.code")), QByteArray("outer x"));
+    QCOMPARE(f.entries(), QStringList{QStringLiteral("y")});
+    QVERIFY(w.txtCodeFile->text().isEmpty());
+    QCOMPARE(w.textEncoding(), SnippetCodec::NewTextEncoding);
+    QCOMPARE(w.textLineEnd(), SnippetCodec::NewTextLineEnd);
+
+    // The last one: the list ends empty and the next right click shows the entry greyed.
+    f.clickEntry(QStringLiteral("y"));
+    w.mnuDeleteFile->trigger(); // default answer Yes
+    QVERIFY(f.entries().isEmpty());
+    QCOMPARE(filesIn(f.path(QStringLiteral("A/B"))), QStringList{QStringLiteral("x.txt")});
+    QVERIFY(!rightClickListShowsEnabledDelete(w));
+    QVERIFY(!f.dialogs->messages().isEmpty());
+    for (const auto& s : f.dialogs->messages())
+        QCOMPARE(s.message.title, QStringLiteral("Delete File"));
+}
+
+void TestSnippets::deleteFailuresChangeNothing() {
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/a.code"), "a");
+    put(f, QStringLiteral("Cat/b.code"), "b");
+    f.makeFolder(QStringLiteral("Other"));
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Cat"));
+    const QStringList entries = f.entries();
+
+    auto failsNaming = [&](const QString& named, const QString& reason, bool asks) {
+        w.txtCodeFile->setText(QStringLiteral("kept"));
+        f.dialogs->clear();
+        f.dialogs->buttons = {Dialogs::Button::Yes};
+        w.mnuDeleteFile->trigger();
+        const auto messages = f.dialogs->messages();
+        QCOMPARE(messages.size(), asks ? 2 : 1);
+        const auto m = messages.last().message;
+        QCOMPARE(m.icon, Dialogs::Icon::Error);
+        QVERIFY2(m.text.contains(named), qPrintable(m.text));
+        QVERIFY2(m.text.contains(reason, Qt::CaseInsensitive), qPrintable(m.text));
+        QCOMPARE(f.entries(), entries);
+        QCOMPARE(w.txtCodeFile->text(), QStringLiteral("kept"));
+    };
+
+    // None selected.
+    failsNaming(QString(), QStringLiteral("no code file is selected"), false);
+    QCOMPARE(filesIn(f.path(QStringLiteral("Cat"))).size(), 2);
+
+    // Immutable folder.
+    f.clickEntry(QStringLiteral("a"));
+    {
+        Immutable frozen(f.path(QStringLiteral("Cat")));
+        if (!frozen.on)
+            QSKIP("chattr +i is not available here");
+        QVERIFY2(
+            !QFile(f.path(QStringLiteral("Cat/a.code"))).copy(f.path(QStringLiteral("Cat/c.code"))),
+            "the folder is still writable");
+        failsNaming(f.path(QStringLiteral("Cat/a.code")), QStringLiteral("not permitted"), true);
+    }
+    QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
+
+    // The file removed behind the program's back.
+    QVERIFY(QFile::remove(f.path(QStringLiteral("Cat/b.code"))));
+    f.clickEntry(QStringLiteral("b")); // reports the missing file
+    failsNaming(f.path(QStringLiteral("Cat/b.code")), QStringLiteral("no such file"), true);
+
+    // The selected node is not the list's category, or is the root.
+    f.clickEntry(QStringLiteral("a"));
+    for (const QString& key : {QStringLiteral("Other"), QStringLiteral("root")}) {
+        {
+            const QSignalBlocker blocker(w.tvwFolders);
+            w.tvwFolders->setCurrentItem(f.node(key));
+        }
+        failsNaming(QStringLiteral("a.code"), QString(), false);
+        QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
+    }
+}
+
+QTEST_MAIN(TestSnippets)
+#include "test_snippets.moc"
