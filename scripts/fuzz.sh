@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs them one after another.
 # Usage: scripts/fuzz.sh [seconds per target, default 300] [target...]
-# Targets: colouring textfunctions codec keywordlist (default: all). New inputs go to
+# Targets: colouring colouringlarge textfunctions codec keywordlist (default: all). New inputs go to
 # fuzz-out/corpus/<target>; an input that breaks a rule lands in fuzz-out/artifacts/<target>:
 # copy it to fuzz/regressions/<target>/ so the test suite replays it for good.
 set -euo pipefail
@@ -11,7 +11,7 @@ seconds="${1:-300}"
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(colouring textfunctions codec keywordlist)
+    targets=(colouring colouringlarge textfunctions codec keywordlist)
 fi
 build="${QUILLARY_FUZZ_BUILD:-build-fuzz}"
 scripts/install-deps.sh

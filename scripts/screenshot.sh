@@ -47,7 +47,9 @@ if [ -n "${SHOTS_DIR:-}" ]; then
     clip_x=138
     xdotool mousemove --window "$window" "$clip_x" 31 click 1
     sleep 0.5
-    xdotool type --window "$window" --delay 20 "scratch text" || true
+    # Into the Code Clipboard's editor, which sits near the top left of the client area.
+    xdotool mousemove --window "$window" 200 160 click 1
+    xdotool type --delay 20 "Dim scratch As String" || true
     import -window "$window" "$SHOTS_DIR/clipboard.png"
     xdotool key --window "$window" alt+h
     sleep 0.3

@@ -17,9 +17,8 @@ namespace {
 using Check = Verdict (*)(QByteArrayView);
 
 const std::pair<const char*, Check> Targets[] = {
-    {"colouring", FuzzChecks::colouring},
-    {"textfunctions", FuzzChecks::textFunctions},
-    {"codec", FuzzChecks::codec},
+    {"colouring", FuzzChecks::colouring},         {"colouringlarge", FuzzChecks::colouringLarge},
+    {"textfunctions", FuzzChecks::textFunctions}, {"codec", FuzzChecks::codec},
     {"keywordlist", FuzzChecks::keywordList},
 };
 
