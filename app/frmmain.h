@@ -175,6 +175,9 @@ private:
     bool hasEntry(const QString& text) const;
     // Empty when the list shows the selected node's snippets; otherwise why it does not.
     QString listMismatch(const QTreeWidgetItem* node) const;
+    // Empty when the entry's file may be acted on; otherwise the refusal that names it.
+    QString entryRefusal(const QTreeWidgetItem* node, const QString& fileName,
+                         const QString& action) const;
     QString m_listFolder; // the folder the list was last filled from
     quint64 m_openCount = 0;
 

@@ -48,6 +48,18 @@ QString frmMain::listMismatch(const QTreeWidgetItem* node) const {
     return QString();
 }
 
+QString frmMain::entryRefusal(const QTreeWidgetItem* node, const QString& fileName,
+                              const QString& action) const {
+    const QString mismatch = listMismatch(node);
+    if (mismatch.isEmpty())
+        return QString();
+    // The entry belongs to the folder the list was filled from, whatever node is selected now.
+    const QString named =
+        m_listFolder.isEmpty() ? fileName : LibraryFs::fileInFolder(m_listFolder, fileName);
+    return QStringLiteral("The code file \"%1\" cannot be %2: %3.")
+        .arg(native(named), action, mismatch);
+}
+
 void frmMain::addListEntry(const QString& text) {
     auto* item = new QTreeWidgetItem(QStringList{text});
     item->setIcon(0, QIcon(ilTree.value(0)));
@@ -109,12 +121,10 @@ void frmMain::lstCode_ItemClick() {
         return;
     const QString fileName = entry->text(0) + SnippetEnding;
     const QTreeWidgetItem* node = selectedNode();
-    if (const QString mismatch = listMismatch(node); !mismatch.isEmpty()) {
-        const QString named =
-            m_listFolder.isEmpty() ? fileName : LibraryFs::fileInFolder(m_listFolder, fileName);
+    if (const QString refusal = entryRefusal(node, fileName, QStringLiteral("opened"));
+        !refusal.isEmpty()) {
         setNewText(QString());
-        dialogs().error(QStringLiteral("The code file \"%1\" cannot be opened: %2.")
-                            .arg(native(named), mismatch));
+        dialogs().error(refusal);
         return;
     }
     const QString path = LibraryFs::fileInFolder(folderOfNode(node), fileName);
@@ -163,10 +173,9 @@ void frmMain::Save() {
         return;
     }
     const QString fileName = entry->text(0) + SnippetEnding;
-    if (const QString mismatch = listMismatch(node); !mismatch.isEmpty()) {
-        dialogs().error(
-            QStringLiteral("The code file \"%1\" cannot be saved: %2.")
-                .arg(native(LibraryFs::fileInFolder(m_listFolder, fileName)), mismatch));
+    if (const QString refusal = entryRefusal(node, fileName, QStringLiteral("saved"));
+        !refusal.isEmpty()) {
+        dialogs().error(refusal);
         return;
     }
     const QString path = LibraryFs::fileInFolder(folderOfNode(node), fileName);
@@ -241,11 +250,9 @@ void frmMain::mnuDeleteFile_Click() {
     }
     const QString fileName = entry->text(0) + SnippetEnding;
     const QTreeWidgetItem* node = selectedNode();
-    if (const QString mismatch = listMismatch(node); !mismatch.isEmpty()) {
-        const QString named =
-            m_listFolder.isEmpty() ? fileName : LibraryFs::fileInFolder(m_listFolder, fileName);
-        dialogs().error(QStringLiteral("The code file \"%1\" cannot be deleted: %2.")
-                            .arg(native(named), mismatch));
+    if (const QString refusal = entryRefusal(node, fileName, QStringLiteral("deleted"));
+        !refusal.isEmpty()) {
+        dialogs().error(refusal);
         return;
     }
     const Dialogs::Button answer =

@@ -70,12 +70,17 @@ void floppy(QPainter& painter) {
     painter.fillRect(QRect(9, 11, 2, 3), QColor(10, 30, 90));
 }
 
-QPixmap addFolder() {
+// The folder with a plus or minus sign on it.
+QPixmap signedFolder(bool plus, const QColor& edge, const QColor& fill) {
     QPixmap picture = blankPicture();
     QPainter painter(&picture);
     folder(painter);
-    sign(painter, true, QColor(0, 90, 0), QColor(40, 190, 40));
+    sign(painter, plus, edge, fill);
     return picture;
+}
+
+QPixmap addFolder() {
+    return signedFolder(true, QColor(0, 90, 0), QColor(40, 190, 40));
 }
 
 QPixmap clipboard() {
@@ -120,11 +125,7 @@ QPixmap colourCode() {
 }
 
 QPixmap removeFolder() {
-    QPixmap picture = blankPicture();
-    QPainter painter(&picture);
-    folder(painter);
-    sign(painter, false, QColor(120, 0, 0), QColor(225, 30, 30));
-    return picture;
+    return signedFolder(false, QColor(120, 0, 0), QColor(225, 30, 30));
 }
 
 QPixmap saveDisk() {
@@ -135,9 +136,8 @@ QPixmap saveDisk() {
 }
 
 QPixmap saveDiskAs() {
-    QPixmap picture = blankPicture();
+    QPixmap picture = saveDisk();
     QPainter painter(&picture);
-    floppy(painter);
     foldedSheet(painter, QRect(6, 0, 9, 10), 3, QColor(90, 90, 90));
     for (int y = 4; y <= 8; y += 2)
         painter.fillRect(QRect(8, y, 5, 1), QColor(120, 120, 120));

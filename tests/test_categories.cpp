@@ -1,42 +1,16 @@
+#include "faults.h"
 #include "privileges.h"
 #include "windowfixture.h"
 
 #include <QCursor>
 #include <QDirIterator>
 #include <QMenu>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QToolBar>
 #include <functional>
 #include <sys/stat.h>
 
 namespace {
-
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// Makes a file or folder immutable for its lifetime, so that even root cannot change it.
-class Immutable {
-public:
-    explicit Immutable(QString path) : m_path(std::move(path)) {
-        m_on = run(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path});
-    }
-    ~Immutable() {
-        if (m_on)
-            run(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
-    }
-    Immutable(const Immutable&) = delete;
-    Immutable& operator=(const Immutable&) = delete;
-    bool on() const { return m_on; }
-
-private:
-    QString m_path;
-    bool m_on = false;
-};
 
 // Everything under the library folder, folders marked with a closing '/', with file contents.
 QStringList disk(const WindowFixture& f) {

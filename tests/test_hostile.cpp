@@ -1,6 +1,7 @@
 // Inputs a hostile or unlucky disk can hold: huge and binary snippets, odd keyword lists, links,
 // FIFOs, unreadable folders and awkward names. Each either works or ends in a clear message;
 // nothing hangs, nothing outside the library is deleted.
+#include "faults.h"
 #include "privileges.h"
 #include "windowfixture.h"
 
@@ -198,15 +199,13 @@ void TestHostile::unreadableCategoryFolder() {
     WindowFixture f;
     f.makeFolder(QStringLiteral("Locked"));
     f.writeFile(QStringLiteral("Locked/a.code"), "x");
-    const QByteArray locked = QFile::encodeName(f.path(QStringLiteral("Locked")));
     frmMain& w = f.open();
-    QVERIFY(::chmod(locked.constData(), 0) == 0);
     {
+        ModeChange unreadable(f.path(QStringLiteral("Locked")), 0, 0755);
+        QVERIFY(unreadable.done());
         PermissionBitsEnforced enforced;
-        if (!enforced.active()) {
-            ::chmod(locked.constData(), 0755);
+        if (!enforced.active())
             QSKIP("cannot drop the capabilities that bypass permission bits here");
-        }
         f.clickNode(QStringLiteral("Locked"));
         QVERIFY(f.entries().isEmpty());
         QCOMPARE(f.dialogs->shown.size(), 1);
@@ -218,7 +217,6 @@ void TestHostile::unreadableCategoryFolder() {
         QVERIFY(f.dialogs->shown.size() >= 2);
         QVERIFY(f.node(QStringLiteral("Locked")));
     }
-    ::chmod(locked.constData(), 0755);
     QVERIFY(QFile::exists(f.path(QStringLiteral("Locked/a.code"))));
 }
 

@@ -1,10 +1,10 @@
+#include "faults.h"
 #include "libraryfs.h"
 #include "names.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,13 +18,6 @@ using Outcome = LibraryFs::RemoveOutcome;
 Q_DECLARE_METATYPE(LibraryFs::CreateOutcome)
 
 namespace {
-
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
 
 bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -48,50 +41,6 @@ bool makeLink(const QString& target, const QString& link) {
 bool makeFifo(const QString& path) {
     return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
 }
-
-bool canCreateFileIn(const QString& folder) {
-    const QString probe = folder + QStringLiteral("/probe");
-    const bool created = writeBytes(probe, "x");
-    QFile::remove(probe);
-    return created;
-}
-
-// Makes a file or folder immutable for its lifetime, so that even root cannot change it.
-class Immutable {
-public:
-    explicit Immutable(QString path) : m_path(std::move(path)) {
-        m_on = run(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path});
-    }
-    ~Immutable() { run(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path}); }
-    Immutable(const Immutable&) = delete;
-    Immutable& operator=(const Immutable&) = delete;
-    bool on() const { return m_on; }
-
-private:
-    QString m_path;
-    bool m_on = false;
-};
-
-// A tiny tmpfs mounted for its lifetime: a disk that can really fill up.
-class SmallDisk {
-public:
-    explicit SmallDisk(QString path) : m_path(std::move(path)) {
-        m_mounted = run(QStringLiteral("mount"),
-                        {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                         QStringLiteral("size=64k"), QStringLiteral("tmpfs"), m_path});
-    }
-    ~SmallDisk() {
-        if (m_mounted)
-            run(QStringLiteral("umount"), {m_path});
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool mounted() const { return m_mounted; }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
 
 QStringList entriesOf(const QString& folder) {
     return QDir(folder).entryList(
@@ -408,7 +357,7 @@ void TestLibraryFs::createFolder() {
     Immutable locked(root + QStringLiteral("/locked"));
     if (!locked.on())
         QSKIP("chattr +i is not available here");
-    QVERIFY2(!canCreateFileIn(root + QStringLiteral("/locked")), "the folder is still writable");
+    QVERIFY2(!canCreateIn(root + QStringLiteral("/locked")), "the folder is still writable");
     made = fs.createFolder(root + QStringLiteral("/locked/sub"));
     QCOMPARE(made.outcome, C::Failed);
     QCOMPARE(made.result.reason, qt_error_string(EPERM));
@@ -482,7 +431,7 @@ void TestLibraryFs::writeIntoImmutableFolderKeepsOldFile() {
     Immutable locked(folder);
     if (!locked.on())
         QSKIP("chattr +i is not available here");
-    QVERIFY2(!canCreateFileIn(folder), "the folder is still writable");
+    QVERIFY2(!canCreateIn(folder), "the folder is still writable");
 
     LibraryFs fs(root);
     const LibraryFs::Result result = fs.writeFileAtomically(path, "replacement");
@@ -506,14 +455,7 @@ void TestLibraryFs::writeOntoFullDiskKeepsOldFile() {
     const QString path = mountPoint + QStringLiteral("/x.code");
     const QByteArray original("original text\n");
     QVERIFY(writeBytes(path, original));
-    // Fill the disk to the last block.
-    {
-        QFile filler(mountPoint + QStringLiteral("/filler"));
-        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'f');
-        while (filler.write(block) == block.size()) {
-        }
-    }
+    QVERIFY2(fillUp(mountPoint + QStringLiteral("/filler")), "the tmpfs never filled up");
     QVERIFY2(!writeBytes(mountPoint + QStringLiteral("/probe"), QByteArray(8192, 'p')),
              "the disk is not full");
     QFile::remove(mountPoint + QStringLiteral("/probe"));
@@ -629,7 +571,7 @@ void TestLibraryFs::removeCategoryImmutableFolderDeletesNothing() {
     Immutable locked(category);
     if (!locked.on())
         QSKIP("chattr +i is not available here");
-    QVERIFY2(!canCreateFileIn(category), "the folder is still writable");
+    QVERIFY2(!canCreateIn(category), "the folder is still writable");
 
     const LibraryFs::Remove removed = fs.removeCategoryFolder(category);
     QCOMPARE(removed.outcome, Outcome::Failed);

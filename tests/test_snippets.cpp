@@ -1,4 +1,5 @@
 #include "failingfs.h"
+#include "faults.h"
 #include "privileges.h"
 #include "windowfixture.h"
 
@@ -6,7 +7,6 @@
 
 #include <QApplication>
 #include <QMenu>
-#include <QProcess>
 #include <QSignalBlocker>
 #include <QToolBar>
 #include <dirent.h>
@@ -31,60 +31,10 @@ public:
     }
 };
 
-// Makes a folder immutable for its lifetime; even root cannot then write into it.
-struct Immutable {
-    QString path;
-    bool on = false;
-    explicit Immutable(const QString& p) : path(p) {
-        on = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), p}) == 0;
-    }
-    ~Immutable() {
-        if (on)
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
-    }
-};
-
-// A 64 KiB tmpfs mounted over a folder for its lifetime.
-struct SmallTmpfs {
-    QString path;
-    bool mounted = false;
-    explicit SmallTmpfs(const QString& p) : path(p) {
-        mounted =
-            QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=64k"), QStringLiteral("tmpfs"), p}) == 0;
-    }
-    ~SmallTmpfs() {
-        if (mounted)
-            QProcess::execute(QStringLiteral("umount"), {path});
-    }
-};
-
-// Writes until the file system refuses; true once it is really full.
-bool fillUp(const QString& file) {
-    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT, 0644);
-    if (fd < 0)
-        return false;
-    const QByteArray block(4096, 'f');
-    bool full = false;
-    for (int i = 0; i < 1000 && !full; ++i)
-        full = ::write(fd, block.constData(), size_t(block.size())) < 0 && errno == ENOSPC;
-    ::close(fd);
-    return full;
-}
-
 // Writes a file of the library, making its folders first.
 void put(const WindowFixture& f, const QString& relative, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(f.path(relative)).path());
     f.writeFile(relative, bytes);
-}
-
-bool canCreateIn(const QString& folder) {
-    QFile probe(folder + QStringLiteral("/probe"));
-    const bool ok = probe.open(QIODevice::WriteOnly);
-    if (ok)
-        probe.remove();
-    return ok;
 }
 
 QStringList filesIn(const QString& folder) {
@@ -322,20 +272,18 @@ void TestSnippets::unreadableFolderIsReported() {
     put(f, QStringLiteral("Locked/a.code"), "a");
     const QByteArray locked = QFile::encodeName(f.path(QStringLiteral("Locked")));
     frmMain& w = f.open();
-    QVERIFY(::chmod(locked.constData(), 0) == 0);
     {
+        ModeChange unreadable(f.path(QStringLiteral("Locked")), 0, 0755);
+        QVERIFY(unreadable.done());
         PermissionBitsEnforced enforced;
-        if (!enforced.active()) {
-            ::chmod(locked.constData(), 0755);
+        if (!enforced.active())
             QSKIP("cannot drop the capabilities that bypass permission bits here");
-        }
         DIR* probe = ::opendir(locked.constData());
         if (probe)
             ::closedir(probe);
         QVERIFY2(!probe, "the folder is still readable: the fault is not real");
         f.clickNode(QStringLiteral("Locked"));
     }
-    ::chmod(locked.constData(), 0755);
     QVERIFY(f.entries().isEmpty());
     QCOMPARE(f.dialogs->messages().size(), 1);
     checkErrorNames(f.dialogs->messages().first().message, f.path(QStringLiteral("Locked")),
@@ -485,20 +433,18 @@ void TestSnippets::openFailuresLeaveEditorEmpty() {
     openFails(QStringLiteral("pipe"), QStringLiteral("not a regular file"));
 
     const QByteArray locked = QFile::encodeName(f.path(QStringLiteral("Cat/locked.code")));
-    QVERIFY(::chmod(locked.constData(), 0) == 0);
     {
+        ModeChange unreadable(f.path(QStringLiteral("Cat/locked.code")), 0, 0644);
+        QVERIFY(unreadable.done());
         PermissionBitsEnforced enforced;
-        if (!enforced.active()) {
-            ::chmod(locked.constData(), 0644);
+        if (!enforced.active())
             QSKIP("cannot drop the capabilities that bypass permission bits here");
-        }
         const int probe = ::open(locked.constData(), O_RDONLY);
         if (probe >= 0)
             ::close(probe);
         QVERIFY2(probe < 0, "the file is still readable: the fault is not real");
         openFails(QStringLiteral("locked"), QStringLiteral("permission denied"));
     }
-    ::chmod(locked.constData(), 0644);
     QCOMPARE(f.readFile(QStringLiteral("Cat/locked.code")), QByteArray("x"));
 }
 
@@ -779,7 +725,7 @@ void TestSnippets::saveFailuresLeaveFileAsItWas() {
         f.clickEntry(QStringLiteral("keep"));
         w.txtCodeFile->setText(QStringLiteral("changed"));
         Immutable frozen(f.path(QStringLiteral("Cat")));
-        if (!frozen.on)
+        if (!frozen.on())
             QSKIP("chattr +i is not available here");
         QVERIFY2(!canCreateIn(f.path(QStringLiteral("Cat"))), "the folder is still writable");
         f.dialogs->clear();
@@ -801,8 +747,8 @@ void TestSnippets::saveFailuresLeaveFileAsItWas() {
     {
         WindowFixture f;
         f.makeFolder(QStringLiteral("Cat"));
-        SmallTmpfs disk(f.path(QStringLiteral("Cat")));
-        if (!disk.mounted)
+        SmallDisk disk(f.path(QStringLiteral("Cat")));
+        if (!disk.mounted())
             QSKIP("cannot mount a tmpfs here");
         put(f, QStringLiteral("Cat/keep.code"), "original");
         frmMain& w = f.open();
@@ -944,7 +890,7 @@ void TestSnippets::deleteFailuresChangeNothing() {
     f.clickEntry(QStringLiteral("a"));
     {
         Immutable frozen(f.path(QStringLiteral("Cat")));
-        if (!frozen.on)
+        if (!frozen.on())
             QSKIP("chattr +i is not available here");
         QVERIFY2(
             !QFile(f.path(QStringLiteral("Cat/a.code"))).copy(f.path(QStringLiteral("Cat/c.code"))),

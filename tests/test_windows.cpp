@@ -24,6 +24,17 @@ QWidget* caption(frmClipboard* clip) {
     return clip->findChild<QWidget*>("caption");
 }
 
+// Shows `main` and a clipboard window over it; null if `main` never reaches the screen.
+frmClipboard* clipboardOver(QWidget& main) {
+    main.show();
+    if (!QTest::qWaitForWindowExposed(&main))
+        return nullptr;
+    auto* clip = new frmClipboard;
+    clip->attachTo(&main);
+    clip->show();
+    return clip;
+}
+
 void drag(QWidget* widget, QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton) {
     QTest::mousePress(widget, button, {}, from);
     QTest::mouseMove(widget, to);
@@ -144,11 +155,8 @@ void TestWindows::clipboardSitsBelowTheMenuBar() {
     main.menuBar()->addMenu("&File");
     main.setCentralWidget(new QWidget);
     main.resize(631, 470);
-    main.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&main));
-    auto* clip = new frmClipboard;
-    clip->attachTo(&main);
-    clip->show();
+    auto* clip = clipboardOver(main);
+    QVERIFY(clip);
     const int menuBottom = main.menuBar()->geometry().bottom();
     QVERIFY(clip->y() > menuBottom);
     QVERIFY(main.rect().contains(clip->geometry()));
@@ -160,11 +168,8 @@ void TestWindows::clipboardSitsBelowTheMenuBar() {
 void TestWindows::clipboardCloseOnlyHides() {
     QWidget main;
     main.resize(640, 480);
-    main.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&main));
-    QPointer<frmClipboard> clip = new frmClipboard;
-    clip->attachTo(&main);
-    clip->show();
+    QPointer<frmClipboard> clip = clipboardOver(main);
+    QVERIFY(clip);
     clip->editor()->setText("Dim a As Long\nkept");
     clip->move(25, 35);
 
@@ -187,11 +192,8 @@ void TestWindows::clipboardCloseOnlyHides() {
 void TestWindows::clipboardLongLinesDoNotWrap() {
     QWidget main;
     main.resize(640, 480);
-    main.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&main));
-    auto* clip = new frmClipboard;
-    clip->attachTo(&main);
-    clip->show();
+    auto* clip = clipboardOver(main);
+    QVERIFY(clip);
     clip->editor()->setText(QString(400, 'x') + " ' and a comment");
     QCoreApplication::processEvents();
     QCOMPARE(clip->editor()->document()->firstBlock().layout()->lineCount(), 1);
@@ -201,11 +203,8 @@ void TestWindows::clipboardLongLinesDoNotWrap() {
 void TestWindows::clipboardDragStaysInside() {
     QWidget main;
     main.resize(640, 480);
-    main.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&main));
-    auto* clip = new frmClipboard;
-    clip->attachTo(&main);
-    clip->show();
+    auto* clip = clipboardOver(main);
+    QVERIFY(clip);
     clip->move(50, 60);
     QWidget* bar = caption(clip);
     QVERIFY(bar);
