@@ -78,6 +78,7 @@ int main(int argc, char* argv[]) {
          {std::pair{QStringLiteral("huge"), huge}, std::pair{QStringLiteral("line"), line}}) {
         const QString text = QString::fromLatin1(bytes);
         QPlainTextEdit plain;
+        plain.setLineWrapMode(QPlainTextEdit::NoWrap);
         plain.resize(800, 600);
         plain.show();
         const double base = timedMs([&] {

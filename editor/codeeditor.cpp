@@ -3,40 +3,11 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QScrollBar>
-#include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextDocument>
-
-// Paints the colour map; the document itself holds no colours, so the undo history never sees
-// them.
-class ColourHighlighter : public QSyntaxHighlighter {
-public:
-    ColourHighlighter(QTextDocument* document, const ColourMap& colours)
-        : QSyntaxHighlighter(document), m_colours(colours) {}
-
-protected:
-    void highlightBlock(const QString& text) override {
-        const int blockStart = currentBlock().position();
-        const auto runs = m_colours.runsIn(blockStart, int(text.size()));
-        for (const ColourRun& run : runs)
-            setFormat(run.start - blockStart, run.length, formatFor(run.colour));
-    }
-
-private:
-    const QTextCharFormat& formatFor(quint32 colour) {
-        auto it = m_formats.find(colour);
-        if (it == m_formats.end()) {
-            QTextCharFormat format;
-            format.setForeground(Colours::toQColor(colour));
-            it = m_formats.insert(colour, format);
-        }
-        return *it;
-    }
-
-    const ColourMap& m_colours;
-    QHash<quint32, QTextCharFormat> m_formats;
-};
+#include <QTextLayout>
 
 namespace {
 int buttonCode(Qt::MouseButton button) {
@@ -62,10 +33,7 @@ QString fromDocumentText(QString text) {
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     setFont(codeFont());
     setTabChangesFocus(false);
-    // The colour map must follow an edit before the highlighter repaints it, so this connection
-    // comes first.
     connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
-    m_highlighter = new ColourHighlighter(document(), m_colours);
     m_colours.assign(0, {});
 }
 
@@ -89,6 +57,7 @@ QString CodeEditor::text() const {
 void CodeEditor::setText(const QString& text) {
     m_pendingColourPosition = -1;
     setPlainText(text);
+    ++m_colourGeneration;
     m_colours.assign(textLength(), {});
     QTextCursor cursor = textCursor();
     cursor.setPosition(0);
@@ -131,9 +100,12 @@ QString CodeEditor::selectedText() const {
 
 void CodeEditor::replaceSelection(const QString& text) {
     QTextCursor cursor = textCursor();
+    // The document may report a whole line as changed; the colours follow the exact edit.
+    m_exactEdit = {cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()};
     cursor.beginEditBlock();
     cursor.insertText(text);
     cursor.endEditBlock();
+    m_exactEdit.reset();
     cursor.clearSelection();
     setTextCursor(cursor);
 }
@@ -147,7 +119,7 @@ void CodeEditor::setSelectionColour(quint32 colour) {
         return;
     }
     m_colours.setRange(start, length, colour);
-    rehighlightRange(start, length);
+    markStale(start, length);
 }
 
 quint32 CodeEditor::colourAt(int position) const {
@@ -155,10 +127,11 @@ quint32 CodeEditor::colourAt(int position) const {
 }
 
 void CodeEditor::applyColours(const QList<ColourRun>& runs) {
-    suspendPainting();
     m_colours.assign(textLength(), runs);
-    m_highlighter->rehighlight();
-    resumePainting();
+    // Lines take their colours when they are next painted, so a large text costs no more than
+    // the lines on screen.
+    ++m_colourGeneration;
+    viewport()->update();
 }
 
 void CodeEditor::setWordWrapOff() {
@@ -205,6 +178,14 @@ void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CodeEditor::onContentsChange(int position, int removed, int added) {
+    if (m_applyingFormats)
+        return;
+    if (m_exactEdit) {
+        position = m_exactEdit->first;
+        removed = m_exactEdit->second;
+        added = textLength() - (m_colours.length() - removed);
+        m_exactEdit.reset();
+    }
     // The document counts its closing separator in some changes; the map has no such character.
     const int newLength = textLength();
     const int oldLength = m_colours.length();
@@ -213,6 +194,8 @@ void CodeEditor::onContentsChange(int position, int removed, int added) {
     if (oldLength - removed + added != newLength) {
         m_colours.assign(newLength, m_colours.runsIn(0, position));
         m_pendingColourPosition = -1;
+        ++m_colourGeneration;
+        viewport()->update();
         return;
     }
     quint32 startColour = Colours::Default;
@@ -221,6 +204,7 @@ void CodeEditor::onContentsChange(int position, int removed, int added) {
             m_colours.applyEdit(position, 0, added);
             m_colours.setRange(position, added, m_pendingColour);
             m_pendingColourPosition = -1;
+            markStale(position, added);
             return;
         }
         startColour = m_pendingColour;
@@ -228,13 +212,48 @@ void CodeEditor::onContentsChange(int position, int removed, int added) {
     if (m_pendingColourPosition >= 0)
         m_pendingColourPosition = -1;
     m_colours.applyEdit(position, removed, added, startColour);
+    markStale(position, added);
 }
 
-void CodeEditor::rehighlightRange(int start, int length) {
+void CodeEditor::markStale(int start, int length) {
     QTextBlock block = document()->findBlock(start);
     const int end = start + length;
     while (block.isValid() && block.position() <= end) {
-        m_highlighter->rehighlightBlock(block);
+        block.setUserState(-1);
         block = block.next();
     }
+    viewport()->update();
+}
+
+void CodeEditor::paintEvent(QPaintEvent* event) {
+    // Give the lines about to be painted the colours of the map; setting a layout's formats drops
+    // its lines, and the document layout lays them out again before they are drawn.
+    const int bottom = viewport()->height();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (block.userState() != m_colourGeneration) {
+            const int blockStart = block.position();
+            const auto runs = m_colours.runsIn(blockStart, block.length() - 1);
+            QList<QTextLayout::FormatRange> formats;
+            formats.reserve(runs.size());
+            for (const ColourRun& run : runs) {
+                QTextLayout::FormatRange range;
+                range.start = run.start - blockStart;
+                range.length = run.length;
+                range.format.setForeground(Colours::toQColor(run.colour));
+                formats.append(range);
+            }
+            if (!formats.isEmpty() || !block.layout()->formats().isEmpty()) {
+                // The document reports this as a change of the block, at once here rather than
+                // folded into the next edit; no character changed.
+                m_applyingFormats = true;
+                block.layout()->setFormats(formats);
+                document()->markContentsDirty(block.position(), block.length());
+                m_applyingFormats = false;
+            }
+            block.setUserState(m_colourGeneration);
+        }
+        if (blockBoundingGeometry(block).translated(contentOffset()).top() > bottom)
+            break;
+    }
+    QPlainTextEdit::paintEvent(event);
 }

@@ -4,8 +4,8 @@
 #include "colours.h"
 
 #include <QPlainTextEdit>
-
-class ColourHighlighter;
+#include <optional>
+#include <utility>
 
 // The code editor both windows use. Text is exact (what was set is what is read, line breaks as
 // '\n'); colours are display attributes kept outside the document, so they never enter the undo
@@ -52,13 +52,16 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void onContentsChange(int position, int removed, int added);
-    void rehighlightRange(int start, int length);
+    void markStale(int start, int length);
 
     ColourMap m_colours;
-    ColourHighlighter* m_highlighter = nullptr;
+    bool m_applyingFormats = false;
+    std::optional<std::pair<int, int>> m_exactEdit; // position and removed length of our own edit
+    int m_colourGeneration = 0; // lines whose state is not this are painted with fresh colours
     int m_pendingColourPosition = -1;
     quint32 m_pendingColour = Colours::Default;
     int m_paintSuspensions = 0;

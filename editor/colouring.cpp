@@ -1,5 +1,7 @@
 #include "colouring.h"
 
+#include <memory>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -346,14 +348,30 @@ std::vector<std::u16string_view> views(const QStringList& keywords) {
     return result;
 }
 
+// The automaton of the last keyword list, kept while the list stays the same: the list is read
+// at every colouring, but it seldom changes, and building it can cost as much as the scan.
+struct CachedMatcher {
+    QStringList keywords;
+    Scratch space;
+    std::unique_ptr<Matcher> matcher;
+};
+
+Matcher& matcherFor(const QStringList& keywords) {
+    thread_local CachedMatcher cache;
+    if (!cache.matcher || cache.keywords != keywords) {
+        cache.matcher.reset();
+        cache.space = Scratch();
+        cache.keywords = keywords;
+        cache.matcher = std::make_unique<Matcher>(views(cache.keywords), cache.space);
+    }
+    return *cache.matcher;
+}
+
 } // namespace
 
 QList<ColourRun> colour(QStringView text, const QStringList& keywords) {
     Scratch& space = scratch();
-    {
-        Matcher matcher(views(keywords), space);
-        matcher.acceptedRuns(text, space.keywordRuns);
-    }
+    matcherFor(keywords).acceptedRuns(text, space.keywordRuns);
     findComments(text, space.commentRuns);
     const std::vector<Interval>& keywordRanges = space.keywordRuns;
     const std::vector<Interval>& comments = space.commentRuns;

@@ -23,6 +23,7 @@ private slots:
     void wordWrapOffAndFont();
     void mouseReleaseReportsButtonCode();
     void bulkColoursMatchRuns();
+    void typingInAPaintedLineKeepsItsColours();
 };
 
 void TestCodeEditor::textRoundTripIsExact_data() {
@@ -238,13 +239,45 @@ void TestCodeEditor::bulkColoursMatchRuns() {
     QCOMPARE(editor.colourAt(199990), Colours::Keyword);
     QCOMPARE(editor.colourAt(199995), Colours::Default);
     QCOMPARE(editor.colourAt(199999), Colours::Comment);
-    // What is painted follows the map.
+    // What is painted follows the map: lines take their colours as they are painted.
+    editor.resize(400, 300);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.viewport()->repaint();
     const QTextBlock block = editor.document()->findBlock(10);
     const auto formats = block.layout()->formats();
     QVERIFY(!formats.isEmpty());
     QCOMPARE(formats.first().start, 0);
     QCOMPARE(formats.first().length, 3);
     QCOMPARE(formats.first().format.foreground().color(), Colours::toQColor(Colours::Keyword));
+}
+
+void TestCodeEditor::typingInAPaintedLineKeepsItsColours() {
+    // Once a line has been painted in colour, an edit in it must shift its colours, not lose them.
+    CodeEditor editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setText(QStringLiteral("dim x ' note\ny = 2"));
+    editor.applyColours({{0, 3, Colours::Keyword}, {7, 6, Colours::Comment}});
+    editor.viewport()->repaint();
+    editor.setSelectionStart(12);
+    QTest::keyClicks(&editor, QStringLiteral("ab"));
+    editor.viewport()->repaint();
+    QCOMPARE(editor.text(), QStringLiteral("dim x ' noteab\ny = 2"));
+    QCOMPARE(editor.colourAt(0), Colours::Keyword);
+    QCOMPARE(editor.colourAt(2), Colours::Keyword);
+    QCOMPARE(editor.colourAt(3), Colours::Default);
+    for (int i = 7; i < 15; ++i)
+        QCOMPARE(editor.colourAt(i), Colours::Comment);
+    editor.undo();
+    QCOMPARE(editor.text(), QStringLiteral("dim x ' note\ny = 2"));
+    QCOMPARE(editor.colourAt(0), Colours::Keyword);
+    QCOMPARE(editor.colourAt(11), Colours::Comment);
+    // The painted formats of the line match the map.
+    const auto formats = editor.document()->firstBlock().layout()->formats();
+    QCOMPARE(formats.size(), 2);
+    QCOMPARE(formats[1].start, 7);
+    QCOMPARE(formats[1].format.foreground().color(), Colours::toQColor(Colours::Comment));
 }
 
 QTEST_MAIN(TestCodeEditor)
