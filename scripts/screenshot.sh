@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: Quillary in a real X window under Xvfb, with a small sample library,
-# a category selected and a snippet open. With SHOTS_DIR set, it also leaves pictures of the
-# Code Clipboard and the About box there.
+# a category selected and a snippet open. With SHOTS_DIR set (docs/ serves), it also leaves
+# clipboard.png and about.png there: the Code Clipboard and the About box over the main window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
