@@ -106,6 +106,9 @@ void CodeEditor::replaceSelection(const QString& text) {
     cursor.insertText(text);
     cursor.endEditBlock();
     m_exactEdit.reset();
+    // The document folds a following keystroke into the last undo step only while it is marked
+    // modified; clearing the mark keeps this edit an undo step of its own.
+    document()->setModified(false);
     cursor.clearSelection();
     setTextCursor(cursor);
 }

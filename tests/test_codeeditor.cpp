@@ -100,6 +100,15 @@ void TestCodeEditor::replaceSelectionIsOneUndoStep() {
     QCOMPARE(editor.selectionStart(), 4);
     editor.undo();
     QCOMPARE(editor.text(), QStringLiteral("xabcx"));
+    // Typing right after it is a step of its own.
+    editor.setSelectionStart(0);
+    editor.replaceSelection(QStringLiteral("'"));
+    QTest::keyClicks(&editor, QStringLiteral("z"));
+    QCOMPARE(editor.text(), QStringLiteral("'zxabcx"));
+    editor.undo();
+    QCOMPARE(editor.text(), QStringLiteral("'xabcx"));
+    editor.undo();
+    QCOMPARE(editor.text(), QStringLiteral("xabcx"));
 }
 
 void TestCodeEditor::coloursNeverEnterUndoHistory() {
