@@ -75,7 +75,7 @@ frmMain::frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs,
 
 frmMain::~frmMain() = default;
 
-LibraryFs& frmMain::fs() {
+LibraryFs& frmMain::fs() const {
     if (!m_fs)
         m_fs = std::make_unique<LibraryFs>(m_programFolder);
     return *m_fs;
@@ -399,10 +399,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         bool& down = tree ? m_treeMouseDown : m_listMouseDown;
         if (event->type() == QEvent::MouseButtonRelease) {
             down = false;
-            const int code = mouse->button() == Qt::LeftButton     ? 1
-                             : mouse->button() == Qt::RightButton  ? 2
-                             : mouse->button() == Qt::MiddleButton ? 4
-                                                                   : 0;
+            const int code = CodeEditor::buttonCode(mouse->button());
             if (code) {
                 // Let the view finish the click first, then report the release.
                 if (tree)
@@ -478,7 +475,7 @@ bool frmMain::isCategory(const QTreeWidgetItem* node) {
 QString frmMain::folderOfNode(const QTreeWidgetItem* node) const {
     if (isRoot(node))
         return QString();
-    auto& lib = const_cast<frmMain*>(this)->fs();
+    LibraryFs& lib = fs();
     if (isCategory(node))
         return lib.categoryFolder(node->text(0));
     return lib.subCategoryFolder(node->parent()->text(0), node->text(0));

@@ -136,7 +136,7 @@ public:
     // Folder of a category or sub-category node, built from node texts; empty for the root.
     QString folderOfNode(const QTreeWidgetItem* node) const;
 
-    LibraryFs& fs();
+    LibraryFs& fs() const;
     Dialogs& dialogs() { return *m_dialogs; }
     frmClipboard* codeClipboard() const { return m_clipboard; }
     QString programFolder() const { return m_programFolder; }
@@ -196,7 +196,7 @@ private:
     QIcon m_folderIcon;
     QString m_programFolder;
     std::unique_ptr<Dialogs> m_dialogs;
-    std::unique_ptr<LibraryFs> m_fs;
+    mutable std::unique_ptr<LibraryFs> m_fs; // created on first use
     QHash<QString, QTreeWidgetItem*> m_nodesByKey;
     QPointer<frmClipboard> m_clipboard;
     SnippetCodec::Encoding m_textEncoding = SnippetCodec::NewTextEncoding;

@@ -3,6 +3,7 @@
 // window's time is made of, and the peak memory of opening and colouring a 10 MB snippet.
 // Run with QT_QPA_PLATFORM=offscreen where there is no display.
 
+#include "basiccode.h"
 #include "codeeditor.h"
 #include "colouring.h"
 #include "frmmain.h"
@@ -32,57 +33,6 @@ const char* const fallbackKeywords =
     "as\r\nboolean\r\nbyval\r\ncall\r\ndim\r\nelse\r\nend\r\nend if\r\nend sub\r\nfor\r\n"
     "function\r\nif\r\ninteger\r\nlong\r\nnew\r\nnext\r\nprivate\r\npublic\r\nset\r\nstring\r\n"
     "sub\r\nthen\r\nto\r\ntrim\r\n";
-
-QString identifier(QRandomGenerator& random) {
-    static const char* const parts[] = {"co", "un", "ter", "na", "me", "val", "ue",  "it",
-                                        "em", "ro", "w",   "ix", "st", "ar",  "pos", "buf"};
-    QString name;
-    const int count = 1 + random.bounded(3);
-    for (int i = 0; i < count; ++i) {
-        QString part = QString::fromLatin1(parts[random.bounded(16)]);
-        part[0] = part[0].toUpper();
-        name += part;
-    }
-    return name;
-}
-
-// Reproducible BASIC code of about `size` characters, LF line ends.
-QByteArray basicCode(qsizetype size, quint32 seed) {
-    QRandomGenerator random(seed);
-    QString code;
-    code.reserve(size + 200);
-    while (code.size() < size) {
-        const QString a = identifier(random);
-        const QString b = identifier(random);
-        switch (random.bounded(8)) {
-        case 0:
-            code += QStringLiteral("Dim %1 As Integer\n").arg(a);
-            break;
-        case 1:
-            code += QStringLiteral("If %1 > %2 Then\n    %1 = %2\nEnd If\n").arg(a, b);
-            break;
-        case 2:
-            code += QStringLiteral("For %1 = 1 To %2.Count\n    Call %2(%1)\nNext %1\n").arg(a, b);
-            break;
-        case 3:
-            code += QStringLiteral("' %1 keeps the %2 of the last call\n").arg(a, b);
-            break;
-        case 4:
-            code += QStringLiteral("%1 = \"it's %2\" & %1\n").arg(a, b);
-            break;
-        case 5:
-            code += QStringLiteral("\nPrivate Sub %1(ByVal %2 As Long)\n").arg(a, b);
-            break;
-        case 6:
-            code += QStringLiteral("End Sub\n");
-            break;
-        default:
-            code += QStringLiteral("%1.Text = Trim$(%2.Text) ' tidy\n").arg(a, b);
-            break;
-        }
-    }
-    return code.toUtf8();
-}
 
 double bestOf3(const std::function<void()>& prepare, const std::function<void()>& work) {
     double best = 1e100;
@@ -175,8 +125,8 @@ int main(int argc, char** argv) {
         list.open(QIODevice::WriteOnly);
         list.write(wordList);
     }
-    const QByteArray small = basicCode(1 << 20, 1);
-    const QByteArray large = basicCode(10 << 20, 2);
+    const QByteArray small = BasicCode::basicCode(1 << 20, 1).toUtf8();
+    const QByteArray large = BasicCode::basicCode(10 << 20, 2).toUtf8();
     for (const auto& [name, bytes] :
          {std::pair{"one.code", &small}, std::pair{"ten.code", &large}}) {
         QFile file(program + QStringLiteral("/Code/Bench/") + QLatin1String(name));

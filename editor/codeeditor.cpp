@@ -9,8 +9,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
-namespace {
-int buttonCode(Qt::MouseButton button) {
+int CodeEditor::buttonCode(Qt::MouseButton button) {
     switch (button) {
     case Qt::LeftButton:
         return 1;
@@ -23,6 +22,7 @@ int buttonCode(Qt::MouseButton button) {
     }
 }
 
+namespace {
 // The document's own separators are U+2029; the editor's text model uses '\n'.
 QString fromDocumentText(QString text) {
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));

@@ -17,6 +17,8 @@ public:
     ~CodeEditor() override;
 
     static QFont codeFont();
+    // The button codes the program's handlers use: 1 left, 2 right, 4 middle, 0 any other.
+    static int buttonCode(Qt::MouseButton button);
 
     QString text() const;
     void setText(const QString& text); // replaces all; nothing selected; all default colour

@@ -66,8 +66,6 @@ void setEditor(frmMain& w, const QString& text, int start = 0, int length = 0) {
     w.txtCodeFile->setSelectionLength(length);
 }
 
-// Waits for the next tick; the window's own handler runs before this spy's, so the state is
-// current when this returns.
 // Waits for the tick that follows the last change; a sleeping timer means it has already run.
 bool nextTick(frmMain& w) {
     if (!w.tmrEdit->isActive())
