@@ -131,6 +131,18 @@ bool LibraryFs::fileExists(const QString& path) {
     return info.isSymLink() || (info.exists() && !info.isDir());
 }
 
+LibraryFs::Stamp LibraryFs::stamp(const QString& path) {
+    Stamp result;
+    struct stat info {};
+    if (holdsNul(path) || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return result;
+    result.exists = true;
+    result.regular = S_ISREG(info.st_mode);
+    result.size = info.st_size;
+    result.modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return result;
+}
+
 bool LibraryFs::isSymbolicLink(const QString& path) {
     return !holdsNul(path) && QFileInfo(path).isSymLink();
 }

@@ -28,6 +28,14 @@ public:
         QByteArray bytes;
     };
 
+    // What a look at a path tells without opening it.
+    struct Stamp {
+        bool exists = false;
+        bool regular = false; // a plain file (a link counts as what it points to)
+        qint64 size = 0;
+        qint64 modified = 0; // nanoseconds since the epoch
+    };
+
     enum class CreateOutcome { Created, AlreadyExists, Failed };
     struct Create {
         CreateOutcome outcome = CreateOutcome::Created;
@@ -69,6 +77,7 @@ public:
     virtual Result removeEmptyFolder(const QString& path);
     virtual bool isSymbolicLink(const QString& path);
     virtual bool fileExists(const QString& path);
+    virtual Stamp stamp(const QString& path);
 
     // Compound operations.
     // Creates the library folder when it is missing.

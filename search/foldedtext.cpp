@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: MIT
+#include "foldedtext.h"
+
+#include "snippetcodec.h"
+
+#include <QChar>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+int utf8Length(char32_t c) {
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+char* putUtf8(char* out, char32_t c) {
+    if (c < 0x80) {
+        *out++ = char(c);
+    } else if (c < 0x800) {
+        *out++ = char(0xC0 | (c >> 6));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = char(0xE0 | (c >> 12));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else {
+        *out++ = char(0xF0 | (c >> 18));
+        *out++ = char(0x80 | ((c >> 12) & 0x3F));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+void markUpper(QByteArray& upper, qsizetype offset) {
+    upper[offset >> 3] = char(uchar(upper[offset >> 3]) | (1u << (offset & 7)));
+}
+
+bool isAscii(const QByteArray& bytes) {
+    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
+    const auto* end = p + bytes.size();
+    quint64 any = 0;
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        any |= word;
+    }
+    for (; p < end; ++p)
+        any |= *p;
+    return (any & 0x8080808080808080ull) == 0;
+}
+
+// Plain ASCII decodes to itself under both decodings: fold straight from the bytes.
+FoldedText fromAscii(const QByteArray& bytes) {
+    FoldedText result;
+    result.bytes.resize(bytes.size());
+    result.upper = QByteArray((bytes.size() + 7) / 8, '\0');
+    const char* in = bytes.constData();
+    const qsizetype n = bytes.size();
+    char* out = result.bytes.data();
+    qsizetype o = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        char c = in[i];
+        if (c == '\r' && i + 1 < n && in[i + 1] == '\n')
+            continue;
+        if (c >= 'A' && c <= 'Z') {
+            c = char(c + 32);
+            markUpper(result.upper, o);
+        }
+        out[o++] = c;
+    }
+    result.bytes.truncate(o);
+    result.upper.truncate((o + 7) / 8);
+    return result;
+}
+
+template <typename Sink> void foldCodePoints(QStringView text, Sink&& sink) {
+    const QChar* p = text.data();
+    const QChar* end = p + text.size();
+    while (p < end) {
+        char32_t c = p->unicode();
+        ++p;
+        if (QChar::isHighSurrogate(c) && p < end && p->isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(char16_t(c), p->unicode());
+            ++p;
+        } else if (QChar::isSurrogate(c)) {
+            c = 0xFFFD;
+        }
+        char32_t f = c;
+        if (c < 0x80) {
+            if (c >= 'A' && c <= 'Z')
+                f = c + 32;
+        } else {
+            f = QChar::toCaseFolded(c);
+            if (utf8Length(f) != utf8Length(c))
+                f = c; // keeps offsets shared with the original
+        }
+        sink(c, f);
+    }
+}
+
+} // namespace
+
+qsizetype FoldedText::memoryBytes() const {
+    return bytes.capacity() + upper.capacity() +
+           qsizetype(others.capacity() * sizeof(decltype(others)::value_type));
+}
+
+namespace TextFold {
+
+FoldedText fromText(QStringView text) {
+    FoldedText result;
+    result.bytes.resize(text.size() * 3);
+    char* out = result.bytes.data();
+    char* const start = out;
+    std::vector<std::pair<quint32, char32_t>> others;
+    QByteArray upper((text.size() * 3 + 7) / 8, '\0');
+    foldCodePoints(text, [&](char32_t c, char32_t f) {
+        const qsizetype offset = out - start;
+        if (f != c) {
+            if (c < 0x80)
+                markUpper(upper, offset);
+            else
+                others.emplace_back(quint32(offset), c);
+        }
+        out = putUtf8(out, f);
+    });
+    const qsizetype size = out - start;
+    result.bytes.truncate(size);
+    result.bytes.squeeze();
+    upper.truncate((size + 7) / 8);
+    upper.squeeze();
+    result.upper = std::move(upper);
+    others.shrink_to_fit();
+    result.others = std::move(others);
+    return result;
+}
+
+FoldedText fromFileBytes(const QByteArray& bytes) {
+    if (isAscii(bytes))
+        return fromAscii(bytes);
+    return fromText(SnippetCodec::decode(bytes).text);
+}
+
+QByteArray fold(QStringView text) {
+    QByteArray result(text.size() * 3, Qt::Uninitialized);
+    char* out = result.data();
+    foldCodePoints(text, [&](char32_t, char32_t f) { out = putUtf8(out, f); });
+    result.truncate(out - result.constData());
+    return result;
+}
+
+QString original(const FoldedText& text, qsizetype from, qsizetype to) {
+    from = std::clamp<qsizetype>(from, 0, text.bytes.size());
+    to = std::clamp<qsizetype>(to, from, text.bytes.size());
+    QByteArray bytes = text.bytes.mid(from, to - from);
+    for (qsizetype i = from; i < to; ++i) {
+        if (uchar(text.upper.at(i >> 3)) & (1u << (i & 7)))
+            bytes[i - from] = char(bytes[i - from] - 32);
+    }
+    auto it = std::lower_bound(text.others.begin(), text.others.end(),
+                               std::pair<quint32, char32_t>(quint32(from), 0));
+    for (; it != text.others.end() && it->first < to; ++it)
+        putUtf8(bytes.data() + (it->first - from), it->second);
+    return QString::fromUtf8(bytes);
+}
+
+} // namespace TextFold

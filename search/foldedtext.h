@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <utility>
+#include <vector>
+
+// A snippet's text kept once, case-folded, as UTF-8 with '\n' line breaks. Folding keeps every
+// character's UTF-8 length, so offsets and lines of the folded text are those of the original,
+// and the original letters can be given back for the few lines that are shown.
+struct FoldedText {
+    QByteArray bytes;
+    QByteArray upper; // one bit per byte of `bytes`: an ASCII letter that was upper case
+    std::vector<std::pair<quint32, char32_t>>
+        others; // offset and original of other folded characters
+
+    qsizetype memoryBytes() const;
+};
+
+namespace TextFold {
+
+// File bytes read with the decoding used for opening (UTF-8, else Windows-1252; CR LF as one
+// line break).
+FoldedText fromFileBytes(const QByteArray& bytes);
+FoldedText fromText(QStringView text);
+
+// A word or a name, folded the same way.
+QByteArray fold(QStringView text);
+
+// The original text of bytes [from, to) of `text`.
+QString original(const FoldedText& text, qsizetype from, qsizetype to);
+
+} // namespace TextFold

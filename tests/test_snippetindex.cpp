@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: MIT
+#include "snippetindex.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+namespace {
+
+void write(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(f.errorString()));
+    f.write(bytes);
+}
+
+// "category/sub/name" for a name match, "category/sub/name:line:text" for a text match.
+QStringList describe(const SnippetIndex::Results& results) {
+    QStringList out;
+    for (const SnippetIndex::Hit& hit : results.listed) {
+        QString s = hit.category + QLatin1Char('/') + hit.subCategory + QLatin1Char('/') + hit.name;
+        if (!hit.nameMatch)
+            s += QStringLiteral(":%1:%2").arg(hit.line).arg(hit.lineText);
+        out.append(s);
+    }
+    return out;
+}
+
+// Types the query a key at a time, as the window searches, and returns the last results.
+SnippetIndex::Results typeQuery(SnippetIndex& index, const QString& query) {
+    SnippetIndex::Results results;
+    for (qsizetype n = 1; n <= query.size(); ++n)
+        results = index.find(query.left(n), 500);
+    return results;
+}
+
+} // namespace
+
+class TestSnippetIndex : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void finds_data();
+    void finds();
+    void staysFresh_data();
+    void staysFresh();
+    void hugeSnippetAndPipeDoNotStopIndexing();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<SnippetIndex> m_index;
+    QString lib() const { return m_dir.path() + QStringLiteral("/Code/"); }
+};
+
+void TestSnippetIndex::initTestCase() {
+    write(lib() + "Sorting/Bubble Sort.code", "Sub BubbleSort(a())\r\n  Dim Swapped\r\nEnd Sub");
+    write(lib() + "Sorting/Quick/Partition.code",
+          "' split around a pivot\nSub Partition()\nEnd Sub");
+    write(lib() + "Strings/Accents.code", "' Texte accentu\xC3\xA9\nDim \xC3\x89t\xC3\xA9\n");
+    write(lib() + "Strings/Legacy.code", "' Windows file\r\nDim caf\xE9 ' na\xEFve\r\n");
+    write(lib() + "Strings/Pivot table.code", "Dim total\nfoo\nbar\n");
+    write(lib() + "Strings/notes.txt", "pivot in a file that is not a snippet");
+    m_index = std::make_unique<SnippetIndex>(m_dir.path());
+    m_index->refresh();
+    QVERIFY(m_index->waitForIdle(30000));
+    QCOMPARE(m_index->snippetCount(), 5);
+}
+
+void TestSnippetIndex::finds_data() {
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("listed");
+
+    QTest::newRow("one word, any case")
+        << "SWAPPED" << QStringList{"Sorting//Bubble Sort:2:Dim Swapped"};
+    QTest::newRow("words in any order, over name and text")
+        << "sub bubble" << QStringList{"Sorting//Bubble Sort:1:Sub BubbleSort(a())"};
+    QTest::newRow("name matches first, then category and name")
+        << "pivot"
+        << QStringList{"Strings//Pivot table", "Sorting/Quick/Partition:1:' split around a pivot"};
+    QTest::newRow("accented capitals find small letters")
+        << QString::fromUtf8("ACCENTU\xC3\x89")
+        << QStringList{"Strings//Accents:1:' Texte accentu\xC3\xA9"};
+    QTest::newRow("line shown as written")
+        << QString::fromUtf8("\xC3\xA9t\xC3\xA9")
+        << QStringList{"Strings//Accents:2:Dim \xC3\x89t\xC3\xA9"};
+    QTest::newRow("windows-1252 file")
+        << QString::fromUtf8("CAF\xC3\x89")
+        << QStringList{"Strings//Legacy:2:Dim caf\xC3\xA9 ' na\xC3\xAFve"};
+    QTest::newRow("a word does not run over a line break") << "foobar" << QStringList{};
+    QTest::newRow("words on both sides of a line break")
+        << "bar foo" << QStringList{"Strings//Pivot table:2:foo"};
+    QTest::newRow("one word missing") << "bubble pivot" << QStringList{};
+    QTest::newRow("files that are not snippets") << "file that" << QStringList{};
+    QTest::newRow("spaces only") << "   " << QStringList{};
+}
+
+void TestSnippetIndex::finds() {
+    QFETCH(QString, query);
+    QFETCH(QStringList, listed);
+    // Typed a key at a time, each search refining the last, and searched afresh: same answer.
+    const SnippetIndex::Results typed = typeQuery(*m_index, query);
+    QCOMPARE(describe(typed), listed);
+    QCOMPARE(typed.total, listed.size());
+    m_index->find(QStringLiteral("zzz unrelated"), 500);
+    QCOMPARE(describe(m_index->find(query, 500)), listed);
+}
+
+enum class Change {
+    Saved,
+    SavedAs,
+    Deleted,
+    CategoryAdded,
+    CategoryRemoved,
+    OutsideEdit,
+    OutsideAdd,
+    OutsideRemove
+};
+Q_DECLARE_METATYPE(Change)
+
+void TestSnippetIndex::staysFresh_data() {
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+
+    const QStringList one{"Cat//One:1:old words"};
+    QTest::newRow("save") << Change::Saved << "new" << QStringList{}
+                          << QStringList{"Cat//One:1:new words"};
+    QTest::newRow("save: old text gone") << Change::Saved << "old" << one << QStringList{};
+    QTest::newRow("save as") << Change::SavedAs << "old" << one
+                             << (one + QStringList{"Cat//Two:1:old words"});
+    QTest::newRow("delete") << Change::Deleted << "old" << one << QStringList{};
+    QTest::newRow("add category over a folder with snippets")
+        << Change::CategoryAdded << "kept" << QStringList{} << QStringList{"Made//Kept"};
+    QTest::newRow("remove category") << Change::CategoryRemoved << "old" << one << QStringList{};
+    QTest::newRow("outside edit, same size")
+        << Change::OutsideEdit << "old" << one << QStringList{};
+    QTest::newRow("outside add") << Change::OutsideAdd << "third" << QStringList{}
+                                 << QStringList{"Cat//Third"};
+    QTest::newRow("outside remove") << Change::OutsideRemove << "old" << one << QStringList{};
+}
+
+void TestSnippetIndex::staysFresh() {
+    QFETCH(Change, change);
+    QFETCH(QString, query);
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+
+    QTemporaryDir dir;
+    const QString lib = dir.path() + QStringLiteral("/Code/");
+    const QString one = lib + QStringLiteral("Cat/One.code");
+    write(one, "old words");
+    SnippetIndex index(dir.path());
+    index.refresh();
+    QVERIFY(index.waitForIdle(30000));
+    QCOMPARE(describe(index.find(query, 500)), before);
+
+    switch (change) {
+    case Change::Saved:
+        write(one, "new words");
+        index.fileWritten(one);
+        break;
+    case Change::SavedAs:
+        write(lib + "Cat/Two.code", "old words");
+        index.fileWritten(lib + "Cat/Two.code");
+        break;
+    case Change::Deleted:
+        QVERIFY(QFile::remove(one));
+        index.fileRemoved(one);
+        break;
+    case Change::CategoryAdded:
+        write(lib + "Made/Kept.code", "");
+        index.folderAdded(lib + "Made");
+        break;
+    case Change::CategoryRemoved:
+        QVERIFY(QDir(lib + "Cat").removeRecursively());
+        index.folderRemoved(lib + "Cat");
+        break;
+    case Change::OutsideEdit: {
+        write(one, "new words");
+        // Within the file system's time granularity the size alone would not tell.
+        QFile f(one);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                              QFileDevice::FileModificationTime));
+        break;
+    }
+    case Change::OutsideAdd:
+        write(lib + "Cat/Third.code", "");
+        break;
+    case Change::OutsideRemove:
+        QVERIFY(QFile::remove(one));
+        break;
+    }
+    // The program's own commands need no pass; outside changes are seen after one.
+    if (change >= Change::OutsideEdit) {
+        QCOMPARE(describe(index.find(query, 500)), before);
+        index.refresh();
+        QVERIFY(index.waitForIdle(30000));
+    }
+    QCOMPARE(describe(index.find(query, 500)), after);
+}
+
+void TestSnippetIndex::hugeSnippetAndPipeDoNotStopIndexing() {
+    QTemporaryDir dir;
+    const QString lib = dir.path() + QStringLiteral("/Code/Big/");
+    QByteArray huge(50 << 20, 'x');
+    for (qsizetype i = 80; i < huge.size(); i += 81)
+        huge[i] = '\n';
+    huge.append("\nneedleAtTheEnd");
+    write(lib + "Huge.code", huge);
+    QVERIFY(::mkfifo(QFile::encodeName(lib + "Pipe.code").constData(), 0666) == 0);
+    write(lib + "After.code", "after the pipe");
+
+    SnippetIndex index(dir.path());
+    index.refresh();
+    QVERIFY(index.waitForIdle(120000));
+    QCOMPARE(index.snippetCount(), 3);
+    const SnippetIndex::Results end = index.find(QStringLiteral("NEEDLEattheend"), 500);
+    QCOMPARE(end.total, 1);
+    QCOMPARE(end.listed.first().line, 647271);
+    QCOMPARE(describe(index.find(QStringLiteral("pipe"), 500)),
+             (QStringList{"Big//Pipe", "Big//After:1:after the pipe"}));
+}
+
+QTEST_GUILESS_MAIN(TestSnippetIndex)
+#include "test_snippetindex.moc"
