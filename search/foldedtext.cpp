@@ -53,7 +53,7 @@ bool isAscii(const QByteArray& bytes) {
 // Plain ASCII decodes to itself under both decodings: fold straight from the bytes.
 FoldedText fromAscii(const QByteArray& bytes) {
     FoldedText result;
-    result.bytes.resize(bytes.size());
+    result.bytes = QByteArray(bytes.size(), Qt::Uninitialized);
     result.upper = QByteArray((bytes.size() + 7) / 8, '\0');
     const char* in = bytes.constData();
     const qsizetype n = bytes.size();
@@ -110,7 +110,7 @@ namespace TextFold {
 
 FoldedText fromText(QStringView text) {
     FoldedText result;
-    result.bytes.resize(text.size() * 3);
+    result.bytes = QByteArray(text.size() * 3, Qt::Uninitialized);
     char* out = result.bytes.data();
     char* const start = out;
     std::vector<std::pair<quint32, char32_t>> others;
@@ -150,17 +150,19 @@ QByteArray fold(QStringView text) {
     return result;
 }
 
-QString original(const FoldedText& text, qsizetype from, qsizetype to) {
-    from = std::clamp<qsizetype>(from, 0, text.bytes.size());
-    to = std::clamp<qsizetype>(to, from, text.bytes.size());
-    QByteArray bytes = text.bytes.mid(from, to - from);
-    for (qsizetype i = from; i < to; ++i) {
-        if (uchar(text.upper.at(i >> 3)) & (1u << (i & 7)))
+QString original(QByteArrayView folded, const QByteArray& upper,
+                 const std::vector<std::pair<quint32, char32_t>>& others, qsizetype from,
+                 qsizetype to) {
+    from = std::clamp<qsizetype>(from, 0, folded.size());
+    to = std::clamp<qsizetype>(to, from, folded.size());
+    QByteArray bytes = folded.sliced(from, to - from).toByteArray();
+    for (qsizetype i = from; i < to && (i >> 3) < upper.size(); ++i) {
+        if (uchar(upper.at(i >> 3)) & (1u << (i & 7)))
             bytes[i - from] = char(bytes[i - from] - 32);
     }
-    auto it = std::lower_bound(text.others.begin(), text.others.end(),
+    auto it = std::lower_bound(others.begin(), others.end(),
                                std::pair<quint32, char32_t>(quint32(from), 0));
-    for (; it != text.others.end() && it->first < to; ++it)
+    for (; it != others.end() && it->first < to; ++it)
         putUtf8(bytes.data() + (it->first - from), it->second);
     return QString::fromUtf8(bytes);
 }

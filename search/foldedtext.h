@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <utility>
@@ -29,7 +30,12 @@ FoldedText fromText(QStringView text);
 // A word or a name, folded the same way.
 QByteArray fold(QStringView text);
 
-// The original text of bytes [from, to) of `text`.
-QString original(const FoldedText& text, qsizetype from, qsizetype to);
+// The original text of bytes [from, to) of folded bytes and their restore information.
+QString original(QByteArrayView bytes, const QByteArray& upper,
+                 const std::vector<std::pair<quint32, char32_t>>& others, qsizetype from,
+                 qsizetype to);
+inline QString original(const FoldedText& text, qsizetype from, qsizetype to) {
+    return original(text.bytes, text.upper, text.others, from, to);
+}
 
 } // namespace TextFold

@@ -11,13 +11,18 @@
 #include <QSemaphore>
 #include <QThread>
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 const QString SnippetEnding = QStringLiteral(".code");
-constexpr qsizetype NotFound = -1;
 // Publishing often keeps the window's view of a pass fresh; each publication holds the write
 // lock only while entries are moved in.
 constexpr qsizetype BatchBytes = 4 << 20;
@@ -27,12 +32,68 @@ constexpr qint64 NoticeMilliseconds = 200;
 // Below this many candidates a second thread costs more than it saves.
 constexpr size_t ParallelFrom = 4096;
 constexpr int LineTextLimit = 200;
+constexpr qsizetype ChunkBytes = 1 << 20;
+// A snippet's count of words found when it is not among the snippets searched.
+constexpr quint8 Excluded = 0xFF;
+constexpr int MaxWords = 64;
 
-qsizetype findIn(const QByteArray& haystack, const QByteArray& word) {
-    const void* at = ::memmem(haystack.constData(), size_t(haystack.size()), word.constData(),
-                              size_t(word.size()));
-    return at ? static_cast<const char*>(at) - haystack.constData() : NotFound;
-}
+// Finds a word by two of its rarest bytes, sixteen places at a time, then compares the rest.
+class WordFinder {
+public:
+    WordFinder(const QByteArray& word, const std::array<quint64, 256>& counts) : m_word(word) {
+        const auto rarer = [&](qsizetype a, qsizetype b) {
+            return counts[uchar(word[a])] < counts[uchar(word[b])];
+        };
+        for (qsizetype i = 1; i < word.size(); ++i) {
+            if (rarer(i, m_first))
+                m_first = i;
+        }
+        m_second = m_first == 0 ? 1 : 0;
+        for (qsizetype i = 0; i < word.size(); ++i) {
+            if (i != m_first && rarer(i, m_second))
+                m_second = i;
+        }
+    }
+
+    const char* find(const char* p, const char* end) const {
+        const qsizetype n = m_word.size();
+        if (end - p < n)
+            return nullptr;
+        const char* word = m_word.constData();
+        if (n == 1)
+            return static_cast<const char*>(std::memchr(p, word[0], size_t(end - p)));
+        const char* last = end - n; // the last place a match can start
+        const char first = word[m_first];
+        const char second = word[m_second];
+#ifdef __SSE2__
+        const __m128i firsts = _mm_set1_epi8(first);
+        const __m128i seconds = _mm_set1_epi8(second);
+        for (; last - p >= 15; p += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m_first));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m_second));
+            unsigned mask = unsigned(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(a, firsts), _mm_cmpeq_epi8(b, seconds))));
+            while (mask) {
+                const char* at = p + std::countr_zero(mask);
+                if (std::memcmp(at, word, size_t(n)) == 0)
+                    return at;
+                mask &= mask - 1;
+            }
+        }
+#endif
+        for (; p <= last; ++p) {
+            if (p[m_first] == first && p[m_second] == second &&
+                std::memcmp(p, word, size_t(n)) == 0)
+                return p;
+        }
+        return nullptr;
+    }
+
+private:
+    QByteArray m_word;
+    qsizetype m_first = 0;
+    qsizetype m_second = 0;
+};
 
 qint64 nowMs() {
     using namespace std::chrono;
@@ -128,9 +189,11 @@ void SnippetIndex::runPass() {
         // Changes older than this pass cannot make its reads stale.
         m_touched.removeIf([start](const auto& it) { return it.value() <= start; });
         known.reserve(m_byPath.size());
-        for (auto it = m_byPath.cbegin(); it != m_byPath.cend(); ++it) {
-            const Entry& e = m_entries[it.value()];
-            known.insert(it.key(), {e.size, e.modified});
+        for (quint32 id : m_order) {
+            const Entry& e = m_entries[id];
+            known.insert(m_folders[size_t(e.folder)].rel + QLatin1Char('/') + e.name +
+                             SnippetEnding,
+                         {e.size, e.modified});
         }
     }
 
@@ -207,9 +270,9 @@ void SnippetIndex::runPass() {
         for (auto it = known.cbegin(); it != known.cend(); ++it) {
             if (touchedSince(it.key(), start))
                 continue;
-            const auto id = m_byPath.constFind(it.key());
-            if (id != m_byPath.cend())
-                gone.push_back(*id);
+            const int id = lookup(it.key());
+            if (id >= 0)
+                gone.push_back(quint32(id));
         }
         if (!gone.empty()) {
             for (quint32 id : gone)
@@ -240,19 +303,26 @@ void SnippetIndex::publish(std::vector<Item>& items) {
 
 // Entries ---------------------------------------------------------------------------------------
 
+int SnippetIndex::lookup(const QString& rel) const {
+    QString folderRel, fileName;
+    if (!splitRelative(rel, folderRel, fileName))
+        return -1;
+    const int folder = m_folderIds.value(folderRel, -1);
+    if (folder < 0)
+        return -1;
+    const auto found = m_byPath.constFind(PathKey{folder, Names::snippetNameOfFile(fileName)});
+    return found == m_byPath.cend() ? -1 : int(*found);
+}
+
 void SnippetIndex::upsert(const QString& rel, const QString& folderRel, const QString& name,
                           qint64 size, qint64 modified, FoldedText&& text,
                           std::vector<quint32>& added) {
-    const auto found = m_byPath.constFind(rel);
-    if (found != m_byPath.cend()) {
-        Entry& e = m_entries[*found];
-        e.text = std::move(text);
-        e.size = size;
-        e.modified = modified;
-        return;
-    }
+    const int known = lookup(rel);
     quint32 id;
-    if (!m_free.empty()) {
+    if (known >= 0) {
+        id = quint32(known);
+        release(id);
+    } else if (!m_free.empty()) {
         id = m_free.back();
         m_free.pop_back();
     } else {
@@ -260,20 +330,82 @@ void SnippetIndex::upsert(const QString& rel, const QString& folderRel, const QS
         m_entries.emplace_back();
     }
     Entry& e = m_entries[id];
-    e.folder = folderId(folderRel);
-    e.name = name;
-    e.foldedName = TextFold::fold(name);
-    e.text = std::move(text);
+    e.upper = std::move(text.upper);
+    e.others = std::move(text.others);
     e.size = size;
     e.modified = modified;
-    m_byPath.insert(rel, id);
+    if (known >= 0) {
+        store(id, TextFold::fold(name), text.bytes);
+        return;
+    }
+    e.folder = folderId(folderRel);
+    e.name = name;
+    store(id, TextFold::fold(name), text.bytes);
+    m_byPath.insert(PathKey{e.folder, e.name}, id);
     added.push_back(id);
+}
+
+void SnippetIndex::store(quint32 id, const QByteArray& foldedName, const QByteArray& text) {
+    Entry& e = m_entries[id];
+    const qsizetype length = foldedName.size() + 1 + text.size() + 1;
+    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < length) {
+        Chunk chunk;
+        chunk.capacity = std::max(ChunkBytes, length);
+        chunk.data.reset(new char[size_t(chunk.capacity)]);
+        m_chunks.push_back(std::move(chunk));
+    }
+    Chunk& chunk = m_chunks.back();
+    char* out = chunk.data.get() + chunk.used;
+    std::memcpy(out, foldedName.constData(), size_t(foldedName.size()));
+    out[foldedName.size()] = '\0';
+    std::memcpy(out + foldedName.size() + 1, text.constData(), size_t(text.size()));
+    out[length - 1] = '\0';
+    e.chunk = int(m_chunks.size() - 1);
+    e.start = quint32(chunk.used);
+    e.nameLength = quint32(foldedName.size());
+    e.textLength = quint32(text.size());
+    chunk.spans.push_back({e.start, id});
+    // A sample of the bytes is enough to tell rare ones from common ones.
+    for (qsizetype i = 0; i < length; i += 7)
+        ++m_byteCounts[uchar(out[i])];
+    chunk.used += length;
+    m_liveBytes += length;
+}
+
+void SnippetIndex::release(quint32 id) {
+    Entry& e = m_entries[id];
+    if (e.chunk < 0)
+        return;
+    const int c = e.chunk;
+    Chunk& chunk = m_chunks[size_t(c)];
+    chunk.dead += e.recordLength();
+    m_liveBytes -= e.recordLength();
+    e.chunk = -1;
+    // A block half dead is copied down to its live records; the block being filled waits.
+    if (c + 1 < int(m_chunks.size()) && chunk.dead * 2 > chunk.used)
+        compact(c);
+}
+
+void SnippetIndex::compact(int c) {
+    Chunk old = std::move(m_chunks[size_t(c)]);
+    m_chunks[size_t(c)] = Chunk{};
+    for (const Span& span : old.spans) {
+        Entry& e = m_entries[span.id];
+        if (e.chunk != c || e.start != span.offset)
+            continue;
+        const char* record = old.data.get() + span.offset;
+        const QByteArray name = QByteArray::fromRawData(record, e.nameLength);
+        const QByteArray text = QByteArray::fromRawData(record + e.nameLength + 1, e.textLength);
+        m_liveBytes -= e.recordLength();
+        store(span.id, name, text);
+    }
 }
 
 // The slot is freed by the caller once the order no longer holds it.
 void SnippetIndex::removeEntry(quint32 id) {
     Entry& e = m_entries[id];
-    m_byPath.remove(m_folders[e.folder].rel + QLatin1Char('/') + e.name + SnippetEnding);
+    release(id);
+    m_byPath.remove(PathKey{e.folder, e.name});
     e = Entry{};
 }
 
@@ -306,8 +438,10 @@ bool SnippetIndex::lessKey(quint32 a, quint32 b) const {
             return fx.sortKey < fy.sortKey;
         return fx.rel < fy.rel;
     }
-    if (x.foldedName != y.foldedName)
-        return x.foldedName < y.foldedName;
+    const int c = std::memcmp(x.record(m_chunks), y.record(m_chunks),
+                              std::min(x.nameLength, y.nameLength) + 1);
+    if (c != 0)
+        return c < 0;
     if (x.name != y.name)
         return x.name < y.name;
     return a < b;
@@ -400,10 +534,10 @@ void SnippetIndex::fileRemoved(const QString& path) {
     {
         QWriteLocker locker(&m_lock);
         m_touched.insert(rel, clock);
-        const auto found = m_byPath.constFind(rel);
-        if (found == m_byPath.cend())
+        const int found = lookup(rel);
+        if (found < 0)
             return;
-        const quint32 id = *found;
+        const quint32 id = quint32(found);
         removeEntry(id);
         std::erase(m_order, id);
         m_free.push_back(id);
@@ -480,31 +614,77 @@ void SnippetIndex::folderRemoved(const QString& path) {
 
 // Searching -------------------------------------------------------------------------------------
 
+struct SnippetIndex::Scan {
+    std::vector<WordFinder> words;
+    std::vector<quint8> found;       // per entry: words found so far, or Excluded
+    std::vector<quint8> outsideName; // per entry: some word was found in the text only
+    std::vector<quint32> firstText;  // per entry: earliest text offset of such a word
+};
+
 QStringList SnippetIndex::words(const QString& query) {
-    return query.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString cleaned = query;
+    for (QChar& c : cleaned) {
+        if (c.unicode() < 0x20)
+            c = QLatin1Char(' '); // never part of a word, so no word spans two records
+    }
+    return cleaned.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-void SnippetIndex::matchRange(const QList<QByteArray>& words, const quint32* ids, qsizetype count,
-                              std::vector<Match>& out) const {
-    for (qsizetype i = 0; i < count; ++i) {
-        const Entry& e = m_entries[ids[i]];
-        bool allInName = true;
-        bool all = true;
-        qsizetype first = NotFound;
-        for (const QByteArray& word : words) {
-            if (findIn(e.foldedName, word) != NotFound)
-                continue;
-            allInName = false;
-            const qsizetype at = findIn(e.text.bytes, word);
-            if (at == NotFound) {
-                all = false;
+void SnippetIndex::scanChunks(Scan& scan, size_t word, int first, int end,
+                              std::vector<quint32>& found) const {
+    const WordFinder& finder = scan.words[word];
+    for (int c = first; c < end; ++c) {
+        const Chunk& chunk = m_chunks[size_t(c)];
+        const char* base = chunk.data.get();
+        size_t k = 0;
+        qsizetype p = 0;
+        while (p < chunk.used) {
+            const char* hit = finder.find(base + p, base + chunk.used);
+            if (!hit)
                 break;
+            const qsizetype at = hit - base;
+            while (k + 1 < chunk.spans.size() && chunk.spans[k + 1].offset <= at)
+                ++k;
+            const Span& span = chunk.spans[k];
+            p = k + 1 < chunk.spans.size() ? qsizetype(chunk.spans[k + 1].offset) : chunk.used;
+            const Entry& e = m_entries[span.id];
+            if (e.chunk != c || e.start != span.offset || scan.found[span.id] != word)
+                continue;
+            const qsizetype inRecord = at - span.offset;
+            if (inRecord > qsizetype(e.nameLength)) {
+                const auto offset = quint32(inRecord - e.nameLength - 1);
+                if (!scan.outsideName[span.id] || offset < scan.firstText[span.id])
+                    scan.firstText[span.id] = offset;
+                scan.outsideName[span.id] = 1;
             }
-            if (first == NotFound || at < first)
-                first = at;
+            scan.found[span.id] = quint8(word + 1);
+            found.push_back(span.id);
         }
-        if (all)
-            out.push_back({ids[i], allInName, first});
+    }
+}
+
+void SnippetIndex::checkEntries(Scan& scan, size_t fromWord, const quint32* ids,
+                                qsizetype count) const {
+    for (qsizetype i = 0; i < count; ++i) {
+        const quint32 id = ids[i];
+        if (scan.found[id] != fromWord)
+            continue;
+        const Entry& e = m_entries[id];
+        const char* record = e.record(m_chunks);
+        const char* end = record + e.recordLength() - 1;
+        for (size_t w = fromWord; w < scan.words.size(); ++w) {
+            const char* hit = scan.words[w].find(record, end);
+            if (!hit)
+                break;
+            const qsizetype inRecord = hit - record;
+            if (inRecord > qsizetype(e.nameLength)) {
+                const auto offset = quint32(inRecord - e.nameLength - 1);
+                if (!scan.outsideName[id] || offset < scan.firstText[id])
+                    scan.firstText[id] = offset;
+                scan.outsideName[id] = 1;
+            }
+            scan.found[id] = quint8(w + 1);
+        }
     }
 }
 
@@ -522,7 +702,7 @@ SnippetIndex::Results SnippetIndex::find(const QString& query, int listLimit) {
         const bool implied = std::any_of(folded.cbegin(), folded.cend(), [&](const QByteArray& o) {
             return o.size() > w.size() && o.contains(w);
         });
-        if (!implied)
+        if (!implied && wanted.size() < MaxWords)
             wanted.append(w);
     }
     // Longer words are rarer: they rule out most snippets first.
@@ -542,55 +722,108 @@ SnippetIndex::Results SnippetIndex::find(const QString& query, int listLimit) {
             return std::any_of(wanted.cbegin(), wanted.cend(),
                                [&](const QByteArray& w) { return w.contains(old); });
         });
-    std::vector<quint32> candidates = refine ? std::move(m_lastMatches) : m_order;
+    const std::vector<quint32> candidates = refine ? std::move(m_lastMatches) : m_order;
 
-    std::vector<Match> matches;
-    if (candidates.size() >= ParallelFrom) {
-        const size_t half = candidates.size() / 2;
-        std::vector<Match> second;
+    Scan scan;
+    for (const QByteArray& word : wanted)
+        scan.words.emplace_back(word, m_byteCounts);
+    scan.found.assign(m_entries.size(), refine ? Excluded : 0);
+    if (refine) {
+        for (quint32 id : candidates)
+            scan.found[id] = 0;
+    }
+    scan.outsideName.assign(m_entries.size(), 0);
+    scan.firstText.assign(m_entries.size(), 0);
+
+    // Few candidates: each record on its own. Many: whole blocks, one pass per word, until
+    // few are left. Either way a large search is split in two for the second core; part 0,
+    // on this thread, does everything the other part does not.
+    const qsizetype average = m_order.empty() ? 1 : m_liveBytes / qsizetype(m_order.size());
+    const auto fewFor = [&](size_t count, qsizetype bytes) {
+        return qsizetype(count) * average * 4 < bytes;
+    };
+    const auto runInParallel = [&](const std::function<void(int)>& part, bool split) {
+        if (!split) {
+            part(0);
+            return;
+        }
         QSemaphore done;
         m_pool.start([&] {
-            matchRange(wanted, candidates.data() + half, qsizetype(candidates.size() - half),
-                       second);
+            part(1);
             done.release();
         });
-        matchRange(wanted, candidates.data(), qsizetype(half), matches);
+        part(0);
         done.acquire();
-        matches.insert(matches.end(), second.begin(), second.end());
+    };
+    if (fewFor(candidates.size(), m_liveBytes)) {
+        const bool split = candidates.size() >= ParallelFrom;
+        const qsizetype half = split ? qsizetype(candidates.size() / 2) : 0;
+        runInParallel(
+            [&](int part) {
+                checkEntries(scan, 0, candidates.data() + (part ? 0 : half),
+                             part ? half : qsizetype(candidates.size()) - half);
+            },
+            split);
     } else {
-        matchRange(wanted, candidates.data(), qsizetype(candidates.size()), matches);
+        // Two runs of whole blocks holding about half the bytes each.
+        const bool split = m_liveBytes >= qsizetype(ParallelFrom) * average;
+        int middle = 0;
+        qsizetype bytes = 0;
+        while (split && middle < int(m_chunks.size()) && bytes * 2 < m_liveBytes)
+            bytes += m_chunks[size_t(middle++)].used;
+        runInParallel(
+            [&](int part) {
+                const int first = part ? 0 : middle;
+                const int end = part ? middle : int(m_chunks.size());
+                qsizetype partBytes = 0;
+                for (int c = first; c < end; ++c)
+                    partBytes += m_chunks[size_t(c)].used;
+                // One block at a time: the later words look only at the block's survivors,
+                // while the block is still in the cache.
+                std::vector<quint32> alive;
+                for (int c = first; c < end; ++c) {
+                    alive.clear();
+                    scanChunks(scan, 0, c, c + 1, alive);
+                    if (wanted.size() > 1)
+                        checkEntries(scan, 1, alive.data(), qsizetype(alive.size()));
+                }
+            },
+            split);
     }
 
-    results.total = int(matches.size());
+    const auto all = quint8(wanted.size());
+    m_lastMatches.clear();
+    for (quint32 id : candidates) {
+        if (scan.found[id] == all)
+            m_lastMatches.push_back(id);
+    }
+    results.total = int(m_lastMatches.size());
     m_lastWords = wanted;
     m_lastGeneration = m_generation;
-    m_lastMatches.clear();
-    m_lastMatches.reserve(matches.size());
-    for (const Match& m : matches)
-        m_lastMatches.push_back(m.id);
 
     for (const bool nameMatches : {true, false}) {
-        for (const Match& m : matches) {
+        for (quint32 id : m_lastMatches) {
             if (results.listed.size() >= listLimit)
                 break;
-            if (m.nameMatch != nameMatches)
+            if (bool(scan.outsideName[id]) == nameMatches)
                 continue;
-            const Entry& e = m_entries[m.id];
+            const Entry& e = m_entries[id];
             const Folder& folder = m_folders[size_t(e.folder)];
-            Hit hit{folder.category, folder.subCategory, e.name, m.nameMatch, 0, {}};
-            if (m.textPos != NotFound) {
-                const QByteArray& bytes = e.text.bytes;
-                const char* data = bytes.constData();
-                const void* before = ::memrchr(data, '\n', size_t(m.textPos));
+            Hit hit{folder.category, folder.subCategory, e.name, nameMatches, 0, {}};
+            if (!nameMatches) {
+                const char* text = e.record(m_chunks) + e.nameLength + 1;
+                const qsizetype at = scan.firstText[id];
+                const void* before = ::memrchr(text, '\n', size_t(at));
                 const qsizetype lineStart =
-                    before ? static_cast<const char*>(before) - data + 1 : 0;
-                const void* after =
-                    std::memchr(data + m.textPos, '\n', size_t(bytes.size() - m.textPos));
+                    before ? static_cast<const char*>(before) - text + 1 : 0;
+                const void* after = std::memchr(text + at, '\n', size_t(e.textLength - at));
                 const qsizetype lineEnd =
-                    after ? static_cast<const char*>(after) - data : bytes.size();
-                hit.line = 1 + int(std::count(data, data + lineStart, '\n'));
-                hit.lineText =
-                    TextFold::original(e.text, lineStart, lineEnd).trimmed().left(LineTextLimit);
+                    after ? static_cast<const char*>(after) - text : qsizetype(e.textLength);
+                hit.line = 1 + int(std::count(text, text + lineStart, '\n'));
+                hit.lineText = TextFold::original(QByteArrayView(text, e.textLength), e.upper,
+                                                  e.others, lineStart, lineEnd)
+                                   .trimmed()
+                                   .left(LineTextLimit);
             }
             results.listed.append(std::move(hit));
         }
@@ -609,14 +842,17 @@ qsizetype SnippetIndex::memoryBytes() const {
     constexpr qsizetype Header = 16;
     qsizetype total = qsizetype(m_entries.capacity() * sizeof(Entry)) +
                       qsizetype(m_order.capacity() + m_free.capacity()) * 4;
+    for (const Chunk& chunk : m_chunks)
+        total += chunk.capacity + qsizetype(chunk.spans.capacity() * sizeof(Span)) + 2 * Header;
     for (const Entry& e : m_entries) {
         if (e.folder < 0)
             continue;
-        total +=
-            e.name.capacity() * 2 + e.foldedName.capacity() + e.text.memoryBytes() + 5 * Header;
+        total += e.name.capacity() * 2 + e.upper.capacity() +
+                 qsizetype(e.others.capacity() * sizeof(e.others[0])) + 3 * Header;
     }
-    for (auto it = m_byPath.cbegin(); it != m_byPath.cend(); ++it)
-        total += it.key().capacity() * 2 + Header + 32;
+    // The hash's nodes and buckets; its names are shared with the entries.
+    total += m_byPath.size() * qsizetype(sizeof(PathKey) + sizeof(quint32) + 8) +
+             qsizetype(m_byPath.capacity()) * 8;
     for (const Folder& f : m_folders)
         total += qsizetype(sizeof(Folder)) +
                  (f.rel.capacity() + f.category.capacity() + f.subCategory.capacity()) * 2 +

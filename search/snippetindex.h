@@ -9,6 +9,7 @@
 #include <QReadWriteLock>
 #include <QString>
 #include <QThreadPool>
+#include <array>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -73,34 +74,65 @@ private:
         QString subCategory;
         QByteArray sortKey;
     };
+    // Folded names and texts live back to back in large blocks, each record "name\0text\0",
+    // so that a word is looked for in one pass over a block rather than once per snippet.
+    struct Span {
+        quint32 offset;
+        quint32 id;
+    };
+    struct Chunk {
+        std::unique_ptr<char[]> data;
+        qsizetype capacity = 0;
+        qsizetype used = 0;
+        qsizetype dead = 0;
+        std::vector<Span> spans; // by offset; a span whose entry moved on is dead
+    };
     struct Entry {
         int folder = -1; // -1: a free slot
+        int chunk = -1;
+        quint32 start = 0; // of the record in its chunk
+        quint32 nameLength = 0;
+        quint32 textLength = 0;
         QString name;
-        QByteArray foldedName;
-        FoldedText text;
+        QByteArray upper;
+        std::vector<std::pair<quint32, char32_t>> others;
         qint64 size = -1;
         qint64 modified = 0;
+        const char* record(const std::vector<Chunk>& chunks) const {
+            return chunks[size_t(chunk)].data.get() + start;
+        }
+        qsizetype recordLength() const { return nameLength + 1 + textLength + 1; }
+    };
+    struct PathKey {
+        int folder;
+        QString name;
+        bool operator==(const PathKey& o) const { return folder == o.folder && name == o.name; }
+        friend size_t qHash(const PathKey& k, size_t seed = 0) {
+            return qHashMulti(seed, k.folder, k.name);
+        }
     };
     struct Item; // a file read by a pass, not yet published
-    struct Match {
-        quint32 id;
-        bool nameMatch;
-        qsizetype textPos;
-    };
+    struct Scan; // the state of one search
 
     void runPass();
     void publish(std::vector<Item>& items);
     void upsert(const QString& rel, const QString& folderRel, const QString& name, qint64 size,
                 qint64 modified, FoldedText&& text, std::vector<quint32>& added);
     void removeEntry(quint32 id);
+    void store(quint32 id, const QByteArray& foldedName, const QByteArray& text);
+    void release(quint32 id); // drops the entry's record from its chunk
+    void compact(int chunk);
+    int lookup(const QString& rel) const; // -1 when not indexed
     void insertIntoOrder(std::vector<quint32>& added);
     bool touchedSince(const QString& rel, quint64 clock) const;
     int folderId(const QString& folderRel);
     bool lessKey(quint32 a, quint32 b) const;
     void noteChange(bool force);
     QString relativePath(const QString& path) const; // empty when outside the library
-    void matchRange(const QList<QByteArray>& words, const quint32* ids, qsizetype count,
-                    std::vector<Match>& out) const;
+    // Looks for one word in whole blocks; `found` gets the entries that now have every word so far.
+    void scanChunks(Scan& scan, size_t word, int first, int end, std::vector<quint32>& found) const;
+    // Looks for the words from `fromWord` on in the given entries, one record at a time.
+    void checkEntries(Scan& scan, size_t fromWord, const quint32* ids, qsizetype count) const;
 
     QString m_libraryPath;
     std::unique_ptr<LibraryFs> m_fs;       // the caller's thread
@@ -110,7 +142,10 @@ private:
     std::vector<Entry> m_entries;
     std::vector<quint32> m_free;
     std::vector<quint32> m_order; // live entries sorted by category, sub-category, name
-    QHash<QString, quint32> m_byPath;
+    std::vector<Chunk> m_chunks;
+    qsizetype m_liveBytes = 0;
+    std::array<quint64, 256> m_byteCounts{};
+    QHash<PathKey, quint32> m_byPath;
     std::vector<Folder> m_folders;
     QHash<QString, int> m_folderIds;
     QHash<QString, quint64> m_touched; // relative file or folder path -> clock of the change

@@ -1,0 +1,265 @@
+// SPDX-License-Identifier: MIT
+// Finding snippets in a library of 100,000 snippets of about 1 KB (2,000 categories with 5
+// sub-categories each, one category of 20,000). Each measure runs beside its baseline in this
+// process: grep -r -i -l and a plain memmem/std::search scan over the same bytes for queries,
+// reading every file once for building, the library's bytes for memory. The library is
+// generated under /tmp and deleted at the end.
+#include "basiccode.h"
+#include "libraryfs.h"
+#include "snippetindex.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <malloc.h>
+#include <unistd.h>
+
+namespace {
+constexpr int Categories = 2000;
+constexpr int SubsPerCategory = 5;
+constexpr int BigCategorySnippets = 20000;
+constexpr int TotalSnippets = 100000;
+const QString Root = QStringLiteral("/tmp/quillary-bench-find");
+// Results land here so that no scan is optimised away.
+volatile int sink = 0;
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+// Rare words sit in a few snippets; one snippet in 97 is an old Windows-1252 file.
+QByteArray snippetBytes(int n) {
+    QString code = BasicCode::basicCode(1000, quint32(n));
+    if (n % 1009 == 0)
+        code += QStringLiteral("' xylograph quokka\n");
+    if (n % 3001 == 0)
+        code += QStringLiteral("Dim mandrel As Integer ' xylograph\n");
+    if (n % 97 == 0)
+        return (code + QStringLiteral("' caf\u00e9 cr\u00e8me\n")).toLatin1();
+    return code.toUtf8();
+}
+
+qint64 generateLibrary() {
+    QDir(Root).removeRecursively();
+    const QString lib = Root + QStringLiteral("/Code/");
+    QDir().mkpath(lib + QStringLiteral("Big"));
+    qint64 bytes = 0;
+    int written = 0;
+    auto add = [&](const QString& path) {
+        const QByteArray b = snippetBytes(written++);
+        bytes += b.size();
+        writeFile(path, b);
+    };
+    for (int i = 0; i < BigCategorySnippets; ++i)
+        add(lib + QStringLiteral("Big/snippet %1.code").arg(i, 5, 10, QLatin1Char('0')));
+    const int perFolder =
+        (TotalSnippets - BigCategorySnippets) / (Categories * (SubsPerCategory + 1)) + 1;
+    for (int c = 0; c < Categories && written < TotalSnippets; ++c) {
+        const QString cat = lib + QStringLiteral("Category %1").arg(c, 4, 10, QLatin1Char('0'));
+        QStringList folders{cat};
+        for (int s = 0; s < SubsPerCategory; ++s)
+            folders.append(cat + QStringLiteral("/Sub %1").arg(s));
+        for (const QString& folder : folders) {
+            QDir().mkpath(folder);
+            for (int n = 0; n < perFolder && written < TotalSnippets; ++n)
+                add(folder + QStringLiteral("/s%1.code").arg(n));
+        }
+    }
+    std::printf("generated %d snippets, %.1f MB\n", written, double(bytes) / 1e6);
+    return bytes;
+}
+
+double timedMs(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double best(int runs, const std::function<double()>& once) {
+    double result = 1e300;
+    for (int i = 0; i < runs; ++i)
+        result = std::min(result, once());
+    return result;
+}
+
+qint64 residentBytes() {
+    malloc_trim(0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
+// Every snippet file read once, the way the index lists and reads them.
+QByteArray readEverything(LibraryFs& fs, bool keep) {
+    QByteArray all;
+    const QString lib = fs.libraryPath();
+    auto folder = [&](const QString& path) {
+        for (const QString& file : fs.listFiles(path).names) {
+            const QByteArray bytes = fs.readFile(path + QLatin1Char('/') + file).bytes;
+            if (keep)
+                all += bytes;
+        }
+    };
+    for (const QString& category : fs.listFolders(lib).names) {
+        folder(lib + category);
+        for (const QString& sub : fs.listFolders(lib + category).names)
+            folder(lib + category + QLatin1Char('/') + sub);
+    }
+    return all;
+}
+
+int countMemmem(const QByteArray& all, const QByteArray& word) {
+    int hits = 0;
+    const char* p = all.constData();
+    const char* end = p + all.size();
+    while (const void* at = ::memmem(p, size_t(end - p), word.constData(), size_t(word.size()))) {
+        ++hits;
+        p = static_cast<const char*>(at) + word.size();
+    }
+    return hits;
+}
+
+int countSearch(const QByteArray& all, const QByteArray& word) {
+    int hits = 0;
+    auto p = all.cbegin();
+    for (;;) {
+        p = std::search(p, all.cend(), word.cbegin(), word.cend());
+        if (p == all.cend())
+            return hits;
+        ++hits;
+        p += word.size();
+    }
+}
+
+void row(const char* what, double ours, double base, const char* target) {
+    std::printf("%-46s %9.1f %9.1f %8.2f %10s\n", what, ours, base, base > 0 ? ours / base : 0.0,
+                target);
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    // --keep leaves the library for the next run, which then skips generating it.
+    const bool keep = app.arguments().contains(QStringLiteral("--keep"));
+    const QString sizeFile = Root + QStringLiteral("/bytes");
+    qint64 libraryBytes = 0;
+    if (QFile size(sizeFile); keep && size.open(QIODevice::ReadOnly))
+        libraryBytes = size.readAll().toLongLong();
+    if (libraryBytes == 0) {
+        libraryBytes = generateLibrary();
+        writeFile(sizeFile, QByteArray::number(libraryBytes));
+    }
+    LibraryFs fs(Root);
+
+    // Warm the page cache, then the baselines of building.
+    readEverything(fs, false);
+    const double readOnce = best(3, [&] { return timedMs([&] { readEverything(fs, false); }); });
+
+    double build = 1e300;
+    qint64 rssIndex = 0;
+    qint64 countedIndex = 0;
+    for (int run = 0; run < 2; ++run) {
+        const qint64 before = residentBytes();
+        auto index = std::make_unique<SnippetIndex>(Root);
+        build = std::min(build, timedMs([&] {
+                             index->refresh();
+                             index->waitForIdle(600000);
+                         }));
+        rssIndex = residentBytes() - before;
+        countedIndex = index->memoryBytes();
+        if (index->snippetCount() != TotalSnippets)
+            std::printf("index holds %d snippets\n", index->snippetCount());
+    }
+
+    SnippetIndex index(Root);
+    index.refresh();
+    index.waitForIdle(600000);
+    const QByteArray all = readEverything(fs, true);
+
+    struct Query {
+        const char* text;
+        const char* kind;
+    };
+    const Query queries[] = {
+        {"xylograph", "rare, 1 word"},
+        {"integer", "common, 1 word"},
+        {"xylograph quokka", "rare, 2 words"},
+        {"dim string", "common, 2 words"},
+        {"mandrel quokka xylograph", "rare, 3 words"},
+        {"for next dim", "common, 3 words"},
+    };
+    std::printf("\n%-26s %8s %9s %9s %9s %9s %9s %8s %8s\n", "query", "matches", "index ms",
+                "typed ms", "memmem", "search", "grep ms", "/memmem", "grep/ix");
+    double worstQuery = 0, worstFloorRatio = 0, worstGrepRatio = 1e300, worstTyped = 0;
+    for (const Query& q : queries) {
+        const QString text = QString::fromLatin1(q.text);
+        int total = 0;
+        // Searched afresh: the word before shares nothing with it, so nothing is refined.
+        const double ms = best(5, [&] {
+            index.find(QStringLiteral("@@@"), 500);
+            return timedMs([&] { total = index.find(text, 500).total; });
+        });
+        // Typed a key at a time: the slowest keystroke.
+        double typed = 0;
+        index.find(QStringLiteral("@@@"), 500);
+        for (qsizetype n = 1; n <= text.size(); ++n)
+            typed = std::max(typed, timedMs([&] { index.find(text.left(n), 500); }));
+        const QByteArray longest = [&] {
+            QByteArray w;
+            for (const QString& word : SnippetIndex::words(text))
+                if (word.size() > w.size())
+                    w = word.toUtf8();
+            return w;
+        }();
+        const double memmemMs =
+            best(5, [&] { return timedMs([&] { sink = sink + countMemmem(all, longest); }); });
+        const double searchMs =
+            best(3, [&] { return timedMs([&] { sink = sink + countSearch(all, longest); }); });
+        const QString first = SnippetIndex::words(text).first();
+        int grepFiles = 0;
+        const double grepMs = best(2, [&] {
+            return timedMs([&] {
+                QProcess grep;
+                grep.start(QStringLiteral("grep"),
+                           {QStringLiteral("-r"), QStringLiteral("-i"), QStringLiteral("-l"), first,
+                            Root + QStringLiteral("/Code")});
+                grep.waitForFinished(-1);
+                grepFiles = int(grep.readAllStandardOutput().count('\n'));
+            });
+        });
+        if (SnippetIndex::words(text).size() == 1 && grepFiles != total)
+            std::printf("MISMATCH: grep lists %d files\n", grepFiles);
+        std::printf("%-26s %8d %9.1f %9.1f %9.1f %9.1f %9.1f %8.2f %8.1f\n",
+                    qPrintable(text + QStringLiteral(" (") + QLatin1String(q.kind) + u')'), total,
+                    ms, typed, memmemMs, searchMs, grepMs, ms / memmemMs, grepMs / ms);
+        worstQuery = std::max(worstQuery, ms);
+        worstTyped = std::max(worstTyped, typed);
+        worstFloorRatio = std::max(worstFloorRatio, ms / memmemMs);
+        worstGrepRatio = std::min(worstGrepRatio, grepMs / ms);
+    }
+
+    std::printf("\n%-46s %9s %9s %8s %10s\n", "measure", "ours", "base", "ratio", "target");
+    row("build index (ms) vs reading every file once", build, readOnce, "<= 2");
+    row("index resident (MB) vs library bytes", double(rssIndex) / 1e6, double(libraryBytes) / 1e6,
+        "<= 1.5");
+    row("index counted (MB) vs library bytes", double(countedIndex) / 1e6,
+        double(libraryBytes) / 1e6, "<= 1.5");
+    std::printf("slowest query %.1f ms (<= 50), slowest keystroke %.1f ms, worst vs memmem %.2f "
+                "(<= 3), least faster than grep %.1fx (>= 10)\n",
+                worstQuery, worstTyped, worstFloorRatio, worstGrepRatio);
+
+    if (!keep)
+        QDir(Root).removeRecursively();
+    return 0;
+}
