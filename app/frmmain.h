@@ -27,8 +27,6 @@ struct SizeLimit {
     QWidget* hWnd = nullptr;
     double MinWidth = 0;
     double MinHeight = 0;
-    double MaxWidth = 0;
-    double MaxHeight = 0;
     void setEnabled(bool on);
 };
 
@@ -93,7 +91,6 @@ public:
     void Save();
     void SaveAs();
     void ColorCode();
-    void HighlightText(const QString& sKeyword, quint32 iColour);
     int ColPos(const CodeEditor* txtBox) const;
     int GetLineFromChar(int CharPos) const;
     void Undo();
