@@ -1,6 +1,5 @@
 #include "frmmain.h"
 
-#include "categorykeys.h"
 #include "codeeditor.h"
 #include "formlayout.h"
 #include "frmabout.h"
@@ -25,12 +24,7 @@
 #include <cmath>
 
 namespace {
-constexpr int KeyRole = Qt::UserRole;
-const QString RootKey = QStringLiteral("root");
-
-int px(float twips) {
-    return int(std::lround(twips / FormLayout::TwipsPerPixel));
-}
+constexpr auto px = Twips::toPixels;
 
 // Panel widths in twips at start; panel 1's is set by the layout.
 constexpr float PanelTwips[5] = {1440, 1440, 720, 720, 720};
@@ -56,7 +50,8 @@ frmMain::frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs,
     setWindowIcon(programIcon());
     ilToolbar = Pictures::toolbarPictures();
     ilTree = Pictures::treePictures();
-    m_folderIcon = QIcon(ilTree.value(1));
+    m_pageIcon = Pictures::steadyIcon(ilTree.value(0));
+    m_folderIcon = Pictures::steadyIcon(ilTree.value(1));
 
     createWidgets();
     createMenus();
@@ -99,12 +94,9 @@ void frmMain::createWidgets() {
     tvwFolders->viewport()->installEventFilter(this);
     connect(tvwFolders, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { tvwFolders_NodeClick(item); });
-    connect(tvwFolders, &QTreeWidget::itemSelectionChanged, this, [this] {
-        // Selecting with the keyboard (or from code once loaded) acts as a click does.
-        const auto selected = tvwFolders->selectedItems();
-        if (m_loaded && !m_treeMouseDown && !selected.isEmpty())
-            tvwFolders_NodeClick(selected.first());
-    });
+    // Selecting with the keyboard (or from code once loaded) acts as a click does; a mouse drag
+    // is settled when the button is released.
+    connect(tvwFolders, &QTreeWidget::itemSelectionChanged, this, &frmMain::syncListToTree);
 
     txtCodeFile = new CodeEditor(client);
     txtCodeFile->setObjectName(QStringLiteral("txtCodeFile"));
@@ -131,12 +123,7 @@ void frmMain::createWidgets() {
     lstCode->setColumnWidth(0, px(1440));
     lstCode->viewport()->installEventFilter(this);
     connect(lstCode, &QTreeWidget::itemClicked, this, [this] { lstCode_ItemClick(); });
-    connect(lstCode, &QTreeWidget::itemSelectionChanged, this, [this] {
-        // Selecting with the keyboard opens the entry, so the editor always shows the entry that
-        // Save would write to.
-        if (m_loaded && !m_listMouseDown && !lstCode->selectedItems().isEmpty())
-            lstCode_ItemClick();
-    });
+    connect(lstCode, &QTreeWidget::itemSelectionChanged, this, &frmMain::syncEditorToList);
 
     // Start places (twips / 15); the layout sets the sizes that change.
     tvwFolders->setGeometry(px(30), px(360), px(2655), px(3195));
@@ -306,6 +293,11 @@ void frmMain::Form_Load() {
     tmrEdit->start();
 }
 
+QMenu* frmMain::createPopupMenu() {
+    // Qt's menu here would let a right click hide the toolbar, the only way to two commands.
+    return nullptr;
+}
+
 void frmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Form_Resize();
@@ -400,13 +392,19 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseButtonRelease) {
             down = false;
             const int code = CodeEditor::buttonCode(mouse->button());
-            if (code) {
-                // Let the view finish the click first, then report the release.
-                if (tree)
-                    QTimer::singleShot(0, this, [this, code] { tvwFolders_MouseUp(code); });
-                else
-                    QTimer::singleShot(0, this, [this, code] { lstCode_MouseUp(code); });
-            }
+            // Let the view finish the click first; a press dragged onto another row selected
+            // that row without a click, so the selection is settled here as well.
+            QTimer::singleShot(0, this, [this, tree, code] {
+                if (tree) {
+                    syncListToTree();
+                    if (code)
+                        tvwFolders_MouseUp(code);
+                } else {
+                    syncEditorToList();
+                    if (code)
+                        lstCode_MouseUp(code);
+                }
+            });
             return false;
         }
         // The pop-up menus act on the selected node and entry: other buttons must not select.
@@ -439,119 +437,6 @@ void frmMain::Toolbar1_ButtonClick(int index) {
         break;
     default:
         break;
-    }
-}
-
-// Tree nodes ----------------------------------------------------------------------------------
-
-QString frmMain::nodeKey(const QTreeWidgetItem* node) {
-    return node ? node->data(0, KeyRole).toString() : QString();
-}
-
-QTreeWidgetItem* frmMain::nodeByKey(const QString& key) const {
-    return m_nodesByKey.value(key);
-}
-
-QTreeWidgetItem* frmMain::rootNode() const {
-    return tvwFolders->topLevelItem(0);
-}
-
-QTreeWidgetItem* frmMain::selectedNode() const {
-    const auto selected = tvwFolders->selectedItems();
-    // A current item that is not selected is not the user's choice: commands then act on the root.
-    if (!selected.isEmpty())
-        return selected.first();
-    return rootNode();
-}
-
-bool frmMain::isRoot(const QTreeWidgetItem* node) {
-    return !node || nodeKey(node) == RootKey;
-}
-
-bool frmMain::isCategory(const QTreeWidgetItem* node) {
-    return node && node->parent() && nodeKey(node->parent()) == RootKey;
-}
-
-QString frmMain::folderOfNode(const QTreeWidgetItem* node) const {
-    if (isRoot(node))
-        return QString();
-    LibraryFs& lib = fs();
-    if (isCategory(node))
-        return lib.categoryFolder(node->text(0));
-    return lib.subCategoryFolder(node->parent()->text(0), node->text(0));
-}
-
-QTreeWidgetItem* frmMain::makeNode(const QString& wantedKey, const QString& text) {
-    const QString key = CategoryKeys::unique(
-        wantedKey, [this](const QString& k) { return m_nodesByKey.contains(k); });
-    auto* node = new QTreeWidgetItem(QStringList{text});
-    node->setData(0, KeyRole, key);
-    node->setIcon(0, m_folderIcon);
-    node->setFlags(node->flags() & ~Qt::ItemIsEditable);
-    m_nodesByKey.insert(key, node);
-    return node;
-}
-
-QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& wantedKey,
-                                  const QString& text) {
-    QTreeWidgetItem* node = makeNode(wantedKey, text);
-    if (parent)
-        parent->addChild(node);
-    else
-        tvwFolders->addTopLevelItem(node);
-    return node;
-}
-
-void frmMain::removeNode(QTreeWidgetItem* node) {
-    if (!node)
-        return;
-    for (int i = 0; i < node->childCount(); ++i)
-        m_nodesByKey.remove(nodeKey(node->child(i)));
-    m_nodesByKey.remove(nodeKey(node));
-    delete node;
-}
-
-void frmMain::LoadCodeTree() {
-    const LibraryFs::Result created = fs().ensureLibraryFolder();
-    QTreeWidgetItem* root = addNode(nullptr, RootKey, QStringLiteral("Categories"));
-    root->setExpanded(true);
-    if (!created.ok) {
-        dialogs().error(QStringLiteral("The library folder \"%1\" cannot be created: %2.")
-                            .arg(QDir::toNativeSeparators(created.path), created.reason));
-        return;
-    }
-    const LibraryFs::Listing categories = fs().listFolders(fs().libraryPath());
-    if (!categories.result.ok) {
-        dialogs().error(
-            QStringLiteral("The library folder \"%1\" cannot be read: %2.")
-                .arg(QDir::toNativeSeparators(categories.result.path), categories.result.reason));
-        return;
-    }
-    QStringList unreadable;
-    // Nodes are built apart from the tree and added in one step: far cheaper for large libraries.
-    QList<QTreeWidgetItem*> categoryNodes;
-    categoryNodes.reserve(categories.names.size());
-    for (const QString& name : categories.names) {
-        QTreeWidgetItem* category = makeNode(name, name);
-        categoryNodes.append(category);
-        const LibraryFs::Listing subs = fs().listFolders(fs().categoryFolder(name));
-        if (!subs.result.ok) {
-            unreadable.append(
-                QStringLiteral("\"%1\": %2")
-                    .arg(QDir::toNativeSeparators(subs.result.path), subs.result.reason));
-            continue;
-        }
-        QList<QTreeWidgetItem*> subNodes;
-        subNodes.reserve(subs.names.size());
-        for (const QString& sub : subs.names)
-            subNodes.append(makeNode(name + sub, sub));
-        category->addChildren(subNodes);
-    }
-    root->addChildren(categoryNodes);
-    if (!unreadable.isEmpty()) {
-        dialogs().error(QStringLiteral("These category folders cannot be read, so their "
-                                       "sub-categories are not shown:\n%1")
-                            .arg(unreadable.join(QLatin1Char('\n'))));
     }
 }
 

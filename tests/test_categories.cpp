@@ -132,10 +132,10 @@ private slots:
     void removeFailureStopsAndIsReported_data();
     void removeFailureStopsAndIsReported();
     void removeFolderGoneBehindOurBack();
-    void afterRemovalParentSelectedListEmptyEditorKept_data();
-    void afterRemovalParentSelectedListEmptyEditorKept();
+    void afterRemovalParentListedEditorKept_data();
+    void afterRemovalParentListedEditorKept();
     void removeFolderThatCannotGoKeepsNode();
-    void unlistableParentStaysQuiet();
+    void unlistableParentIsReported();
 
     // Pop-up menu and the ways in.
     void popupOnRightReleaseOnly();
@@ -148,8 +148,9 @@ void TestCategories::addNothingOnCancelOrEmptyAnswer() {
         WindowFixture f;
         f.makeFolder(QStringLiteral("Web"));
         frmMain& w = f.open();
-        if (!cancel)
-            f.dialogs->inputs = {QString()};
+        // Cancel and an empty answer both come back empty.
+        f.dialogs->inputs = {QString()};
+        Q_UNUSED(cancel);
         const QStringList before = state(f);
         w.mnuAddCat->trigger();
         QCOMPARE(shown(*f.dialogs), QStringList{AddPrompt});
@@ -355,6 +356,7 @@ void TestCategories::addKeyClashGivesKeyOfItsOwn() {
     // The new node removes its own folder, not the one of the node whose key it nearly had.
     selectNode(f, frmMain::nodeKey(b));
     f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
     QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("a/b"))));
@@ -502,6 +504,7 @@ void TestCategories::removeDeletesEveryFileFolderAndNode() {
     {
         // Unprivileged, so a read-only file goes because its folder allows it, not because root.
         PermissionBitsEnforced enforced;
+        f.dialogs->buttons = {Dialogs::Button::Yes};
         w.RemoveCat();
     }
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
@@ -527,6 +530,7 @@ void TestCategories::removeSubCategoryLeavesParentAndSiblings() {
     frmMain& w = f.open();
     selectNode(f, QStringLiteral("WebForms"));
     f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.mnuRemoveCat->trigger();
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
     QCOMPARE(disk(f),
@@ -563,6 +567,7 @@ void TestCategories::removeRefusesFolderHoldingFolders() {
     fillList(w);
     f.dialogs->clear();
     const QStringList before = state(f);
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(f.dialogs->shown.size(), 2);
     QCOMPARE(shown(*f.dialogs).first(), RemoveQuestion);
@@ -603,6 +608,7 @@ void TestCategories::removeFailureStopsAndIsReported() {
     Immutable guard(f.path(immutable));
     if (!guard.on())
         QSKIP("chattr +i is not available here");
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(f.dialogs->shown.size(), 2);
     const Dialogs::Message m = f.dialogs->shown[1].message;
@@ -625,6 +631,7 @@ void TestCategories::removeFolderGoneBehindOurBack() {
     fillList(w);
     QVERIFY(QDir(f.path(QStringLiteral("Web"))).removeRecursively());
     f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(f.dialogs->shown.size(), 2);
     const Dialogs::Message m = f.dialogs->shown[1].message;
@@ -639,7 +646,7 @@ void TestCategories::removeFolderGoneBehindOurBack() {
     QVERIFY(f.entries().isEmpty());
 }
 
-void TestCategories::afterRemovalParentSelectedListEmptyEditorKept_data() {
+void TestCategories::afterRemovalParentListedEditorKept_data() {
     QTest::addColumn<QString>("selected");
     QTest::addColumn<QString>("parent");
     QTest::addColumn<QString>("snippet");
@@ -654,7 +661,7 @@ void TestCategories::afterRemovalParentSelectedListEmptyEditorKept_data() {
                                   << "form text";
 }
 
-void TestCategories::afterRemovalParentSelectedListEmptyEditorKept() {
+void TestCategories::afterRemovalParentListedEditorKept() {
     QFETCH(QString, selected);
     QFETCH(QString, parent);
     QFETCH(QString, snippet);
@@ -671,20 +678,33 @@ void TestCategories::afterRemovalParentSelectedListEmptyEditorKept() {
     f.clickEntry(snippet);
     QCOMPARE(w.txtCodeFile->text(), text);
     f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
     QVERIFY(!f.node(selected));
     QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(parent)});
     QCOMPARE(w.tvwFolders->currentItem(), f.node(parent));
-    QVERIFY2(f.entries().isEmpty(), qPrintable(f.entries().join(QLatin1Char(','))));
+    // The list shows the parent's snippets, as a click on it would, with none selected.
+    const bool underRoot = parent == QStringLiteral("root");
+    QCOMPARE(f.entries(), underRoot ? QStringList{} : QStringList{QStringLiteral("w")});
+    QVERIFY(w.lstCode->selectedItems().isEmpty());
     QCOMPARE(w.txtCodeFile->text(), text);
-    // The parent's snippets show once it is clicked.
-    f.clickNode(frmMain::nodeKey(f.node(parent)));
-    QCOMPARE(f.entries(),
-             parent == QStringLiteral("Web") ? QStringList{QStringLiteral("w")} : QStringList{});
+    // Save asks for a name and writes into the parent; at the root it refuses before asking.
+    f.dialogs->clear();
+    f.dialogs->inputs = {QStringLiteral("kept")};
+    w.Save();
+    QCOMPARE(f.dialogs->shown.size(), 1);
+    QCOMPARE(f.dialogs->shown.first().isInput, !underRoot);
+    if (underRoot) {
+        QCOMPARE(f.dialogs->lastText(),
+                 QStringLiteral("You cannot save code in the root directory."));
+    } else {
+        QCOMPARE(f.readFile(QStringLiteral("Web/kept.code")), text.toUtf8());
+        QCOMPARE(f.readFile(QStringLiteral("Web/w.code")), QByteArray("web text"));
+    }
 }
 
-void TestCategories::unlistableParentStaysQuiet() {
+void TestCategories::unlistableParentIsReported() {
     WindowFixture f;
     f.makeFolder(QStringLiteral("Web/Forms"));
     f.writeFile(QStringLiteral("Web/Forms/f.code"), "f");
@@ -702,11 +722,15 @@ void TestCategories::unlistableParentStaysQuiet() {
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
                      .isEmpty(),
                  "the category is still listable: the fault is not real");
+        f.dialogs->buttons = {Dialogs::Button::Yes};
         w.RemoveCat();
     }
     ::chmod(web.constData(), 0755);
-    // Selecting the parent afterwards is not a click: nothing is listed, nothing reported.
-    QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
+    // The parent is listed as a click would: its folder cannot be read, and the user is told.
+    QCOMPARE(f.dialogs->shown.size(), 2);
+    QCOMPARE(shown(*f.dialogs).first(), RemoveQuestion);
+    QVERIFY2(f.dialogs->lastText().contains(QStringLiteral("cannot be read")),
+             qPrintable(f.dialogs->lastText()));
     QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("Web/Forms"))));
     QVERIFY(!f.node(QStringLiteral("WebForms")));
     QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(QStringLiteral("Web"))});
@@ -730,6 +754,7 @@ void TestCategories::removeFolderThatCannotGoKeepsNode() {
             QSKIP("cannot drop the capabilities that bypass permission bits here");
         QVERIFY2(!QDir(f.library()).mkdir(QStringLiteral("probe")),
                  "the library is still writable: the fault is not real");
+        f.dialogs->buttons = {Dialogs::Button::Yes};
         w.RemoveCat();
     }
     ::chmod(library.constData(), 0755);
@@ -819,6 +844,8 @@ void TestCategories::threeWaysInAgree() {
         selectNode(f, selected);
         f.dialogs->clear();
         f.dialogs->inputs = {QStringLiteral("New")};
+        if (!add)
+            f.dialogs->buttons = {Dialogs::Button::Yes};
         switch (way) {
         case FileMenu:
             (add ? w.mnuAddCat : w.mnuRemoveCat)->trigger();
