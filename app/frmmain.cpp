@@ -55,6 +55,7 @@ frmMain::frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs,
 
     createWidgets();
     createMenus();
+    createFind();
     createToolbar();
     createStatusBar();
 

@@ -4,6 +4,7 @@
 #include "frmclipboard.h"
 #include "libraryfs.h"
 #include "snippetcodec.h"
+#include "snippetindex.h"
 
 #include <QIcon>
 #include <QList>
@@ -13,6 +14,7 @@
 #include <memory>
 
 class CodeEditor;
+class frmFind;
 class QAction;
 class QLabel;
 class QMenu;
@@ -82,6 +84,7 @@ public:
     QAction* mnuCommentFromHere = nullptr;
     QAction* mnuContents = nullptr;
     QAction* mnuAbout = nullptr;
+    QAction* mnuFind = nullptr;
     QList<QAction*> toolbarButtons; // positions 1 to 8 at indices 0 to 7, separators included
 
     // Commands.
@@ -147,6 +150,13 @@ public:
     bool selectAndOpen(QTreeWidgetItem* node, const QString& snippetName);
     // The file the editor's text came from or was last saved as; empty when it holds none.
     QString heldFile() const;
+
+    // Finding snippets.
+    void ShowFind();
+    SnippetIndex& snippetIndex() const { return *m_index; }
+    frmFind* findWindow() const;
+    // Opens a found snippet as clicking its node and entry would, caret on the first word.
+    void openFound(const SnippetIndex::Hit& hit, const QStringList& words);
 
 protected:
     QMenu* createPopupMenu() override;
@@ -215,6 +225,9 @@ private:
     mutable std::unique_ptr<LibraryFs> m_fs; // created on first use
     QHash<QString, QTreeWidgetItem*> m_nodesByKey;
     QPointer<frmClipboard> m_clipboard;
+    void createFind();
+    std::unique_ptr<SnippetIndex> m_index;
+    QPointer<frmFind> m_find;
     SnippetCodec::Encoding m_textEncoding = SnippetCodec::NewTextEncoding;
     SnippetCodec::LineEnd m_textLineEnd = SnippetCodec::NewTextLineEnd;
     bool m_clipboardHasText = false;

@@ -42,6 +42,7 @@ void frmMain::AddCat() {
     const QString folder =
         underRoot ? fs().categoryFolder(name) : fs().subCategoryFolder(parent->text(0), name);
     const LibraryFs::Create created = fs().createFolder(folder);
+    m_index->folderChanged(folder);
     switch (created.outcome) {
     case LibraryFs::CreateOutcome::AlreadyExists:
         return;
@@ -74,6 +75,7 @@ void frmMain::RemoveCat() {
 
     const QString folder = folderOfNode(node);
     const LibraryFs::Remove removed = fs().removeCategoryFolder(folder);
+    m_index->folderChanged(folder);
 
     auto dropNode = [this, node] {
         QTreeWidgetItem* parent = node->parent();

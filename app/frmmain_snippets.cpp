@@ -271,6 +271,7 @@ void frmMain::Save() {
     const QString path = heldFile();
     const LibraryFs::Result written = fs().writeFileAtomically(
         path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
+    m_index->fileChanged(path);
     if (!written.ok) {
         dialogs().error(failureText(QStringLiteral("code file"), written.path,
                                     QStringLiteral("saved"), written.reason));
@@ -315,6 +316,7 @@ void frmMain::SaveAs() {
     }
     const LibraryFs::Result written = fs().writeFileAtomically(
         path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
+    m_index->fileChanged(path);
     if (!written.ok) {
         dialogs().error(failureText(QStringLiteral("code file"), written.path,
                                     QStringLiteral("saved"), written.reason));
@@ -366,6 +368,7 @@ void frmMain::mnuDeleteFile_Click() {
         return;
     const QString path = LibraryFs::fileInFolder(folderOfNode(node), fileName);
     const LibraryFs::Result removed = fs().removeFile(path);
+    m_index->fileChanged(path);
     if (!removed.ok) {
         dialogs().error(failureText(QStringLiteral("code file"), removed.path,
                                     QStringLiteral("deleted"), removed.reason));

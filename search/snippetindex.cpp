@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSemaphore>
+#include <QSet>
 #include <QThread>
 #include <algorithm>
 #include <array>
@@ -497,7 +498,7 @@ QString SnippetIndex::relativePath(const QString& path) const {
 
 // The program's own changes ---------------------------------------------------------------------
 
-void SnippetIndex::fileWritten(const QString& path) {
+void SnippetIndex::fileChanged(const QString& path) {
     const QString rel = relativePath(path);
     QString folderRel, fileName;
     if (!splitRelative(rel, folderRel, fileName))
@@ -546,67 +547,59 @@ void SnippetIndex::fileRemoved(const QString& path) {
     noteChange(true);
 }
 
-void SnippetIndex::folderAdded(const QString& path) {
+void SnippetIndex::folderChanged(const QString& path) {
     const QString folderRel = relativePath(path);
     if (folderRel.isEmpty() || folderRel.count(QLatin1Char('/')) > 1)
         return;
     const quint64 clock = ++m_clock;
-    // A folder made afresh is empty; one that was already there brings its snippets.
+    // Whatever the folder (and a category's sub-folders) holds now, nothing more.
+    QStringList folders{folderRel};
+    if (!folderRel.contains(QLatin1Char('/'))) {
+        for (const QString& sub : m_fs->listFolders(path).names)
+            folders.append(folderRel + QLatin1Char('/') + sub);
+    }
     std::vector<Item> items;
-    for (const QString& file : m_fs->listFiles(path).names) {
-        const QString name = Names::snippetNameOfFile(file);
-        const QString filePath = LibraryFs::fileInFolder(path, file);
-        const LibraryFs::Stamp stamp = m_fs->stamp(filePath);
-        if (name.isNull() || !stamp.exists)
-            continue;
-        Item item{folderRel + QLatin1Char('/') + file,
-                  folderRel,
-                  name,
-                  stamp.size,
-                  stamp.modified,
-                  {},
-                  clock};
-        if (stamp.regular) {
-            const LibraryFs::Read read = m_fs->readFile(filePath);
-            if (read.result.ok)
-                item.text = TextFold::fromFileBytes(read.bytes);
+    QSet<QString> present;
+    for (const QString& rel : folders) {
+        for (const QString& file : m_fs->listFiles(m_libraryPath + rel).names) {
+            const QString name = Names::snippetNameOfFile(file);
+            const QString filePath = m_libraryPath + rel + QLatin1Char('/') + file;
+            const LibraryFs::Stamp stamp = m_fs->stamp(filePath);
+            if (name.isNull() || !stamp.exists)
+                continue;
+            Item item{
+                rel + QLatin1Char('/') + file, rel, name, stamp.size, stamp.modified, {}, clock};
+            if (stamp.regular) {
+                const LibraryFs::Read read = m_fs->readFile(filePath);
+                if (read.result.ok)
+                    item.text = TextFold::fromFileBytes(read.bytes);
+            }
+            present.insert(item.rel);
+            items.push_back(std::move(item));
         }
-        items.push_back(std::move(item));
     }
-    {
-        QWriteLocker locker(&m_lock);
-        m_touched.insert(folderRel, clock);
-        std::vector<quint32> added;
-        for (Item& item : items)
-            upsert(item.rel, item.folderRel, item.name, item.size, item.modified,
-                   std::move(item.text), added);
-        insertIntoOrder(added);
-        ++m_generation;
-    }
-    noteChange(true);
-}
-
-void SnippetIndex::folderRemoved(const QString& path) {
-    const QString folderRel = relativePath(path);
-    if (folderRel.isEmpty())
-        return;
-    const quint64 clock = ++m_clock;
     {
         QWriteLocker locker(&m_lock);
         m_touched.insert(folderRel, clock);
         const QString below = folderRel + QLatin1Char('/');
         std::vector<quint32> gone;
         for (quint32 id : m_order) {
-            const QString& rel = m_folders[size_t(m_entries[id].folder)].rel;
-            if (rel == folderRel || rel.startsWith(below))
+            const Entry& e = m_entries[id];
+            const QString& rel = m_folders[size_t(e.folder)].rel;
+            if ((rel == folderRel || rel.startsWith(below)) &&
+                !present.contains(rel + QLatin1Char('/') + e.name + SnippetEnding))
                 gone.push_back(id);
         }
-        if (gone.empty())
-            return;
         for (quint32 id : gone)
             removeEntry(id);
-        std::erase_if(m_order, [this](quint32 id) { return m_entries[id].folder < 0; });
+        if (!gone.empty())
+            std::erase_if(m_order, [this](quint32 id) { return m_entries[id].folder < 0; });
         m_free.insert(m_free.end(), gone.begin(), gone.end());
+        std::vector<quint32> added;
+        for (Item& item : items)
+            upsert(item.rel, item.folderRel, item.name, item.size, item.modified,
+                   std::move(item.text), added);
+        insertIntoOrder(added);
         ++m_generation;
     }
     noteChange(true);

@@ -54,11 +54,10 @@ public:
     // The words a query looks for, as typed.
     static QStringList words(const QString& query);
 
-    // The program's own changes, applied at once. Paths are absolute, as the program builds them.
-    void fileWritten(const QString& path);
-    void fileRemoved(const QString& path);
-    void folderAdded(const QString& path);
-    void folderRemoved(const QString& path);
+    // The program's own changes, applied at once: the file or folder is looked at again now.
+    // Paths are absolute, as the program builds them.
+    void fileChanged(const QString& path);
+    void folderChanged(const QString& path);
 
     int snippetCount() const;
     qsizetype memoryBytes() const; // what the index holds, allocations included
@@ -118,6 +117,7 @@ private:
     void publish(std::vector<Item>& items);
     void upsert(const QString& rel, const QString& folderRel, const QString& name, qint64 size,
                 qint64 modified, FoldedText&& text, std::vector<quint32>& added);
+    void fileRemoved(const QString& path);
     void removeEntry(quint32 id);
     void store(quint32 id, const QByteArray& foldedName, const QByteArray& text);
     void release(quint32 id); // drops the entry's record from its chunk

@@ -162,23 +162,23 @@ void TestSnippetIndex::staysFresh() {
     switch (change) {
     case Change::Saved:
         write(one, "new words");
-        index.fileWritten(one);
+        index.fileChanged(one);
         break;
     case Change::SavedAs:
         write(lib + "Cat/Two.code", "old words");
-        index.fileWritten(lib + "Cat/Two.code");
+        index.fileChanged(lib + "Cat/Two.code");
         break;
     case Change::Deleted:
         QVERIFY(QFile::remove(one));
-        index.fileRemoved(one);
+        index.fileChanged(one);
         break;
     case Change::CategoryAdded:
         write(lib + "Made/Kept.code", "");
-        index.folderAdded(lib + "Made");
+        index.folderChanged(lib + "Made");
         break;
     case Change::CategoryRemoved:
         QVERIFY(QDir(lib + "Cat").removeRecursively());
-        index.folderRemoved(lib + "Cat");
+        index.folderChanged(lib + "Cat");
         break;
     case Change::OutsideEdit: {
         write(one, "new words");

@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: MIT
+#include "frmfind.h"
+#include "windowfixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+
+namespace {
+
+SnippetIndex& indexOf(WindowFixture& f) {
+    return f.window->snippetIndex();
+}
+
+void waitForIndex(WindowFixture& f) {
+    QVERIFY(indexOf(f).waitForIdle(30000));
+}
+
+frmFind* typeQuery(WindowFixture& f, const QString& query) {
+    f.window->ShowFind();
+    frmFind* find = f.window->findWindow();
+    find->txtFind->clear();
+    QTest::keyClicks(find->txtFind, query);
+    return find;
+}
+
+} // namespace
+
+class TestFind : public QObject {
+    Q_OBJECT
+
+private slots:
+    void menuAndWindow();
+    void opensResult_data();
+    void opensResult();
+    void ownCommandsUpdateAtOnce_data();
+    void ownCommandsUpdateAtOnce();
+};
+
+void TestFind::menuAndWindow() {
+    WindowFixture f;
+    f.makeFolder("Cat");
+    f.writeFile("Cat/One.code", "alpha");
+    f.open();
+    const QList<QAction*> edit = f.window->mnuEditPopup->actions();
+    QCOMPARE(edit.last()->text(), QStringLiteral("&Find Snippets..."));
+    QCOMPARE(edit.last()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+F")));
+    QVERIFY(edit.at(edit.size() - 2)->isSeparator());
+    QCOMPARE(edit.at(edit.size() - 3), f.window->mnuComment->menuAction());
+
+    waitForIndex(f);
+    edit.last()->trigger();
+    frmFind* find = f.window->findWindow();
+    QVERIFY(find && find->isVisible());
+    QCOMPARE(find->windowTitle(), QStringLiteral("Find Snippets"));
+    QVERIFY(!find->isModal());
+    QCOMPARE(find->parentWidget(), f.window.get());
+    QTest::keyClicks(find->txtFind, QStringLiteral("ALPHA"));
+    QCOMPARE(find->lstResults->topLevelItemCount(), 1);
+    QCOMPARE(find->lblCount->text(), QStringLiteral("1 snippet matches"));
+    QTest::keyClick(find->txtFind, Qt::Key_Escape);
+    QVERIFY(!find->isVisible());
+    f.window->ShowFind();
+    QCOMPARE(find->txtFind->text(), QStringLiteral("ALPHA"));
+}
+
+void TestFind::opensResult_data() {
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("node");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("caret");
+
+    QTest::newRow("category, text match") << "second"
+                                          << "Cat"
+                                          << "One" << 6;
+    QTest::newRow("sub-category, second line") << "GAMMA"
+                                               << "Sub"
+                                               << "Two" << 5;
+    QTest::newRow("name match, word not in the text") << "three"
+                                                      << "Cat"
+                                                      << "Three" << 0;
+    QTest::newRow("file gone since indexed") << "vanished"
+                                             << ""
+                                             << "" << -1;
+}
+
+void TestFind::opensResult() {
+    QFETCH(QString, query);
+    QFETCH(QString, node);
+    QFETCH(QString, entry);
+    QFETCH(int, caret);
+
+    WindowFixture f;
+    f.makeFolder("Cat/Sub");
+    f.writeFile("Cat/One.code", "first\r\nsecond");
+    f.writeFile("Cat/Three.code", "nothing here");
+    f.writeFile("Cat/Sub/Two.code", "Beta\nGamma");
+    f.writeFile("Cat/Gone.code", "vanished");
+    f.open();
+    // The window looks for outside changes when it opens: this one comes after.
+    f.window->ShowFind();
+    waitForIndex(f);
+    QVERIFY(QFile::remove(f.path("Cat/Gone.code")));
+
+    frmFind* find = typeQuery(f, query);
+    QCOMPARE(find->lstResults->topLevelItemCount(), 1);
+    QTest::keyClick(find->txtFind, Qt::Key_Return);
+
+    if (caret < 0) {
+        QCOMPARE(f.dialogs->messages().size(), 1);
+        QVERIFY2(f.dialogs->lastText().contains(f.path("Cat/Gone.code")) &&
+                     f.dialogs->lastText().contains(QStringLiteral("cannot be opened")),
+                 qPrintable(f.dialogs->lastText()));
+        QVERIFY(f.window->txtCodeFile->text() != QStringLiteral("vanished"));
+        QCOMPARE(indexOf(f).find(query, 10).total, 0);
+        return;
+    }
+    QVERIFY(f.dialogs->messages().isEmpty());
+    QCOMPARE(f.window->selectedNode()->text(0), node);
+    QCOMPARE(f.window->lstCode->selectedItems().size(), 1);
+    QCOMPARE(f.window->lstCode->selectedItems().first()->text(0), entry);
+    QCOMPARE(f.window->heldFile(),
+             f.path(node == QLatin1String("Sub") ? "Cat/Sub/" : "Cat/") + entry + ".code");
+    QCOMPARE(f.window->txtCodeFile->selectionStart(), caret);
+    QCOMPARE(f.window->txtCodeFile->selectionLength(), 0);
+}
+
+enum class Command { Save, SaveAs, Delete, RemoveCategory };
+Q_DECLARE_METATYPE(Command)
+
+void TestFind::ownCommandsUpdateAtOnce_data() {
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("after");
+
+    QTest::newRow("save") << Command::Save << "edited" << 0 << 1;
+    QTest::newRow("save as") << Command::SaveAs << "original" << 1 << 2;
+    QTest::newRow("delete code file") << Command::Delete << "original" << 1 << 0;
+    QTest::newRow("remove category") << Command::RemoveCategory << "original" << 1 << 0;
+}
+
+void TestFind::ownCommandsUpdateAtOnce() {
+    QFETCH(Command, command);
+    QFETCH(QString, query);
+    QFETCH(int, before);
+    QFETCH(int, after);
+
+    WindowFixture f;
+    f.makeFolder("Cat");
+    f.writeFile("Cat/One.code", "original");
+    f.open();
+    waitForIndex(f);
+    QCOMPARE(indexOf(f).find(query, 10).total, before);
+    f.clickNode("Cat");
+    f.clickEntry("One");
+    switch (command) {
+    case Command::Save:
+        f.window->txtCodeFile->setText(QStringLiteral("edited"));
+        f.window->Save();
+        break;
+    case Command::SaveAs:
+        f.dialogs->inputs = {QStringLiteral("Copy")};
+        f.window->SaveAs();
+        break;
+    case Command::Delete:
+        f.dialogs->buttons = {Dialogs::Button::Yes};
+        f.window->mnuDeleteFile_Click();
+        break;
+    case Command::RemoveCategory:
+        f.dialogs->buttons = {Dialogs::Button::Yes};
+        f.window->RemoveCat();
+        break;
+    }
+    QVERIFY(f.dialogs->messages().size() <= 1);
+    // No pass has run since: only the command itself can have told the index.
+    QVERIFY(!indexOf(f).progress().running);
+    QCOMPARE(indexOf(f).find(query, 10).total, after);
+}
+
+QTEST_MAIN(TestFind)
+#include "test_find.moc"
