@@ -19,7 +19,13 @@ QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text) {
     return nullptr;
 }
 
+bool indexingAtStart = true;
+
 } // namespace
+
+void frmMain::setIndexingAtStart(bool on) {
+    indexingAtStart = on;
+}
 
 void frmMain::createFind() {
     mnuEditPopup->addSeparator()->setObjectName(QStringLiteral("sepFind"));
@@ -30,7 +36,8 @@ void frmMain::createFind() {
 
     m_index = std::make_unique<SnippetIndex>(m_programFolder);
     // Once the window is up: the pass runs on its own thread and the window is usable at once.
-    QTimer::singleShot(0, m_index.get(), [this] { m_index->refresh(); });
+    if (indexingAtStart)
+        QTimer::singleShot(0, m_index.get(), [this] { m_index->refresh(); });
 }
 
 void frmMain::ShowFind() {

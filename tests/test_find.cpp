@@ -4,7 +4,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 
 namespace {
 
@@ -30,26 +29,20 @@ class TestFind : public QObject {
     Q_OBJECT
 
 private slots:
-    void menuAndWindow();
+    void window();
     void opensResult_data();
     void opensResult();
     void ownCommandsUpdateAtOnce_data();
     void ownCommandsUpdateAtOnce();
 };
 
-void TestFind::menuAndWindow() {
+void TestFind::window() {
     WindowFixture f;
     f.makeFolder("Cat");
     f.writeFile("Cat/One.code", "alpha");
     f.open();
-    const QList<QAction*> edit = f.window->mnuEditPopup->actions();
-    QCOMPARE(edit.last()->text(), QStringLiteral("&Find Snippets..."));
-    QCOMPARE(edit.last()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+F")));
-    QVERIFY(edit.at(edit.size() - 2)->isSeparator());
-    QCOMPARE(edit.at(edit.size() - 3), f.window->mnuComment->menuAction());
-
     waitForIndex(f);
-    edit.last()->trigger();
+    f.window->mnuFind->trigger();
     frmFind* find = f.window->findWindow();
     QVERIFY(find && find->isVisible());
     QCOMPARE(find->windowTitle(), QStringLiteral("Find Snippets"));

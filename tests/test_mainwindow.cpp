@@ -314,7 +314,9 @@ void TestMainWindow::menuTree() {
                            {"mnuCopy", "&Copy", none, true},
                            {"mnuPaste", "&Paste", none, true},
                            {"sep5", "-", none, true},
-                           {"mnuComment", "Comment", none, true}});
+                           {"mnuComment", "Comment", none, true},
+                           {"sepFind", "-", none, true},
+                           {"mnuFind", "&Find Snippets...", "Ctrl+Shift+F", true}});
     check(w.mnuComment, {{"mnuCommentSelected", "Selected Text", none, true},
                          {"mnuCommentWholeLine", "Whole Line", none, true},
                          {"mnuCommentFromHere", "To End of Line", none, true}});
