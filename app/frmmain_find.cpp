@@ -20,6 +20,7 @@ QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text) {
 }
 
 bool indexingAtStart = true;
+constexpr int StartDelayMs = 1000;
 
 } // namespace
 
@@ -35,9 +36,10 @@ void frmMain::createFind() {
     connect(mnuFind, &QAction::triggered, this, &frmMain::ShowFind);
 
     m_index = std::make_unique<SnippetIndex>(m_programFolder);
-    // Once the window is up: the pass runs on its own thread and the window is usable at once.
+    // Once start-up is over: the pass runs on its own thread, the window is usable meanwhile,
+    // and the first Find Snippets window starts it at once if it comes earlier.
     if (indexingAtStart)
-        QTimer::singleShot(0, m_index.get(), [this] { m_index->refresh(); });
+        QTimer::singleShot(StartDelayMs, m_index.get(), [this] { m_index->refresh(); });
 }
 
 void frmMain::ShowFind() {

@@ -189,7 +189,11 @@ void SnippetIndex::runPass() {
         QWriteLocker locker(&m_lock);
         // Changes older than this pass cannot make its reads stale.
         m_touched.removeIf([start](const auto& it) { return it.value() <= start; });
-        known.reserve(m_byPath.size());
+    }
+    {
+        // Searches go on meanwhile: only the pass's own thread writes, and not here.
+        QReadLocker locker(&m_lock);
+        known.reserve(qsizetype(m_order.size()));
         for (quint32 id : m_order) {
             const Entry& e = m_entries[id];
             known.insert(m_folders[size_t(e.folder)].rel + QLatin1Char('/') + e.name +

@@ -11,7 +11,9 @@ SnippetIndex& indexOf(WindowFixture& f) {
     return f.window->snippetIndex();
 }
 
+// Passes start only when a test asks, so none can run unseen.
 void waitForIndex(WindowFixture& f) {
+    indexOf(f).refresh();
     QVERIFY(indexOf(f).waitForIdle(30000));
 }
 
@@ -29,6 +31,7 @@ class TestFind : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { frmMain::setIndexingAtStart(false); }
     void window();
     void opensResult_data();
     void opensResult();
