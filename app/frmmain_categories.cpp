@@ -137,5 +137,5 @@ void frmMain::tvwFolders_MouseUp(int button) {
     if (button != 2)
         return;
     mnuRemoveCategory->setEnabled(!isRoot(commandNode(*this)));
-    mnuFolderPopup->popup(QCursor::pos());
+    mnuFolderPopup->popup(popupPoint());
 }

@@ -62,7 +62,7 @@ QString frmMain::entryRefusal(const QTreeWidgetItem* node, const QString& fileNa
 
 void frmMain::addListEntry(const QString& text) {
     auto* item = new QTreeWidgetItem(QStringList{text});
-    item->setIcon(0, QIcon(ilTree.value(0)));
+    item->setIcon(0, m_pageIcon);
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     lstCode->addTopLevelItem(item);
 }
@@ -83,7 +83,7 @@ void frmMain::tvwFolders_NodeClick(QTreeWidgetItem* node) {
                             .arg(native(files.result.path), files.result.reason));
         return;
     }
-    const QIcon page(ilTree.value(0));
+    const QIcon page = m_pageIcon;
     QList<QTreeWidgetItem*> items;
     items.reserve(files.names.size());
     for (const QString& file : files.names) {
@@ -238,7 +238,7 @@ void frmMain::lstCode_MouseUp(int button) {
     if (button != 2)
         return;
     mnuDeleteFile->setEnabled(lstCode->topLevelItemCount() > 0);
-    mnuCodePopup->popup(QCursor::pos());
+    mnuCodePopup->popup(popupPoint());
 }
 
 void frmMain::mnuDeleteFile_Click() {

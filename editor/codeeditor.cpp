@@ -1,5 +1,7 @@
 #include "codeeditor.h"
 
+#include "editoraccessibility.h"
+
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -31,6 +33,13 @@ QString fromDocumentText(QString text) {
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
+    EditorAccessible::install();
+    // Keywords and comments are coloured for a white page: a dark desktop scheme must not
+    // darken the page under them.
+    QPalette page = palette();
+    page.setColor(QPalette::Base, Qt::white);
+    page.setColor(QPalette::Text, Qt::black);
+    setPalette(page);
     setFont(codeFont());
     setTabChangesFocus(false);
     connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
