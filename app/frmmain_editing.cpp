@@ -5,7 +5,6 @@
 #include "commentedits.h"
 #include "textposition.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QCursor>
@@ -140,9 +139,6 @@ void frmMain::tmrEdit_Timer() {
         m_shownColumn = column;
         m_shownLine = line;
         statusPanels[1]->setText(TextPosition::panelText(column, line));
-        // The panel's name is its text; a screen reader hears of the change.
-        QAccessibleEvent changed(statusPanels[1], QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&changed);
         fitStatusPanels();
     }
 }

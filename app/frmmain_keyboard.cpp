@@ -41,8 +41,13 @@ void frmMain::setUpKeyboardAccess() {
                             static_cast<QWidget*>(txtCodeFile)})
         widget->installEventFilter(this);
 
-    toolbarButtons[6]->setShortcut(ColourCodeKey);
-    toolbarButtons[7]->setShortcut(CodeClipboardKey);
+    // The buttons show no caption and no tooltip; a screen reader still hears the keys.
+    for (auto [position, key] : {std::pair{6, ColourCodeKey}, std::pair{7, CodeClipboardKey}}) {
+        toolbarButtons[position]->setShortcut(key);
+        Toolbar1->widgetForAction(toolbarButtons[position])
+            ->setAccessibleDescription(
+                QStringLiteral("Shortcut %1").arg(key.toString(QKeySequence::NativeText)));
+    }
 
     // The buttons take the focus from Tab alone, so a click leaves it in the editor.
     QWidget* previous = lstCode;

@@ -174,6 +174,14 @@ void CodeEditor::resumePainting() {
 }
 
 void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    // Tab types a tab; Ctrl+Tab and Ctrl+Shift+Tab leave the editor, so the keyboard is never
+    // trapped in it.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+        (event->modifiers() & Qt::ControlModifier)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                                    !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
     if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());

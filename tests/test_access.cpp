@@ -214,6 +214,15 @@ void TestAccess::toolbarCommandKeys() {
     }
     QCOMPARE(chain, (QStringList{"Save", "Save As", "Add Category", "Remove Category",
                                  "Colour Code", "Code Clipboard"}));
+    // Tab types a tab in the editor; Ctrl+Tab and Ctrl+Shift+Tab leave it.
+    QApplication::setActiveWindow(&w);
+    w.txtCodeFile->setFocus();
+    QTest::keyClick(w.txtCodeFile, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.lstCode));
+    w.txtCodeFile->setFocus();
+    QTest::keyClick(w.txtCodeFile, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.tvwFolders));
+    QVERIFY(!w.txtCodeFile->text().contains(QLatin1Char('\t')));
     QWidget* button = w.Toolbar1->widgetForAction(clipboard);
     button->setFocus(Qt::TabFocusReason);
     QTest::keyClick(button, Qt::Key_Space);
