@@ -46,7 +46,8 @@ public:
     // `size` is in device pixels here.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal) override {
         const QPixmap picture = render(m_draw, std::min(size.width(), size.height()));
-        if (mode == QIcon::Normal || !qobject_cast<QApplication*>(QCoreApplication::instance()))
+        // A selected row shows the same picture as any other; only a disabled one is dimmed.
+        if (mode != QIcon::Disabled || !qobject_cast<QApplication*>(QCoreApplication::instance()))
             return picture;
         QStyleOption option;
         option.palette = QApplication::palette();
