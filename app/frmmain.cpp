@@ -26,6 +26,20 @@
 namespace {
 constexpr auto px = Twips::toPixels;
 
+// The button codes the handlers take: 1 left, 2 right, 4 middle, 0 any other.
+int buttonCode(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
 // Panel widths in twips at start; panel 1's is set by the layout.
 constexpr float PanelTwips[5] = {1440, 1440, 720, 720, 720};
 } // namespace
@@ -102,8 +116,10 @@ void frmMain::createWidgets() {
     txtCodeFile->setObjectName(QStringLiteral("txtCodeFile"));
     txtCodeFile->setAccessibleName(QStringLiteral("Code"));
     txtCodeFile->setContextMenuPolicy(Qt::NoContextMenu);
-    connect(txtCodeFile, &CodeEditor::mouseButtonReleased, this,
-            [this](int button) { txtCodeFile_MouseUp(button); });
+    connect(txtCodeFile, &CodeEditor::mouseButtonReleased, this, [this](Qt::MouseButton button) {
+        if (const int code = buttonCode(button))
+            txtCodeFile_MouseUp(code);
+    });
 
     lstCode = new QTreeWidget(client);
     lstCode->setObjectName(QStringLiteral("lstCode"));
@@ -443,7 +459,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         bool& down = tree ? m_treeMouseDown : m_listMouseDown;
         if (event->type() == QEvent::MouseButtonRelease) {
             down = false;
-            const int code = CodeEditor::buttonCode(mouse->button());
+            const int code = buttonCode(mouse->button());
             // Let the view finish the click first; a press dragged onto another row selected
             // that row without a click, so the selection is settled here as well.
             QTimer::singleShot(0, this, [this, tree, code] {

@@ -11,19 +11,6 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
-int CodeEditor::buttonCode(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 namespace {
 // The document's own separators are U+2029; the editor's text model uses '\n'.
 QString fromDocumentText(QString text) {
@@ -193,8 +180,7 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
 
 void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
     QPlainTextEdit::mouseReleaseEvent(event);
-    if (const int code = buttonCode(event->button()))
-        emit mouseButtonReleased(code, event->modifiers(), event->position().toPoint());
+    emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
 }
 
 void CodeEditor::onContentsChange(int position, int removed, int added) {
