@@ -40,6 +40,10 @@ public:
     // file-system object; by default the real ones are used.
     explicit frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs = nullptr,
                      std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr);
+    // The library and the keyword list both in `folder`, as in a portable copy.
+    explicit frmMain(const QString& folder, std::unique_ptr<Dialogs> dialogs = nullptr,
+                     std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr)
+        : frmMain(LibraryLocations::beside(folder), std::move(dialogs), std::move(fs), parent) {}
     ~frmMain() override;
 
     static QString caption() { return QStringLiteral("Quillary 1.0"); }

@@ -72,7 +72,7 @@ double best(int runs, const std::function<double()>& once) {
 double startUpMs(const QString& programFolder) {
     QElapsedTimer timer;
     timer.start();
-    frmMain window(LibraryLocations::beside(programFolder), std::make_unique<ScriptedDialogs>());
+    frmMain window(programFolder, std::make_unique<ScriptedDialogs>());
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         std::printf("window not exposed\n");
@@ -104,8 +104,7 @@ double processStartUpMs(const QString& self, const QString& programFolder) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--start-up") {
-        frmMain window(LibraryLocations::beside(QString::fromLocal8Bit(argv[2])),
-                       std::make_unique<ScriptedDialogs>());
+        frmMain window(QString::fromLocal8Bit(argv[2]), std::make_unique<ScriptedDialogs>());
         window.show();
         const bool exposed = QTest::qWaitForWindowExposed(&window);
         QCoreApplication::processEvents();

@@ -47,8 +47,7 @@ struct WindowFixture {
         dialogs = scripted.get();
         if (script)
             script(*scripted);
-        window = std::make_unique<frmMain>(LibraryLocations::beside(dir.path()),
-                                           std::move(scripted), std::move(fs));
+        window = std::make_unique<frmMain>(dir.path(), std::move(scripted), std::move(fs));
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))
             qWarning("main window not exposed");
