@@ -56,7 +56,8 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
     setWindowIcon(programIcon());
     ilToolbar = Pictures::toolbarPictures();
     ilTree = Pictures::treePictures();
-    m_folderIcon = QIcon(ilTree.value(1));
+    m_pageIcon = Pictures::steadyIcon(ilTree.value(0));
+    m_folderIcon = Pictures::steadyIcon(ilTree.value(1));
 
     createWidgets();
     createMenus();
@@ -99,12 +100,9 @@ void frmMain::createWidgets() {
     tvwFolders->viewport()->installEventFilter(this);
     connect(tvwFolders, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { tvwFolders_NodeClick(item); });
-    connect(tvwFolders, &QTreeWidget::itemSelectionChanged, this, [this] {
-        // Selecting with the keyboard (or from code once loaded) acts as a click does.
-        const auto selected = tvwFolders->selectedItems();
-        if (m_loaded && !m_treeMouseDown && !selected.isEmpty())
-            tvwFolders_NodeClick(selected.first());
-    });
+    // Selecting with the keyboard (or from code once loaded) acts as a click does; a mouse drag
+    // is settled when the button is released.
+    connect(tvwFolders, &QTreeWidget::itemSelectionChanged, this, &frmMain::syncListToTree);
 
     txtCodeFile = new CodeEditor(client);
     txtCodeFile->setObjectName(QStringLiteral("txtCodeFile"));
@@ -131,12 +129,7 @@ void frmMain::createWidgets() {
     lstCode->setColumnWidth(0, px(1440));
     lstCode->viewport()->installEventFilter(this);
     connect(lstCode, &QTreeWidget::itemClicked, this, [this] { lstCode_ItemClick(); });
-    connect(lstCode, &QTreeWidget::itemSelectionChanged, this, [this] {
-        // Selecting with the keyboard opens the entry, so the editor always shows the entry that
-        // Save would write to.
-        if (m_loaded && !m_listMouseDown && !lstCode->selectedItems().isEmpty())
-            lstCode_ItemClick();
-    });
+    connect(lstCode, &QTreeWidget::itemSelectionChanged, this, &frmMain::syncEditorToList);
 
     // Start places (twips / 15); the layout sets the sizes that change.
     tvwFolders->setGeometry(px(30), px(360), px(2655), px(3195));
@@ -306,6 +299,11 @@ void frmMain::Form_Load() {
     tmrEdit->start();
 }
 
+QMenu* frmMain::createPopupMenu() {
+    // Qt's menu here would let a right click hide the toolbar, the only way to two commands.
+    return nullptr;
+}
+
 void frmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Form_Resize();
@@ -400,13 +398,19 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseButtonRelease) {
             down = false;
             const int code = CodeEditor::buttonCode(mouse->button());
-            if (code) {
-                // Let the view finish the click first, then report the release.
-                if (tree)
-                    QTimer::singleShot(0, this, [this, code] { tvwFolders_MouseUp(code); });
-                else
-                    QTimer::singleShot(0, this, [this, code] { lstCode_MouseUp(code); });
-            }
+            // Let the view finish the click first; a press dragged onto another row selected
+            // that row without a click, so the selection is settled here as well.
+            QTimer::singleShot(0, this, [this, tree, code] {
+                if (tree) {
+                    syncListToTree();
+                    if (code)
+                        tvwFolders_MouseUp(code);
+                } else {
+                    syncEditorToList();
+                    if (code)
+                        lstCode_MouseUp(code);
+                }
+            });
             return false;
         }
         // The pop-up menus act on the selected node and entry: other buttons must not select.

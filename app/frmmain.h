@@ -149,7 +149,14 @@ public:
     SnippetCodec::Encoding textEncoding() const { return m_textEncoding; }
     SnippetCodec::LineEnd textLineEnd() const { return m_textLineEnd; }
 
+    // Selects `node` and then its entry `snippetName`, as clicking them would; false when the
+    // entry is not listed or could not be opened.
+    bool selectAndOpen(QTreeWidgetItem* node, const QString& snippetName);
+    // The file the editor's text came from or was last saved as; empty when it holds none.
+    QString heldFile() const;
+
 protected:
+    QMenu* createPopupMenu() override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -184,6 +191,17 @@ private:
                          const QString& action) const;
     QString m_listFolder; // the folder the list was last filled from
     quint64 m_openCount = 0;
+    // The snippet the editor holds: the list's selected entry may only ever name this one.
+    struct Held {
+        QString folder;
+        QString name; // null when the editor holds no snippet file
+    } m_held;
+    void setHeld(const QString& folder, const QString& name);
+    void clearListSelection();
+    // After any change of the tree's or the list's selection: the list shows the selected node's
+    // snippets, and a selected entry is open in the editor, or nothing is selected.
+    void syncListToTree();
+    void syncEditorToList();
 
     // Categories: private members go here.
 
@@ -197,6 +215,7 @@ private:
     int m_shownColumn = -1;
     int m_shownLine = -1;
 
+    QIcon m_pageIcon;
     QIcon m_folderIcon;
     LibraryLocations m_locations;
     std::unique_ptr<Dialogs> m_dialogs;

@@ -11,13 +11,6 @@
 
 namespace {
 
-// The node a category command acts on. A node can be current without being selected (Ctrl+click
-// deselects it); nothing then shows as chosen, so the command must not act on it.
-QTreeWidgetItem* commandNode(const frmMain& window) {
-    const auto selected = window.tvwFolders->selectedItems();
-    return selected.isEmpty() ? window.rootNode() : selected.first();
-}
-
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
@@ -30,7 +23,7 @@ void frmMain::AddCat() {
     if (name.isEmpty())
         return;
 
-    QTreeWidgetItem* parent = commandNode(*this);
+    QTreeWidgetItem* parent = selectedNode();
     if (!parent)
         return;
     if (!isRoot(parent) && !isCategory(parent)) {
@@ -65,7 +58,7 @@ void frmMain::AddCat() {
 }
 
 void frmMain::RemoveCat() {
-    QTreeWidgetItem* node = commandNode(*this);
+    QTreeWidgetItem* node = selectedNode();
     if (isRoot(node)) {
         dialogs().message({QStringLiteral("Cannot delete the root folder."),
                            QStringLiteral("Error"), Dialogs::Icon::Error, Dialogs::Buttons::Ok,
@@ -87,14 +80,14 @@ void frmMain::RemoveCat() {
         QTreeWidgetItem* parent = node->parent();
         {
             // Selecting the parent first means the view never moves a selection of its own
-            // away from the node that goes. Quietly, as the list is emptied below anyway.
+            // away from the node that goes.
             const QSignalBlocker quiet(tvwFolders);
             tvwFolders->setCurrentItem(parent);
         }
         removeNode(node);
-        // The list showed the removed folder's snippets; it stays empty until a node is clicked.
-        lstCode->clear();
-        m_listFolder.clear();
+        // The parent is selected now, so the list shows its snippets, as a click on it would;
+        // the editor keeps its text and nothing in the list claims it.
+        tvwFolders_NodeClick(parent);
     };
 
     switch (removed.outcome) {
@@ -136,6 +129,6 @@ void frmMain::RemoveCat() {
 void frmMain::tvwFolders_MouseUp(int button) {
     if (button != 2)
         return;
-    mnuRemoveCategory->setEnabled(!isRoot(commandNode(*this)));
+    mnuRemoveCategory->setEnabled(!isRoot(selectedNode()));
     mnuFolderPopup->popup(QCursor::pos());
 }

@@ -5,11 +5,13 @@
 #include "colouring.h"
 #include "keywordlist.h"
 #include "names.h"
+#include "savetarget.h"
 
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 
 namespace {
@@ -62,15 +64,19 @@ QString frmMain::entryRefusal(const QTreeWidgetItem* node, const QString& fileNa
 
 void frmMain::addListEntry(const QString& text) {
     auto* item = new QTreeWidgetItem(QStringList{text});
-    item->setIcon(0, QIcon(ilTree.value(0)));
+    item->setIcon(0, m_pageIcon);
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    const QSignalBlocker quiet(lstCode);
     lstCode->addTopLevelItem(item);
 }
 
 void frmMain::tvwFolders_NodeClick(QTreeWidgetItem* node) {
     // Clearing also drops the current entry, so nothing is selected after a refill and Save never
     // guesses its target.
-    lstCode->clear();
+    {
+        const QSignalBlocker quiet(lstCode);
+        lstCode->clear();
+    }
     if (isRoot(node)) {
         m_listFolder.clear();
         return;
@@ -83,7 +89,6 @@ void frmMain::tvwFolders_NodeClick(QTreeWidgetItem* node) {
                             .arg(native(files.result.path), files.result.reason));
         return;
     }
-    const QIcon page(ilTree.value(0));
     QList<QTreeWidgetItem*> items;
     items.reserve(files.names.size());
     for (const QString& file : files.names) {
@@ -91,14 +96,75 @@ void frmMain::tvwFolders_NodeClick(QTreeWidgetItem* node) {
         if (name.isNull())
             continue;
         auto* item = new QTreeWidgetItem(QStringList{name});
-        item->setIcon(0, page);
+        item->setIcon(0, m_pageIcon);
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         items.append(item);
     }
     // One insertion keeps a large folder quick to show.
+    const QSignalBlocker quiet(lstCode);
     lstCode->setUpdatesEnabled(false);
     lstCode->addTopLevelItems(items);
     lstCode->setUpdatesEnabled(true);
+}
+
+// The selection rule ------------------------------------------------------------------------
+
+void frmMain::setHeld(const QString& folder, const QString& name) {
+    m_held = {folder, name};
+}
+
+QString frmMain::heldFile() const {
+    if (m_held.name.isNull())
+        return QString();
+    return LibraryFs::fileInFolder(m_held.folder, m_held.name + SnippetEnding);
+}
+
+void frmMain::clearListSelection() {
+    const QSignalBlocker quiet(lstCode);
+    lstCode->clearSelection();
+}
+
+void frmMain::syncListToTree() {
+    if (!m_loaded || m_treeMouseDown)
+        return;
+    const QTreeWidgetItem* node = selectedNode();
+    const bool listed = isRoot(node) ? m_listFolder.isEmpty() && lstCode->topLevelItemCount() == 0
+                                     : folderOfNode(node) == m_listFolder;
+    if (!listed)
+        tvwFolders_NodeClick(const_cast<QTreeWidgetItem*>(node));
+}
+
+void frmMain::syncEditorToList() {
+    if (!m_loaded || m_listMouseDown)
+        return;
+    const QTreeWidgetItem* entry = selectedEntry();
+    if (!entry)
+        return;
+    if (m_held.folder == m_listFolder && m_held.name == entry->text(0) && !m_held.name.isNull())
+        return;
+    lstCode_ItemClick();
+}
+
+bool frmMain::selectAndOpen(QTreeWidgetItem* node, const QString& snippetName) {
+    if (!node)
+        return false;
+    tvwFolders->scrollToItem(node);
+    tvwFolders->setCurrentItem(node);
+    // A click on the node that is already selected lists its folder again, as the search wants.
+    tvwFolders_NodeClick(node);
+    for (int i = 0; i < lstCode->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* entry = lstCode->topLevelItem(i);
+        if (entry->text(0) != snippetName)
+            continue;
+        {
+            const QSignalBlocker quiet(lstCode);
+            lstCode->setCurrentItem(entry);
+        }
+        lstCode->scrollToItem(entry);
+        lstCode_ItemClick();
+        return selectedEntry() == entry && m_held.name == snippetName;
+    }
+    return false;
 }
 
 // Opening -------------------------------------------------------------------------------------
@@ -119,17 +185,21 @@ void frmMain::lstCode_ItemClick() {
     const QTreeWidgetItem* entry = selectedEntry();
     if (!entry)
         return;
-    const QString fileName = entry->text(0) + SnippetEnding;
+    const QString name = entry->text(0);
+    const QString fileName = name + SnippetEnding;
     const QTreeWidgetItem* node = selectedNode();
     if (const QString refusal = entryRefusal(node, fileName, QStringLiteral("opened"));
         !refusal.isEmpty()) {
-        setNewText(QString());
+        // Nothing was read, so the editor keeps its text; the entry it did not open goes.
+        clearListSelection();
         dialogs().error(refusal);
         return;
     }
-    const QString path = LibraryFs::fileInFolder(folderOfNode(node), fileName);
+    const QString folder = folderOfNode(node);
+    const QString path = LibraryFs::fileInFolder(folder, fileName);
 
     const quint64 thisOpen = ++m_openCount;
+    setHeld(QString(), QString());
     txtCodeFile->setText(QStringLiteral("Loading and processing code file... Please wait."));
     txtCodeFile->viewport()->repaint();
     QCoreApplication::processEvents();
@@ -144,41 +214,66 @@ void frmMain::lstCode_ItemClick() {
     const LibraryFs::Read read = fs().readFile(path);
     if (!read.result.ok) {
         setNewText(QString());
+        clearListSelection();
         dialogs().error(QStringLiteral("The code file \"%1\" cannot be opened: %2.")
                             .arg(native(path), read.result.reason));
         return;
     }
     txtCodeFile->suspendPainting();
     setEditorFromFile(SnippetCodec::decode(read.bytes));
+    setHeld(folder, name);
     ColorCode();
     txtCodeFile->resumePainting();
 }
 
 // Saving --------------------------------------------------------------------------------------
 
+namespace {
+
+SaveTarget::Selections selectionsOf(const frmMain& w, const QTreeWidgetItem* node,
+                                    const QTreeWidgetItem* entry, const QString& listMismatch,
+                                    const QString& heldEntry) {
+    SaveTarget::Selections s;
+    s.listHasEntries = w.lstCode->topLevelItemCount() > 0;
+    s.rootSelected = frmMain::isRoot(node);
+    s.listOfOtherFolder = !s.rootSelected && !listMismatch.isEmpty();
+    if (entry)
+        s.selectedEntry = entry->text(0);
+    s.heldEntry = heldEntry;
+    return s;
+}
+
+} // namespace
+
 void frmMain::Save() {
-    if (lstCode->topLevelItemCount() == 0) {
-        SaveAs();
-        return;
-    }
     const QTreeWidgetItem* node = selectedNode();
-    if (isRoot(node)) {
-        dialogs().message({QStringLiteral("You cannot save code in the root directory."),
-                           QStringLiteral("Error"), Dialogs::Icon::Information});
-        return;
-    }
     const QTreeWidgetItem* entry = selectedEntry();
-    if (!entry) {
+    const QString held = m_held.folder == m_listFolder ? m_held.name : QString();
+    const auto decision =
+        SaveTarget::forSave(selectionsOf(*this, node, entry, listMismatch(node), held));
+    if (!entry || decision == SaveTarget::Decision::AskName ||
+        decision == SaveTarget::Decision::RefuseRoot) {
         SaveAs();
         return;
     }
-    const QString fileName = entry->text(0) + SnippetEnding;
-    if (const QString refusal = entryRefusal(node, fileName, QStringLiteral("saved"));
-        !refusal.isEmpty()) {
-        dialogs().error(refusal);
+    switch (decision) {
+    case SaveTarget::Decision::AskName:
+    case SaveTarget::Decision::RefuseRoot:
         return;
+    case SaveTarget::Decision::RefuseOtherList:
+        dialogs().error(
+            entryRefusal(node, entry->text(0) + SnippetEnding, QStringLiteral("saved")));
+        return;
+    case SaveTarget::Decision::RefuseNotHeld:
+        dialogs().error(QStringLiteral("The code file \"%1\" cannot be saved: the editor does not "
+                                       "show that snippet.")
+                            .arg(native(LibraryFs::fileInFolder(m_listFolder,
+                                                                entry->text(0) + SnippetEnding))));
+        return;
+    case SaveTarget::Decision::WriteSelected:
+        break;
     }
-    const QString path = LibraryFs::fileInFolder(folderOfNode(node), fileName);
+    const QString path = heldFile();
     const LibraryFs::Result written = fs().writeFileAtomically(
         path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
     if (!written.ok) {
@@ -189,10 +284,18 @@ void frmMain::Save() {
 
 void frmMain::SaveAs() {
     const QTreeWidgetItem* node = selectedNode();
-    if (isRoot(node)) {
+    const QString mismatch = listMismatch(node);
+    switch (SaveTarget::forSaveAs(selectionsOf(*this, node, nullptr, mismatch, QString()))) {
+    case SaveTarget::Decision::RefuseRoot:
         dialogs().message({QStringLiteral("You cannot save code in the root directory."),
                            QStringLiteral("Error"), Dialogs::Icon::Information});
         return;
+    case SaveTarget::Decision::RefuseOtherList:
+        dialogs().error(QStringLiteral("The code cannot be saved into \"%1\": %2.")
+                            .arg(native(folderOfNode(node)), mismatch));
+        return;
+    default:
+        break;
     }
     const QString folder = folderOfNode(node);
     const QString answer =
@@ -207,11 +310,6 @@ void frmMain::SaveAs() {
         return;
     }
     const QString path = LibraryFs::fileInFolder(folder, fileName);
-    if (folder != m_listFolder) {
-        dialogs().error(QStringLiteral("The code file \"%1\" cannot be saved: %2.")
-                            .arg(native(path), ListOfOtherFolderReason));
-        return;
-    }
     if (fs().fileExists(path)) {
         const Dialogs::Button answerReplace = dialogs().message(
             {QStringLiteral("%1 already exists. Do you want to replace it?").arg(fileName),
@@ -230,6 +328,16 @@ void frmMain::SaveAs() {
     const QString entryText = Names::entryTextForFileName(fileName);
     if (!hasEntry(entryText))
         addListEntry(entryText);
+    // The user just named this file: the next Save must write it, not the entry opened before.
+    setHeld(folder, entryText);
+    const QSignalBlocker quiet(lstCode);
+    for (int i = 0; i < lstCode->topLevelItemCount(); ++i) {
+        if (QTreeWidgetItem* item = lstCode->topLevelItem(i); item->text(0) == entryText) {
+            lstCode->setCurrentItem(item);
+            lstCode->scrollToItem(item);
+            break;
+        }
+    }
 }
 
 // Deleting ------------------------------------------------------------------------------------
@@ -268,7 +376,13 @@ void frmMain::mnuDeleteFile_Click() {
                             .arg(native(removed.path), removed.reason));
         return;
     }
-    delete entry;
+    {
+        // The view would move the selection to the next entry, which the editor does not hold.
+        const QSignalBlocker quiet(lstCode);
+        delete entry;
+        lstCode->clearSelection();
+    }
+    setHeld(QString(), QString());
     setNewText(QString());
 }
 

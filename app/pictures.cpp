@@ -163,3 +163,10 @@ QList<QPixmap> Pictures::treePictures() {
     }
     return {page, closedFolder};
 }
+
+QIcon Pictures::steadyIcon(const QPixmap& picture) {
+    QIcon icon;
+    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Selected})
+        icon.addPixmap(picture, mode);
+    return icon;
+}

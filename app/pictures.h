@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QList>
 #include <QPixmap>
 
@@ -9,4 +10,6 @@ namespace Pictures {
 QList<QPixmap> toolbarPictures();
 // ilTree: 1 the page, 2 the yellow folder, at indices 0 and 1.
 QList<QPixmap> treePictures();
+// An icon that looks the same whether or not its row is selected.
+QIcon steadyIcon(const QPixmap& picture);
 } // namespace Pictures

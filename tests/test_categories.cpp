@@ -132,10 +132,10 @@ private slots:
     void removeFailureStopsAndIsReported_data();
     void removeFailureStopsAndIsReported();
     void removeFolderGoneBehindOurBack();
-    void afterRemovalParentSelectedListEmptyEditorKept_data();
-    void afterRemovalParentSelectedListEmptyEditorKept();
+    void afterRemovalParentListedEditorKept_data();
+    void afterRemovalParentListedEditorKept();
     void removeFolderThatCannotGoKeepsNode();
-    void unlistableParentStaysQuiet();
+    void unlistableParentIsReported();
 
     // Pop-up menu and the ways in.
     void popupOnRightReleaseOnly();
@@ -639,7 +639,7 @@ void TestCategories::removeFolderGoneBehindOurBack() {
     QVERIFY(f.entries().isEmpty());
 }
 
-void TestCategories::afterRemovalParentSelectedListEmptyEditorKept_data() {
+void TestCategories::afterRemovalParentListedEditorKept_data() {
     QTest::addColumn<QString>("selected");
     QTest::addColumn<QString>("parent");
     QTest::addColumn<QString>("snippet");
@@ -654,7 +654,7 @@ void TestCategories::afterRemovalParentSelectedListEmptyEditorKept_data() {
                                   << "form text";
 }
 
-void TestCategories::afterRemovalParentSelectedListEmptyEditorKept() {
+void TestCategories::afterRemovalParentListedEditorKept() {
     QFETCH(QString, selected);
     QFETCH(QString, parent);
     QFETCH(QString, snippet);
@@ -676,15 +676,27 @@ void TestCategories::afterRemovalParentSelectedListEmptyEditorKept() {
     QVERIFY(!f.node(selected));
     QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(parent)});
     QCOMPARE(w.tvwFolders->currentItem(), f.node(parent));
-    QVERIFY2(f.entries().isEmpty(), qPrintable(f.entries().join(QLatin1Char(','))));
+    // The list shows the parent's snippets, as a click on it would, with none selected.
+    const bool underRoot = parent == QStringLiteral("root");
+    QCOMPARE(f.entries(), underRoot ? QStringList{} : QStringList{QStringLiteral("w")});
+    QVERIFY(w.lstCode->selectedItems().isEmpty());
     QCOMPARE(w.txtCodeFile->text(), text);
-    // The parent's snippets show once it is clicked.
-    f.clickNode(frmMain::nodeKey(f.node(parent)));
-    QCOMPARE(f.entries(),
-             parent == QStringLiteral("Web") ? QStringList{QStringLiteral("w")} : QStringList{});
+    // Save asks for a name and writes into the parent; at the root it refuses before asking.
+    f.dialogs->clear();
+    f.dialogs->inputs = {QStringLiteral("kept")};
+    w.Save();
+    QCOMPARE(f.dialogs->shown.size(), 1);
+    QCOMPARE(f.dialogs->shown.first().isInput, !underRoot);
+    if (underRoot) {
+        QCOMPARE(f.dialogs->lastText(),
+                 QStringLiteral("You cannot save code in the root directory."));
+    } else {
+        QCOMPARE(f.readFile(QStringLiteral("Web/kept.code")), text.toUtf8());
+        QCOMPARE(f.readFile(QStringLiteral("Web/w.code")), QByteArray("web text"));
+    }
 }
 
-void TestCategories::unlistableParentStaysQuiet() {
+void TestCategories::unlistableParentIsReported() {
     WindowFixture f;
     f.makeFolder(QStringLiteral("Web/Forms"));
     f.writeFile(QStringLiteral("Web/Forms/f.code"), "f");
@@ -705,8 +717,11 @@ void TestCategories::unlistableParentStaysQuiet() {
         w.RemoveCat();
     }
     ::chmod(web.constData(), 0755);
-    // Selecting the parent afterwards is not a click: nothing is listed, nothing reported.
-    QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
+    // The parent is listed as a click would: its folder cannot be read, and the user is told.
+    QCOMPARE(f.dialogs->shown.size(), 2);
+    QCOMPARE(shown(*f.dialogs).first(), RemoveQuestion);
+    QVERIFY2(f.dialogs->lastText().contains(QStringLiteral("cannot be read")),
+             qPrintable(f.dialogs->lastText()));
     QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("Web/Forms"))));
     QVERIFY(!f.node(QStringLiteral("WebForms")));
     QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(QStringLiteral("Web"))});
