@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class CodeEditor;
 class QAction;
@@ -27,8 +28,6 @@ struct SizeLimit {
     QWidget* hWnd = nullptr;
     double MinWidth = 0;
     double MinHeight = 0;
-    double MaxWidth = 0;
-    double MaxHeight = 0;
     void setEnabled(bool on);
 };
 
@@ -97,7 +96,6 @@ public:
     void Save();
     void SaveAs();
     void ColorCode();
-    void HighlightText(const QString& sKeyword, quint32 iColour);
     int ColPos(const CodeEditor* txtBox) const;
     int GetLineFromChar(int CharPos) const;
     void Undo();
@@ -160,6 +158,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createWidgets();
@@ -215,8 +214,18 @@ private:
     int m_shownColumn = -1;
     int m_shownLine = -1;
 
-    QIcon m_pageIcon;
+    // Keyboard access, pop-ups from the keyboard and the status panels' sizes: private members.
+    void setUpKeyboardAccess();
+    bool keyboardMenuEvent(QObject* watched, QEvent* event);
+    void showKeyboardMenu(QWidget* widget);
+    // Where a pop-up menu opens: the mouse pointer, or the place the keyboard path chose.
+    QPoint popupPoint() const;
+    void fitStatusPanels();
+    void setKeyPanel(int index, bool on);
+    std::optional<QPoint> m_keyboardPopupAt;
+
     QIcon m_folderIcon;
+    QIcon m_pageIcon;
     LibraryLocations m_locations;
     std::unique_ptr<Dialogs> m_dialogs;
     mutable std::unique_ptr<LibraryFs> m_fs; // created on first use

@@ -96,10 +96,8 @@ void frmMain::refreshKeyLockPanels() {
     // Dimmed when off, and when nobody tells the state.
     const bool caps = indicators && (*indicators & CapsLockBit);
     const bool num = indicators && (*indicators & NumLockBit);
-    if (statusPanels[2]->isEnabled() != caps)
-        statusPanels[2]->setEnabled(caps);
-    if (statusPanels[3]->isEnabled() != num)
-        statusPanels[3]->setEnabled(num);
+    setKeyPanel(2, caps);
+    setKeyPanel(3, num);
 }
 
 void frmMain::setEnabledIfChanged(QAction* action, bool enabled) {
@@ -141,6 +139,7 @@ void frmMain::tmrEdit_Timer() {
         m_shownColumn = column;
         m_shownLine = line;
         statusPanels[1]->setText(TextPosition::panelText(column, line));
+        fitStatusPanels();
     }
 }
 
@@ -161,7 +160,7 @@ void frmMain::txtCodeFile_MouseUp(int button) {
         startEditState();
     refreshClipboardFlag();
     updateEditMenuStates(false);
-    mnuEditPopup->popup(QCursor::pos());
+    mnuEditPopup->popup(popupPoint());
 }
 
 void frmMain::Undo() {

@@ -1,5 +1,7 @@
 #include "codeeditor.h"
 
+#include "editoraccessibility.h"
+
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -31,6 +33,13 @@ QString fromDocumentText(QString text) {
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
+    EditorAccessible::install();
+    // Keywords and comments are coloured for a white page: a dark desktop scheme must not
+    // darken the page under them.
+    QPalette page = palette();
+    page.setColor(QPalette::Base, Qt::white);
+    page.setColor(QPalette::Text, Qt::black);
+    setPalette(page);
     setFont(codeFont());
     setTabChangesFocus(false);
     connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
@@ -165,6 +174,14 @@ void CodeEditor::resumePainting() {
 }
 
 void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    // Tab types a tab; Ctrl+Tab and Ctrl+Shift+Tab leave the editor, so the keyboard is never
+    // trapped in it.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+        (event->modifiers() & Qt::ControlModifier)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                                    !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
     if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());

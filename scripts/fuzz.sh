@@ -6,7 +6,6 @@
 # copy it to fuzz/regressions/<target>/ so the test suite replays it for good.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root="$PWD"
 seconds="${1:-300}"
 shift || true
 targets=("$@")
@@ -19,7 +18,6 @@ cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
-export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 failed=()
 for target in "${targets[@]}"; do
