@@ -53,9 +53,9 @@ void SizeLimit::setEnabled(bool on) {
         hWnd->setMinimumSize(0, 0);
 }
 
-frmMain::frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs,
+frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
                  std::unique_ptr<LibraryFs> fs, QWidget* parent)
-    : QMainWindow(parent), m_programFolder(programFolder), m_dialogs(std::move(dialogs)),
+    : QMainWindow(parent), m_locations(std::move(locations)), m_dialogs(std::move(dialogs)),
       m_fs(std::move(fs)) {
     if (!m_dialogs)
         m_dialogs = std::make_unique<WidgetDialogs>(this);
@@ -86,7 +86,7 @@ frmMain::~frmMain() = default;
 
 LibraryFs& frmMain::fs() const {
     if (!m_fs)
-        m_fs = std::make_unique<LibraryFs>(m_programFolder);
+        m_fs = std::make_unique<LibraryFs>(m_locations);
     return *m_fs;
 }
 

@@ -35,10 +35,14 @@ struct SizeLimit {
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // `programFolder` holds the library folder and the keyword list. Tests pass their own
-    // dialogs and file-system object; by default the real ones are used.
-    explicit frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs = nullptr,
+    // `locations` names the library folder and the keyword list. Tests pass their own dialogs and
+    // file-system object; by default the real ones are used.
+    explicit frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs = nullptr,
                      std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr);
+    // The library and the keyword list both in `folder`, as in a portable copy.
+    explicit frmMain(const QString& folder, std::unique_ptr<Dialogs> dialogs = nullptr,
+                     std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr)
+        : frmMain(LibraryLocations::beside(folder), std::move(dialogs), std::move(fs), parent) {}
     ~frmMain() override;
 
     static QString caption() { return QStringLiteral("Quillary 1.0"); }
@@ -137,7 +141,7 @@ public:
     LibraryFs& fs() const;
     Dialogs& dialogs() { return *m_dialogs; }
     frmClipboard* codeClipboard() const { return m_clipboard; }
-    QString programFolder() const { return m_programFolder; }
+    const LibraryLocations& locations() const { return m_locations; }
 
     // How the editor's text is written back: as it was read, or new text's style.
     SnippetCodec::Encoding textEncoding() const { return m_textEncoding; }
@@ -222,7 +226,7 @@ private:
 
     QIcon m_folderIcon;
     QIcon m_pageIcon;
-    QString m_programFolder;
+    LibraryLocations m_locations;
     std::unique_ptr<Dialogs> m_dialogs;
     mutable std::unique_ptr<LibraryFs> m_fs; // created on first use
     QHash<QString, QTreeWidgetItem*> m_nodesByKey;
