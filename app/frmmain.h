@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class CodeEditor;
 class frmFind;
@@ -36,10 +37,14 @@ struct SizeLimit {
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // `programFolder` holds the library folder and the keyword list. Tests pass their own
-    // dialogs and file-system object; by default the real ones are used.
-    explicit frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs = nullptr,
+    // `locations` names the library folder and the keyword list. Tests pass their own dialogs and
+    // file-system object; by default the real ones are used.
+    explicit frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs = nullptr,
                      std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr);
+    // The library and the keyword list both in `folder`, as in a portable copy.
+    explicit frmMain(const QString& folder, std::unique_ptr<Dialogs> dialogs = nullptr,
+                     std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr)
+        : frmMain(LibraryLocations::beside(folder), std::move(dialogs), std::move(fs), parent) {}
     ~frmMain() override;
 
     static QString caption() { return QStringLiteral("Quillary 1.0"); }
@@ -139,7 +144,7 @@ public:
     LibraryFs& fs() const;
     Dialogs& dialogs() { return *m_dialogs; }
     frmClipboard* codeClipboard() const { return m_clipboard; }
-    QString programFolder() const { return m_programFolder; }
+    const LibraryLocations& locations() const { return m_locations; }
 
     // How the editor's text is written back: as it was read, or new text's style.
     SnippetCodec::Encoding textEncoding() const { return m_textEncoding; }
@@ -166,6 +171,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createWidgets();
@@ -221,9 +227,19 @@ private:
     int m_shownColumn = -1;
     int m_shownLine = -1;
 
-    QIcon m_pageIcon;
+    // Keyboard access, pop-ups from the keyboard and the status panels' sizes: private members.
+    void setUpKeyboardAccess();
+    bool keyboardMenuEvent(QObject* watched, QEvent* event);
+    void showKeyboardMenu(QWidget* widget);
+    // Where a pop-up menu opens: the mouse pointer, or the place the keyboard path chose.
+    QPoint popupPoint() const;
+    void fitStatusPanels();
+    void setKeyPanel(int index, bool on);
+    std::optional<QPoint> m_keyboardPopupAt;
+
     QIcon m_folderIcon;
-    QString m_programFolder;
+    QIcon m_pageIcon;
+    LibraryLocations m_locations;
     std::unique_ptr<Dialogs> m_dialogs;
     mutable std::unique_ptr<LibraryFs> m_fs; // created on first use
     QHash<QString, QTreeWidgetItem*> m_nodesByKey;

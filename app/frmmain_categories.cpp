@@ -130,7 +130,7 @@ void frmMain::tvwFolders_MouseUp(int button) {
     if (button != 2)
         return;
     mnuRemoveCategory->setEnabled(!isRoot(selectedNode()));
-    mnuFolderPopup->popup(QCursor::pos());
+    mnuFolderPopup->popup(popupPoint());
 }
 
 // Tree nodes ----------------------------------------------------------------------------------

@@ -35,7 +35,7 @@ void frmMain::createFind() {
     mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     connect(mnuFind, &QAction::triggered, this, &frmMain::ShowFind);
 
-    m_index = std::make_unique<SnippetIndex>(m_programFolder);
+    m_index = std::make_unique<SnippetIndex>(m_locations);
     // Once start-up is over: the pass runs on its own thread, the window is usable meanwhile,
     // and the first Find Snippets window starts it at once if it comes earlier.
     if (indexingAtStart)

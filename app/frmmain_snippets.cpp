@@ -343,7 +343,7 @@ void frmMain::lstCode_MouseUp(int button) {
     if (button != 2)
         return;
     mnuDeleteFile->setEnabled(lstCode->topLevelItemCount() > 0);
-    mnuCodePopup->popup(QCursor::pos());
+    mnuCodePopup->popup(popupPoint());
 }
 
 void frmMain::mnuDeleteFile_Click() {

@@ -1,5 +1,7 @@
 #include "codeeditor.h"
 
+#include "editoraccessibility.h"
+
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -8,19 +10,6 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
-
-int CodeEditor::buttonCode(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
 
 namespace {
 // The document's own separators are U+2029; the editor's text model uses '\n'.
@@ -31,6 +20,13 @@ QString fromDocumentText(QString text) {
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
+    EditorAccessible::install();
+    // Keywords and comments are coloured for a white page: a dark desktop scheme must not
+    // darken the page under them.
+    QPalette page = palette();
+    page.setColor(QPalette::Base, Qt::white);
+    page.setColor(QPalette::Text, Qt::black);
+    setPalette(page);
     setFont(codeFont());
     setTabChangesFocus(false);
     connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
@@ -165,6 +161,14 @@ void CodeEditor::resumePainting() {
 }
 
 void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    // Tab types a tab; Ctrl+Tab and Ctrl+Shift+Tab leave the editor, so the keyboard is never
+    // trapped in it.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+        (event->modifiers() & Qt::ControlModifier)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                                    !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
     if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());
@@ -176,8 +180,7 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
 
 void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
     QPlainTextEdit::mouseReleaseEvent(event);
-    if (const int code = buttonCode(event->button()))
-        emit mouseButtonReleased(code, event->modifiers(), event->position().toPoint());
+    emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
 }
 
 void CodeEditor::onContentsChange(int position, int removed, int added) {

@@ -17,8 +17,6 @@ public:
     ~CodeEditor() override;
 
     static QFont codeFont();
-    // The button codes the program's handlers use: 1 left, 2 right, 4 middle, 0 any other.
-    static int buttonCode(Qt::MouseButton button);
 
     QString text() const;
     void setText(const QString& text); // replaces all; nothing selected; all default colour
@@ -47,8 +45,8 @@ public:
     void resumePainting();
 
 signals:
-    // 1 left, 2 right, 4 middle.
-    void mouseButtonReleased(int button, Qt::KeyboardModifiers modifiers, QPoint position);
+    void mouseButtonReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                             QPoint position);
     void overwriteModeChanged(bool overwrite);
 
 protected:

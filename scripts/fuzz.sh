@@ -13,7 +13,7 @@ if ((${#targets[@]} == 0)); then
     targets=(colouring colouringlarge textfunctions codec keywordlist)
 fi
 build="${QUILLARY_FUZZ_BUILD:-build-fuzz}"
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 

@@ -4,7 +4,7 @@
 # clipboard.png and about.png there: the Code Clipboard and the About box over the main window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target quillary >/dev/null
 

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-sanitized}"
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLARY_SANITIZE=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"

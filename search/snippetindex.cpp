@@ -123,9 +123,12 @@ struct SnippetIndex::Item {
     quint64 readClock = 0;
 };
 
-SnippetIndex::SnippetIndex(const QString& programFolder, QObject* parent)
-    : QObject(parent), m_fs(std::make_unique<LibraryFs>(programFolder)),
-      m_workerFs(std::make_unique<LibraryFs>(programFolder)) {
+SnippetIndex::SnippetIndex(const QString& folder, QObject* parent)
+    : SnippetIndex(LibraryLocations::beside(folder), parent) {}
+
+SnippetIndex::SnippetIndex(const LibraryLocations& locations, QObject* parent)
+    : QObject(parent), m_fs(std::make_unique<LibraryFs>(locations)),
+      m_workerFs(std::make_unique<LibraryFs>(locations)) {
     m_libraryPath = QDir::cleanPath(m_fs->libraryPath()) + QLatin1Char('/');
     m_pool.setMaxThreadCount(1);
     m_pool.setExpiryTimeout(-1);

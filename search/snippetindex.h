@@ -2,6 +2,7 @@
 #pragma once
 
 #include "foldedtext.h"
+#include "locations.h"
 
 #include <QHash>
 #include <QList>
@@ -41,7 +42,9 @@ public:
         int total = 0;
     };
 
-    explicit SnippetIndex(const QString& programFolder, QObject* parent = nullptr);
+    explicit SnippetIndex(const LibraryLocations& locations, QObject* parent = nullptr);
+    // The library in `folder`, as in a portable copy.
+    explicit SnippetIndex(const QString& folder, QObject* parent = nullptr);
     ~SnippetIndex() override;
 
     // Starts a background pass; only files whose size or modification time changed are read
