@@ -74,10 +74,10 @@ void TestAccess::keyboardPopUps_data() {
                                            << "mnuDeleteFile+";
     QTest::newRow("editor caret, nothing to paste")
         << editor << int(How::Request) << "caret"
-        << "mnuUndo+ mnuDelete- mnuCut- mnuCopy- mnuPaste-";
+        << "mnuUndo+ mnuDelete- mnuCut- mnuCopy- mnuPaste- mnuFind+";
     QTest::newRow("editor selection, text to paste, Menu key")
         << editor << int(How::MenuKey) << "selection"
-        << "mnuUndo+ mnuDelete+ mnuCut+ mnuCopy+ mnuPaste+";
+        << "mnuUndo+ mnuDelete+ mnuCut+ mnuCopy+ mnuPaste+ mnuFind+";
 }
 
 void TestAccess::keyboardPopUps() {
