@@ -14,7 +14,7 @@ if ((${#targets[@]} == 0)); then
 fi
 build="${QUILLARY_FUZZ_BUILD:-build-fuzz}"
 scripts/install-deps.sh --test
-cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
@@ -25,7 +25,7 @@ for target in "${targets[@]}"; do
     artifacts="fuzz-out/artifacts/$target"
     mkdir -p "$work" "$artifacts" "fuzz/regressions/$target"
     echo "== fuzz_$target for ${seconds}s"
-    "$build/fuzz_$target" "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" \
+    "$build/fuzz/fuzz_$target" "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" \
         -max_total_time="$seconds" -max_len=4096 -timeout=20 -rss_limit_mb=4096 \
         -print_final_stats=1 -artifact_prefix="$artifacts/" || failed+=("$target")
 done
