@@ -394,19 +394,16 @@ void frmMain::ColorCode() {
     const LibraryFs::Read list = fs().readFile(fs().keywordFilePath());
     if (list.result.ok)
         keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
+    if (txtCodeFile->isLoading())
+        return;
     txtCodeFile->suspendPainting();
-    const QString text = txtCodeFile->text();
-    txtCodeFile->applyColours(Colouring::colour(text, keywords));
-    txtCodeFile->setSelectionStart(text.isEmpty() ? 0 : 1);
+    txtCodeFile->colourAll(keywords);
+    txtCodeFile->setSelectionStart(txtCodeFile->textLength() == 0 ? 0 : 1);
     txtCodeFile->resumePainting();
 }
 
 void frmMain::HighlightText(const QString& sKeyword, quint32 iColour) {
-    ColourMap colours = txtCodeFile->colours();
     const auto runs = Colouring::keywordRuns(txtCodeFile->text(), sKeyword, iColour);
-    if (runs.isEmpty())
-        return;
-    for (const ColourRun& run : runs)
-        colours.setRange(run.start, run.length, run.colour);
-    txtCodeFile->applyColours(colours.runsIn(0, colours.length()));
+    if (!runs.isEmpty())
+        txtCodeFile->addColours(runs);
 }

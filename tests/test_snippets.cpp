@@ -170,7 +170,7 @@ void TestSnippets::highlightTextColoursOnlyThatKeyword() {
                                        {4, 3, Colours::Keyword},
                                        {14, 1, Colours::Comment},
                                        {15, 3, Colours::Keyword}};
-    QCOMPARE(w.txtCodeFile->colours().runsIn(0, 18), expected);
+    QCOMPARE(w.txtCodeFile->colourRuns(0, 18), expected);
     QCOMPARE(w.txtCodeFile->selectionStart(), 2);
     QCOMPARE(w.txtCodeFile->selectionLength(), 3);
 }
@@ -363,7 +363,7 @@ void TestSnippets::openAgainDiscardsEditsAndColoursNeverLeak() {
     QCOMPARE(w.txtCodeFile->text(), QStringLiteral("' all of it is comment"));
     f.clickEntry(QStringLiteral("plain"));
     QCOMPARE(w.txtCodeFile->text(), QStringLiteral("plain words and more words"));
-    QVERIFY(w.txtCodeFile->colours().runsIn(0, w.txtCodeFile->textLength()).isEmpty());
+    QVERIFY(w.txtCodeFile->colourRuns(0, w.txtCodeFile->textLength()).isEmpty());
 }
 
 void TestSnippets::openThenSaveGivesBackSameBytes_data() {
