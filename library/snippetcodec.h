@@ -28,6 +28,30 @@ inline constexpr LineEnd NewTextLineEnd = LineEnd::Lf;
 // code points of the same value). CR LF and lone LF both become '\n'; a lone CR is kept as is.
 Decoded decode(const QByteArray& bytes);
 
+// Decodes a file's bytes a piece at a time with decode()'s rules, for text too long to take in
+// one go. A piece ends after a line end (a longer line comes whole), so no character and no
+// CR LF pair is ever split; the pieces joined are decode()'s text.
+class PieceDecoder {
+public:
+    explicit PieceDecoder(QByteArray bytes);
+    bool atEnd() const { return m_position >= m_bytes.size(); }
+    qsizetype position() const { return m_position; }
+    qsizetype size() const { return m_bytes.size(); }
+    Encoding encoding() const { return m_encoding; }
+    LineEnd lineEnd() const { return m_lineEnd; }
+    // The next piece of about `bytes` bytes. `restarted` is set when the bytes turned out not to
+    // be UTF-8 after all: the text starts again from the beginning, and earlier pieces are void.
+    QString next(qsizetype bytes, bool* restarted = nullptr);
+
+private:
+    void start(Encoding encoding, qsizetype textStart);
+
+    QByteArray m_bytes;
+    qsizetype m_position = 0;
+    Encoding m_encoding = Encoding::Utf8;
+    LineEnd m_lineEnd = LineEnd::Lf;
+};
+
 // Line breaks become the given style; the text is written in the given encoding when every
 // character fits in it, else as UTF-8 (a Windows-1252 text that gained a character outside the
 // code page is never written with '?'). No line end is added after the text.
