@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class CodeEditor;
 class QAction;
@@ -187,6 +188,19 @@ private:
                          const QString& action) const;
     QString m_listFolder; // the folder the list was last filled from
     quint64 m_openCount = 0;
+    // A long snippet goes into the editor a slice at a time, so the window keeps answering.
+    struct Loading {
+        quint64 open = 0;
+        QString folder;
+        QString name;
+        SnippetCodec::PieceDecoder decoder;
+    };
+    std::optional<Loading> m_loading;
+    QTimer* m_loadTimer = nullptr;
+    QString m_panelTextBeforeLoading;
+    void loadSlice();
+    void abandonLoading();
+    bool refusedWhileLoading(const QString& action);
     // The snippet the editor holds: the list's selected entry may only ever name this one.
     struct Held {
         QString folder;

@@ -10,14 +10,21 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
 
 const QString SnippetEnding = QStringLiteral(".code");
 const QString NoCategoryReason = QStringLiteral("no category is selected");
+// Longer snippets load in slices, each short enough that the window keeps answering.
+constexpr qsizetype LoadInOneGo = 1 << 20;
+constexpr qsizetype PieceBytes = 64 * 1024;
+constexpr qint64 SliceMilliseconds = 40;
 const QString ListOfOtherFolderReason =
     QStringLiteral("the list no longer shows the snippets of the selected category");
 
@@ -199,6 +206,7 @@ void frmMain::lstCode_ItemClick() {
     const QString path = LibraryFs::fileInFolder(folder, fileName);
 
     const quint64 thisOpen = ++m_openCount;
+    abandonLoading();
     setHeld(QString(), QString());
     txtCodeFile->setText(QStringLiteral("Loading and processing code file... Please wait."));
     txtCodeFile->viewport()->repaint();
@@ -219,11 +227,82 @@ void frmMain::lstCode_ItemClick() {
                             .arg(native(path), read.result.reason));
         return;
     }
+    if (read.bytes.size() <= LoadInOneGo) {
+        txtCodeFile->suspendPainting();
+        setEditorFromFile(SnippetCodec::decode(read.bytes));
+        setHeld(folder, name);
+        ColorCode();
+        txtCodeFile->resumePainting();
+        return;
+    }
+    txtCodeFile->beginLoading();
+    m_loading.emplace(Loading{thisOpen, folder, name, SnippetCodec::PieceDecoder(read.bytes)});
+    m_panelTextBeforeLoading = statusPanels[0]->text();
+    if (!m_loadTimer) {
+        m_loadTimer = new QTimer(this);
+        m_loadTimer->setSingleShot(true);
+        m_loadTimer->setInterval(0);
+        connect(m_loadTimer, &QTimer::timeout, this, &frmMain::loadSlice);
+    }
+    loadSlice();
+}
+
+void frmMain::loadSlice() {
+    if (!m_loading)
+        return;
+    Loading& load = *m_loading;
+    const QTreeWidgetItem* entry = selectedEntry();
+    if (m_closing || load.open != m_openCount || !entry || entry->text(0) != load.name ||
+        m_listFolder != load.folder || !listMismatch(selectedNode()).isEmpty()) {
+        // Whatever took the selection away has been done; the half-loaded text goes.
+        abandonLoading();
+        if (!m_closing)
+            setNewText(QString());
+        return;
+    }
+    QElapsedTimer slice;
+    slice.start();
+    while (!load.decoder.atEnd() && slice.elapsed() < SliceMilliseconds) {
+        bool restarted = false;
+        const QString piece = load.decoder.next(PieceBytes, &restarted);
+        if (restarted)
+            txtCodeFile->beginLoading();
+        txtCodeFile->appendLoadedText(piece);
+    }
+    if (!load.decoder.atEnd()) {
+        const int percent =
+            int(load.decoder.position() * 100 / std::max<qsizetype>(1, load.decoder.size()));
+        statusPanels[0]->setText(QStringLiteral("Loading: %1%").arg(percent));
+        m_loadTimer->start();
+        return;
+    }
+    m_textEncoding = load.decoder.encoding();
+    m_textLineEnd = load.decoder.lineEnd();
+    const Held held{load.folder, load.name};
+    abandonLoading();
     txtCodeFile->suspendPainting();
-    setEditorFromFile(SnippetCodec::decode(read.bytes));
-    setHeld(folder, name);
+    txtCodeFile->finishLoading();
+    setHeld(held.folder, held.name);
     ColorCode();
     txtCodeFile->resumePainting();
+}
+
+void frmMain::abandonLoading() {
+    if (!m_loading)
+        return;
+    m_loading.reset();
+    m_loadTimer->stop();
+    statusPanels[0]->setText(m_panelTextBeforeLoading);
+}
+
+bool frmMain::refusedWhileLoading(const QString& action) {
+    if (!m_loading)
+        return false;
+    dialogs().error(
+        QStringLiteral("The code cannot be %1: the code file \"%2\" is still being opened.")
+            .arg(action, native(LibraryFs::fileInFolder(m_loading->folder,
+                                                        m_loading->name + SnippetEnding))));
+    return true;
 }
 
 // Saving --------------------------------------------------------------------------------------
@@ -246,6 +325,8 @@ SaveTarget::Selections selectionsOf(const frmMain& w, const QTreeWidgetItem* nod
 } // namespace
 
 void frmMain::Save() {
+    if (refusedWhileLoading(QStringLiteral("saved")))
+        return;
     const QTreeWidgetItem* node = selectedNode();
     const QTreeWidgetItem* entry = selectedEntry();
     const QString held = m_held.folder == m_listFolder ? m_held.name : QString();
@@ -283,6 +364,8 @@ void frmMain::Save() {
 }
 
 void frmMain::SaveAs() {
+    if (refusedWhileLoading(QStringLiteral("saved")))
+        return;
     const QTreeWidgetItem* node = selectedNode();
     const QString mismatch = listMismatch(node);
     switch (SaveTarget::forSaveAs(selectionsOf(*this, node, nullptr, mismatch, QString()))) {
