@@ -172,7 +172,6 @@ private:
                              const QString& text);
     void removeNode(QTreeWidgetItem* node);
     void addListEntry(const QString& text);
-    void setEditorFromFile(const SnippetCodec::Decoded& decoded);
     void setNewText(const QString& text);
     void refreshClipboardFlag();
     void updateEditMenuStates(bool includeCommentSelected);

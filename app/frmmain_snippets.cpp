@@ -23,7 +23,7 @@ const QString SnippetEnding = QStringLiteral(".code");
 const QString NoCategoryReason = QStringLiteral("no category is selected");
 // Longer snippets load in slices, each short enough that the window keeps answering.
 constexpr qsizetype LoadInOneGo = 1 << 20;
-constexpr qsizetype PieceBytes = 64 * 1024;
+constexpr qsizetype PieceBytes = 256 * 1024;
 constexpr qint64 SliceMilliseconds = 40;
 const QString ListOfOtherFolderReason =
     QStringLiteral("the list no longer shows the snippets of the selected category");
@@ -176,12 +176,6 @@ bool frmMain::selectAndOpen(QTreeWidgetItem* node, const QString& snippetName) {
 
 // Opening -------------------------------------------------------------------------------------
 
-void frmMain::setEditorFromFile(const SnippetCodec::Decoded& decoded) {
-    txtCodeFile->setText(decoded.text);
-    m_textEncoding = decoded.encoding;
-    m_textLineEnd = decoded.lineEnd;
-}
-
 void frmMain::setNewText(const QString& text) {
     txtCodeFile->setText(text);
     m_textEncoding = SnippetCodec::NewTextEncoding;
@@ -227,15 +221,7 @@ void frmMain::lstCode_ItemClick() {
                             .arg(native(path), read.result.reason));
         return;
     }
-    if (read.bytes.size() <= LoadInOneGo) {
-        txtCodeFile->suspendPainting();
-        setEditorFromFile(SnippetCodec::decode(read.bytes));
-        setHeld(folder, name);
-        ColorCode();
-        txtCodeFile->resumePainting();
-        return;
-    }
-    txtCodeFile->beginLoading();
+    txtCodeFile->beginLoading(read.bytes.size() > LoadInOneGo);
     m_loading.emplace(Loading{thisOpen, folder, name, SnippetCodec::PieceDecoder(read.bytes)});
     m_panelTextBeforeLoading = statusPanels[0]->text();
     if (!m_loadTimer) {
@@ -262,12 +248,9 @@ void frmMain::loadSlice() {
     }
     QElapsedTimer slice;
     slice.start();
-    while (!load.decoder.atEnd() && slice.elapsed() < SliceMilliseconds) {
-        bool restarted = false;
-        const QString piece = load.decoder.next(PieceBytes, &restarted);
-        if (restarted)
-            txtCodeFile->beginLoading();
-        txtCodeFile->appendLoadedText(piece);
+    const bool inOneGo = load.decoder.size() <= LoadInOneGo;
+    while (!load.decoder.atEnd() && (inOneGo || slice.elapsed() < SliceMilliseconds)) {
+        txtCodeFile->appendLoadedText(load.decoder.next(PieceBytes));
     }
     if (!load.decoder.atEnd()) {
         const int percent =
@@ -280,11 +263,8 @@ void frmMain::loadSlice() {
     m_textLineEnd = load.decoder.lineEnd();
     const Held held{load.folder, load.name};
     abandonLoading();
-    txtCodeFile->suspendPainting();
-    txtCodeFile->finishLoading();
     setHeld(held.folder, held.name);
     ColorCode();
-    txtCodeFile->resumePainting();
 }
 
 void frmMain::abandonLoading() {
@@ -472,15 +452,18 @@ void frmMain::mnuDeleteFile_Click() {
 // Colouring -----------------------------------------------------------------------------------
 
 void frmMain::ColorCode() {
+    // A snippet still loading is coloured when it has arrived.
+    if (m_loading)
+        return;
     // Read at every colouring, so an edited list takes effect at once; without it, comments only.
     QStringList keywords;
     const LibraryFs::Read list = fs().readFile(fs().keywordFilePath());
     if (list.result.ok)
         keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
-    if (txtCodeFile->isLoading())
-        return;
     txtCodeFile->suspendPainting();
     txtCodeFile->colourAll(keywords);
+    // A snippet that has just arrived is shown now, already in its colours.
+    txtCodeFile->finishLoading();
     txtCodeFile->setSelectionStart(txtCodeFile->textLength() == 0 ? 0 : 1);
     txtCodeFile->resumePainting();
 }

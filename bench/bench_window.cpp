@@ -84,6 +84,8 @@ struct Window {
     void open(const QString& name) {
         window->lstCode->clearSelection();
         window->lstCode->setCurrentItem(entry(name));
+        while (window->txtCodeFile->isLoading())
+            QCoreApplication::processEvents();
         window->txtCodeFile->viewport()->repaint();
     }
 };

@@ -2,6 +2,7 @@
 
 #include "colouring.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDropEvent>
 #include <QHash>
 #include <QKeyEvent>
@@ -268,9 +269,10 @@ void CodeEditor::keepColoursAroundSelection() {
     keepColoursOfLines(cursor.selectionStart() - 1, cursor.selectionEnd() + 1);
 }
 
-void CodeEditor::beginLoading() {
+void CodeEditor::beginLoading(bool showPicture) {
     if (!m_loading) {
-        m_loadingPicture = viewport()->grab();
+        if (showPicture)
+            m_loadingPicture = viewport()->grab();
         m_loading = true;
         horizontalScrollBar()->setEnabled(false);
         verticalScrollBar()->setEnabled(false);
@@ -278,6 +280,8 @@ void CodeEditor::beginLoading() {
     m_pendingColourPosition = -1;
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);
+    // Keeps the view from measuring the last lines after every piece.
+    document()->documentLayout()->blockSignals(true);
     m_colours.assign(0, {});
     ++m_colourGeneration;
     viewport()->update();
@@ -288,16 +292,30 @@ void CodeEditor::appendLoadedText(const QString& piece) {
         return;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(piece);
+    if (piece.endsWith(QLatin1Char('\n'))) {
+        cursor.insertText(piece);
+        return;
+    }
+    // Text that adds no line is laid out at once by the widget, and again when its colours are
+    // set; with a line break after it, only its painting lays it out.
+    // In one edit block, so the cursor does not lay out the line to place itself.
+    cursor.beginEditBlock();
+    cursor.insertText(piece + QLatin1Char('\n'));
+    cursor.setPosition(cursor.position() - 1, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    cursor.endEditBlock();
 }
 
 void CodeEditor::finishLoading() {
     if (!m_loading)
         return;
+    // The lines on screen take their colours before anything lays them out, so a long line is
+    // laid out once, not again for its colours.
+    m_loading = false;
+    formatVisibleLines();
+    m_loading = true;
     endLoading();
     document()->setModified(false);
-    m_colours.assign(textLength(), {});
-    ++m_colourGeneration;
     QTextCursor cursor = textCursor();
     cursor.setPosition(0);
     setTextCursor(cursor);
@@ -308,6 +326,9 @@ void CodeEditor::endLoading() {
         return;
     m_loading = false;
     m_loadingPicture = QPixmap();
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    layout->blockSignals(false);
+    emit layout->documentSizeChanged(layout->documentSize());
     document()->setUndoRedoEnabled(true);
     horizontalScrollBar()->setEnabled(true);
     verticalScrollBar()->setEnabled(true);
@@ -464,13 +485,7 @@ void CodeEditor::markStale(int start, int length) {
     viewport()->update();
 }
 
-void CodeEditor::paintEvent(QPaintEvent* event) {
-    if (m_loading) {
-        QPainter painter(viewport());
-        painter.fillRect(event->rect(), viewport()->palette().brush(viewport()->backgroundRole()));
-        painter.drawPixmap(0, 0, m_loadingPicture);
-        return;
-    }
+void CodeEditor::formatVisibleLines() {
     // Give the lines about to be painted the colours of the map; setting a layout's formats drops
     // its lines, and the document layout lays them out again before they are drawn.
     const int bottom = viewport()->height();
@@ -500,5 +515,15 @@ void CodeEditor::paintEvent(QPaintEvent* event) {
         if (blockBoundingGeometry(block).translated(contentOffset()).top() > bottom)
             break;
     }
+}
+
+void CodeEditor::paintEvent(QPaintEvent* event) {
+    if (m_loading) {
+        QPainter painter(viewport());
+        painter.fillRect(event->rect(), viewport()->palette().brush(viewport()->backgroundRole()));
+        painter.drawPixmap(0, 0, m_loadingPicture);
+        return;
+    }
+    formatVisibleLines();
     QPlainTextEdit::paintEvent(event);
 }

@@ -49,9 +49,10 @@ public:
 
     // A long text arrives in pieces: until finishLoading() the editor keeps showing what it showed
     // when loading began, ignores the keyboard and the mouse, and keeps no undo history.
-    void beginLoading();
+    // `showPicture` false: the caller takes all pieces before anything can be painted.
+    void beginLoading(bool showPicture = true);
     void appendLoadedText(const QString& piece);
-    void finishLoading(); // the text is shown, caret at 0, all default colour
+    void finishLoading(); // the text is shown, caret at 0, in the colours given meanwhile
     bool isLoading() const { return m_loading; }
 
     void setWordWrapOff();
@@ -89,6 +90,8 @@ private:
     void keepColoursOfLines(int start, int end);
     void keepColoursAroundSelection();
     void endLoading();
+    // Gives the lines on screen the colours of the map, as formats of their layouts.
+    void formatVisibleLines();
 
     ColourMap m_colours;
     bool m_applyingFormats = false;

@@ -63,25 +63,23 @@ bool isAscii(const QByteArray& bytes) {
 
 } // namespace
 
-PieceDecoder::PieceDecoder(QByteArray bytes) : m_bytes(std::move(bytes)) {
+PieceDecoder::PieceDecoder(QByteArray bytes) : m_bytes(std::move(bytes)), m_size(m_bytes.size()) {
+    // Valid UTF-8 decodes without error and encodes back to the same bytes (Qt checks validity
+    // with its decoder's own rules), so one test over the bytes settles the encoding.
     const QByteArrayView all(m_bytes);
     if (all.startsWith(Bom) && all.sliced(Bom.size()).isValidUtf8())
-        start(Encoding::Utf8Bom, Bom.size());
+        m_encoding = Encoding::Utf8Bom;
     else if (all.isValidUtf8())
-        start(Encoding::Utf8, 0);
+        m_encoding = Encoding::Utf8;
     else
-        start(Encoding::Windows1252, 0);
-}
-
-void PieceDecoder::start(Encoding encoding, qsizetype textStart) {
-    m_encoding = encoding;
-    m_position = textStart;
-    const qsizetype firstLf = m_bytes.indexOf('\n', textStart);
+        m_encoding = Encoding::Windows1252;
+    m_position = m_encoding == Encoding::Utf8Bom ? Bom.size() : 0;
+    const qsizetype firstLf = m_bytes.indexOf('\n', m_position);
     m_lineEnd =
-        (firstLf > textStart && m_bytes.at(firstLf - 1) == '\r') ? LineEnd::CrLf : LineEnd::Lf;
+        (firstLf > m_position && m_bytes.at(firstLf - 1) == '\r') ? LineEnd::CrLf : LineEnd::Lf;
 }
 
-QString PieceDecoder::next(qsizetype bytes, bool* restarted) {
+QString PieceDecoder::next(qsizetype bytes) {
     const qsizetype size = m_bytes.size();
     qsizetype end = size;
     if (m_position + bytes < size) {
@@ -94,14 +92,23 @@ QString PieceDecoder::next(qsizetype bytes, bool* restarted) {
     QString text;
     if (m_encoding == Encoding::Windows1252) {
         text = decodeWindows1252(piece);
-    } else if (!decodeUtf8(piece, text)) {
-        if (restarted)
-            *restarted = true;
-        start(Encoding::Windows1252, 0);
-        return next(bytes, restarted);
+    } else {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                         QStringDecoder::Flag::Stateless);
+        text = decoder.decode(piece);
     }
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_position = end;
+    // Once more has been decoded than is left, the rest moves to a buffer of its own.
+    if (m_position >= size) {
+        m_dropped += m_position;
+        m_position = 0;
+        m_bytes = QByteArray();
+    } else if (m_position > (1 << 20) && m_position > size - m_position) {
+        m_dropped += m_position;
+        m_bytes = m_bytes.sliced(m_position);
+        m_position = 0;
+    }
     return text;
 }
 

@@ -35,19 +35,19 @@ class PieceDecoder {
 public:
     explicit PieceDecoder(QByteArray bytes);
     bool atEnd() const { return m_position >= m_bytes.size(); }
-    qsizetype position() const { return m_position; }
-    qsizetype size() const { return m_bytes.size(); }
+    qsizetype position() const { return m_dropped + m_position; }
+    qsizetype size() const { return m_size; }
     Encoding encoding() const { return m_encoding; }
     LineEnd lineEnd() const { return m_lineEnd; }
-    // The next piece of about `bytes` bytes. `restarted` is set when the bytes turned out not to
-    // be UTF-8 after all: the text starts again from the beginning, and earlier pieces are void.
-    QString next(qsizetype bytes, bool* restarted = nullptr);
+    // The next piece of about `bytes` bytes. Bytes already decoded are let go as the text grows,
+    // so a long file is not held twice over.
+    QString next(qsizetype bytes);
 
 private:
-    void start(Encoding encoding, qsizetype textStart);
-
-    QByteArray m_bytes;
+    QByteArray m_bytes; // what is not yet decoded, from m_position on
     qsizetype m_position = 0;
+    qsizetype m_dropped = 0; // bytes let go before m_bytes
+    qsizetype m_size = 0;
     Encoding m_encoding = Encoding::Utf8;
     LineEnd m_lineEnd = LineEnd::Lf;
 };
