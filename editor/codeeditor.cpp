@@ -274,6 +274,10 @@ void CodeEditor::beginLoading(bool showPicture) {
         if (showPicture)
             m_loadingPicture = viewport()->grab();
         m_loading = true;
+        // A scroll bar that appeared only at the end would narrow the view and make the widget
+        // lay out every line again.
+        m_verticalPolicy = verticalScrollBarPolicy();
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         horizontalScrollBar()->setEnabled(false);
         verticalScrollBar()->setEnabled(false);
     }
@@ -329,6 +333,7 @@ void CodeEditor::endLoading() {
     QAbstractTextDocumentLayout* layout = document()->documentLayout();
     layout->blockSignals(false);
     emit layout->documentSizeChanged(layout->documentSize());
+    setVerticalScrollBarPolicy(m_verticalPolicy);
     document()->setUndoRedoEnabled(true);
     horizontalScrollBar()->setEnabled(true);
     verticalScrollBar()->setEnabled(true);

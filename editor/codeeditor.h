@@ -103,5 +103,5 @@ private:
     QStringList m_keywords; // of the last colourAll
     bool m_loading = false;
     QPixmap m_loadingPicture; // what the viewport showed when loading began
-    Qt::ScrollBarPolicy m_policies[2] = {Qt::ScrollBarAsNeeded, Qt::ScrollBarAsNeeded};
+    Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
 };
