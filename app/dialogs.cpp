@@ -61,3 +61,8 @@ QString WidgetDialogs::showInput(const QString& prompt, const QString& title,
         return QString();
     return box.textValue();
 }
+
+QString failureText(const QString& what, const QString& path, const QString& action,
+                    const QString& reason) {
+    return QStringLiteral("The %1 \"%2\" cannot be %3: %4.").arg(what, path, action, reason);
+}

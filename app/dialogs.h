@@ -36,6 +36,11 @@ protected:
                               const QString& defaultText) = 0;
 };
 
+// The one wording of a failure that names a file or folder: "The code file "/a/b.code" cannot be
+// saved: no space left on device."
+QString failureText(const QString& what, const QString& path, const QString& action,
+                    const QString& reason);
+
 // The real boxes, modal over `parent`.
 class WidgetDialogs : public Dialogs {
 public:

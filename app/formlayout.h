@@ -1,11 +1,13 @@
 #pragma once
 
+#include "twips.h"
+
 #include <optional>
 
 // The main window's layout on resize, in twips (15 per pixel) on floats, without widgets.
 namespace FormLayout {
 
-inline constexpr float TwipsPerPixel = 15.0f;
+inline constexpr float TwipsPerPixel = Twips::PerPixel;
 inline constexpr float TreeLeft = 30.0f;
 inline constexpr float TreeTop = 360.0f;
 inline constexpr float TreeWidth = 2655.0f;

@@ -1,6 +1,5 @@
 #include "frmmain.h"
 
-#include "categorykeys.h"
 #include "codeeditor.h"
 #include "formlayout.h"
 #include "frmabout.h"
@@ -25,11 +24,20 @@
 #include <cmath>
 
 namespace {
-constexpr int KeyRole = Qt::UserRole;
-const QString RootKey = QStringLiteral("root");
+constexpr auto px = Twips::toPixels;
 
-int px(float twips) {
-    return int(std::lround(twips / FormLayout::TwipsPerPixel));
+// The button codes the handlers take: 1 left, 2 right, 4 middle, 0 any other.
+int buttonCode(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
 }
 
 // Panel widths in twips at start; panel 1's is set by the layout.
@@ -45,9 +53,9 @@ void SizeLimit::setEnabled(bool on) {
         hWnd->setMinimumSize(0, 0);
 }
 
-frmMain::frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs,
+frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
                  std::unique_ptr<LibraryFs> fs, QWidget* parent)
-    : QMainWindow(parent), m_programFolder(programFolder), m_dialogs(std::move(dialogs)),
+    : QMainWindow(parent), m_locations(std::move(locations)), m_dialogs(std::move(dialogs)),
       m_fs(std::move(fs)) {
     if (!m_dialogs)
         m_dialogs = std::make_unique<WidgetDialogs>(this);
@@ -56,8 +64,9 @@ frmMain::frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs,
     setWindowIcon(programIcon());
     ilToolbar = Pictures::toolbarPictures();
     ilTree = Pictures::treePictures();
-    m_pageIcon = Pictures::steadyIcon(ilTree.value(0));
-    m_folderIcon = Pictures::steadyIcon(ilTree.value(1));
+    const QList<QIcon> treeIcons = Pictures::treeIcons();
+    m_pageIcon = treeIcons.value(0);
+    m_folderIcon = treeIcons.value(1);
 
     createWidgets();
     createMenus();
@@ -66,8 +75,7 @@ frmMain::frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs,
 
     setTabOrder(tvwFolders, txtCodeFile);
     setTabOrder(txtCodeFile, lstCode);
-    setTabOrder(lstCode, Toolbar1);
-    setTabOrder(Toolbar1, StatusBar);
+    setUpKeyboardAccess();
 
     resize(StartClientWidth, StartClientHeight + menuBar()->sizeHint().height());
     Form_Load();
@@ -78,7 +86,7 @@ frmMain::~frmMain() = default;
 
 LibraryFs& frmMain::fs() const {
     if (!m_fs)
-        m_fs = std::make_unique<LibraryFs>(m_programFolder);
+        m_fs = std::make_unique<LibraryFs>(m_locations);
     return *m_fs;
 }
 
@@ -108,8 +116,10 @@ void frmMain::createWidgets() {
     txtCodeFile->setObjectName(QStringLiteral("txtCodeFile"));
     txtCodeFile->setAccessibleName(QStringLiteral("Code"));
     txtCodeFile->setContextMenuPolicy(Qt::NoContextMenu);
-    connect(txtCodeFile, &CodeEditor::mouseButtonReleased, this,
-            [this](int button) { txtCodeFile_MouseUp(button); });
+    connect(txtCodeFile, &CodeEditor::mouseButtonReleased, this, [this](Qt::MouseButton button) {
+        if (const int code = buttonCode(button))
+            txtCodeFile_MouseUp(code);
+    });
 
     lstCode = new QTreeWidget(client);
     lstCode->setObjectName(QStringLiteral("lstCode"));
@@ -236,6 +246,7 @@ void frmMain::createToolbar() {
         int picture; // 0 for a separator
         const char* accessibleName;
     };
+    const QList<QIcon> pictures = Pictures::toolbarIcons();
     const Button buttons[8] = {{5, "Save"},         {6, "Save As"},         {0, nullptr},
                                {1, "Add Category"}, {4, "Remove Category"}, {0, nullptr},
                                {3, "Colour Code"},  {2, "Code Clipboard"}};
@@ -245,7 +256,7 @@ void frmMain::createToolbar() {
         if (buttons[i].picture == 0) {
             action = Toolbar1->addSeparator();
         } else {
-            action = Toolbar1->addAction(QIcon(ilToolbar.value(buttons[i].picture - 1)), QString());
+            action = Toolbar1->addAction(pictures.value(buttons[i].picture - 1), QString());
             connect(action, &QAction::triggered, this,
                     [this, position] { Toolbar1_ButtonClick(position); });
             if (QWidget* button = Toolbar1->widgetForAction(action)) {
@@ -268,11 +279,13 @@ void frmMain::createStatusBar() {
     setStatusBar(StatusBar);
     const QString texts[5] = {QString(), QStringLiteral("COL: "), QStringLiteral("CAPS"),
                               QStringLiteral("NUM"), QStringLiteral("INS")};
-    const char* names[5] = {"Panel 1", "Position", "Caps Lock", "Num Lock", "Insert"};
+    // The accessible name is the text shown, so a screen reader reads the value; the
+    // description says what the panel is.
+    const char* what[5] = {"Status", "Position", "Caps Lock", "Num Lock", "Insert"};
     for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(texts[i], StatusBar);
         panel->setObjectName(QStringLiteral("StatusBarPanel%1").arg(i + 1));
-        panel->setAccessibleName(QLatin1String(names[i]));
+        panel->setAccessibleDescription(QLatin1String(what[i]));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setFixedWidth(px(PanelTwips[i]));
@@ -280,9 +293,55 @@ void frmMain::createStatusBar() {
         StatusBar->addWidget(panel);
         statusPanels.append(panel);
     }
-    statusPanels[4]->setEnabled(!txtCodeFile->overwriteMode());
+    setKeyPanel(4, !txtCodeFile->overwriteMode());
     connect(txtCodeFile, &CodeEditor::overwriteModeChanged, this,
-            [this](bool overwrite) { statusPanels[4]->setEnabled(!overwrite); });
+            [this](bool overwrite) { setKeyPanel(4, !overwrite); });
+    fitStatusPanels();
+}
+
+void frmMain::fitStatusPanels() {
+    // Panels keep their start widths wherever their text fits; a larger desktop font widens them
+    // only as far as their text needs, and panel 1 gives up the difference.
+    if (statusPanels.size() != 5)
+        return;
+    bool widened = false;
+    for (int i = 1; i < 5; ++i) {
+        QLabel* panel = statusPanels[i];
+        const int width = std::max(px(PanelTwips[i]), panel->sizeHint().width());
+        if (panel->minimumWidth() != width) {
+            panel->setFixedWidth(width);
+            widened = true;
+        }
+    }
+    // The bar grows when the text's line no longer fits; its caps and digits leave the line's top
+    // and bottom pixel blank, so those may be clipped.
+    QLabel* position = statusPanels[1];
+    StatusBar->layout()->invalidate();
+    const int around = StatusBar->layout()->minimumSize().height() -
+                       (position->minimumSizeHint().height() - 2 * position->frameWidth());
+    const int height = std::max(px(285), around + position->fontMetrics().height() - 2);
+    if (StatusBar->height() != height || StatusBar->minimumHeight() != height)
+        StatusBar->setFixedHeight(height);
+    if (widened)
+        Form_Resize();
+}
+
+void frmMain::setKeyPanel(int index, bool on) {
+    QLabel* panel = statusPanels[index];
+    if (panel->isEnabled() != on)
+        panel->setEnabled(on);
+    // Dimming alone says nothing to a screen reader.
+    const QString what[5] = {
+        {}, {}, QStringLiteral("Caps Lock"), QStringLiteral("Num Lock"), QStringLiteral("Insert")};
+    const QString description = what[index] + (on ? QStringLiteral(" on") : QStringLiteral(" off"));
+    if (panel->accessibleDescription() != description)
+        panel->setAccessibleDescription(description);
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitStatusPanels();
 }
 
 void frmMain::Form_Load() {
@@ -325,8 +384,9 @@ void frmMain::Form_Resize() {
     in.statusBarHeight = float(StatusBar->height()) * FormLayout::TwipsPerPixel;
     in.outerWidth = float(frameGeometry().width()) * FormLayout::TwipsPerPixel;
     in.currentTreeHeight = float(tvwFolders->height()) * FormLayout::TwipsPerPixel;
+    // Panels 2 to 5 are wider than at start only where a large font needs it.
     for (int i = 0; i < 4; ++i)
-        in.panelWidths[i] = PanelTwips[i + 1];
+        in.panelWidths[i] = float(statusPanels[i + 1]->minimumWidth()) * FormLayout::TwipsPerPixel;
     const FormLayout::Result r = FormLayout::compute(in);
 
     // Edges are rounded, not sizes, so neighbours keep their gaps exactly.
@@ -383,6 +443,8 @@ void frmMain::Form_Unload() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (keyboardMenuEvent(watched, event))
+        return true;
     if (watched == centralWidget() &&
         (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
         Form_Resize();
@@ -397,7 +459,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         bool& down = tree ? m_treeMouseDown : m_listMouseDown;
         if (event->type() == QEvent::MouseButtonRelease) {
             down = false;
-            const int code = CodeEditor::buttonCode(mouse->button());
+            const int code = buttonCode(mouse->button());
             // Let the view finish the click first; a press dragged onto another row selected
             // that row without a click, so the selection is settled here as well.
             QTimer::singleShot(0, this, [this, tree, code] {
@@ -443,119 +505,6 @@ void frmMain::Toolbar1_ButtonClick(int index) {
         break;
     default:
         break;
-    }
-}
-
-// Tree nodes ----------------------------------------------------------------------------------
-
-QString frmMain::nodeKey(const QTreeWidgetItem* node) {
-    return node ? node->data(0, KeyRole).toString() : QString();
-}
-
-QTreeWidgetItem* frmMain::nodeByKey(const QString& key) const {
-    return m_nodesByKey.value(key);
-}
-
-QTreeWidgetItem* frmMain::rootNode() const {
-    return tvwFolders->topLevelItem(0);
-}
-
-QTreeWidgetItem* frmMain::selectedNode() const {
-    const auto selected = tvwFolders->selectedItems();
-    // A current item that is not selected is not the user's choice: commands then act on the root.
-    if (!selected.isEmpty())
-        return selected.first();
-    return rootNode();
-}
-
-bool frmMain::isRoot(const QTreeWidgetItem* node) {
-    return !node || nodeKey(node) == RootKey;
-}
-
-bool frmMain::isCategory(const QTreeWidgetItem* node) {
-    return node && node->parent() && nodeKey(node->parent()) == RootKey;
-}
-
-QString frmMain::folderOfNode(const QTreeWidgetItem* node) const {
-    if (isRoot(node))
-        return QString();
-    LibraryFs& lib = fs();
-    if (isCategory(node))
-        return lib.categoryFolder(node->text(0));
-    return lib.subCategoryFolder(node->parent()->text(0), node->text(0));
-}
-
-QTreeWidgetItem* frmMain::makeNode(const QString& wantedKey, const QString& text) {
-    const QString key = CategoryKeys::unique(
-        wantedKey, [this](const QString& k) { return m_nodesByKey.contains(k); });
-    auto* node = new QTreeWidgetItem(QStringList{text});
-    node->setData(0, KeyRole, key);
-    node->setIcon(0, m_folderIcon);
-    node->setFlags(node->flags() & ~Qt::ItemIsEditable);
-    m_nodesByKey.insert(key, node);
-    return node;
-}
-
-QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& wantedKey,
-                                  const QString& text) {
-    QTreeWidgetItem* node = makeNode(wantedKey, text);
-    if (parent)
-        parent->addChild(node);
-    else
-        tvwFolders->addTopLevelItem(node);
-    return node;
-}
-
-void frmMain::removeNode(QTreeWidgetItem* node) {
-    if (!node)
-        return;
-    for (int i = 0; i < node->childCount(); ++i)
-        m_nodesByKey.remove(nodeKey(node->child(i)));
-    m_nodesByKey.remove(nodeKey(node));
-    delete node;
-}
-
-void frmMain::LoadCodeTree() {
-    const LibraryFs::Result created = fs().ensureLibraryFolder();
-    QTreeWidgetItem* root = addNode(nullptr, RootKey, QStringLiteral("Categories"));
-    root->setExpanded(true);
-    if (!created.ok) {
-        dialogs().error(QStringLiteral("The library folder \"%1\" cannot be created: %2.")
-                            .arg(QDir::toNativeSeparators(created.path), created.reason));
-        return;
-    }
-    const LibraryFs::Listing categories = fs().listFolders(fs().libraryPath());
-    if (!categories.result.ok) {
-        dialogs().error(
-            QStringLiteral("The library folder \"%1\" cannot be read: %2.")
-                .arg(QDir::toNativeSeparators(categories.result.path), categories.result.reason));
-        return;
-    }
-    QStringList unreadable;
-    // Nodes are built apart from the tree and added in one step: far cheaper for large libraries.
-    QList<QTreeWidgetItem*> categoryNodes;
-    categoryNodes.reserve(categories.names.size());
-    for (const QString& name : categories.names) {
-        QTreeWidgetItem* category = makeNode(name, name);
-        categoryNodes.append(category);
-        const LibraryFs::Listing subs = fs().listFolders(fs().categoryFolder(name));
-        if (!subs.result.ok) {
-            unreadable.append(
-                QStringLiteral("\"%1\": %2")
-                    .arg(QDir::toNativeSeparators(subs.result.path), subs.result.reason));
-            continue;
-        }
-        QList<QTreeWidgetItem*> subNodes;
-        subNodes.reserve(subs.names.size());
-        for (const QString& sub : subs.names)
-            subNodes.append(makeNode(name + sub, sub));
-        category->addChildren(subNodes);
-    }
-    root->addChildren(categoryNodes);
-    if (!unreadable.isEmpty()) {
-        dialogs().error(QStringLiteral("These category folders cannot be read, so their "
-                                       "sub-categories are not shown:\n%1")
-                            .arg(unreadable.join(QLatin1Char('\n'))));
     }
 }
 

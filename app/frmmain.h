@@ -28,8 +28,6 @@ struct SizeLimit {
     QWidget* hWnd = nullptr;
     double MinWidth = 0;
     double MinHeight = 0;
-    double MaxWidth = 0;
-    double MaxHeight = 0;
     void setEnabled(bool on);
 };
 
@@ -37,10 +35,14 @@ struct SizeLimit {
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // `programFolder` holds the library folder and the keyword list. Tests pass their own
-    // dialogs and file-system object; by default the real ones are used.
-    explicit frmMain(const QString& programFolder, std::unique_ptr<Dialogs> dialogs = nullptr,
+    // `locations` names the library folder and the keyword list. Tests pass their own dialogs and
+    // file-system object; by default the real ones are used.
+    explicit frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs = nullptr,
                      std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr);
+    // The library and the keyword list both in `folder`, as in a portable copy.
+    explicit frmMain(const QString& folder, std::unique_ptr<Dialogs> dialogs = nullptr,
+                     std::unique_ptr<LibraryFs> fs = nullptr, QWidget* parent = nullptr)
+        : frmMain(LibraryLocations::beside(folder), std::move(dialogs), std::move(fs), parent) {}
     ~frmMain() override;
 
     static QString caption() { return QStringLiteral("Quillary 1.0"); }
@@ -94,7 +96,6 @@ public:
     void Save();
     void SaveAs();
     void ColorCode();
-    void HighlightText(const QString& sKeyword, quint32 iColour);
     int ColPos(const CodeEditor* txtBox) const;
     int GetLineFromChar(int CharPos) const;
     void Undo();
@@ -140,7 +141,7 @@ public:
     LibraryFs& fs() const;
     Dialogs& dialogs() { return *m_dialogs; }
     frmClipboard* codeClipboard() const { return m_clipboard; }
-    QString programFolder() const { return m_programFolder; }
+    const LibraryLocations& locations() const { return m_locations; }
 
     // How the editor's text is written back: as it was read, or new text's style.
     SnippetCodec::Encoding textEncoding() const { return m_textEncoding; }
@@ -157,6 +158,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createWidgets();
@@ -224,9 +226,19 @@ private:
     int m_shownColumn = -1;
     int m_shownLine = -1;
 
-    QIcon m_pageIcon;
+    // Keyboard access, pop-ups from the keyboard and the status panels' sizes: private members.
+    void setUpKeyboardAccess();
+    bool keyboardMenuEvent(QObject* watched, QEvent* event);
+    void showKeyboardMenu(QWidget* widget);
+    // Where a pop-up menu opens: the mouse pointer, or the place the keyboard path chose.
+    QPoint popupPoint() const;
+    void fitStatusPanels();
+    void setKeyPanel(int index, bool on);
+    std::optional<QPoint> m_keyboardPopupAt;
+
     QIcon m_folderIcon;
-    QString m_programFolder;
+    QIcon m_pageIcon;
+    LibraryLocations m_locations;
     std::unique_ptr<Dialogs> m_dialogs;
     mutable std::unique_ptr<LibraryFs> m_fs; // created on first use
     QHash<QString, QTreeWidgetItem*> m_nodesByKey;

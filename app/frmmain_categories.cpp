@@ -1,6 +1,8 @@
-// Adding and removing categories, and the tree's pop-up menu.
+// The category tree: loading it, its nodes and their folders, adding and removing categories, and
+// the tree's pop-up menu.
 #include "frmmain.h"
 
+#include "categorykeys.h"
 #include "names.h"
 
 #include <QCursor>
@@ -10,11 +12,8 @@
 #include <QTreeWidget>
 
 namespace {
-
-QString native(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
+constexpr int KeyRole = Qt::UserRole;
+const QString RootKey = QStringLiteral("root");
 } // namespace
 
 void frmMain::AddCat() {
@@ -47,8 +46,8 @@ void frmMain::AddCat() {
     case LibraryFs::CreateOutcome::AlreadyExists:
         return;
     case LibraryFs::CreateOutcome::Failed:
-        dialogs().error(QStringLiteral("The category folder \"%1\" cannot be created: %2.")
-                            .arg(native(created.result.path), created.result.reason));
+        dialogs().error(failureText(QStringLiteral("category folder"), created.result.path,
+                                    QStringLiteral("created"), created.result.reason));
         return;
     case LibraryFs::CreateOutcome::Created:
         break;
@@ -98,25 +97,24 @@ void frmMain::RemoveCat() {
         dropNode();
         dialogs().error(QStringLiteral("The category folder \"%1\" no longer exists (%2), so the "
                                        "category has been removed from the tree.")
-                            .arg(native(folder), removed.result.reason));
+                            .arg(folder, removed.result.reason));
         return;
     case LibraryFs::RemoveOutcome::HasSubfolders:
         dialogs().error(QStringLiteral("The category \"%1\" still holds sub-categories or other "
                                        "folders. Remove them first; nothing was deleted.")
-                            .arg(native(folder)));
+                            .arg(folder));
         return;
     case LibraryFs::RemoveOutcome::Failed:
         break;
     }
 
     if (removed.result.path == folder)
-        dialogs().error(QStringLiteral("The category folder \"%1\" cannot be removed: %2.")
-                            .arg(native(folder), removed.result.reason));
+        dialogs().error(failureText(QStringLiteral("category folder"), folder,
+                                    QStringLiteral("removed"), removed.result.reason));
     else
-        dialogs().error(
-            QStringLiteral("The category \"%1\" cannot be removed: \"%2\" cannot be "
-                           "deleted: %3.")
-                .arg(native(folder), native(removed.result.path), removed.result.reason));
+        dialogs().error(QStringLiteral("The category \"%1\" cannot be removed: \"%2\" cannot be "
+                                       "deleted: %3.")
+                            .arg(folder, removed.result.path, removed.result.reason));
     if (!fs().folderExists(folder) && !fs().isSymbolicLink(folder)) {
         dropNode();
         return;
@@ -130,5 +128,116 @@ void frmMain::tvwFolders_MouseUp(int button) {
     if (button != 2)
         return;
     mnuRemoveCategory->setEnabled(!isRoot(selectedNode()));
-    mnuFolderPopup->popup(QCursor::pos());
+    mnuFolderPopup->popup(popupPoint());
+}
+
+// Tree nodes ----------------------------------------------------------------------------------
+
+QString frmMain::nodeKey(const QTreeWidgetItem* node) {
+    return node ? node->data(0, KeyRole).toString() : QString();
+}
+
+QTreeWidgetItem* frmMain::nodeByKey(const QString& key) const {
+    return m_nodesByKey.value(key);
+}
+
+QTreeWidgetItem* frmMain::rootNode() const {
+    return tvwFolders->topLevelItem(0);
+}
+
+QTreeWidgetItem* frmMain::selectedNode() const {
+    const auto selected = tvwFolders->selectedItems();
+    // A current item that is not selected is not the user's choice: commands then act on the root.
+    if (!selected.isEmpty())
+        return selected.first();
+    return rootNode();
+}
+
+bool frmMain::isRoot(const QTreeWidgetItem* node) {
+    return !node || nodeKey(node) == RootKey;
+}
+
+bool frmMain::isCategory(const QTreeWidgetItem* node) {
+    return node && node->parent() && nodeKey(node->parent()) == RootKey;
+}
+
+QString frmMain::folderOfNode(const QTreeWidgetItem* node) const {
+    if (isRoot(node))
+        return QString();
+    LibraryFs& lib = fs();
+    if (isCategory(node))
+        return lib.categoryFolder(node->text(0));
+    return lib.subCategoryFolder(node->parent()->text(0), node->text(0));
+}
+
+QTreeWidgetItem* frmMain::makeNode(const QString& wantedKey, const QString& text) {
+    const QString key = CategoryKeys::unique(
+        wantedKey, [this](const QString& k) { return m_nodesByKey.contains(k); });
+    auto* node = new QTreeWidgetItem(QStringList{text});
+    node->setData(0, KeyRole, key);
+    node->setIcon(0, m_folderIcon);
+    node->setFlags(node->flags() & ~Qt::ItemIsEditable);
+    m_nodesByKey.insert(key, node);
+    return node;
+}
+
+QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& wantedKey,
+                                  const QString& text) {
+    QTreeWidgetItem* node = makeNode(wantedKey, text);
+    if (parent)
+        parent->addChild(node);
+    else
+        tvwFolders->addTopLevelItem(node);
+    return node;
+}
+
+void frmMain::removeNode(QTreeWidgetItem* node) {
+    if (!node)
+        return;
+    for (int i = 0; i < node->childCount(); ++i)
+        m_nodesByKey.remove(nodeKey(node->child(i)));
+    m_nodesByKey.remove(nodeKey(node));
+    delete node;
+}
+
+void frmMain::LoadCodeTree() {
+    const LibraryFs::Result created = fs().ensureLibraryFolder();
+    QTreeWidgetItem* root = addNode(nullptr, RootKey, QStringLiteral("Categories"));
+    root->setExpanded(true);
+    if (!created.ok) {
+        dialogs().error(failureText(QStringLiteral("library folder"), created.path,
+                                    QStringLiteral("created"), created.reason));
+        return;
+    }
+    const LibraryFs::Listing categories = fs().listFolders(fs().libraryPath());
+    if (!categories.result.ok) {
+        dialogs().error(failureText(QStringLiteral("library folder"), categories.result.path,
+                                    QStringLiteral("read"), categories.result.reason));
+        return;
+    }
+    QStringList unreadable;
+    // Nodes are built apart from the tree and added in one step: far cheaper for large libraries.
+    QList<QTreeWidgetItem*> categoryNodes;
+    categoryNodes.reserve(categories.names.size());
+    for (const QString& name : categories.names) {
+        QTreeWidgetItem* category = makeNode(name, name);
+        categoryNodes.append(category);
+        const LibraryFs::Listing subs = fs().listFolders(fs().categoryFolder(name));
+        if (!subs.result.ok) {
+            unreadable.append(
+                QStringLiteral("\"%1\": %2").arg(subs.result.path, subs.result.reason));
+            continue;
+        }
+        QList<QTreeWidgetItem*> subNodes;
+        subNodes.reserve(subs.names.size());
+        for (const QString& sub : subs.names)
+            subNodes.append(makeNode(name + sub, sub));
+        category->addChildren(subNodes);
+    }
+    root->addChildren(categoryNodes);
+    if (!unreadable.isEmpty()) {
+        dialogs().error(QStringLiteral("These category folders cannot be read, so their "
+                                       "sub-categories are not shown:\n%1")
+                            .arg(unreadable.join(QLatin1Char('\n'))));
+    }
 }

@@ -3,6 +3,7 @@
 
 #include "codeeditor.h"
 #include "commentedits.h"
+#include "keylocks.h"
 #include "textposition.h"
 
 #include <QAction>
@@ -15,16 +16,8 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <functional>
-#include <optional>
 
 namespace {
-
-// Lock indicator bits as the keyboard reports them.
-constexpr unsigned CapsLockBit = 1u << 0;
-constexpr unsigned NumLockBit = 1u << 1;
-
-// The keyboard's lock indicators, or nothing where the windowing system does not tell them.
-std::optional<unsigned> keyboardIndicators();
 
 // Refreshes the lock panels when a lock key is released or the window becomes active, so the
 // tick never has to ask the windowing system.
@@ -92,14 +85,10 @@ void frmMain::refreshClipboardFlag() {
 }
 
 void frmMain::refreshKeyLockPanels() {
-    const std::optional<unsigned> indicators = keyboardIndicators();
     // Dimmed when off, and when nobody tells the state.
-    const bool caps = indicators && (*indicators & CapsLockBit);
-    const bool num = indicators && (*indicators & NumLockBit);
-    if (statusPanels[2]->isEnabled() != caps)
-        statusPanels[2]->setEnabled(caps);
-    if (statusPanels[3]->isEnabled() != num)
-        statusPanels[3]->setEnabled(num);
+    const KeyLocks::State locks = KeyLocks::query().value_or(KeyLocks::State{});
+    setKeyPanel(2, locks.capsLock);
+    setKeyPanel(3, locks.numLock);
 }
 
 void frmMain::setEnabledIfChanged(QAction* action, bool enabled) {
@@ -141,6 +130,7 @@ void frmMain::tmrEdit_Timer() {
         m_shownColumn = column;
         m_shownLine = line;
         statusPanels[1]->setText(TextPosition::panelText(column, line));
+        fitStatusPanels();
     }
 }
 
@@ -161,7 +151,7 @@ void frmMain::txtCodeFile_MouseUp(int button) {
         startEditState();
     refreshClipboardFlag();
     updateEditMenuStates(false);
-    mnuEditPopup->popup(QCursor::pos());
+    mnuEditPopup->popup(popupPoint());
 }
 
 void frmMain::Undo() {
@@ -207,26 +197,3 @@ void frmMain::mnuCommentFromHere_Click() {
     txtCodeFile->replaceSelection(CommentEdits::commentFromHere(txtCodeFile->selectedText()));
     ColorCode();
 }
-
-// Xlib's macros (None, Bool, Status, KeyPress...) clash with Qt's names, so it comes last.
-#if QT_CONFIG(xcb)
-#include <X11/XKBlib.h>
-
-namespace {
-std::optional<unsigned> keyboardIndicators() {
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->display())
-        return std::nullopt;
-    unsigned state = 0;
-    if (XkbGetIndicatorState(x11->display(), XkbUseCoreKbd, &state) != 0)
-        return std::nullopt;
-    return state;
-}
-} // namespace
-#else
-namespace {
-std::optional<unsigned> keyboardIndicators() {
-    return std::nullopt;
-}
-} // namespace
-#endif

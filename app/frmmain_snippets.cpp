@@ -2,7 +2,6 @@
 #include "frmmain.h"
 
 #include "codeeditor.h"
-#include "colouring.h"
 #include "keywordlist.h"
 #include "names.h"
 #include "savetarget.h"
@@ -27,10 +26,6 @@ constexpr qsizetype PieceBytes = 256 * 1024;
 constexpr qint64 SliceMilliseconds = 40;
 const QString ListOfOtherFolderReason =
     QStringLiteral("the list no longer shows the snippets of the selected category");
-
-QString native(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
 
 } // namespace
 
@@ -65,8 +60,7 @@ QString frmMain::entryRefusal(const QTreeWidgetItem* node, const QString& fileNa
     // The entry belongs to the folder the list was filled from, whatever node is selected now.
     const QString named =
         m_listFolder.isEmpty() ? fileName : LibraryFs::fileInFolder(m_listFolder, fileName);
-    return QStringLiteral("The code file \"%1\" cannot be %2: %3.")
-        .arg(native(named), action, mismatch);
+    return failureText(QStringLiteral("code file"), named, action, mismatch);
 }
 
 void frmMain::addListEntry(const QString& text) {
@@ -92,8 +86,8 @@ void frmMain::tvwFolders_NodeClick(QTreeWidgetItem* node) {
     m_listFolder = folder;
     const LibraryFs::Listing files = fs().listFiles(folder);
     if (!files.result.ok) {
-        dialogs().error(QStringLiteral("The category folder \"%1\" cannot be read: %2.")
-                            .arg(native(files.result.path), files.result.reason));
+        dialogs().error(failureText(QStringLiteral("category folder"), files.result.path,
+                                    QStringLiteral("read"), files.result.reason));
         return;
     }
     QList<QTreeWidgetItem*> items;
@@ -217,8 +211,8 @@ void frmMain::lstCode_ItemClick() {
     if (!read.result.ok) {
         setNewText(QString());
         clearListSelection();
-        dialogs().error(QStringLiteral("The code file \"%1\" cannot be opened: %2.")
-                            .arg(native(path), read.result.reason));
+        dialogs().error(failureText(QStringLiteral("code file"), path, QStringLiteral("opened"),
+                                    read.result.reason));
         return;
     }
     txtCodeFile->beginLoading(read.bytes.size() > LoadInOneGo);
@@ -280,8 +274,8 @@ bool frmMain::refusedWhileLoading(const QString& action) {
         return false;
     dialogs().error(
         QStringLiteral("The code cannot be %1: the code file \"%2\" is still being opened.")
-            .arg(action, native(LibraryFs::fileInFolder(m_loading->folder,
-                                                        m_loading->name + SnippetEnding))));
+            .arg(action,
+                 LibraryFs::fileInFolder(m_loading->folder, m_loading->name + SnippetEnding)));
     return true;
 }
 
@@ -326,10 +320,10 @@ void frmMain::Save() {
             entryRefusal(node, entry->text(0) + SnippetEnding, QStringLiteral("saved")));
         return;
     case SaveTarget::Decision::RefuseNotHeld:
-        dialogs().error(QStringLiteral("The code file \"%1\" cannot be saved: the editor does not "
-                                       "show that snippet.")
-                            .arg(native(LibraryFs::fileInFolder(m_listFolder,
-                                                                entry->text(0) + SnippetEnding))));
+        dialogs().error(failureText(
+            QStringLiteral("code file"),
+            LibraryFs::fileInFolder(m_listFolder, entry->text(0) + SnippetEnding),
+            QStringLiteral("saved"), QStringLiteral("the editor does not show that snippet")));
         return;
     case SaveTarget::Decision::WriteSelected:
         break;
@@ -338,8 +332,8 @@ void frmMain::Save() {
     const LibraryFs::Result written = fs().writeFileAtomically(
         path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
     if (!written.ok) {
-        dialogs().error(QStringLiteral("The code file \"%1\" cannot be saved: %2.")
-                            .arg(native(written.path), written.reason));
+        dialogs().error(failureText(QStringLiteral("code file"), written.path,
+                                    QStringLiteral("saved"), written.reason));
     }
 }
 
@@ -355,7 +349,7 @@ void frmMain::SaveAs() {
         return;
     case SaveTarget::Decision::RefuseOtherList:
         dialogs().error(QStringLiteral("The code cannot be saved into \"%1\": %2.")
-                            .arg(native(folderOfNode(node)), mismatch));
+                            .arg(folderOfNode(node), mismatch));
         return;
     default:
         break;
@@ -384,8 +378,8 @@ void frmMain::SaveAs() {
     const LibraryFs::Result written = fs().writeFileAtomically(
         path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
     if (!written.ok) {
-        dialogs().error(QStringLiteral("The code file \"%1\" cannot be saved: %2.")
-                            .arg(native(written.path), written.reason));
+        dialogs().error(failureText(QStringLiteral("code file"), written.path,
+                                    QStringLiteral("saved"), written.reason));
         return;
     }
     const QString entryText = Names::entryTextForFileName(fileName);
@@ -409,7 +403,7 @@ void frmMain::lstCode_MouseUp(int button) {
     if (button != 2)
         return;
     mnuDeleteFile->setEnabled(lstCode->topLevelItemCount() > 0);
-    mnuCodePopup->popup(QCursor::pos());
+    mnuCodePopup->popup(popupPoint());
 }
 
 void frmMain::mnuDeleteFile_Click() {
@@ -435,8 +429,8 @@ void frmMain::mnuDeleteFile_Click() {
     const QString path = LibraryFs::fileInFolder(folderOfNode(node), fileName);
     const LibraryFs::Result removed = fs().removeFile(path);
     if (!removed.ok) {
-        dialogs().error(QStringLiteral("The code file \"%1\" cannot be deleted: %2.")
-                            .arg(native(removed.path), removed.reason));
+        dialogs().error(failureText(QStringLiteral("code file"), removed.path,
+                                    QStringLiteral("deleted"), removed.reason));
         return;
     }
     {
@@ -466,10 +460,4 @@ void frmMain::ColorCode() {
     txtCodeFile->finishLoading();
     txtCodeFile->setSelectionStart(txtCodeFile->textLength() == 0 ? 0 : 1);
     txtCodeFile->resumePainting();
-}
-
-void frmMain::HighlightText(const QString& sKeyword, quint32 iColour) {
-    const auto runs = Colouring::keywordRuns(txtCodeFile->text(), sKeyword, iColour);
-    if (!runs.isEmpty())
-        txtCodeFile->addColours(runs);
 }

@@ -1,10 +1,22 @@
 #include "frmmain.h"
+#include "libraryfs.h"
+#include "locations.h"
+#include "version.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    frmMain window(QCoreApplication::applicationDirPath());
+    QApplication::setApplicationName(QStringLiteral("Quillary"));
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(Version::Major).arg(Version::Minor).arg(Version::Revision));
+    // Task bars and Wayland compositors find the icon and name through the menu entry.
+    QApplication::setDesktopFileName(QStringLiteral(QUILLARY_APP_ID));
+
+    LibraryFs probe(LibraryLocations{});
+    const LibraryLocations locations =
+        resolveLocations(locationSearch(QCoreApplication::applicationDirPath()), probe);
+    frmMain window(locations);
     window.show();
     return app.exec();
 }

@@ -1,17 +1,70 @@
 #include "pictures.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOption>
+#include <cmath>
+#include <functional>
 
 namespace {
 
 constexpr int side = 16;
 
-QPixmap blankPicture() {
-    QPixmap picture(side, side);
+// Draws one picture on a 16 x 16 grid; the painter may be scaled to any resolution.
+using Draw = std::function<void(QPainter&)>;
+
+// The picture drawn at `pixels` x `pixels` device pixels, so it stays sharp at any scale.
+QPixmap render(const Draw& draw, int pixels) {
+    QPixmap picture(pixels, pixels);
     picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.scale(qreal(pixels) / side, qreal(pixels) / side);
+    draw(painter);
     return picture;
 }
+
+QPixmap renderAt(const Draw& draw, qreal devicePixelRatio) {
+    QPixmap picture = render(draw, int(std::ceil(side * devicePixelRatio)));
+    picture.setDevicePixelRatio(devicePixelRatio);
+    return picture;
+}
+
+// An icon drawn afresh for each size and screen scale it is asked for.
+class PictureEngine : public QIconEngine {
+public:
+    explicit PictureEngine(Draw draw) : m_draw(std::move(draw)) {}
+
+    QIconEngine* clone() const override { return new PictureEngine(m_draw); }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1);
+    }
+
+    // `size` is in device pixels here.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal) override {
+        const QPixmap picture = render(m_draw, std::min(size.width(), size.height()));
+        // A selected row shows the same picture as any other; only a disabled one is dimmed.
+        if (mode != QIcon::Disabled || !qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return picture;
+        QStyleOption option;
+        option.palette = QApplication::palette();
+        return QApplication::style()->generatedIconPixmap(mode, picture, &option);
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap picture = scaledPixmap(rect.size() * ratio, mode, state, ratio);
+        picture.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, picture);
+    }
+
+private:
+    Draw m_draw;
+};
 
 // An outlined box: one pixel of `edge` around `inside`, all on whole pixels.
 void box(QPainter& painter, const QRect& outer, const QColor& edge, const QColor& inside) {
@@ -71,33 +124,25 @@ void floppy(QPainter& painter) {
 }
 
 // The folder with a plus or minus sign on it.
-QPixmap signedFolder(bool plus, const QColor& edge, const QColor& fill) {
-    QPixmap picture = blankPicture();
-    QPainter painter(&picture);
+void signedFolder(QPainter& painter, bool plus, const QColor& edge, const QColor& fill) {
     folder(painter);
     sign(painter, plus, edge, fill);
-    return picture;
 }
 
-QPixmap addFolder() {
-    return signedFolder(true, QColor(0, 90, 0), QColor(40, 190, 40));
+void addFolder(QPainter& painter) {
+    signedFolder(painter, true, QColor(0, 90, 0), QColor(40, 190, 40));
 }
 
-QPixmap clipboard() {
-    QPixmap picture = blankPicture();
-    QPainter painter(&picture);
+void clipboard(QPainter& painter) {
     box(painter, QRect(2, 1, 12, 15), QColor(90, 50, 10), QColor(170, 105, 50));
     painter.fillRect(QRect(4, 4, 8, 10), Qt::white);
     for (int y = 6; y <= 12; y += 2)
         painter.fillRect(QRect(5, y, y == 12 ? 4 : 6, 1), QColor(150, 150, 150));
     box(painter, QRect(5, 0, 6, 4), QColor(140, 100, 0), QColor(255, 210, 0)); // clip
     painter.fillRect(QRect(7, 1, 2, 1), QColor(140, 100, 0));
-    return picture;
 }
 
-QPixmap colourCode() {
-    QPixmap picture = blankPicture();
-    QPainter painter(&picture);
+void colourCode(QPainter& painter) {
     const QColor blue(0, 60, 200);
     // A bold "C", pixel by pixel, so it stays sharp at this size.
     const char* const letter[] = {"..XXXX.", ".XXXXXX", "XXX..XX", "XX.....", "XX.....",
@@ -121,52 +166,62 @@ QPixmap colourCode() {
     nib.closeSubpath();
     painter.setBrush(QColor(150, 190, 255));
     painter.drawPath(nib);
-    return picture;
 }
 
-QPixmap removeFolder() {
-    return signedFolder(false, QColor(120, 0, 0), QColor(225, 30, 30));
+void removeFolder(QPainter& painter) {
+    signedFolder(painter, false, QColor(120, 0, 0), QColor(225, 30, 30));
 }
 
-QPixmap saveDisk() {
-    QPixmap picture = blankPicture();
-    QPainter painter(&picture);
+void saveDiskAs(QPainter& painter) {
     floppy(painter);
-    return picture;
-}
-
-QPixmap saveDiskAs() {
-    QPixmap picture = saveDisk();
-    QPainter painter(&picture);
     foldedSheet(painter, QRect(6, 0, 9, 10), 3, QColor(90, 90, 90));
     for (int y = 4; y <= 8; y += 2)
         painter.fillRect(QRect(8, y, 5, 1), QColor(120, 120, 120));
-    return picture;
+}
+
+void page(QPainter& painter) {
+    foldedSheet(painter, QRect(2, 0, 12, 16), 4, QColor(100, 100, 100));
+}
+
+const QList<Draw>& toolbarDrawings() {
+    static const QList<Draw> drawings = {addFolder,    clipboard, colourCode,
+                                         removeFolder, floppy,    saveDiskAs};
+    return drawings;
+}
+
+const QList<Draw>& treeDrawings() {
+    static const QList<Draw> drawings = {page, folder};
+    return drawings;
+}
+
+QList<QPixmap> picturesAt(const QList<Draw>& drawings, qreal devicePixelRatio) {
+    QList<QPixmap> pictures;
+    for (const Draw& draw : drawings)
+        pictures.append(renderAt(draw, devicePixelRatio));
+    return pictures;
+}
+
+QList<QIcon> iconsOf(const QList<Draw>& drawings) {
+    QList<QIcon> icons;
+    for (const Draw& draw : drawings)
+        icons.append(QIcon(new PictureEngine(draw)));
+    return icons;
 }
 
 } // namespace
 
-QList<QPixmap> Pictures::toolbarPictures() {
-    return {addFolder(), clipboard(), colourCode(), removeFolder(), saveDisk(), saveDiskAs()};
+QList<QPixmap> Pictures::toolbarPictures(qreal devicePixelRatio) {
+    return picturesAt(toolbarDrawings(), devicePixelRatio);
 }
 
-QList<QPixmap> Pictures::treePictures() {
-    QPixmap page = blankPicture();
-    {
-        QPainter painter(&page);
-        foldedSheet(painter, QRect(2, 0, 12, 16), 4, QColor(100, 100, 100));
-    }
-    QPixmap closedFolder = blankPicture();
-    {
-        QPainter painter(&closedFolder);
-        folder(painter);
-    }
-    return {page, closedFolder};
+QList<QPixmap> Pictures::treePictures(qreal devicePixelRatio) {
+    return picturesAt(treeDrawings(), devicePixelRatio);
 }
 
-QIcon Pictures::steadyIcon(const QPixmap& picture) {
-    QIcon icon;
-    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Selected})
-        icon.addPixmap(picture, mode);
-    return icon;
+QList<QIcon> Pictures::toolbarIcons() {
+    return iconsOf(toolbarDrawings());
+}
+
+QList<QIcon> Pictures::treeIcons() {
+    return iconsOf(treeDrawings());
 }

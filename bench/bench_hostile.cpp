@@ -1,6 +1,7 @@
 // How long the window's handlers take on hostile inputs: a 50 MB snippet, a 10 MB single line,
 // a keyword list of 100,000 entries. Each figure is one handler, click to painted; the limit
 // is a second on this machine. The baseline is QPlainTextEdit::setPlainText of the same text.
+#include "basiccode.h"
 #include "codeeditor.h"
 #include "frmmain.h"
 #include "scripteddialogs.h"
@@ -17,18 +18,6 @@
 #include <functional>
 
 namespace {
-QByteArray basicCode(qsizetype bytes) {
-    const QByteArray lines[] = {"Dim total As Integer\n", "For i = 1 To 100 ' count up\n",
-                                "    total = total + i\n", "Next i\n",
-                                "If total > 10 Then Print \"big\" Else Print \"small\"\n"};
-    QByteArray out;
-    out.reserve(bytes + 64);
-    for (int i = 0; out.size() < bytes; ++i)
-        out += lines[i % 5];
-    out.truncate(bytes);
-    return out;
-}
-
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
@@ -55,7 +44,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     const QString lib = dir.path() + QStringLiteral("/Code/Cat/");
     QDir().mkpath(lib);
-    const QByteArray huge = basicCode(50 * 1024 * 1024);
+    const QByteArray huge = BasicCode::repeatedLines(50 * 1024 * 1024);
     QByteArray line(10 * 1024 * 1024, 'x');
     writeFile(lib + QStringLiteral("huge.code"), huge);
     writeFile(lib + QStringLiteral("line.code"), line);

@@ -5,6 +5,7 @@
 // Run it with QT_QPA_PLATFORM=offscreen and under a real X server (xvfb-run -a) to see the
 // event loop's own wake-ups. Optional argument: seconds per idle run (default 10).
 
+#include "basiccode.h"
 #include "codeeditor.h"
 #include "frmmain.h"
 #include "scripteddialogs.h"
@@ -31,23 +32,6 @@ double cpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Code-like text of about `bytes` characters, keywords and comments included.
-QString codeText(qsizetype bytes) {
-    const QString lines[] = {
-        QStringLiteral("Dim sName As String ' the name\n"),
-        QStringLiteral("For i = 1 To 10\n"),
-        QStringLiteral("    sName = sName & Chr(65 + i)\n"),
-        QStringLiteral("Next i\n"),
-        QStringLiteral("If Len(sName) > 3 Then MsgBox sName\n"),
-        QStringLiteral("\tSelect Case x: Case 1: Exit Sub: End Select\n"),
-    };
-    QString text;
-    text.reserve(bytes + 64);
-    for (std::size_t i = 0; text.size() < bytes; ++i)
-        text += lines[i % std::size(lines)];
-    return text;
 }
 
 struct Window {
@@ -130,7 +114,7 @@ int main(int argc, char** argv) {
     // (1) Idle CPU, tick stopped first, then running, in the same window.
     {
         Window w;
-        w.open(codeText(1 << 20));
+        w.open(QString::fromLatin1(BasicCode::repeatedLines(1 << 20)));
         w.main->txtCodeFile->setSelectionStart(w.main->txtCodeFile->textLength() / 2);
         const int interval = w.main->tmrEdit->interval();
         w.main->tmrEdit->stop();
@@ -161,7 +145,7 @@ int main(int argc, char** argv) {
         Window empty;
         empty.open(QString());
         Window big;
-        big.open(codeText(10 << 20));
+        big.open(QString::fromLatin1(BasicCode::repeatedLines(10 << 20)));
         big.main->tmrEdit->stop();
         empty.main->tmrEdit->stop();
         CodeEditor* editor = big.main->txtCodeFile;

@@ -1,6 +1,7 @@
 #include "codeeditor.h"
 
 #include "colouring.h"
+#include "editoraccessibility.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDropEvent>
@@ -13,19 +14,6 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
-
-int CodeEditor::buttonCode(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
 
 namespace {
 // Keys that only move the caret or select never change the text.
@@ -57,6 +45,13 @@ QString fromDocumentText(QString text) {
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
+    EditorAccessible::install();
+    // Keywords and comments are coloured for a white page: a dark desktop scheme must not
+    // darken the page under them.
+    QPalette page = palette();
+    page.setColor(QPalette::Base, Qt::white);
+    page.setColor(QPalette::Text, Qt::black);
+    setPalette(page);
     setFont(codeFont());
     setTabChangesFocus(false);
     connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
@@ -179,13 +174,6 @@ void CodeEditor::applyColours(const QList<ColourRun>& runs) {
     m_colours.assign(textLength(), runs);
     // Lines take their colours when they are next painted, so a large text costs no more than
     // the lines on screen.
-    ++m_colourGeneration;
-    viewport()->update();
-}
-
-void CodeEditor::addColours(const QList<ColourRun>& runs) {
-    for (const ColourRun& run : runs)
-        m_colours.setRange(run.start, run.length, run.colour);
     ++m_colourGeneration;
     viewport()->update();
 }
@@ -404,6 +392,14 @@ bool CodeEditor::viewportEvent(QEvent* event) {
 }
 
 void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    // Tab types a tab; Ctrl+Tab and Ctrl+Shift+Tab leave the editor, so the keyboard is never
+    // trapped in it.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+        (event->modifiers() & Qt::ControlModifier)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                                    !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
     if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());
@@ -434,8 +430,7 @@ void CodeEditor::dropEvent(QDropEvent* event) {
 
 void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
     QPlainTextEdit::mouseReleaseEvent(event);
-    if (const int code = buttonCode(event->button()))
-        emit mouseButtonReleased(code, event->modifiers(), event->position().toPoint());
+    emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
 }
 
 void CodeEditor::onContentsChange(int position, int removed, int added) {

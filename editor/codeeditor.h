@@ -19,8 +19,6 @@ public:
     ~CodeEditor() override;
 
     static QFont codeFont();
-    // The button codes the program's handlers use: 1 left, 2 right, 4 middle, 0 any other.
-    static int buttonCode(Qt::MouseButton button);
 
     QString text() const;
     void setText(const QString& text); // replaces all; nothing selected; all default colour
@@ -40,8 +38,6 @@ public:
     QList<ColourRun> colourRuns(int start, int length) const;
     // All text default, then the runs, painted once.
     void applyColours(const QList<ColourRun>& runs);
-    // The runs on top of the present colours.
-    void addColours(const QList<ColourRun>& runs);
     // Keyword and comment colours for the whole text with these lowered keywords. Each line's
     // colours are worked out from its text when it is painted or asked for, and kept only once
     // the line is edited, so colouring costs the same for any length of text.
@@ -64,8 +60,8 @@ public:
     void resumePainting();
 
 signals:
-    // 1 left, 2 right, 4 middle.
-    void mouseButtonReleased(int button, Qt::KeyboardModifiers modifiers, QPoint position);
+    void mouseButtonReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                             QPoint position);
     void overwriteModeChanged(bool overwrite);
 
 protected:

@@ -411,22 +411,4 @@ QList<ColourRun> colour(QStringView text, const QStringList& keywords) {
     return out;
 }
 
-QList<ColourRun> keywordRuns(QStringView text, QStringView keyword, quint32 colour) {
-    QList<ColourRun> out;
-    if (keyword.isEmpty())
-        return out;
-    Scratch& space = scratch();
-    {
-        Matcher matcher(
-            {{reinterpret_cast<const char16_t*>(keyword.utf16()), std::size_t(keyword.size())}},
-            space);
-        matcher.acceptedRuns(text, space.keywordRuns);
-    }
-    out.reserve(qsizetype(space.keywordRuns.size()));
-    for (const Interval& run : space.keywordRuns)
-        append(out, run.start, run.end, colour);
-    space.releaseIfLarge();
-    return out;
-}
-
 } // namespace Colouring

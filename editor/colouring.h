@@ -23,8 +23,4 @@ inline bool isBoundary(char16_t unit) {
 // non-overlapping, neighbours of one colour merged. One pass over the text for all keywords.
 QList<ColourRun> colour(QStringView text, const QStringList& keywords);
 
-// The occurrences of one lowered keyword that whole-word highlighting accepts, searched left to
-// right, each search resuming after the whole previous occurrence.
-QList<ColourRun> keywordRuns(QStringView text, QStringView keyword, quint32 colour);
-
 } // namespace Colouring

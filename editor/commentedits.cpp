@@ -25,13 +25,4 @@ QString commentFromHere(QStringView selected) {
     return QChar(Marker) + selected.toString();
 }
 
-int lineStartBefore(QStringView text, int position) {
-    if (position <= 0)
-        return 0;
-    const qsizetype clamped = std::min<qsizetype>(position, text.size());
-    if (clamped == 0)
-        return 0;
-    return int(text.lastIndexOf(QLatin1Char('\n'), clamped - 1) + 1);
-}
-
 } // namespace CommentEdits

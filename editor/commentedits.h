@@ -15,7 +15,4 @@ QString commentSelection(QStringView selected);
 // "To End of Line": one marker in front of the selection.
 QString commentFromHere(QStringView selected);
 
-// "Whole Line": the position of the start of the line that holds `position`.
-int lineStartBefore(QStringView text, int position);
-
 } // namespace CommentEdits

@@ -1,6 +1,6 @@
 #pragma once
 
-// Colouring::colour and Colouring::keywordRuns against the literal rules of the oracle.
+// Colouring::colour against the literal rules of the oracle.
 //
 // Input: one flag byte, then text in the encoding the flag picks. Up to the first U+0000 come the
 // keywords, separated by U+0001; the rest is the text to colour. Without a U+0000 the text colours
@@ -109,21 +109,6 @@ inline Verdict colouring(QByteArrayView input, bool large) {
             return verdict;
     }
 
-    // One keyword at a time, as the keyword command searches; a few are enough per input.
-    const QString lowered = Colouring::lowered(text);
-    for (qsizetype k = 0; k < keywords.size() && k < 8; ++k) {
-        const QString& keyword = keywords[k];
-        const QList<ColourRun> single = Colouring::keywordRuns(text, keyword, Colours::Keyword);
-        QList<quint32> alone(text.size(), Colours::Default);
-        ColouringOracle::highlightText(lowered, keyword, Colours::Keyword, alone);
-        const bool same = wellFormed(single, text.size()) &&
-                          ColouringOracle::expand(single, text.size()) == alone;
-        if (!FUZZ_EXPECT(
-                verdict, same,
-                QStringLiteral("keywordRuns: %1 for keyword \"%2\" in \"%3\"")
-                    .arg(describe(single), FuzzInput::show(keyword), FuzzInput::show(text))))
-            return verdict;
-    }
     return verdict;
 }
 

@@ -94,17 +94,11 @@ QString writeTarget(const QString& path) {
 
 } // namespace
 
-LibraryFs::LibraryFs(QString programFolder) : m_programFolder(std::move(programFolder)) {}
+LibraryFs::LibraryFs(LibraryLocations locations) : m_locations(std::move(locations)) {}
+
+LibraryFs::LibraryFs(const QString& folder) : LibraryFs(LibraryLocations::beside(folder)) {}
 
 LibraryFs::~LibraryFs() = default;
-
-QString LibraryFs::libraryPath() const {
-    return fileInFolder(m_programFolder, QStringLiteral("Code/"));
-}
-
-QString LibraryFs::keywordFilePath() const {
-    return fileInFolder(m_programFolder, QStringLiteral("wordlist.dat"));
-}
 
 QString LibraryFs::categoryFolder(const QString& category) const {
     return libraryPath() + category;
@@ -228,12 +222,20 @@ LibraryFs::Result LibraryFs::removeEmptyFolder(const QString& path) {
 }
 
 LibraryFs::Result LibraryFs::ensureLibraryFolder() {
-    const QString path = libraryPath();
-    if (folderExists(path))
-        return Result::success();
-    const Create created = createFolder(path);
-    if (created.outcome == CreateOutcome::Failed)
-        return created.result;
+    // On a fresh account even the user's data folder may not exist yet.
+    QStringList missing;
+    for (QString path = QDir::cleanPath(libraryPath()); !folderExists(path);) {
+        missing.prepend(path);
+        const QString parent = QFileInfo(path).path();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    for (const QString& folder : missing) {
+        const Create created = createFolder(folder);
+        if (created.outcome == CreateOutcome::Failed)
+            return created.result;
+    }
     return Result::success();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "locations.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -45,15 +47,16 @@ public:
         Result result;
     };
 
-    explicit LibraryFs(QString programFolder);
+    explicit LibraryFs(LibraryLocations locations);
+    // The library and the keyword list both in `folder`.
+    explicit LibraryFs(const QString& folder);
     virtual ~LibraryFs();
     LibraryFs(const LibraryFs&) = delete;
     LibraryFs& operator=(const LibraryFs&) = delete;
 
     // Paths. The library path ends with '/'.
-    QString programFolder() const { return m_programFolder; }
-    QString libraryPath() const;
-    QString keywordFilePath() const;
+    QString libraryPath() const { return m_locations.library; }
+    QString keywordFilePath() const { return m_locations.keywordFile; }
     QString categoryFolder(const QString& category) const;
     QString subCategoryFolder(const QString& category, const QString& subCategory) const;
     static QString fileInFolder(const QString& folder, const QString& fileName);
@@ -71,12 +74,12 @@ public:
     virtual bool fileExists(const QString& path);
 
     // Compound operations.
-    // Creates the library folder when it is missing.
+    // Creates the library folder, and any missing folder above it, when it is missing.
     Result ensureLibraryFolder();
     // Removes a category folder: refuses one that holds any folder, deletes the files directly
     // in it, then the folder. A folder that is a symbolic link loses the link alone.
     Remove removeCategoryFolder(const QString& path);
 
 private:
-    QString m_programFolder;
+    LibraryLocations m_locations;
 };

@@ -6,7 +6,6 @@
 # copy it to fuzz/regressions/<target>/ so the test suite replays it for good.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root="$PWD"
 seconds="${1:-300}"
 shift || true
 targets=("$@")
@@ -14,12 +13,11 @@ if ((${#targets[@]} == 0)); then
     targets=(colouring colouringlarge textfunctions codec keywordlist)
 fi
 build="${QUILLARY_FUZZ_BUILD:-build-fuzz}"
-scripts/install-deps.sh
-cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+scripts/install-deps.sh --test
+cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
-export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 failed=()
 for target in "${targets[@]}"; do
@@ -27,7 +25,7 @@ for target in "${targets[@]}"; do
     artifacts="fuzz-out/artifacts/$target"
     mkdir -p "$work" "$artifacts" "fuzz/regressions/$target"
     echo "== fuzz_$target for ${seconds}s"
-    "$build/fuzz_$target" "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" \
+    "$build/fuzz/fuzz_$target" "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" \
         -max_total_time="$seconds" -max_len=4096 -timeout=20 -rss_limit_mb=4096 \
         -print_final_stats=1 -artifact_prefix="$artifacts/" || failed+=("$target")
 done

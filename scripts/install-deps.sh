@@ -1,28 +1,49 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Quillary need, and only
-# those that are missing, so it is quick when everything is there.
+# Installs the Debian 12 packages Quillary needs, and only those that are missing, so it is quick
+# when everything is there. Run it as your normal user: it calls sudo only to install.
+# Usage: scripts/install-deps.sh          what building and running need
+#        scripts/install-deps.sh --test   that, and what the tests, CI and the Debian package need
 set -euo pipefail
 
 PACKAGES=(
-    cmake g++ make pkg-config      # build
-    qt6-base-dev libgl-dev         # Qt 6 Widgets and Qt Test
-    libx11-dev                     # the keyboard's lock states for the status bar
-    clang-14 libclang-rt-14-dev    # the sanitizer build and the fuzzers
-    e2fsprogs util-linux           # chattr and mount for the real fault tests
-    xvfb xauth xdotool imagemagick # screenshots in a real window
+    cmake g++ make pkg-config         # build
+    qt6-base-dev libgl-dev            # Qt 6 Widgets and Qt Test
+    qt6-qpa-plugins                   # Qt's window-system plugins, to show a window at all
+    qt6-svg-dev                       # writes the scalable icon at build time
+    libx11-dev                        # the keyboard's lock states for the status bar
+)
+TEST_PACKAGES=(
+    clang-14 libclang-rt-14-dev       # the sanitizer build and the fuzzers
+    e2fsprogs util-linux              # chattr and mount for the real fault tests
+    desktop-file-utils appstream      # validate the menu entry and the metainfo
+    dpkg-dev file                     # cpack's Debian package and its computed dependencies
+    xvfb xauth xdotool imagemagick    # screenshots in a real window
 )
 
+wanted=("${PACKAGES[@]}")
+case "${1:-}" in
+    "") ;;
+    --test) wanted+=("${TEST_PACKAGES[@]}") ;;
+    *) echo "usage: $0 [--test]" >&2; exit 2 ;;
+esac
+
 missing=()
-for package in "${PACKAGES[@]}"; do
+for package in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$package")
     fi
 done
+((${#missing[@]} == 0)) && exit 0
 
-if ((${#missing[@]} > 0)); then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "These packages are missing and sudo is not there to install them: ${missing[*]}" >&2
+        echo "Install them as root with: apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+    sudo=(sudo)
 fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -4,8 +4,8 @@
 # clipboard.png and about.png there: the Code Clipboard and the About box over the main window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+scripts/install-deps.sh --test
+cmake --preset dev >/dev/null
 cmake --build build -j"$(nproc)" --target quillary >/dev/null
 
 demo=$(mktemp -d)

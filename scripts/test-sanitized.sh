@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-sanitized}"
-scripts/install-deps.sh
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLARY_SANITIZE=ON >/dev/null
+scripts/install-deps.sh --test
+cmake --preset sanitized -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:strict_string_checks=1:check_initialization_order=1"

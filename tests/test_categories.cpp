@@ -148,8 +148,9 @@ void TestCategories::addNothingOnCancelOrEmptyAnswer() {
         WindowFixture f;
         f.makeFolder(QStringLiteral("Web"));
         frmMain& w = f.open();
-        if (!cancel)
-            f.dialogs->inputs = {QString()};
+        // Cancel and an empty answer both come back empty.
+        f.dialogs->inputs = {QString()};
+        Q_UNUSED(cancel);
         const QStringList before = state(f);
         w.mnuAddCat->trigger();
         QCOMPARE(shown(*f.dialogs), QStringList{AddPrompt});
@@ -355,6 +356,7 @@ void TestCategories::addKeyClashGivesKeyOfItsOwn() {
     // The new node removes its own folder, not the one of the node whose key it nearly had.
     selectNode(f, frmMain::nodeKey(b));
     f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
     QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("a/b"))));
@@ -502,6 +504,7 @@ void TestCategories::removeDeletesEveryFileFolderAndNode() {
     {
         // Unprivileged, so a read-only file goes because its folder allows it, not because root.
         PermissionBitsEnforced enforced;
+        f.dialogs->buttons = {Dialogs::Button::Yes};
         w.RemoveCat();
     }
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
@@ -527,6 +530,7 @@ void TestCategories::removeSubCategoryLeavesParentAndSiblings() {
     frmMain& w = f.open();
     selectNode(f, QStringLiteral("WebForms"));
     f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.mnuRemoveCat->trigger();
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
     QCOMPARE(disk(f),
@@ -563,6 +567,7 @@ void TestCategories::removeRefusesFolderHoldingFolders() {
     fillList(w);
     f.dialogs->clear();
     const QStringList before = state(f);
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(f.dialogs->shown.size(), 2);
     QCOMPARE(shown(*f.dialogs).first(), RemoveQuestion);
@@ -603,6 +608,7 @@ void TestCategories::removeFailureStopsAndIsReported() {
     Immutable guard(f.path(immutable));
     if (!guard.on())
         QSKIP("chattr +i is not available here");
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(f.dialogs->shown.size(), 2);
     const Dialogs::Message m = f.dialogs->shown[1].message;
@@ -625,6 +631,7 @@ void TestCategories::removeFolderGoneBehindOurBack() {
     fillList(w);
     QVERIFY(QDir(f.path(QStringLiteral("Web"))).removeRecursively());
     f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(f.dialogs->shown.size(), 2);
     const Dialogs::Message m = f.dialogs->shown[1].message;
@@ -671,6 +678,7 @@ void TestCategories::afterRemovalParentListedEditorKept() {
     f.clickEntry(snippet);
     QCOMPARE(w.txtCodeFile->text(), text);
     f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
     QVERIFY(!f.node(selected));
@@ -714,6 +722,7 @@ void TestCategories::unlistableParentIsReported() {
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
                      .isEmpty(),
                  "the category is still listable: the fault is not real");
+        f.dialogs->buttons = {Dialogs::Button::Yes};
         w.RemoveCat();
     }
     ::chmod(web.constData(), 0755);
@@ -745,6 +754,7 @@ void TestCategories::removeFolderThatCannotGoKeepsNode() {
             QSKIP("cannot drop the capabilities that bypass permission bits here");
         QVERIFY2(!QDir(f.library()).mkdir(QStringLiteral("probe")),
                  "the library is still writable: the fault is not real");
+        f.dialogs->buttons = {Dialogs::Button::Yes};
         w.RemoveCat();
     }
     ::chmod(library.constData(), 0755);
@@ -834,6 +844,8 @@ void TestCategories::threeWaysInAgree() {
         selectNode(f, selected);
         f.dialogs->clear();
         f.dialogs->inputs = {QStringLiteral("New")};
+        if (!add)
+            f.dialogs->buttons = {Dialogs::Button::Yes};
         switch (way) {
         case FileMenu:
             (add ? w.mnuAddCat : w.mnuRemoveCat)->trigger();

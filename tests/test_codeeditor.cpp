@@ -21,7 +21,7 @@ private slots:
     void lineStartAndLineIndex();
     void insertTogglesOverwrite();
     void wordWrapOffAndFont();
-    void mouseReleaseReportsButtonCode();
+    void mouseReleaseReportsButton();
     void bulkColoursMatchRuns();
     void typingInAPaintedLineKeepsItsColours();
 };
@@ -218,17 +218,17 @@ void TestCodeEditor::wordWrapOffAndFont() {
     QVERIFY(!editor.font().italic());
 }
 
-void TestCodeEditor::mouseReleaseReportsButtonCode() {
+void TestCodeEditor::mouseReleaseReportsButton() {
     CodeEditor editor;
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    QList<int> codes;
+    QList<Qt::MouseButton> buttons;
     connect(&editor, &CodeEditor::mouseButtonReleased, this,
-            [&codes](int button) { codes.append(button); });
+            [&buttons](Qt::MouseButton button) { buttons.append(button); });
     QTest::mouseClick(editor.viewport(), Qt::LeftButton);
     QTest::mouseClick(editor.viewport(), Qt::RightButton);
     QTest::mouseClick(editor.viewport(), Qt::MiddleButton);
-    QCOMPARE(codes, (QList<int>{1, 2, 4}));
+    QCOMPARE(buttons, (QList<Qt::MouseButton>{Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}));
 }
 
 void TestCodeEditor::bulkColoursMatchRuns() {

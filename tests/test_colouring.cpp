@@ -54,7 +54,6 @@ private slots:
     void examples_data();
     void examples();
     void randomAgainstLiteralRules();
-    void keywordRunsAgainstLiteralRules();
     void emptyKeywordColoursNothing();
     void largeKeywordList();
     void lowering();
@@ -181,24 +180,8 @@ void TestColouring::randomAgainstLiteralRules() {
     }
 }
 
-void TestColouring::keywordRunsAgainstLiteralRules() {
-    QRandomGenerator random(77);
-    for (int round = 0; round < 3000; ++round) {
-        const QString text = randomString(random, u"ab \n'\u00c4"_qs, 30);
-        const QString keyword = randomString(random, u"ab \u00e4"_qs, 4);
-        QList<quint32> expected(text.size(), Colours::Default);
-        ColouringOracle::highlightText(Colouring::lowered(text), keyword, 0x123456, expected);
-        const QList<ColourRun> runs = Colouring::keywordRuns(text, keyword, 0x123456);
-        if (ColouringOracle::expand(runs, text.size()) != expected) {
-            qWarning() << "text" << text << "keyword" << keyword;
-            QCOMPARE(ColouringOracle::expand(runs, text.size()), expected);
-        }
-    }
-}
-
 void TestColouring::emptyKeywordColoursNothing() {
     // Searching for an empty keyword would find it at the same place forever.
-    QVERIFY(Colouring::keywordRuns(u"a b", u"", Colours::Keyword).isEmpty());
     QVERIFY(Colouring::colour(u"a b", QStringList{QString()}).isEmpty());
 }
 

@@ -1,6 +1,7 @@
 // Inputs a hostile or unlucky disk can hold: huge and binary snippets, odd keyword lists, links,
 // FIFOs, unreadable folders and awkward names. Each either works or ends in a clear message;
 // nothing hangs, nothing outside the library is deleted.
+#include "basiccode.h"
 #include "faults.h"
 #include "privileges.h"
 #include "windowfixture.h"
@@ -27,24 +28,6 @@ private slots:
 };
 
 namespace {
-// Realistic code, LF line ends, `bytes` long.
-QByteArray basicCode(qsizetype bytes) {
-    const QByteArray lines[] = {"Dim total As Integer\n",
-                                "For i = 1 To 100 ' count up\n",
-                                "    total = total + i\n",
-                                "Next i\n",
-                                "If total > 10 Then Print \"big\" Else Print \"small\"\n",
-                                "Function Twice(x As Long) As Long\n",
-                                "    Twice = x * 2 ' double it\n",
-                                "End Function\n"};
-    QByteArray out;
-    out.reserve(bytes + 64);
-    for (int i = 0; out.size() < bytes; ++i)
-        out += lines[i % 8];
-    out.truncate(bytes);
-    return out;
-}
-
 void openSnippet(WindowFixture& f, const QString& category, const QString& name) {
     f.clickNode(category);
     f.clickEntry(name);
@@ -54,7 +37,7 @@ void openSnippet(WindowFixture& f, const QString& category, const QString& name)
 void TestHostile::largeAndOddSnippetsRoundTrip_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("byteExact");
-    QTest::newRow("50 MB snippet") << basicCode(50 * 1024 * 1024) << true;
+    QTest::newRow("50 MB snippet") << BasicCode::repeatedLines(50 * 1024 * 1024) << true;
     QTest::newRow("10 MB on one line")
         << QByteArray(10 * 1024 * 1024, 'x').replace(5, 1, "'") << true;
     QByteArray binary;

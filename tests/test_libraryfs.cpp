@@ -1,5 +1,6 @@
 #include "faults.h"
 #include "libraryfs.h"
+#include "locations.h"
 #include "names.h"
 
 #include <QDir>
@@ -54,6 +55,10 @@ class TestLibraryFs : public QObject {
 
 private slots:
     void paths();
+    void locationSearchFromEnvironment_data();
+    void locationSearchFromEnvironment();
+    void resolveLocations_data();
+    void resolveLocations();
     void forbiddenNames_data();
     void forbiddenNames();
     void refusalTexts();
@@ -96,7 +101,6 @@ private:
 
 void TestLibraryFs::paths() {
     LibraryFs fs(QStringLiteral("/opt/quillary"));
-    QCOMPARE(fs.programFolder(), QStringLiteral("/opt/quillary"));
     QCOMPARE(fs.libraryPath(), QStringLiteral("/opt/quillary/Code/"));
     QCOMPARE(fs.keywordFilePath(), QStringLiteral("/opt/quillary/wordlist.dat"));
     QCOMPARE(fs.categoryFolder(QStringLiteral("Web")), QStringLiteral("/opt/quillary/Code/Web"));
@@ -109,6 +113,90 @@ void TestLibraryFs::paths() {
 
     LibraryFs atRoot(QStringLiteral("/"));
     QCOMPARE(atRoot.libraryPath(), QStringLiteral("/Code/"));
+}
+
+void TestLibraryFs::locationSearchFromEnvironment_data() {
+    QTest::addColumn<QByteArray>("dataHome"); // unset when empty
+    QTest::addColumn<QByteArray>("dataDirs"); // unset when empty
+    QTest::addColumn<QString>("userFolder");
+    QTest::addColumn<QStringList>("installedFolders");
+    const QString home = QDir::homePath();
+    const QString own = QStringLiteral("/opt/q/share/quillary");
+    QTest::newRow("set") << QByteArray("/h/data") << QByteArray("/a:/b/") << "/h/data/quillary"
+                         << QStringList{"/a/quillary", "/b/quillary", own};
+    QTest::newRow("defaults") << QByteArray() << QByteArray() << home + "/.local/share/quillary"
+                              << QStringList{"/usr/local/share/quillary", "/usr/share/quillary",
+                                             own};
+    QTest::newRow("prefix among them") << QByteArray("/h") << QByteArray("/opt/q/share:/usr/share")
+                                       << "/h/quillary" << QStringList{own, "/usr/share/quillary"};
+}
+
+void TestLibraryFs::locationSearchFromEnvironment() {
+    QFETCH(QByteArray, dataHome);
+    QFETCH(QByteArray, dataDirs);
+    QFETCH(QString, userFolder);
+    QFETCH(QStringList, installedFolders);
+    const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedDirs = qgetenv("XDG_DATA_DIRS");
+    dataHome.isEmpty() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", dataHome);
+    dataDirs.isEmpty() ? qunsetenv("XDG_DATA_DIRS") : qputenv("XDG_DATA_DIRS", dataDirs);
+    const LocationSearch search = locationSearch(QStringLiteral("/opt/q/bin"));
+    qputenv("XDG_DATA_HOME", savedHome);
+    qputenv("XDG_DATA_DIRS", savedDirs);
+    QCOMPARE(search.programFolder, QStringLiteral("/opt/q/bin"));
+    QCOMPARE(QDir::cleanPath(search.userFolder), userFolder);
+    QStringList cleaned;
+    for (const QString& folder : search.installedFolders)
+        cleaned.append(QDir::cleanPath(folder));
+    QCOMPARE(cleaned, installedFolders);
+}
+
+void TestLibraryFs::resolveLocations_data() {
+    // What exists, by short names: "Code" and "Code-file" beside the program, and a keyword list
+    // in "user", "beside", "sys1", "sys2".
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QString>("library");     // "beside" or "user"
+    QTest::addColumn<QString>("keywordFile"); // where the list is taken from
+    QTest::newRow("nothing yet") << QStringList{} << "user"
+                                 << "user";
+    QTest::newRow("library beside") << QStringList{"Code"} << "beside"
+                                    << "user";
+    QTest::newRow("a file named Code") << QStringList{"Code-file"} << "user"
+                                       << "user";
+    QTest::newRow("second system folder") << QStringList{"sys2"} << "user"
+                                          << "sys2";
+    QTest::newRow("first system folder wins") << QStringList{"sys1", "sys2"} << "user"
+                                              << "sys1";
+    QTest::newRow("beside beats installed") << QStringList{"beside", "sys1"} << "user"
+                                            << "beside";
+    QTest::newRow("own list beats all") << QStringList{"Code", "user", "beside", "sys1"} << "beside"
+                                        << "user";
+}
+
+void TestLibraryFs::resolveLocations() {
+    QFETCH(QStringList, present);
+    QFETCH(QString, library);
+    QFETCH(QString, keywordFile);
+    const QString root = freshFolder();
+    const QHash<QString, QString> folders = {{"beside", root + "/bin"},
+                                             {"user", root + "/data/quillary"},
+                                             {"sys1", root + "/sys1/quillary"},
+                                             {"sys2", root + "/sys2/quillary"}};
+    for (const QString& folder : folders)
+        QVERIFY(makeFolder(folder));
+    for (const QString& what : present) {
+        if (what == QStringLiteral("Code"))
+            QVERIFY(makeFolder(folders["beside"] + "/Code"));
+        else if (what == QStringLiteral("Code-file"))
+            QVERIFY(writeBytes(folders["beside"] + "/Code", "x"));
+        else
+            QVERIFY(writeBytes(folders[what] + "/wordlist.dat", "dim"));
+    }
+    LibraryFs probe(LibraryLocations{});
+    const LibraryLocations found = ::resolveLocations(
+        {folders["beside"], folders["user"], {folders["sys1"], folders["sys2"]}}, probe);
+    QCOMPARE(found.library, folders[library] + "/Code/");
+    QCOMPARE(found.keywordFile, folders[keywordFile] + "/wordlist.dat");
 }
 
 void TestLibraryFs::forbiddenNames_data() {
@@ -373,10 +461,11 @@ void TestLibraryFs::ensureLibraryFolder() {
     QVERIFY(fs.ensureLibraryFolder().ok);
     QCOMPARE(readBytes(root + QStringLiteral("/Code/keep.txt")), QByteArray("k"));
 
-    LibraryFs missing(root + QStringLiteral("/not-there"));
-    LibraryFs::Result result = missing.ensureLibraryFolder();
-    QVERIFY(!result.ok);
-    QCOMPARE(result.reason, qt_error_string(ENOENT));
+    // A fresh account has no data folder yet: every missing folder down to the library is made.
+    LibraryFs fresh(root + QStringLiteral("/not-there/quillary"));
+    LibraryFs::Result result = fresh.ensureLibraryFolder();
+    QVERIFY(result.ok);
+    QVERIFY(QFileInfo(root + QStringLiteral("/not-there/quillary/Code")).isDir());
 
     const QString blocked = freshFolder();
     QVERIFY(writeBytes(blocked + QStringLiteral("/Code"), "not a folder"));

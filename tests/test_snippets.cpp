@@ -61,7 +61,6 @@ private slots:
     // Colouring.
     void colourCodeFromToolbar();
     void colourCodeWithoutWordList();
-    void highlightTextColoursOnlyThatKeyword();
     // The list.
     void listShowsSnippetFilesOnly();
     void subCategoryListsItsOwnFolder();
@@ -161,24 +160,6 @@ void TestSnippets::colourCodeWithoutWordList() {
     QVERIFY(w.txtCodeFile->text().isEmpty());
 }
 
-void TestSnippets::highlightTextColoursOnlyThatKeyword() {
-    WindowFixture f;
-    frmMain& w = f.open();
-    w.txtCodeFile->setText(QStringLiteral("dim DIM xdim ' dim"));
-    w.ColorCode(); // comment green, no keywords
-    w.txtCodeFile->setSelectionStart(2);
-    w.txtCodeFile->setSelectionLength(3);
-    w.HighlightText(QStringLiteral("dim"), Colours::Keyword);
-    // Occurrences inside a comment are whole words too; the rest of the comment stays.
-    const QList<ColourRun> expected = {{0, 3, Colours::Keyword},
-                                       {4, 3, Colours::Keyword},
-                                       {14, 1, Colours::Comment},
-                                       {15, 3, Colours::Keyword}};
-    QCOMPARE(w.txtCodeFile->colourRuns(0, 18), expected);
-    QCOMPARE(w.txtCodeFile->selectionStart(), 2);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 3);
-}
-
 // The list ------------------------------------------------------------------------------------
 
 void TestSnippets::listShowsSnippetFilesOnly() {
@@ -235,14 +216,14 @@ void TestSnippets::rootEmptiesListAndReadsNothing() {
     frmMain& w = f.open(std::move(fs));
     f.clickNode(QStringLiteral("Cat"));
     QCOMPARE(f.entries().size(), 1);
-    const int listings = spy->calls(QStringLiteral("listFiles"));
-    const int folderListings = spy->calls(QStringLiteral("listFolders"));
-    const int reads = spy->calls(QStringLiteral("readFile"));
+    const int listings = spy->calls(FailingFs::Primitive::ListFiles);
+    const int folderListings = spy->calls(FailingFs::Primitive::ListFolders);
+    const int reads = spy->calls(FailingFs::Primitive::ReadFile);
     f.clickNode(QStringLiteral("root"));
     QVERIFY(f.entries().isEmpty());
-    QCOMPARE(spy->calls(QStringLiteral("listFiles")), listings);
-    QCOMPARE(spy->calls(QStringLiteral("listFolders")), folderListings);
-    QCOMPARE(spy->calls(QStringLiteral("readFile")), reads);
+    QCOMPARE(spy->calls(FailingFs::Primitive::ListFiles), listings);
+    QCOMPARE(spy->calls(FailingFs::Primitive::ListFolders), folderListings);
+    QCOMPARE(spy->calls(FailingFs::Primitive::ReadFile), reads);
     QVERIFY(w.txtCodeFile->text().isEmpty());
 }
 
@@ -668,7 +649,8 @@ void TestSnippets::saveAsCancelWritesNothing() {
     f.makeFolder(QStringLiteral("Cat"));
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
-    w.mnuSaveAs->trigger(); // no scripted answer: cancelled
+    f.dialogs->inputs = {QString()}; // cancelled
+    w.mnuSaveAs->trigger();
     QCOMPARE(f.dialogs->shown.size(), 1);
     QVERIFY(filesIn(f.path(QStringLiteral("Cat"))).isEmpty());
     QVERIFY(f.entries().isEmpty());
@@ -743,6 +725,7 @@ void TestSnippets::saveWritesSelectedEntryOrAsks() {
     f.clickNode(QStringLiteral("Cat"));
     // Entries but none selected: asks for a name instead of guessing.
     w.txtCodeFile->setText(QStringLiteral("typed"));
+    f.dialogs->inputs = {QString()};
     w.mnuSave->trigger();
     QCOMPARE(f.dialogs->shown.size(), 1);
     QVERIFY(f.dialogs->shown.first().isInput);
@@ -802,6 +785,7 @@ void TestSnippets::toolbarButtonsSaveAndSaveAs() {
     press(1);
     QVERIFY(f.dialogs->shown.isEmpty());
     QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("by button"));
+    f.dialogs->inputs = {QString()};
     press(2);
     QCOMPARE(f.dialogs->shown.size(), 1);
     QVERIFY(f.dialogs->shown.first().isInput);
@@ -941,7 +925,8 @@ void TestSnippets::deleteAsksAndDeletesExactlyThatFile() {
 
     // The last one: the list ends empty and the next right click shows the entry greyed.
     f.clickEntry(QStringLiteral("y"));
-    w.mnuDeleteFile->trigger(); // default answer Yes
+    f.dialogs->buttons = {Dialogs::Button::Yes};
+    w.mnuDeleteFile->trigger();
     QVERIFY(f.entries().isEmpty());
     QCOMPARE(filesIn(f.path(QStringLiteral("A/B"))), QStringList{QStringLiteral("x.txt")});
     QVERIFY(!rightClickListShowsEnabledDelete(w));

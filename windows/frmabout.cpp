@@ -1,5 +1,7 @@
 #include "frmabout.h"
 
+#include "twips.h"
+
 #include "programicon.h"
 #include "version.h"
 
@@ -8,12 +10,10 @@
 
 namespace {
 
-int pixels(int twips) {
-    return qRound(twips / 15.0);
-}
+using Twips::toPixels;
 
 QRect place(int left, int top, int width, int height) {
-    return {pixels(left), pixels(top), pixels(width), pixels(height)};
+    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
 }
 
 QLabel* addInfoLabel(QWidget* box, int index, const QString& text, const QRect& where) {
@@ -39,7 +39,7 @@ frmAbout::frmAbout(QWidget* owner)
     arial.setPointSizeF(9.75);
     arial.setWeight(QFont::Normal);
     setFont(arial);
-    setFixedSize(pixels(5550), pixels(3465));
+    setFixedSize(toPixels(5550), toPixels(3465));
 
     auto* cmdOk = new QPushButton(QStringLiteral("OK I get the picture..."), this);
     cmdOk->setObjectName(QStringLiteral("cmdOk"));

@@ -1,6 +1,7 @@
 #include "frmclipboard.h"
 
 #include "codeeditor.h"
+#include "twips.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -13,14 +14,12 @@
 
 namespace {
 
-constexpr int pixels(int twips) {
-    return (twips + 7) / 15;
-}
+using Twips::toPixels;
 
 // The editor is a little larger than the client area on purpose: its right and bottom borders
 // fall outside and are clipped away.
-constexpr QSize clientSize(pixels(4845), pixels(2100));
-constexpr QRect editorPlace(0, 0, pixels(4875), pixels(2115));
+constexpr QSize clientSize(toPixels(4845), toPixels(2100));
+constexpr QRect editorPlace(0, 0, toPixels(4875), toPixels(2115));
 
 // The part of the main window the clipboard may sit in: below its menu bar, if it has one.
 QRect clientAreaOf(const QWidget* parent) {

@@ -4,10 +4,7 @@
 #include <QPainterPath>
 
 // A notebook page of coloured code lines with a quill laid across it.
-QPixmap programPicture() {
-    QPixmap picture(32, 32);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
+void paintProgramPicture(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing);
 
     // Cover, then the page on it.
@@ -51,9 +48,25 @@ QPixmap programPicture() {
     painter.drawLine(QPointF(16, 25.5), QPointF(29.5, 3));
     painter.setPen(QPen(QColor(30, 30, 30), 1.6, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(QPointF(15.5, 26.5), QPointF(13, 30));
-    return picture;
+}
+
+QImage programImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(size / 32.0, size / 32.0);
+    paintProgramPicture(painter);
+    return image;
+}
+
+QPixmap programPicture() {
+    return QPixmap::fromImage(programImage(32));
 }
 
 QIcon programIcon() {
-    return QIcon(programPicture());
+    // Large sizes too, for task bars and window switchers on dense screens.
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(programImage(size)));
+    return icon;
 }

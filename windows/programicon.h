@@ -1,8 +1,14 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
-// The program's 32 x 32 icon, drawn in code.
-QPixmap programPicture();
+class QPainter;
+
+// The program's icon, drawn in code: the window, the About box and the installed icon files all
+// come from here. It paints a 32 x 32 frame; scale the painter for other sizes.
+void paintProgramPicture(QPainter& painter);
+QImage programImage(int size);
+QPixmap programPicture(); // 32 x 32
 QIcon programIcon();

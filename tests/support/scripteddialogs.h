@@ -4,9 +4,11 @@
 
 #include <QList>
 #include <QStringList>
+#include <QTest>
 
-// Answers message and input boxes from a script and records every box shown. A box with no
-// scripted answer gets its default button, and an input box is cancelled.
+// Answers message and input boxes from a script and records every box shown. A question or an
+// input box that the test did not script fails the test: a box nobody expected is a fault. A box
+// with only OK needs no answer. An empty scripted input is a cancelled input box.
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
@@ -38,6 +40,9 @@ protected:
         shown.append(s);
         if (!buttons.isEmpty())
             return buttons.takeFirst();
+        if (message.buttons != Buttons::Ok)
+            QTest::qFail(qPrintable(QStringLiteral("unscripted question: ") + message.text),
+                         __FILE__, __LINE__);
         return message.defaultButton;
     }
     QString showInput(const QString& prompt, const QString& title,
@@ -50,6 +55,8 @@ protected:
         shown.append(s);
         if (!inputs.isEmpty())
             return inputs.takeFirst();
+        QTest::qFail(qPrintable(QStringLiteral("unscripted input box: ") + prompt), __FILE__,
+                     __LINE__);
         return QString();
     }
 };

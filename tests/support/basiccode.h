@@ -1,6 +1,6 @@
 #pragma once
 
-// Reproducible BASIC-like code for the benchmarks.
+// Reproducible BASIC-like code for the tests and the benchmarks.
 
 #include <QRandomGenerator>
 #include <QString>
@@ -86,6 +86,24 @@ inline QString basicCode(qsizetype size, quint32 seed) {
         }
     }
     return code;
+}
+
+// The same few lines of code, with keywords and comments, repeated to exactly `bytes` bytes
+// (LF line ends): quick to make in the sizes that stress the program.
+inline QByteArray repeatedLines(qsizetype bytes) {
+    static const char* const lines[] = {
+        "Dim sName As String ' the name\n",
+        "For i = 1 To 100 ' count up\n",
+        "    sName = sName & Chr(65 + i)\n",
+        "Next i\n",
+        "If Len(sName) > 3 Then MsgBox \"big\" Else Print \"small\"\n",
+        "\tSelect Case x: Case 1: Exit Sub: End Select\n"};
+    QByteArray out;
+    out.reserve(bytes + 64);
+    for (std::size_t i = 0; out.size() < bytes; ++i)
+        out += lines[i % std::size(lines)];
+    out.truncate(bytes);
+    return out;
 }
 
 } // namespace BasicCode

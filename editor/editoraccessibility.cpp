@@ -1,0 +1,210 @@
+// SPDX-License-Identifier: MIT
+#include "editoraccessibility.h"
+
+#include <QFontMetrics>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+QAccessibleInterface* editorFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("CodeEditor"))
+        if (auto* editor = qobject_cast<QPlainTextEdit*>(object))
+            return new EditorAccessible(editor);
+    return nullptr;
+}
+
+QString withLineBreaks(QString text) {
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+EditorAccessible::EditorAccessible(QPlainTextEdit* editor)
+    : QAccessibleWidget(editor, QAccessible::EditableText) {}
+
+void EditorAccessible::install() {
+    static const bool installed = [] {
+        QAccessible::installFactory(editorFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+QPlainTextEdit* EditorAccessible::editor() const {
+    return static_cast<QPlainTextEdit*>(widget());
+}
+
+int EditorAccessible::clamped(int offset) const {
+    return std::clamp(offset, 0, characterCount());
+}
+
+void* EditorAccessible::interface_cast(QAccessible::InterfaceType type) {
+    if (type == QAccessible::TextInterface)
+        return static_cast<QAccessibleTextInterface*>(this);
+    if (type == QAccessible::EditableTextInterface && !editor()->isReadOnly())
+        return static_cast<QAccessibleEditableTextInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+}
+
+QString EditorAccessible::text(QAccessible::Text t) const {
+    if (t == QAccessible::Value)
+        return text(0, characterCount());
+    return QAccessibleWidget::text(t);
+}
+
+QAccessible::State EditorAccessible::state() const {
+    QAccessible::State state = QAccessibleWidget::state();
+    state.multiLine = true;
+    state.selectableText = true;
+    state.readOnly = editor()->isReadOnly();
+    state.editable = !state.readOnly;
+    return state;
+}
+
+void EditorAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const {
+    const QTextCursor cursor = editor()->textCursor();
+    if (selectionIndex != 0 || !cursor.hasSelection()) {
+        *startOffset = *endOffset = 0;
+        return;
+    }
+    *startOffset = cursor.selectionStart();
+    *endOffset = cursor.selectionEnd();
+}
+
+int EditorAccessible::selectionCount() const {
+    return editor()->textCursor().hasSelection() ? 1 : 0;
+}
+
+void EditorAccessible::addSelection(int startOffset, int endOffset) {
+    setSelection(0, startOffset, endOffset);
+}
+
+void EditorAccessible::removeSelection(int selectionIndex) {
+    if (selectionIndex != 0)
+        return;
+    QTextCursor cursor = editor()->textCursor();
+    cursor.clearSelection();
+    editor()->setTextCursor(cursor);
+}
+
+void EditorAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
+    if (selectionIndex != 0)
+        return;
+    QTextCursor cursor = editor()->textCursor();
+    cursor.setPosition(clamped(startOffset));
+    cursor.setPosition(clamped(endOffset), QTextCursor::KeepAnchor);
+    editor()->setTextCursor(cursor);
+}
+
+int EditorAccessible::cursorPosition() const {
+    return editor()->textCursor().position();
+}
+
+void EditorAccessible::setCursorPosition(int position) {
+    QTextCursor cursor = editor()->textCursor();
+    cursor.setPosition(clamped(position));
+    editor()->setTextCursor(cursor);
+}
+
+QString EditorAccessible::text(int startOffset, int endOffset) const {
+    QTextCursor cursor(editor()->document());
+    cursor.setPosition(clamped(startOffset));
+    cursor.setPosition(clamped(endOffset), QTextCursor::KeepAnchor);
+    return withLineBreaks(cursor.selectedText());
+}
+
+int EditorAccessible::characterCount() const {
+    return std::max(0, editor()->document()->characterCount() - 1);
+}
+
+QRect EditorAccessible::characterRect(int offset) const {
+    if (offset < 0 || offset > characterCount())
+        return QRect();
+    // The editor's cursor rectangles know where each line is on screen, scrolled or not.
+    const QPlainTextEdit* edit = editor();
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(offset);
+    const QRect before = edit->cursorRect(cursor);
+    const QTextBlock block = cursor.block();
+    int width = 0;
+    if (offset < block.position() + block.length() - 1) {
+        cursor.setPosition(offset + 1);
+        const QRect after = edit->cursorRect(cursor);
+        if (after.top() == before.top())
+            width = std::abs(after.left() - before.left());
+    }
+    // A line break, or the end of the text: a space's width at the caret.
+    if (width == 0)
+        width = QFontMetrics(edit->font()).horizontalAdvance(QLatin1Char(' '));
+    return QRect(edit->viewport()->mapToGlobal(before.topLeft()), QSize(width, before.height()));
+}
+
+int EditorAccessible::offsetAtPoint(const QPoint& point) const {
+    const QPlainTextEdit* edit = editor();
+    const QPoint inside = edit->viewport()->mapFromGlobal(point);
+    if (!edit->viewport()->rect().contains(inside))
+        return -1;
+    // The nearest caret place; a point left of it lies on the character before.
+    const QTextCursor cursor = edit->cursorForPosition(inside);
+    int offset = cursor.position();
+    if (inside.x() < edit->cursorRect(cursor).left() && offset > cursor.block().position())
+        --offset;
+    return offset;
+}
+
+void EditorAccessible::scrollToSubstring(int startIndex, int endIndex) {
+    QPlainTextEdit* edit = editor();
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(clamped(startIndex));
+    // The editors never wrap, so the vertical scroll bar counts lines.
+    QScrollBar* vertical = edit->verticalScrollBar();
+    const int first = cursor.blockNumber();
+    cursor.setPosition(clamped(endIndex));
+    const int last = cursor.blockNumber();
+    const int lineHeight = std::max(1, QFontMetrics(edit->font()).lineSpacing());
+    const int visibleLines = std::max(1, edit->viewport()->height() / lineHeight);
+    if (first < vertical->value())
+        vertical->setValue(first);
+    else if (last >= vertical->value() + visibleLines)
+        vertical->setValue(std::min(first, last - visibleLines + 1));
+
+    cursor.setPosition(clamped(startIndex));
+    const QRect start = edit->cursorRect(cursor);
+    QScrollBar* horizontal = edit->horizontalScrollBar();
+    if (start.left() < 0 || start.right() > edit->viewport()->width())
+        horizontal->setValue(horizontal->value() + start.left() - edit->viewport()->width() / 4);
+}
+
+QString EditorAccessible::attributes(int offset, int* startOffset, int* endOffset) const {
+    // No attributes are offered; the one run spans the whole text.
+    if (offset < 0 || offset > characterCount()) {
+        *startOffset = *endOffset = -1;
+        return QString();
+    }
+    *startOffset = 0;
+    *endOffset = characterCount();
+    return QString();
+}
+
+void EditorAccessible::deleteText(int startOffset, int endOffset) {
+    replaceText(startOffset, endOffset, QString());
+}
+
+void EditorAccessible::insertText(int offset, const QString& text) {
+    replaceText(offset, offset, text);
+}
+
+void EditorAccessible::replaceText(int startOffset, int endOffset, const QString& text) {
+    if (editor()->isReadOnly())
+        return;
+    QTextCursor cursor(editor()->document());
+    cursor.setPosition(clamped(startOffset));
+    cursor.setPosition(clamped(endOffset), QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+}
