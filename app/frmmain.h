@@ -187,7 +187,6 @@ private:
                              const QString& text);
     void removeNode(QTreeWidgetItem* node);
     void addListEntry(const QString& text);
-    void setEditorFromFile(const SnippetCodec::Decoded& decoded);
     void setNewText(const QString& text);
     void refreshClipboardFlag();
     void updateEditMenuStates(bool includeCommentSelected);
@@ -203,6 +202,19 @@ private:
                          const QString& action) const;
     QString m_listFolder; // the folder the list was last filled from
     quint64 m_openCount = 0;
+    // A long snippet goes into the editor a slice at a time, so the window keeps answering.
+    struct Loading {
+        quint64 open = 0;
+        QString folder;
+        QString name;
+        SnippetCodec::PieceDecoder decoder;
+    };
+    std::optional<Loading> m_loading;
+    QTimer* m_loadTimer = nullptr;
+    QString m_panelTextBeforeLoading;
+    void loadSlice();
+    void abandonLoading();
+    bool refusedWhileLoading(const QString& action);
     // The snippet the editor holds: the list's selected entry may only ever name this one.
     struct Held {
         QString folder;

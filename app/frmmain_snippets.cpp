@@ -2,7 +2,6 @@
 #include "frmmain.h"
 
 #include "codeeditor.h"
-#include "colouring.h"
 #include "keywordlist.h"
 #include "names.h"
 #include "savetarget.h"
@@ -10,14 +9,21 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
 
 const QString SnippetEnding = QStringLiteral(".code");
 const QString NoCategoryReason = QStringLiteral("no category is selected");
+// Longer snippets load in slices, each short enough that the window keeps answering.
+constexpr qsizetype LoadInOneGo = 1 << 20;
+constexpr qsizetype PieceBytes = 256 * 1024;
+constexpr qint64 SliceMilliseconds = 40;
 const QString ListOfOtherFolderReason =
     QStringLiteral("the list no longer shows the snippets of the selected category");
 
@@ -164,12 +170,6 @@ bool frmMain::selectAndOpen(QTreeWidgetItem* node, const QString& snippetName) {
 
 // Opening -------------------------------------------------------------------------------------
 
-void frmMain::setEditorFromFile(const SnippetCodec::Decoded& decoded) {
-    txtCodeFile->setText(decoded.text);
-    m_textEncoding = decoded.encoding;
-    m_textLineEnd = decoded.lineEnd;
-}
-
 void frmMain::setNewText(const QString& text) {
     txtCodeFile->setText(text);
     m_textEncoding = SnippetCodec::NewTextEncoding;
@@ -194,6 +194,7 @@ void frmMain::lstCode_ItemClick() {
     const QString path = LibraryFs::fileInFolder(folder, fileName);
 
     const quint64 thisOpen = ++m_openCount;
+    abandonLoading();
     setHeld(QString(), QString());
     txtCodeFile->setText(QStringLiteral("Loading and processing code file... Please wait."));
     txtCodeFile->viewport()->repaint();
@@ -214,11 +215,68 @@ void frmMain::lstCode_ItemClick() {
                                     read.result.reason));
         return;
     }
-    txtCodeFile->suspendPainting();
-    setEditorFromFile(SnippetCodec::decode(read.bytes));
-    setHeld(folder, name);
+    txtCodeFile->beginLoading(read.bytes.size() > LoadInOneGo);
+    m_loading.emplace(Loading{thisOpen, folder, name, SnippetCodec::PieceDecoder(read.bytes)});
+    m_panelTextBeforeLoading = statusPanels[0]->text();
+    if (!m_loadTimer) {
+        m_loadTimer = new QTimer(this);
+        m_loadTimer->setSingleShot(true);
+        m_loadTimer->setInterval(0);
+        connect(m_loadTimer, &QTimer::timeout, this, &frmMain::loadSlice);
+    }
+    loadSlice();
+}
+
+void frmMain::loadSlice() {
+    if (!m_loading)
+        return;
+    Loading& load = *m_loading;
+    const QTreeWidgetItem* entry = selectedEntry();
+    if (m_closing || load.open != m_openCount || !entry || entry->text(0) != load.name ||
+        m_listFolder != load.folder || !listMismatch(selectedNode()).isEmpty()) {
+        // Whatever took the selection away has been done; the half-loaded text goes.
+        abandonLoading();
+        if (!m_closing)
+            setNewText(QString());
+        return;
+    }
+    QElapsedTimer slice;
+    slice.start();
+    const bool inOneGo = load.decoder.size() <= LoadInOneGo;
+    while (!load.decoder.atEnd() && (inOneGo || slice.elapsed() < SliceMilliseconds)) {
+        txtCodeFile->appendLoadedText(load.decoder.next(PieceBytes));
+    }
+    if (!load.decoder.atEnd()) {
+        const int percent =
+            int(load.decoder.position() * 100 / std::max<qsizetype>(1, load.decoder.size()));
+        statusPanels[0]->setText(QStringLiteral("Loading: %1%").arg(percent));
+        m_loadTimer->start();
+        return;
+    }
+    m_textEncoding = load.decoder.encoding();
+    m_textLineEnd = load.decoder.lineEnd();
+    const Held held{load.folder, load.name};
+    abandonLoading();
+    setHeld(held.folder, held.name);
     ColorCode();
-    txtCodeFile->resumePainting();
+}
+
+void frmMain::abandonLoading() {
+    if (!m_loading)
+        return;
+    m_loading.reset();
+    m_loadTimer->stop();
+    statusPanels[0]->setText(m_panelTextBeforeLoading);
+}
+
+bool frmMain::refusedWhileLoading(const QString& action) {
+    if (!m_loading)
+        return false;
+    dialogs().error(
+        QStringLiteral("The code cannot be %1: the code file \"%2\" is still being opened.")
+            .arg(action,
+                 LibraryFs::fileInFolder(m_loading->folder, m_loading->name + SnippetEnding)));
+    return true;
 }
 
 // Saving --------------------------------------------------------------------------------------
@@ -241,6 +299,8 @@ SaveTarget::Selections selectionsOf(const frmMain& w, const QTreeWidgetItem* nod
 } // namespace
 
 void frmMain::Save() {
+    if (refusedWhileLoading(QStringLiteral("saved")))
+        return;
     const QTreeWidgetItem* node = selectedNode();
     const QTreeWidgetItem* entry = selectedEntry();
     const QString held = m_held.folder == m_listFolder ? m_held.name : QString();
@@ -279,6 +339,8 @@ void frmMain::Save() {
 }
 
 void frmMain::SaveAs() {
+    if (refusedWhileLoading(QStringLiteral("saved")))
+        return;
     const QTreeWidgetItem* node = selectedNode();
     const QString mismatch = listMismatch(node);
     switch (SaveTarget::forSaveAs(selectionsOf(*this, node, nullptr, mismatch, QString()))) {
@@ -387,16 +449,18 @@ void frmMain::mnuDeleteFile_Click() {
 // Colouring -----------------------------------------------------------------------------------
 
 void frmMain::ColorCode() {
+    // A snippet still loading is coloured when it has arrived.
+    if (m_loading)
+        return;
     // Read at every colouring, so an edited list takes effect at once; without it, comments only.
     QStringList keywords;
     const LibraryFs::Read list = fs().readFile(fs().keywordFilePath());
     if (list.result.ok)
         keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
     txtCodeFile->suspendPainting();
-    const QString text = txtCodeFile->text();
-    // One pass colours every keyword and comment, where a search per keyword would read the
-    // text once for each.
-    txtCodeFile->applyColours(Colouring::colour(text, keywords));
-    txtCodeFile->setSelectionStart(text.isEmpty() ? 0 : 1);
+    txtCodeFile->colourAll(keywords);
+    // A snippet that has just arrived is shown now, already in its colours.
+    txtCodeFile->finishLoading();
+    txtCodeFile->setSelectionStart(txtCodeFile->textLength() == 0 ? 0 : 1);
     txtCodeFile->resumePainting();
 }

@@ -77,6 +77,8 @@ int main(int argc, char* argv[]) {
         const double open = timedMs([&] {
             w.lstCode->setCurrentItem(entry(w, name));
             w.lstCode_ItemClick();
+            while (w.txtCodeFile->isLoading())
+                QCoreApplication::processEvents();
             w.txtCodeFile->viewport()->repaint();
         });
         const double colour = timedMs([&] {

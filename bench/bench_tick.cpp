@@ -61,6 +61,8 @@ struct Window {
             if (QTreeWidgetItem* entry = main->lstCode->topLevelItem(0)) {
                 main->lstCode->setCurrentItem(entry);
                 main->lstCode_ItemClick();
+                while (main->txtCodeFile->isLoading())
+                    QCoreApplication::processEvents();
             }
         }
         if (main->txtCodeFile->textLength() != text.size()) {

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSignalBlocker>
 #include <QSyntaxHighlighter>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -82,8 +83,14 @@ struct Window {
     }
     // As a click on the entry does: select it, which opens it; then paint.
     void open(const QString& name) {
-        window->lstCode->clearSelection();
-        window->lstCode->setCurrentItem(entry(name));
+        {
+            const QSignalBlocker quiet(window->lstCode);
+            window->lstCode->clearSelection();
+            window->lstCode->setCurrentItem(entry(name));
+        }
+        window->lstCode_ItemClick();
+        while (window->txtCodeFile->isLoading())
+            QCoreApplication::processEvents();
         window->txtCodeFile->viewport()->repaint();
     }
 };

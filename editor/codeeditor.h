@@ -3,7 +3,9 @@
 #include "colourmap.h"
 #include "colours.h"
 
+#include <QPixmap>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <optional>
 #include <utility>
 
@@ -32,9 +34,22 @@ public:
     // Colours the selection; with nothing selected, the colour that text typed at the caret takes.
     void setSelectionColour(quint32 colour);
     quint32 colourAt(int position) const;
-    const ColourMap& colours() const { return m_colours; }
+    // The runs that meet [start, start + length), clipped to it, default-coloured ones left out.
+    QList<ColourRun> colourRuns(int start, int length) const;
     // All text default, then the runs, painted once.
     void applyColours(const QList<ColourRun>& runs);
+    // Keyword and comment colours for the whole text with these lowered keywords. Each line's
+    // colours are worked out from its text when it is painted or asked for, and kept only once
+    // the line is edited, so colouring costs the same for any length of text.
+    void colourAll(const QStringList& keywords);
+
+    // A long text arrives in pieces: until finishLoading() the editor keeps showing what it showed
+    // when loading began, ignores the keyboard and the mouse, and keeps no undo history.
+    // `showPicture` false: the caller takes all pieces before anything can be painted.
+    void beginLoading(bool showPicture = true);
+    void appendLoadedText(const QString& piece);
+    void finishLoading(); // the text is shown, caret at 0, in the colours given meanwhile
+    bool isLoading() const { return m_loading; }
 
     void setWordWrapOff();
     bool wordWrapOff() const;
@@ -50,13 +65,29 @@ signals:
     void overwriteModeChanged(bool overwrite);
 
 protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    void dropEvent(QDropEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void onContentsChange(int position, int removed, int added);
     void markStale(int start, int length);
+    // The colours of one line as the last colouring gives them, in document positions.
+    QList<ColourRun> derivedRuns(const QTextBlock& block) const;
+    // Runs with the derived parts worked out.
+    QList<ColourRun> resolved(const QList<ColourRun>& runs) const;
+    // Gives the lines meeting [start, end] colours of their own before an edit changes them, so
+    // the edit keeps the colours of the characters it leaves and new text takes the one before.
+    void keepColoursOfLines(int start, int end);
+    void keepColoursAroundSelection();
+    void endLoading();
+    // Gives the lines on screen the colours of the map, as formats of their layouts.
+    void formatVisibleLines();
 
     ColourMap m_colours;
     bool m_applyingFormats = false;
@@ -65,4 +96,8 @@ private:
     int m_pendingColourPosition = -1;
     quint32 m_pendingColour = Colours::Default;
     int m_paintSuspensions = 0;
+    QStringList m_keywords; // of the last colourAll
+    bool m_loading = false;
+    QPixmap m_loadingPicture; // what the viewport showed when loading began
+    Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
 };

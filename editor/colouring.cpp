@@ -352,12 +352,17 @@ std::vector<std::u16string_view> views(const QStringList& keywords) {
 // at every colouring, but it seldom changes, and building it can cost as much as the scan.
 struct CachedMatcher {
     QStringList keywords;
+    QStringList lastAsked; // shares its data with the caller's list, so asking again is one test
     Scratch space;
     std::unique_ptr<Matcher> matcher;
 };
 
 Matcher& matcherFor(const QStringList& keywords) {
     thread_local CachedMatcher cache;
+    if (cache.matcher && keywords.constData() == cache.lastAsked.constData() &&
+        keywords.size() == cache.lastAsked.size())
+        return *cache.matcher;
+    cache.lastAsked = keywords;
     if (!cache.matcher || cache.keywords != keywords) {
         cache.matcher.reset();
         cache.space = Scratch();

@@ -9,6 +9,10 @@
 // shifting colours on an edit stay cheap. Positions are character offsets from 0.
 class ColourMap {
 public:
+    // Stands for "as the last colouring gives it": worked out from the line's own text when asked,
+    // so a colouring costs nothing per character and colour memory follows what is looked at.
+    static constexpr quint32 Derived = 0xFFFFFFFFu;
+
     int length() const { return m_length; }
     quint32 colourAt(int position) const;
 

@@ -17,14 +17,14 @@ constexpr char16_t HighControlRange[32] = {
 
 // Strict: the bytes count as UTF-8 only if they come back unchanged from the decoded text, so
 // nothing the decoder would tolerate (overlong forms, surrogates) can change bytes on saving.
-bool decodeUtf8(const QByteArray& bytes, QString& text) {
+bool decodeUtf8(QByteArrayView bytes, QString& text) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
                                                      QStringDecoder::Flag::Stateless);
     text = decoder.decode(bytes);
-    return !decoder.hasError() && text.toUtf8() == bytes;
+    return !decoder.hasError() && QByteArrayView(text.toUtf8()) == bytes;
 }
 
-QString decodeWindows1252(const QByteArray& bytes) {
+QString decodeWindows1252(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
     for (char c : bytes) {
@@ -63,23 +63,61 @@ bool isAscii(const QByteArray& bytes) {
 
 } // namespace
 
-Decoded decode(const QByteArray& bytes) {
-    Decoded result;
-    QString text;
-    if (bytes.startsWith(Bom) && decodeUtf8(bytes.sliced(Bom.size()), text)) {
-        result.encoding = Encoding::Utf8Bom;
-    } else if (decodeUtf8(bytes, text)) {
-        result.encoding = Encoding::Utf8;
-    } else {
-        text = decodeWindows1252(bytes);
-        result.encoding = Encoding::Windows1252;
-    }
+PieceDecoder::PieceDecoder(QByteArray bytes) : m_bytes(std::move(bytes)), m_size(m_bytes.size()) {
+    // Valid UTF-8 decodes without error and encodes back to the same bytes (Qt checks validity
+    // with its decoder's own rules), so one test over the bytes settles the encoding.
+    const QByteArrayView all(m_bytes);
+    if (all.startsWith(Bom) && all.sliced(Bom.size()).isValidUtf8())
+        m_encoding = Encoding::Utf8Bom;
+    else if (all.isValidUtf8())
+        m_encoding = Encoding::Utf8;
+    else
+        m_encoding = Encoding::Windows1252;
+    m_position = m_encoding == Encoding::Utf8Bom ? Bom.size() : 0;
+    const qsizetype firstLf = m_bytes.indexOf('\n', m_position);
+    m_lineEnd =
+        (firstLf > m_position && m_bytes.at(firstLf - 1) == '\r') ? LineEnd::CrLf : LineEnd::Lf;
+}
 
-    const qsizetype firstLf = text.indexOf(QLatin1Char('\n'));
-    result.lineEnd =
-        (firstLf > 0 && text.at(firstLf - 1) == QLatin1Char('\r')) ? LineEnd::CrLf : LineEnd::Lf;
+QString PieceDecoder::next(qsizetype bytes) {
+    const qsizetype size = m_bytes.size();
+    qsizetype end = size;
+    if (m_position + bytes < size) {
+        const qsizetype lastLf = m_bytes.lastIndexOf('\n', m_position + bytes - 1);
+        const qsizetype lf =
+            lastLf >= m_position ? lastLf : m_bytes.indexOf('\n', m_position + bytes);
+        end = lf < 0 ? size : lf + 1;
+    }
+    const QByteArrayView piece = QByteArrayView(m_bytes).sliced(m_position, end - m_position);
+    QString text;
+    if (m_encoding == Encoding::Windows1252) {
+        text = decodeWindows1252(piece);
+    } else {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                         QStringDecoder::Flag::Stateless);
+        text = decoder.decode(piece);
+    }
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    result.text = std::move(text);
+    m_position = end;
+    // Once more has been decoded than is left, the rest moves to a buffer of its own.
+    if (m_position >= size) {
+        m_dropped += m_position;
+        m_position = 0;
+        m_bytes = QByteArray();
+    } else if (m_position > (1 << 20) && m_position > size - m_position) {
+        m_dropped += m_position;
+        m_bytes = m_bytes.sliced(m_position);
+        m_position = 0;
+    }
+    return text;
+}
+
+Decoded decode(const QByteArray& bytes) {
+    PieceDecoder decoder(bytes);
+    Decoded result;
+    result.text = decoder.next(bytes.size());
+    result.encoding = decoder.encoding();
+    result.lineEnd = decoder.lineEnd();
     return result;
 }
 

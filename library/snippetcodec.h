@@ -28,6 +28,30 @@ inline constexpr LineEnd NewTextLineEnd = LineEnd::Lf;
 // code points of the same value). CR LF and lone LF both become '\n'; a lone CR is kept as is.
 Decoded decode(const QByteArray& bytes);
 
+// Decodes a file's bytes a piece at a time with decode()'s rules, for text too long to take in
+// one go. A piece ends after a line end (a longer line comes whole), so no character and no
+// CR LF pair is ever split; the pieces joined are decode()'s text.
+class PieceDecoder {
+public:
+    explicit PieceDecoder(QByteArray bytes);
+    bool atEnd() const { return m_position >= m_bytes.size(); }
+    qsizetype position() const { return m_dropped + m_position; }
+    qsizetype size() const { return m_size; }
+    Encoding encoding() const { return m_encoding; }
+    LineEnd lineEnd() const { return m_lineEnd; }
+    // The next piece of about `bytes` bytes. Bytes already decoded are let go as the text grows,
+    // so a long file is not held twice over.
+    QString next(qsizetype bytes);
+
+private:
+    QByteArray m_bytes; // what is not yet decoded, from m_position on
+    qsizetype m_position = 0;
+    qsizetype m_dropped = 0; // bytes let go before m_bytes
+    qsizetype m_size = 0;
+    Encoding m_encoding = Encoding::Utf8;
+    LineEnd m_lineEnd = LineEnd::Lf;
+};
+
 // Line breaks become the given style; the text is written in the given encoding when every
 // character fits in it, else as UTF-8 (a Windows-1252 text that gained a character outside the
 // code page is never written with '?'). No line end is added after the text.

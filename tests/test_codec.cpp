@@ -99,6 +99,16 @@ void TestCodec::decodes() {
     QCOMPARE(decoded.text, text);
     QCOMPARE(decoded.encoding, encoding);
     QCOMPARE(decoded.lineEnd, lineEnd);
+    // A long file is read in pieces: no piece size may split a character or a CR LF pair.
+    for (qsizetype size = 1; size <= input.size(); ++size) {
+        PieceDecoder pieces(input);
+        QString joined;
+        while (!pieces.atEnd())
+            joined += pieces.next(size);
+        QCOMPARE(joined, text);
+        QCOMPARE(pieces.encoding(), encoding);
+        QCOMPARE(pieces.lineEnd(), lineEnd);
+    }
 }
 
 void TestCodec::roundTripIsByteExact_data() {

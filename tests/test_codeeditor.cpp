@@ -244,7 +244,7 @@ void TestCodeEditor::bulkColoursMatchRuns() {
         runs.append({i * 10 + 7, 3, Colours::Comment});
     }
     editor.applyColours(runs);
-    QCOMPARE(editor.colours().runsIn(0, editor.textLength()), runs);
+    QCOMPARE(editor.colourRuns(0, editor.textLength()), runs);
     QCOMPARE(editor.colourAt(199990), Colours::Keyword);
     QCOMPARE(editor.colourAt(199995), Colours::Default);
     QCOMPARE(editor.colourAt(199999), Colours::Comment);

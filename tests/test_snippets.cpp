@@ -4,8 +4,10 @@
 #include "windowfixture.h"
 
 #include "names.h"
+#include "snippetcodec.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QToolBar>
@@ -74,6 +76,8 @@ private slots:
     void openThenSaveGivesBackSameBytes();
     void openFailuresLeaveEditorEmpty();
     void openWhenListIsNotTheSelectedCategory();
+    void actionsWhileLongSnippetLoads_data();
+    void actionsWhileLongSnippetLoads();
     // Saving.
     void saveAtStartRefusesBeforeAskingName();
     void saveAsAnswers_data();
@@ -344,7 +348,7 @@ void TestSnippets::openAgainDiscardsEditsAndColoursNeverLeak() {
     QCOMPARE(w.txtCodeFile->text(), QStringLiteral("' all of it is comment"));
     f.clickEntry(QStringLiteral("plain"));
     QCOMPARE(w.txtCodeFile->text(), QStringLiteral("plain words and more words"));
-    QVERIFY(w.txtCodeFile->colours().runsIn(0, w.txtCodeFile->textLength()).isEmpty());
+    QVERIFY(w.txtCodeFile->colourRuns(0, w.txtCodeFile->textLength()).isEmpty());
 }
 
 void TestSnippets::openThenSaveGivesBackSameBytes_data() {
@@ -470,6 +474,92 @@ void TestSnippets::openWhenListIsNotTheSelectedCategory() {
         QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
         QCOMPARE(f.readFile(QStringLiteral("Other/a.code")), QByteArray("other"));
     }
+}
+
+void TestSnippets::actionsWhileLongSnippetLoads_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("shownAfter"); // "big", "small" or "" (empty editor)
+    QTest::newRow("another entry") << u"entry"_qs << u"small"_qs;
+    QTest::newRow("another category") << u"category"_qs << QString();
+    QTest::newRow("quit") << u"quit"_qs << QString();
+    QTest::newRow("typing") << u"type"_qs << u"big"_qs;
+    QTest::newRow("save") << u"save"_qs << u"big"_qs;
+    QTest::newRow("save as") << u"saveas"_qs << u"big"_qs;
+    QTest::newRow("file removed") << u"remove"_qs << u"big"_qs;
+}
+
+// A snippet over 1 MB loads in slices while the window answers: whatever is done meanwhile is
+// honoured, never writes the wait text or part of the text, and the selected entry names what
+// the editor holds afterwards.
+void TestSnippets::actionsWhileLongSnippetLoads() {
+    QFETCH(QString, action);
+    QFETCH(QString, shownAfter);
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Cat"));
+    f.makeFolder(QStringLiteral("Other"));
+    QByteArray big;
+    for (int i = 0; big.size() < 3 * 1024 * 1024; ++i)
+        big += "Dim line" + QByteArray::number(i) + " As Integer ' note\r\n";
+    const QByteArray small = "x = 1\r\n";
+    f.writeFile(QStringLiteral("Cat/big.code"), big);
+    f.writeFile(QStringLiteral("Cat/small.code"), small);
+    f.writeFile(QStringLiteral("Other/o.code"), "o");
+    frmMain& w = f.open(nullptr, [](ScriptedDialogs& d) { d.inputs = {u"copy"_qs}; });
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(QStringLiteral("big"), false);
+    QVERIFY(w.txtCodeFile->isLoading());
+    QVERIFY(w.statusPanels[0]->text().startsWith(QStringLiteral("Loading")));
+
+    if (action == QLatin1String("entry")) {
+        f.clickEntry(QStringLiteral("small"));
+    } else if (action == QLatin1String("category")) {
+        f.clickNode(QStringLiteral("Other"));
+    } else if (action == QLatin1String("quit")) {
+        w.mnuQuit->trigger();
+        QVERIFY(!w.isVisible());
+    } else if (action == QLatin1String("type")) {
+        w.txtCodeFile->setFocus();
+        QTest::keyClicks(w.txtCodeFile, QStringLiteral("zz"));
+        QTest::keyClick(w.txtCodeFile, Qt::Key_Backspace);
+        QTest::keyClick(w.txtCodeFile, Qt::Key_V, Qt::ControlModifier);
+    } else if (action == QLatin1String("save")) {
+        w.mnuSave->trigger();
+        QVERIFY(f.dialogs->lastText().contains(QStringLiteral("still being opened")));
+    } else if (action == QLatin1String("saveas")) {
+        w.mnuSaveAs->trigger();
+        QVERIFY(f.dialogs->lastText().contains(QStringLiteral("still being opened")));
+        QVERIFY(!QFile::exists(f.path(QStringLiteral("Cat/copy.code"))));
+    } else if (action == QLatin1String("remove")) {
+        QVERIFY(QFile::remove(f.path(QStringLiteral("Cat/big.code"))));
+    }
+    // The load goes on or ends from the event loop.
+    QTRY_VERIFY_WITH_TIMEOUT(!w.txtCodeFile->isLoading() || action == QLatin1String("quit"), 60000);
+    QTest::qWait(50);
+    QVERIFY(w.statusPanels[0]->text().isEmpty());
+    QVERIFY(!w.txtCodeFile->text().startsWith(QStringLiteral("Loading and processing")));
+    // Nothing was written over a file.
+    if (action != QLatin1String("remove"))
+        QVERIFY(f.readFile(QStringLiteral("Cat/big.code")) == big);
+    QCOMPARE(f.readFile(QStringLiteral("Cat/small.code")), small);
+    if (action == QLatin1String("quit"))
+        return;
+
+    const QTreeWidgetItem* selected = w.lstCode->selectedItems().value(0);
+    if (shownAfter.isEmpty()) {
+        QCOMPARE(w.txtCodeFile->text(), QString());
+        QVERIFY(!selected);
+        return;
+    }
+    QVERIFY(selected);
+    QCOMPARE(selected->text(0), shownAfter);
+    const QByteArray file = shownAfter == QLatin1String("big") ? big : small;
+    QCOMPARE(w.txtCodeFile->text(), SnippetCodec::decode(file).text);
+    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
+    // Save now writes exactly what was opened, also when the file went away meanwhile.
+    f.dialogs->clear();
+    w.mnuSave->trigger();
+    QVERIFY2(f.dialogs->shown.isEmpty(), qPrintable(f.dialogs->lastText()));
+    QVERIFY(f.readFile(QStringLiteral("Cat/") + shownAfter + QStringLiteral(".code")) == file);
 }
 
 // Saving --------------------------------------------------------------------------------------

@@ -83,8 +83,9 @@ struct WindowFixture {
             out.append(list->topLevelItem(i)->text(0));
         return out;
     }
-    // A real click on a list entry.
-    void clickEntry(const QString& text) const {
+    // A real click on a list entry; by default it waits, as a user would, until a long snippet
+    // has finished loading.
+    void clickEntry(const QString& text, bool waitForText = true) const {
         QTreeWidgetItem* item = entry(text);
         QVERIFY2(item, qPrintable(QStringLiteral("no entry ") + text));
         QTreeWidget* list = window->lstCode;
@@ -92,5 +93,7 @@ struct WindowFixture {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(item).center());
         QCoreApplication::processEvents();
+        if (waitForText)
+            QTRY_VERIFY_WITH_TIMEOUT(!window->txtCodeFile->isLoading(), 120000);
     }
 };

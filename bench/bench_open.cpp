@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: MIT
+// Opening large snippets in the main window against a bare QPlainTextEdit given the same text,
+// side by side in one process: the time until the text is shown, the longest stretch the event
+// loop is not served while a 50 MB snippet opens, and the peak memory of opening and colouring
+// (each case in a child process of its own). Run with QT_QPA_PLATFORM=offscreen where there is
+// no display.
+
+#include "basiccode.h"
+#include "codeeditor.h"
+#include "frmmain.h"
+#include "scripteddialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// The same benchmark builds against code that loads in one go, where there is nothing to wait for.
+template <typename Editor> bool stillLoading(const Editor* editor) {
+    if constexpr (requires { editor->isLoading(); })
+        return editor->isLoading();
+    else
+        return false;
+}
+
+long statusKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+void resetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+double ms(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+struct Snippet {
+    const char* name;
+    const char* what;
+    QByteArray bytes;
+};
+
+struct Bench {
+    QTemporaryDir dir;
+    std::unique_ptr<frmMain> window;
+    std::unique_ptr<QPlainTextEdit> plain;
+    QList<Snippet> snippets;
+
+    CodeEditor* editor() const { return window->txtCodeFile; }
+
+    void setUp(bool withFifty) {
+        const QString program = dir.path();
+        QDir().mkpath(program + QStringLiteral("/Code/Bench"));
+        QFile shipped(QCoreApplication::applicationDirPath() + QStringLiteral("/../wordlist.dat"));
+        QFile list(program + QStringLiteral("/wordlist.dat"));
+        if (shipped.open(QIODevice::ReadOnly) && list.open(QIODevice::WriteOnly))
+            list.write(shipped.readAll());
+        list.close();
+        QByteArray line = BasicCode::basicCode(10 << 20, 4).toUtf8();
+        line.replace('\n', ' ');
+        snippets = {{"one", "open 1 MB", BasicCode::basicCode(1 << 20, 1).toUtf8()},
+                    {"ten", "open 10 MB", BasicCode::basicCode(10 << 20, 2).toUtf8()},
+                    {"line", "open 10 MB single line", line}};
+        if (withFifty)
+            snippets.append({"fifty", "open 50 MB", BasicCode::basicCode(50 << 20, 3).toUtf8()});
+        for (const Snippet& s : snippets) {
+            QFile file(program + QStringLiteral("/Code/Bench/%1.code").arg(QLatin1String(s.name)));
+            if (file.open(QIODevice::WriteOnly))
+                file.write(s.bytes);
+        }
+        window = std::make_unique<frmMain>(program, std::make_unique<ScriptedDialogs>());
+        window->resize(1000, 800);
+        window->show();
+        QCoreApplication::processEvents();
+        window->tvwFolders->setCurrentItem(window->nodeByKey(QStringLiteral("Bench")));
+        QCoreApplication::processEvents();
+
+        plain = std::make_unique<QPlainTextEdit>();
+        plain->setFont(CodeEditor::codeFont());
+        plain->setLineWrapMode(QPlainTextEdit::NoWrap);
+        plain->resize(editor()->size());
+        plain->show();
+        QCoreApplication::processEvents();
+    }
+
+    void select(const char* name) {
+        const QSignalBlocker quiet(window->lstCode);
+        window->lstCode->clearSelection();
+        window->lstCode->setCurrentItem(entry(name));
+    }
+
+    QTreeWidgetItem* entry(const char* name) const {
+        for (int i = 0; i < window->lstCode->topLevelItemCount(); ++i)
+            if (window->lstCode->topLevelItem(i)->text(0) == QLatin1String(name))
+                return window->lstCode->topLevelItem(i);
+        return nullptr;
+    }
+
+    // As a click on the entry does: select it, which opens it; wait for the text; paint.
+    void open(const char* name) {
+        select(name);
+        window->lstCode_ItemClick();
+        while (stillLoading(editor()))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        editor()->viewport()->repaint();
+    }
+
+    void openPlain(const QString& text) {
+        plain->setPlainText(text);
+        plain->viewport()->repaint();
+    }
+
+    void clear() {
+        select("");
+        editor()->setText(QString());
+        plain->clear();
+        QCoreApplication::processEvents();
+    }
+};
+
+int measurePeak(const std::function<void()>& work) {
+    QCoreApplication::processEvents();
+    resetPeak();
+    const long before = statusKb("VmRSS");
+    work();
+    std::printf("%ld %ld\n", statusKb("VmHWM") - before, before);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const QByteArray which = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+
+    Bench b;
+    b.setUp(mode.isEmpty() || which == "fifty");
+    if (mode == QLatin1String("--peak-window")) {
+        return measurePeak([&] {
+            b.open(which.constData());
+            b.window->ColorCode();
+            b.editor()->viewport()->repaint();
+        });
+    }
+    if (mode == QLatin1String("--peak-plain")) {
+        for (const Snippet& s : b.snippets) {
+            if (which == s.name) {
+                const QString text = QString::fromUtf8(s.bytes);
+                return measurePeak([&] { b.openPlain(text); });
+            }
+        }
+        return 1;
+    }
+
+    std::printf("ratio = window / bare QPlainTextEdit (setPlainText + first paint); "
+                "best of the rounds shown\n\n");
+    std::printf("%-28s %10s %10s %7s %7s\n", "measure", "window ms", "bare ms", "ratio", "rounds");
+    for (const Snippet& s : b.snippets) {
+        const int rounds = s.bytes.size() > (20 << 20) ? 2 : 3;
+        const QString text = QString::fromUtf8(s.bytes);
+        double window = 1e100, bare = 1e100;
+        for (int i = 0; i < rounds; ++i) {
+            b.clear();
+            QElapsedTimer timer;
+            timer.start();
+            b.open(s.name);
+            window = std::min(window, ms(timer));
+            b.clear();
+            timer.start();
+            b.openPlain(text);
+            bare = std::min(bare, ms(timer));
+        }
+        std::printf("%-28s %10.0f %10.0f %7.2f %7d\n", s.what, window, bare, window / bare, rounds);
+    }
+
+    // The event loop while the 50 MB snippet opens: a 10 ms timer notes every gap between its
+    // ticks; the open is started from the event loop, as a click is.
+    {
+        b.clear();
+        double longest = 0;
+        QElapsedTimer sinceTick;
+        QTimer ticks;
+        ticks.setInterval(10);
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            longest = std::max(longest, ms(sinceTick));
+            sinceTick.start();
+        });
+        QEventLoop loop;
+        QElapsedTimer total;
+        QTimer::singleShot(0, [&] {
+            total.start();
+            b.select("fifty");
+            b.window->lstCode_ItemClick();
+        });
+        QTimer done;
+        done.setInterval(5);
+        QObject::connect(&done, &QTimer::timeout, [&] {
+            if (total.isValid() && !stillLoading(b.editor()))
+                loop.quit();
+        });
+        sinceTick.start();
+        ticks.start();
+        done.start();
+        loop.exec();
+        b.editor()->viewport()->repaint();
+        longest = std::max(longest, ms(sinceTick));
+        std::printf(
+            "\nlongest gap in the event loop while 50 MB opens: %.0f ms (open took %.0f ms)\n",
+            longest, ms(total));
+    }
+
+    // Peak memory, each case in a process of its own so that freed memory is not reused.
+    std::printf("\n%-44s %10s %10s %7s\n", "peak memory above the start", "window MB", "bare MB",
+                "ratio");
+    for (const char* name : {"ten", "fifty"}) {
+        double above[2] = {0, 0};
+        const char* modes[2] = {"--peak-window", "--peak-plain"};
+        for (int m = 0; m < 2; ++m) {
+            QProcess self;
+            self.start(QCoreApplication::applicationFilePath(),
+                       {QLatin1String(modes[m]), QLatin1String(name)});
+            self.waitForFinished(-1);
+            const QList<QByteArray> kb = self.readAllStandardOutput().trimmed().split(' ');
+            above[m] = kb.size() == 2 ? kb[0].toDouble() / 1024 : -1;
+        }
+        const double mb = name == QByteArray("ten") ? 10 : 50;
+        std::printf("open and colour %-28s %10.0f %10.0f %7.2f   (%.1fx / %.1fx the file)\n",
+                    name == QByteArray("ten") ? "10 MB" : "50 MB", above[0], above[1],
+                    above[0] / above[1], above[0] / mb, above[1] / mb);
+    }
+    return 0;
+}
