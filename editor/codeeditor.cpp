@@ -60,6 +60,10 @@ CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
 
 CodeEditor::~CodeEditor() = default;
 
+QColor CodeEditor::colourOf(quint32 bbggrr) {
+    return QColor(int(bbggrr & 0xFF), int((bbggrr >> 8) & 0xFF), int((bbggrr >> 16) & 0xFF));
+}
+
 QFont CodeEditor::codeFont() {
     QFont font(QStringLiteral("Courier"));
     font.setPointSizeF(9.75);
@@ -77,7 +81,6 @@ QString CodeEditor::text() const {
 
 void CodeEditor::setText(const QString& text) {
     endLoading();
-    m_pendingColourPosition = -1;
     // Emptying first makes the widget forget the widest line it measured. If that was the first
     // line (the wait text is), laying out a narrower new first line makes it measure every line
     // of the new text, which costs a layout per line in time and memory.
@@ -141,18 +144,6 @@ void CodeEditor::replaceSelection(const QString& text) {
     document()->setModified(false);
     cursor.clearSelection();
     setTextCursor(cursor);
-}
-
-void CodeEditor::setSelectionColour(quint32 colour) {
-    const int start = selectionStart();
-    const int length = selectionLength();
-    if (length == 0) {
-        m_pendingColourPosition = start;
-        m_pendingColour = colour;
-        return;
-    }
-    m_colours.setRange(start, length, colour);
-    markStale(start, length);
 }
 
 quint32 CodeEditor::colourAt(int position) const {
@@ -269,7 +260,6 @@ void CodeEditor::beginLoading(bool showPicture) {
         horizontalScrollBar()->setEnabled(false);
         verticalScrollBar()->setEnabled(false);
     }
-    m_pendingColourPosition = -1;
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);
     // Keeps the view from measuring the last lines after every piece.
@@ -453,25 +443,12 @@ void CodeEditor::onContentsChange(int position, int removed, int added) {
     added = std::clamp(added, 0, newLength - std::min(position, newLength));
     if (oldLength - removed + added != newLength) {
         m_colours.assign(newLength, m_colours.runsIn(0, position));
-        m_pendingColourPosition = -1;
         ++m_colourGeneration;
         viewport()->update();
         return;
     }
-    quint32 startColour = Colours::Default;
-    if (m_pendingColourPosition == position && removed == 0 && added > 0) {
-        if (position > 0) {
-            m_colours.applyEdit(position, 0, added);
-            m_colours.setRange(position, added, m_pendingColour);
-            m_pendingColourPosition = -1;
-            markStale(position, added);
-            return;
-        }
-        startColour = m_pendingColour;
-    }
-    if (m_pendingColourPosition >= 0)
-        m_pendingColourPosition = -1;
-    m_colours.applyEdit(position, removed, added, startColour);
+    // Typed or pasted text takes the colour of the character before it.
+    m_colours.applyEdit(position, removed, added);
     markStale(position, added);
 }
 
@@ -499,7 +476,7 @@ void CodeEditor::formatVisibleLines() {
                 QTextLayout::FormatRange range;
                 range.start = run.start - blockStart;
                 range.length = run.length;
-                range.format.setForeground(Colours::toQColor(run.colour));
+                range.format.setForeground(colourOf(run.colour));
                 formats.append(range);
             }
             if (!formats.isEmpty() || !block.layout()->formats().isEmpty()) {

@@ -3,6 +3,7 @@
 #include "colourmap.h"
 #include "colours.h"
 
+#include <QColor>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -19,6 +20,8 @@ public:
     ~CodeEditor() override;
 
     static QFont codeFont();
+    // A colour packed 0x00BBGGRR as the widget paints it.
+    static QColor colourOf(quint32 bbggrr);
 
     QString text() const;
     void setText(const QString& text); // replaces all; nothing selected; all default colour
@@ -31,8 +34,6 @@ public:
     QString selectedText() const;
     void replaceSelection(const QString& text); // one undo step; caret after it, nothing selected
 
-    // Colours the selection; with nothing selected, the colour that text typed at the caret takes.
-    void setSelectionColour(quint32 colour);
     quint32 colourAt(int position) const;
     // The runs that meet [start, start + length), clipped to it, default-coloured ones left out.
     QList<ColourRun> colourRuns(int start, int length) const;
@@ -93,8 +94,6 @@ private:
     bool m_applyingFormats = false;
     std::optional<std::pair<int, int>> m_exactEdit; // position and removed length of our own edit
     int m_colourGeneration = 0; // lines whose state is not this are painted with fresh colours
-    int m_pendingColourPosition = -1;
-    quint32 m_pendingColour = Colours::Default;
     int m_paintSuspensions = 0;
     QStringList m_keywords; // of the last colourAll
     bool m_loading = false;

@@ -26,7 +26,6 @@ public:
 
     // The runs that meet [start, start + length), clipped to it, default-coloured ones left out.
     QList<ColourRun> runsIn(int start, int length) const;
-    int segmentCount() const { return int(m_segments.size()); }
 
 private:
     struct Segment {

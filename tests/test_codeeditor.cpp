@@ -16,7 +16,6 @@ private slots:
     void replaceSelectionIsOneUndoStep();
     void coloursNeverEnterUndoHistory();
     void typedTextTakesColourBefore();
-    void colourOfTypedTextAtCaret();
     void lineStartAndLineIndex_data();
     void lineStartAndLineIndex();
     void insertTogglesOverwrite();
@@ -51,9 +50,7 @@ void TestCodeEditor::textRoundTripIsExact() {
 void TestCodeEditor::setTextLeavesNothingSelectedAndDefaultColour() {
     CodeEditor editor;
     editor.setText(QStringLiteral("abc def"));
-    editor.setSelectionStart(0);
-    editor.setSelectionLength(3);
-    editor.setSelectionColour(Colours::Keyword);
+    editor.applyColours({{0, 3, Colours::Keyword}});
     editor.setText(QStringLiteral("xyz uvw"));
     QCOMPARE(editor.selectionLength(), 0);
     QCOMPARE(editor.selectionStart(), 0);
@@ -117,9 +114,6 @@ void TestCodeEditor::coloursNeverEnterUndoHistory() {
     editor.setSelectionStart(5);
     editor.replaceSelection(QStringLiteral(" as"));
     editor.applyColours({{0, 3, Colours::Keyword}, {6, 2, Colours::Keyword}});
-    editor.setSelectionStart(0);
-    editor.setSelectionLength(1);
-    editor.setSelectionColour(Colours::Comment);
     QVERIFY(editor.document()->isUndoAvailable());
     editor.undo(); // takes back the typing, not a colouring
     QCOMPARE(editor.text(), QStringLiteral("dim x"));
@@ -150,17 +144,6 @@ void TestCodeEditor::typedTextTakesColourBefore() {
     editor.replaceSelection(QString());
     QCOMPARE(editor.text(), QStringLiteral("XY cdzz"));
     QCOMPARE(editor.colourAt(3), Colours::Comment);
-    QCOMPARE(editor.colourAt(2), Colours::Default);
-}
-
-void TestCodeEditor::colourOfTypedTextAtCaret() {
-    CodeEditor editor;
-    editor.setText(QStringLiteral("ab"));
-    editor.setSelectionStart(1);
-    editor.setSelectionColour(Colours::Comment); // nothing selected: the colour of typed text
-    QCOMPARE(editor.colourAt(0), Colours::Default);
-    editor.replaceSelection(QStringLiteral("q"));
-    QCOMPARE(editor.colourAt(1), Colours::Comment);
     QCOMPARE(editor.colourAt(2), Colours::Default);
 }
 
@@ -258,7 +241,7 @@ void TestCodeEditor::bulkColoursMatchRuns() {
     QVERIFY(!formats.isEmpty());
     QCOMPARE(formats.first().start, 0);
     QCOMPARE(formats.first().length, 3);
-    QCOMPARE(formats.first().format.foreground().color(), Colours::toQColor(Colours::Keyword));
+    QCOMPARE(formats.first().format.foreground().color(), CodeEditor::colourOf(Colours::Keyword));
 }
 
 void TestCodeEditor::typingInAPaintedLineKeepsItsColours() {
@@ -286,7 +269,7 @@ void TestCodeEditor::typingInAPaintedLineKeepsItsColours() {
     const auto formats = editor.document()->firstBlock().layout()->formats();
     QCOMPARE(formats.size(), 2);
     QCOMPARE(formats[1].start, 7);
-    QCOMPARE(formats[1].format.foreground().color(), Colours::toQColor(Colours::Comment));
+    QCOMPARE(formats[1].format.foreground().color(), CodeEditor::colourOf(Colours::Comment));
 }
 
 QTEST_MAIN(TestCodeEditor)
