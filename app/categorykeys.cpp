@@ -1,4 +1,5 @@
-#include "categorykeys.h"
+// SPDX-License-Identifier: MIT
+#include "app/categorykeys.h"
 
 namespace CategoryKeys {
 QString unique(const QString& wanted, const std::function<bool(const QString&)>& taken) {

@@ -1,4 +1,5 @@
-#include "dialogs.h"
+// SPDX-License-Identifier: MIT
+#include "app/dialogs.h"
 
 #include <QInputDialog>
 #include <QMessageBox>

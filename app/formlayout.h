@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "twips.h"
+#include "windows/twips.h"
 
 #include <optional>
 

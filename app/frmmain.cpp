@@ -1,11 +1,12 @@
-#include "frmmain.h"
+// SPDX-License-Identifier: MIT
+#include "app/frmmain.h"
 
-#include "codeeditor.h"
-#include "formlayout.h"
-#include "frmabout.h"
-#include "frmclipboard.h"
-#include "pictures.h"
-#include "programicon.h"
+#include "app/formlayout.h"
+#include "app/pictures.h"
+#include "editor/codeeditor.h"
+#include "windows/frmabout.h"
+#include "windows/frmclipboard.h"
+#include "windows/programicon.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "dialogs.h"
-#include "frmclipboard.h"
-#include "libraryfs.h"
-#include "snippetcodec.h"
-#include "snippetindex.h"
+#include "app/dialogs.h"
+#include "library/libraryfs.h"
+#include "library/snippetcodec.h"
+#include "search/snippetindex.h"
+#include "windows/frmclipboard.h"
 
 #include <QIcon>
 #include <QList>
@@ -52,45 +53,10 @@ public:
     static constexpr int StartClientWidth = 631;
     static constexpr int StartClientHeight = 448;
 
-    // Widgets.
-    QTreeWidget* tvwFolders = nullptr;
-    QTreeWidget* lstCode = nullptr;
-    CodeEditor* txtCodeFile = nullptr;
-    QToolBar* Toolbar1 = nullptr;
-    QStatusBar* StatusBar = nullptr;
-    QList<QLabel*> statusPanels; // panels 1 to 5 at indices 0 to 4
-    QTimer* tmrEdit = nullptr;
+    // Pictures and the size limit, for tests of what they hold.
     QList<QPixmap> ilToolbar;
     QList<QPixmap> ilTree;
     SizeLimit SL;
-
-    // Menus.
-    QMenu* mnuFile = nullptr;
-    QMenu* mnuFolderPopup = nullptr;
-    QMenu* mnuCodePopup = nullptr;
-    QMenu* mnuEditPopup = nullptr;
-    QMenu* mnuComment = nullptr;
-    QMenu* mnuHelp = nullptr;
-    QAction* mnuSave = nullptr;
-    QAction* mnuSaveAs = nullptr;
-    QAction* mnuAddCat = nullptr;
-    QAction* mnuRemoveCat = nullptr;
-    QAction* mnuQuit = nullptr;
-    QAction* mnuAddCategory = nullptr;
-    QAction* mnuRemoveCategory = nullptr;
-    QAction* mnuDeleteFile = nullptr;
-    QAction* mnuUndo = nullptr;
-    QAction* mnuDelete = nullptr;
-    QAction* mnuCut = nullptr;
-    QAction* mnuCopy = nullptr;
-    QAction* mnuPaste = nullptr;
-    QAction* mnuCommentSelected = nullptr;
-    QAction* mnuCommentWholeLine = nullptr;
-    QAction* mnuCommentFromHere = nullptr;
-    QAction* mnuContents = nullptr;
-    QAction* mnuAbout = nullptr;
-    QAction* mnuFind = nullptr;
-    QList<QAction*> toolbarButtons; // positions 1 to 8 at indices 0 to 7, separators included
 
     // Commands.
     void LoadCodeTree();
@@ -174,6 +140,43 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Widgets and menu items; tests find them by their object names.
+    QTreeWidget* tvwFolders = nullptr;
+    QTreeWidget* lstCode = nullptr;
+    CodeEditor* txtCodeFile = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QList<QLabel*> statusPanels; // panels 1 to 5 at indices 0 to 4
+    QTimer* tmrEdit = nullptr;
+
+    // Menus.
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuFolderPopup = nullptr;
+    QMenu* mnuCodePopup = nullptr;
+    QMenu* mnuEditPopup = nullptr;
+    QMenu* mnuComment = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveAs = nullptr;
+    QAction* mnuAddCat = nullptr;
+    QAction* mnuRemoveCat = nullptr;
+    QAction* mnuQuit = nullptr;
+    QAction* mnuAddCategory = nullptr;
+    QAction* mnuRemoveCategory = nullptr;
+    QAction* mnuDeleteFile = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuDelete = nullptr;
+    QAction* mnuCut = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuPaste = nullptr;
+    QAction* mnuCommentSelected = nullptr;
+    QAction* mnuCommentWholeLine = nullptr;
+    QAction* mnuCommentFromHere = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuAbout = nullptr;
+    QAction* mnuFind = nullptr;
+    QList<QAction*> toolbarButtons; // positions 1 to 8 at indices 0 to 7, separators included
+
     void createWidgets();
     void createMenus();
     void createToolbar();

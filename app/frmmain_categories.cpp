@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 // The category tree: loading it, its nodes and their folders, adding and removing categories, and
 // the tree's pop-up menu.
-#include "frmmain.h"
+#include "app/frmmain.h"
 
-#include "categorykeys.h"
-#include "names.h"
+#include "app/categorykeys.h"
+#include "library/names.h"
 
 #include <QCursor>
 #include <QDir>

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 // The edit-state tick, the status bar position, the clipboard and comment commands.
-#include "frmmain.h"
+#include "app/frmmain.h"
 
-#include "codeeditor.h"
-#include "commentedits.h"
-#include "keylocks.h"
-#include "textposition.h"
+#include "app/keylocks.h"
+#include "editor/codeeditor.h"
+#include "editor/commentedits.h"
+#include "editor/textposition.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Finding snippets: the menu item, the index kept fresh, the window, opening what it found.
-#include "frmmain.h"
+#include "app/frmmain.h"
 
-#include "codeeditor.h"
-#include "frmfind.h"
+#include "editor/codeeditor.h"
+#include "windows/frmfind.h"
 
 #include <QMenu>
 #include <QTimer>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Reaching every command from the keyboard: pop-up menus from the Menu key and Shift+F10, keys
 // for the toolbar-only commands, the toolbar in the focus chain, Delete in the snippet list.
-#include "frmmain.h"
+#include "app/frmmain.h"
 
-#include "codeeditor.h"
+#include "editor/codeeditor.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

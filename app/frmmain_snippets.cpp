@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 // The snippet list, opening, saving, deleting and colouring.
-#include "frmmain.h"
+#include "app/frmmain.h"
 
-#include "codeeditor.h"
-#include "keywordlist.h"
-#include "names.h"
-#include "savetarget.h"
+#include "app/savetarget.h"
+#include "editor/codeeditor.h"
+#include "editor/keywordlist.h"
+#include "library/names.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -283,11 +284,11 @@ bool frmMain::refusedWhileLoading(const QString& action) {
 
 namespace {
 
-SaveTarget::Selections selectionsOf(const frmMain& w, const QTreeWidgetItem* node,
+SaveTarget::Selections selectionsOf(const QTreeWidget* list, const QTreeWidgetItem* node,
                                     const QTreeWidgetItem* entry, const QString& listMismatch,
                                     const QString& heldEntry) {
     SaveTarget::Selections s;
-    s.listHasEntries = w.lstCode->topLevelItemCount() > 0;
+    s.listHasEntries = list->topLevelItemCount() > 0;
     s.rootSelected = frmMain::isRoot(node);
     s.listOfOtherFolder = !s.rootSelected && !listMismatch.isEmpty();
     if (entry)
@@ -305,7 +306,7 @@ void frmMain::Save() {
     const QTreeWidgetItem* entry = selectedEntry();
     const QString held = m_held.folder == m_listFolder ? m_held.name : QString();
     const auto decision =
-        SaveTarget::forSave(selectionsOf(*this, node, entry, listMismatch(node), held));
+        SaveTarget::forSave(selectionsOf(lstCode, node, entry, listMismatch(node), held));
     if (!entry || decision == SaveTarget::Decision::AskName ||
         decision == SaveTarget::Decision::RefuseRoot) {
         SaveAs();
@@ -343,7 +344,7 @@ void frmMain::SaveAs() {
         return;
     const QTreeWidgetItem* node = selectedNode();
     const QString mismatch = listMismatch(node);
-    switch (SaveTarget::forSaveAs(selectionsOf(*this, node, nullptr, mismatch, QString()))) {
+    switch (SaveTarget::forSaveAs(selectionsOf(lstCode, node, nullptr, mismatch, QString()))) {
     case SaveTarget::Decision::RefuseRoot:
         dialogs().message({QStringLiteral("You cannot save code in the root directory."),
                            QStringLiteral("Error"), Dialogs::Icon::Information});

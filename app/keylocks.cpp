@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "keylocks.h"
+#include "app/keylocks.h"
 
 #include <QGuiApplication>
 

@@ -1,7 +1,8 @@
-#include "frmmain.h"
-#include "libraryfs.h"
-#include "locations.h"
-#include "version.h"
+// SPDX-License-Identifier: MIT
+#include "app/frmmain.h"
+#include "generated/version.h"
+#include "library/libraryfs.h"
+#include "library/locations.h"
 
 #include <QApplication>
 

@@ -1,4 +1,5 @@
-#include "pictures.h"
+// SPDX-License-Identifier: MIT
+#include "app/pictures.h"
 
 #include <QApplication>
 #include <QIconEngine>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "savetarget.h"
+#include "app/savetarget.h"
 
 namespace SaveTarget {
 

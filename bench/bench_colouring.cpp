@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: MIT
 // Colouring against the literal one-keyword-at-a-time rules and against lowering the text once,
 // side by side in one process. Prints ratios; the keyword list is read from the path given as the
 // first argument, else from wordlist.dat in the build folder, else a built-in BASIC list is used.
 
-#include "basiccode.h"
-#include "colouring.h"
-#include "colouringoracle.h"
-#include "keywordlist.h"
+#include "editor/colouring.h"
+#include "editor/keywordlist.h"
+#include "tests/colouringoracle.h"
+#include "tests/support/basiccode.h"
 
 #include <QElapsedTimer>
 #include <QFile>

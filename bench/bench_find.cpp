@@ -4,12 +4,12 @@
 // process: grep -r -i -l and a plain memmem/std::search scan over the same bytes for queries,
 // reading every file once for building, the library's bytes for memory. The library is
 // generated under /tmp and deleted at the end.
-#include "basiccode.h"
-#include "frmfind.h"
-#include "frmmain.h"
-#include "libraryfs.h"
-#include "scripteddialogs.h"
-#include "snippetindex.h"
+#include "app/frmmain.h"
+#include "library/libraryfs.h"
+#include "search/snippetindex.h"
+#include "tests/support/basiccode.h"
+#include "tests/support/scripteddialogs.h"
+#include "windows/frmfind.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: MIT
 // How long the window's handlers take on hostile inputs: a 50 MB snippet, a 10 MB single line,
 // a keyword list of 100,000 entries. Each figure is one handler, click to painted; the limit
 // is a second on this machine. The baseline is QPlainTextEdit::setPlainText of the same text.
-#include "basiccode.h"
-#include "codeeditor.h"
-#include "frmmain.h"
-#include "scripteddialogs.h"
+#include "app/frmmain.h"
+#include "editor/codeeditor.h"
+#include "tests/support/basiccode.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,9 +34,9 @@ double timedMs(const std::function<void()>& work) {
 }
 
 QTreeWidgetItem* entry(frmMain& w, const QString& text) {
-    for (int i = 0; i < w.lstCode->topLevelItemCount(); ++i)
-        if (w.lstCode->topLevelItem(i)->text(0) == text)
-            return w.lstCode->topLevelItem(i);
+    for (int i = 0; i < ui(w).lstCode->topLevelItemCount(); ++i)
+        if (ui(w).lstCode->topLevelItem(i)->text(0) == text)
+            return ui(w).lstCode->topLevelItem(i);
     return nullptr;
 }
 } // namespace
@@ -59,7 +61,7 @@ int main(int argc, char* argv[]) {
     w.show();
     (void)QTest::qWaitForWindowExposed(&w);
     QTreeWidgetItem* cat = w.nodeByKey(QStringLiteral("Cat"));
-    w.tvwFolders->setCurrentItem(cat);
+    ui(w).tvwFolders->setCurrentItem(cat);
     w.tvwFolders_NodeClick(cat);
 
     std::printf("%-46s %10s %10s %8s\n", "handler", "ours ms", "base ms", "ratio");
@@ -75,15 +77,15 @@ int main(int argc, char* argv[]) {
             plain.viewport()->repaint();
         });
         const double open = timedMs([&] {
-            w.lstCode->setCurrentItem(entry(w, name));
+            ui(w).lstCode->setCurrentItem(entry(w, name));
             w.lstCode_ItemClick();
-            while (w.txtCodeFile->isLoading())
+            while (ui(w).txtCodeFile->isLoading())
                 QCoreApplication::processEvents();
-            w.txtCodeFile->viewport()->repaint();
+            ui(w).txtCodeFile->viewport()->repaint();
         });
         const double colour = timedMs([&] {
             w.ColorCode();
-            w.txtCodeFile->viewport()->repaint();
+            ui(w).txtCodeFile->viewport()->repaint();
         });
         const double save = timedMs([&] { w.Save(); });
         std::printf("%-46s %10.0f %10.0f %8.2f\n", qPrintable(QStringLiteral("open ") + name), open,

@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: MIT
 // A large library: 2,000 categories with 5 sub-categories each, 100,000 snippets in all, one
 // category holding 20,000. Start-up is compared with start-up over an empty library, filling
 // the big category's list with a raw QDir listing of the same folder, and the longest handler
 // is reported. Run from anywhere; the library is generated once under /tmp and reused.
-#include "codeeditor.h"
-#include "frmmain.h"
-#include "scripteddialogs.h"
+#include "app/frmmain.h"
+#include "editor/codeeditor.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -159,17 +161,17 @@ int main(int argc, char* argv[]) {
     };
     std::printf("handlers over the large library:\n");
     fillList = handler(QStringLiteral("click the 20,000-snippet category"), [&] {
-        window.tvwFolders->setCurrentItem(bigNode);
+        ui(window).tvwFolders->setCurrentItem(bigNode);
         window.tvwFolders_NodeClick(bigNode);
     });
-    if (window.lstCode->topLevelItemCount() != BigCategorySnippets)
-        std::printf("list holds %d entries\n", window.lstCode->topLevelItemCount());
+    if (ui(window).lstCode->topLevelItemCount() != BigCategorySnippets)
+        std::printf("list holds %d entries\n", ui(window).lstCode->topLevelItemCount());
     handler(QStringLiteral("open a snippet of it"), [&] {
-        window.lstCode->setCurrentItem(window.lstCode->topLevelItem(12345));
+        ui(window).lstCode->setCurrentItem(ui(window).lstCode->topLevelItem(12345));
         window.lstCode_ItemClick();
     });
     handler(QStringLiteral("click a small category"), [&] {
-        window.tvwFolders->setCurrentItem(smallNode);
+        ui(window).tvwFolders->setCurrentItem(smallNode);
         window.tvwFolders_NodeClick(smallNode);
     });
     handler(QStringLiteral("colour the open snippet"), [&] { window.ColorCode(); });

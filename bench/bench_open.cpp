@@ -5,10 +5,11 @@
 // (each case in a child process of its own). Run with QT_QPA_PLATFORM=offscreen where there is
 // no display.
 
-#include "basiccode.h"
-#include "codeeditor.h"
-#include "frmmain.h"
-#include "scripteddialogs.h"
+#include "app/frmmain.h"
+#include "editor/codeeditor.h"
+#include "tests/support/basiccode.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -71,7 +72,7 @@ struct Bench {
     std::unique_ptr<QPlainTextEdit> plain;
     QList<Snippet> snippets;
 
-    CodeEditor* editor() const { return window->txtCodeFile; }
+    CodeEditor* editor() const { return ui(*window).txtCodeFile; }
 
     void setUp(bool withFifty) {
         const QString program = dir.path();
@@ -97,7 +98,7 @@ struct Bench {
         window->resize(1000, 800);
         window->show();
         QCoreApplication::processEvents();
-        window->tvwFolders->setCurrentItem(window->nodeByKey(QStringLiteral("Bench")));
+        ui(*window).tvwFolders->setCurrentItem(window->nodeByKey(QStringLiteral("Bench")));
         QCoreApplication::processEvents();
 
         plain = std::make_unique<QPlainTextEdit>();
@@ -109,15 +110,15 @@ struct Bench {
     }
 
     void select(const char* name) {
-        const QSignalBlocker quiet(window->lstCode);
-        window->lstCode->clearSelection();
-        window->lstCode->setCurrentItem(entry(name));
+        const QSignalBlocker quiet(ui(*window).lstCode);
+        ui(*window).lstCode->clearSelection();
+        ui(*window).lstCode->setCurrentItem(entry(name));
     }
 
     QTreeWidgetItem* entry(const char* name) const {
-        for (int i = 0; i < window->lstCode->topLevelItemCount(); ++i)
-            if (window->lstCode->topLevelItem(i)->text(0) == QLatin1String(name))
-                return window->lstCode->topLevelItem(i);
+        for (int i = 0; i < ui(*window).lstCode->topLevelItemCount(); ++i)
+            if (ui(*window).lstCode->topLevelItem(i)->text(0) == QLatin1String(name))
+                return ui(*window).lstCode->topLevelItem(i);
         return nullptr;
     }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The edit-state tick, side by side in one process:
 // (1) the idle program's CPU use with a 1 MB snippet open, with the tick running against the
 //     same window with the tick stopped;
@@ -5,10 +6,11 @@
 // Run it with QT_QPA_PLATFORM=offscreen and under a real X server (xvfb-run -a) to see the
 // event loop's own wake-ups. Optional argument: seconds per idle run (default 10).
 
-#include "basiccode.h"
-#include "codeeditor.h"
-#include "frmmain.h"
-#include "scripteddialogs.h"
+#include "app/frmmain.h"
+#include "editor/codeeditor.h"
+#include "tests/support/basiccode.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,20 +58,20 @@ struct Window {
         main = std::make_unique<frmMain>(dir.path(), std::make_unique<ScriptedDialogs>());
         main->show();
         if (QTreeWidgetItem* category = main->nodeByKey(QStringLiteral("Bench"))) {
-            main->tvwFolders->setCurrentItem(category);
+            ui(*main).tvwFolders->setCurrentItem(category);
             main->tvwFolders_NodeClick(category);
-            if (QTreeWidgetItem* entry = main->lstCode->topLevelItem(0)) {
-                main->lstCode->setCurrentItem(entry);
+            if (QTreeWidgetItem* entry = ui(*main).lstCode->topLevelItem(0)) {
+                ui(*main).lstCode->setCurrentItem(entry);
                 main->lstCode_ItemClick();
-                while (main->txtCodeFile->isLoading())
+                while (ui(*main).txtCodeFile->isLoading())
                     QCoreApplication::processEvents();
             }
         }
-        if (main->txtCodeFile->textLength() != text.size()) {
-            main->txtCodeFile->setText(text);
+        if (ui(*main).txtCodeFile->textLength() != text.size()) {
+            ui(*main).txtCodeFile->setText(text);
             main->ColorCode();
         }
-        main->txtCodeFile->setFocus();
+        ui(*main).txtCodeFile->setFocus();
         main->activateWindow();
         settle();
     }
@@ -117,9 +119,9 @@ int main(int argc, char** argv) {
     {
         Window w;
         w.open(QString::fromLatin1(BasicCode::repeatedLines(1 << 20)));
-        w.main->txtCodeFile->setSelectionStart(w.main->txtCodeFile->textLength() / 2);
-        const int interval = w.main->tmrEdit->interval();
-        w.main->tmrEdit->stop();
+        ui(*w.main).txtCodeFile->setSelectionStart(ui(*w.main).txtCodeFile->textLength() / 2);
+        const int interval = ui(*w.main).tmrEdit->interval();
+        ui(*w.main).tmrEdit->stop();
         Window::settle();
         const double stopped = idleLoad(seconds);
         // The event loop's own cost of waking at that rate, with nothing to do.
@@ -129,7 +131,7 @@ int main(int argc, char** argv) {
         bare.start();
         const double bareTimer = idleLoad(seconds);
         bare.stop();
-        w.main->tmrEdit->start();
+        ui(*w.main).tmrEdit->start();
         Window::settle();
         const double running = idleLoad(seconds);
         std::printf("idle, 1 MB snippet, %.0f s each, tick every %d ms:\n", seconds, interval);
@@ -148,9 +150,9 @@ int main(int argc, char** argv) {
         empty.open(QString());
         Window big;
         big.open(QString::fromLatin1(BasicCode::repeatedLines(10 << 20)));
-        big.main->tmrEdit->stop();
-        empty.main->tmrEdit->stop();
-        CodeEditor* editor = big.main->txtCodeFile;
+        ui(*big.main).tmrEdit->stop();
+        ui(*empty.main).tmrEdit->stop();
+        CodeEditor* editor = ui(*big.main).txtCodeFile;
         editor->setSelectionStart(editor->textLength() - 5);
         editor->setSelectionLength(3);
         const int ticks = 200000;
@@ -167,7 +169,7 @@ int main(int argc, char** argv) {
         // For reference: a tick right after the caret moved, which asks for line and column.
         Window small;
         small.open(QStringLiteral("ab\ncd\n"));
-        small.main->tmrEdit->stop();
+        ui(*small.main).tmrEdit->stop();
         const int bigEnd = editor->textLength();
         auto movingTick = [](frmMain& window, int a, int b) {
             double best = 1e300;
@@ -175,7 +177,7 @@ int main(int argc, char** argv) {
                 QElapsedTimer timer;
                 timer.start();
                 for (int i = 0; i < 20000; ++i) {
-                    window.txtCodeFile->setSelectionStart(i % 2 ? a : b);
+                    ui(window).txtCodeFile->setSelectionStart(i % 2 ? a : b);
                     window.tmrEdit_Timer();
                 }
                 best = std::min(best, double(timer.nsecsElapsed()) / 20000);

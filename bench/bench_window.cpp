@@ -1,15 +1,17 @@
+// SPDX-License-Identifier: MIT
 // Opening and colouring snippets in the main window, against a plain QPlainTextEdit given the
 // same text, side by side in one process. Prints best-of-3 times, their ratios, the parts the
 // window's time is made of, and the peak memory of opening and colouring a 10 MB snippet.
 // Run with QT_QPA_PLATFORM=offscreen where there is no display.
 
-#include "basiccode.h"
-#include "codeeditor.h"
-#include "colouring.h"
-#include "frmmain.h"
-#include "keywordlist.h"
-#include "scripteddialogs.h"
-#include "snippetcodec.h"
+#include "app/frmmain.h"
+#include "editor/codeeditor.h"
+#include "editor/colouring.h"
+#include "editor/keywordlist.h"
+#include "library/snippetcodec.h"
+#include "tests/support/basiccode.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -76,22 +78,22 @@ struct Window {
     QTemporaryDir dir;
     std::unique_ptr<frmMain> window;
     QTreeWidgetItem* entry(const QString& name) const {
-        for (int i = 0; i < window->lstCode->topLevelItemCount(); ++i)
-            if (window->lstCode->topLevelItem(i)->text(0) == name)
-                return window->lstCode->topLevelItem(i);
+        for (int i = 0; i < ui(*window).lstCode->topLevelItemCount(); ++i)
+            if (ui(*window).lstCode->topLevelItem(i)->text(0) == name)
+                return ui(*window).lstCode->topLevelItem(i);
         return nullptr;
     }
     // As a click on the entry does: select it, which opens it; then paint.
     void open(const QString& name) {
         {
-            const QSignalBlocker quiet(window->lstCode);
-            window->lstCode->clearSelection();
-            window->lstCode->setCurrentItem(entry(name));
+            const QSignalBlocker quiet(ui(*window).lstCode);
+            ui(*window).lstCode->clearSelection();
+            ui(*window).lstCode->setCurrentItem(entry(name));
         }
         window->lstCode_ItemClick();
-        while (window->txtCodeFile->isLoading())
+        while (ui(*window).txtCodeFile->isLoading())
             QCoreApplication::processEvents();
-        window->txtCodeFile->viewport()->repaint();
+        ui(*window).txtCodeFile->viewport()->repaint();
     }
 };
 
@@ -153,8 +155,8 @@ int main(int argc, char** argv) {
     w.window->resize(1000, 800);
     w.window->show();
     QCoreApplication::processEvents();
-    w.window->tvwFolders->setCurrentItem(w.window->nodeByKey(QStringLiteral("Bench")));
-    CodeEditor* editor = w.window->txtCodeFile;
+    ui(*w.window).tvwFolders->setCurrentItem(w.window->nodeByKey(QStringLiteral("Bench")));
+    CodeEditor* editor = ui(*w.window).txtCodeFile;
 
     auto plain = std::make_unique<QPlainTextEdit>();
     plain->setFont(CodeEditor::codeFont());
@@ -197,18 +199,18 @@ int main(int argc, char** argv) {
 
     // Filling the list with 20,000 entries, against a tree widget given the same entries.
     QTreeWidget plainList;
-    plainList.resize(w.window->lstCode->size());
+    plainList.resize(ui(*w.window).lstCode->size());
     plainList.show();
     const auto showOther = [&] {
-        w.window->tvwFolders->setCurrentItem(w.window->nodeByKey(QStringLiteral("Bench")));
+        ui(*w.window).tvwFolders->setCurrentItem(w.window->nodeByKey(QStringLiteral("Bench")));
         plainList.clear();
         QCoreApplication::processEvents();
     };
     const double fillMs = bestOf3(showOther, [&] {
-        w.window->tvwFolders->setCurrentItem(w.window->nodeByKey(QStringLiteral("Many")));
-        w.window->lstCode->viewport()->repaint();
+        ui(*w.window).tvwFolders->setCurrentItem(w.window->nodeByKey(QStringLiteral("Many")));
+        ui(*w.window).lstCode->viewport()->repaint();
     });
-    const int filled = w.window->lstCode->topLevelItemCount();
+    const int filled = ui(*w.window).lstCode->topLevelItemCount();
     const double fillBase = bestOf3(showOther, [&] {
         QList<QTreeWidgetItem*> items;
         for (int i = 0; i < ManyEntries; ++i)
@@ -222,7 +224,7 @@ int main(int argc, char** argv) {
     const double listingMs =
         bestOf3(nullptr, [&] { w.window->fs().listFiles(program + QStringLiteral("/Code/Many")); });
     std::printf("  parts: listing the folder (read and sorted) %.1f\n", listingMs);
-    w.window->tvwFolders->setCurrentItem(w.window->nodeByKey(QStringLiteral("Bench")));
+    ui(*w.window).tvwFolders->setCurrentItem(w.window->nodeByKey(QStringLiteral("Bench")));
 
     // Where the opening time goes.
     double readMs = 0, decodeMs = 0, setTextMs = 0, colourMs = 0, applyMs = 0, paintMs = 0;

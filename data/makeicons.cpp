@@ -3,7 +3,7 @@
 // picture: <folder>/<name>.svg and <folder>/<size>/<name>.png for each size given.
 // Usage: makeicons <folder> <name> <size>...
 
-#include "programicon.h"
+#include "windows/programicon.h"
 
 #include <QBuffer>
 #include <QDir>

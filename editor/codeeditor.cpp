@@ -1,7 +1,8 @@
-#include "codeeditor.h"
+// SPDX-License-Identifier: MIT
+#include "editor/codeeditor.h"
 
-#include "colouring.h"
-#include "editoraccessibility.h"
+#include "editor/colouring.h"
+#include "editor/editoraccessibility.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDropEvent>

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "colourmap.h"
-#include "colours.h"
+#include "editor/colourmap.h"
+#include "editor/colours.h"
 
 #include <QColor>
 #include <QPixmap>

@@ -1,4 +1,5 @@
-#include "colouring.h"
+// SPDX-License-Identifier: MIT
+#include "editor/colouring.h"
 
 #include <memory>
 

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "colours.h"
+#include "editor/colours.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,5 @@
-#include "colourmap.h"
+// SPDX-License-Identifier: MIT
+#include "editor/colourmap.h"
 
 #include <algorithm>
 

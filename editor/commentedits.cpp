@@ -1,4 +1,5 @@
-#include "commentedits.h"
+// SPDX-License-Identifier: MIT
+#include "editor/commentedits.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "editoraccessibility.h"
+#include "editor/editoraccessibility.h"
 
 #include <QFontMetrics>
 #include <QPlainTextEdit>

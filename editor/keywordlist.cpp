@@ -1,6 +1,7 @@
-#include "keywordlist.h"
+// SPDX-License-Identifier: MIT
+#include "editor/keywordlist.h"
 
-#include "colouring.h"
+#include "editor/colouring.h"
 
 namespace KeywordList {
 

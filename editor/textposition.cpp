@@ -1,4 +1,5 @@
-#include "textposition.h"
+// SPDX-License-Identifier: MIT
+#include "editor/textposition.h"
 
 namespace TextPosition {
 

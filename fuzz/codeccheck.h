@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // SnippetCodec on any bytes. Input: the bytes of a file, taken as they are.
@@ -7,8 +8,8 @@
 // either). Writing any text that holds no CR right before an LF and reading it back gives back the
 // text and the line-end style, in every encoding, without adding a '?'.
 
-#include "fuzzinput.h"
-#include "snippetcodec.h"
+#include "fuzz/fuzzinput.h"
+#include "library/snippetcodec.h"
 
 namespace FuzzChecks {
 

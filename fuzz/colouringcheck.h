@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Colouring::colour against the literal rules of the oracle.
@@ -9,9 +10,9 @@
 // large for the narrow table, over many ASCII characters (bit 2 set) one too large for any table.
 // It is a target of its own because building those automata is slow.
 
-#include "../tests/colouringoracle.h"
-#include "colouring.h"
-#include "fuzzinput.h"
+#include "editor/colouring.h"
+#include "fuzz/fuzzinput.h"
+#include "tests/colouringoracle.h"
 
 namespace FuzzChecks {
 

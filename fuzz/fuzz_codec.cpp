@@ -1,4 +1,5 @@
-#include "codeccheck.h"
+// SPDX-License-Identifier: MIT
+#include "fuzz/codeccheck.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,5 @@
-#include "colouringcheck.h"
+// SPDX-License-Identifier: MIT
+#include "fuzz/colouringcheck.h"
 
 #include <cstdio>
 #include <cstdlib>

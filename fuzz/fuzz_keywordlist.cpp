@@ -1,4 +1,5 @@
-#include "keywordlistcheck.h"
+// SPDX-License-Identifier: MIT
+#include "fuzz/keywordlistcheck.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,5 @@
-#include "textfunctionscheck.h"
+// SPDX-License-Identifier: MIT
+#include "fuzz/textfunctionscheck.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // KeywordList::parse on the bytes of a keyword file, decoded as the program decodes it.
 
-#include "colouring.h"
-#include "fuzzinput.h"
-#include "keywordlist.h"
-#include "snippetcodec.h"
+#include "editor/colouring.h"
+#include "editor/keywordlist.h"
+#include "fuzz/fuzzinput.h"
+#include "library/snippetcodec.h"
 
 namespace FuzzChecks {
 

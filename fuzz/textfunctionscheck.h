@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The comment transforms and the line and column rules against what must hold for any text.
 // Input: one flag byte picking the encoding, then the text.
 
-#include "commentedits.h"
-#include "fuzzinput.h"
-#include "textposition.h"
+#include "editor/commentedits.h"
+#include "editor/textposition.h"
+#include "fuzz/fuzzinput.h"
 
 namespace FuzzChecks {
 

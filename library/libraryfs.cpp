@@ -1,4 +1,5 @@
-#include "libraryfs.h"
+// SPDX-License-Identifier: MIT
+#include "library/libraryfs.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "locations.h"
+#include "library/locations.h"
 
 #include <QByteArray>
 #include <QString>

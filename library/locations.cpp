@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "locations.h"
+#include "library/locations.h"
 
-#include "libraryfs.h"
+#include "library/libraryfs.h"
 
 #include <QDir>
 #include <QStandardPaths>

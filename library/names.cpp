@@ -1,4 +1,5 @@
-#include "names.h"
+// SPDX-License-Identifier: MIT
+#include "library/names.h"
 
 namespace Names {
 namespace {

@@ -1,4 +1,5 @@
-#include "snippetcodec.h"
+// SPDX-License-Identifier: MIT
+#include "library/snippetcodec.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang and runs them one after another.
 # Usage: scripts/fuzz.sh [seconds per target, default 300] [target...]
 # Targets: colouring colouringlarge textfunctions codec keywordlist (default: all). New inputs go to

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian 12 packages Quillary needs, and only those that are missing, so it is quick
 # when everything is there. Run it as your normal user: it calls sudo only to install.
 # Usage: scripts/install-deps.sh          what building and running need

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes docs/screenshot.png: Quillary in a real X window under Xvfb, with a small sample library,
 # a category selected and a snippet open. With SHOTS_DIR set (docs/ serves), it also leaves
 # clipboard.png and about.png there: the Code Clipboard and the About box over the main window.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
 # headless; any sanitizer report, leaks included, fails the run.
 # Usage: scripts/test-sanitized.sh [build-dir]   (default: build-sanitized/ in the repository)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "foldedtext.h"
+#include "search/foldedtext.h"
 
-#include "snippetcodec.h"
+#include "library/snippetcodec.h"
 
 #include <QChar>
 #include <algorithm>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "snippetindex.h"
+#include "search/snippetindex.h"
 
-#include "libraryfs.h"
-#include "names.h"
+#include "library/libraryfs.h"
+#include "library/names.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

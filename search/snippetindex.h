@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "foldedtext.h"
-#include "locations.h"
+#include "library/locations.h"
+#include "search/foldedtext.h"
 
 #include <QHash>
 #include <QList>

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The colouring rules followed literally, one keyword after another over a colour per character:
 // slow, but obviously right, so the fast colouring can be checked against it.
 
-#include "colouring.h"
-#include "colours.h"
+#include "editor/colouring.h"
+#include "editor/colours.h"
 
 #include <QList>
 #include <QString>

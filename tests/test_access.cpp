@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Keyboard-only use, what a screen reader is told, desktop themes and screen scales.
-#include "windowfixture.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/windowfixture.h"
 
-#include "frmclipboard.h"
-#include "pictures.h"
+#include "app/pictures.h"
+#include "windows/frmclipboard.h"
 
 #include <QAccessible>
 #include <QAccessibleTextInterface>
@@ -39,9 +40,9 @@ enum class Where { Tree, List, Editor };
 enum class How { Request, ShiftF10, MenuKey };
 
 bool nextTick(frmMain& w) {
-    if (!w.tmrEdit->isActive())
+    if (!ui(w).tmrEdit->isActive())
         return true;
-    QSignalSpy tick(w.tmrEdit, &QTimer::timeout);
+    QSignalSpy tick(ui(w).tmrEdit, &QTimer::timeout);
     return tick.wait(2000);
 }
 
@@ -97,21 +98,21 @@ void TestAccess::keyboardPopUps() {
         f.clickNode(QStringLiteral("Cat27")); // far down: the tree must scroll
     if (setup == "entry")
         f.clickEntry(QStringLiteral("Snippet33"));
-    w.txtCodeFile->setText(QString(12, QLatin1Char('\n')) + QStringLiteral("abc def"));
-    w.txtCodeFile->setSelectionStart(14);
-    w.txtCodeFile->setSelectionLength(setup == "selection" ? 3 : 0);
+    ui(w).txtCodeFile->setText(QString(12, QLatin1Char('\n')) + QStringLiteral("abc def"));
+    ui(w).txtCodeFile->setSelectionStart(14);
+    ui(w).txtCodeFile->setSelectionLength(setup == "selection" ? 3 : 0);
 
-    QWidget* widget = where == int(Where::Tree)   ? static_cast<QWidget*>(w.tvwFolders)
-                      : where == int(Where::List) ? static_cast<QWidget*>(w.lstCode)
-                                                  : static_cast<QWidget*>(w.txtCodeFile);
-    QMenu* menu = where == int(Where::Tree)   ? w.mnuFolderPopup
-                  : where == int(Where::List) ? w.mnuCodePopup
-                                              : w.mnuEditPopup;
+    QWidget* widget = where == int(Where::Tree)   ? static_cast<QWidget*>(ui(w).tvwFolders)
+                      : where == int(Where::List) ? static_cast<QWidget*>(ui(w).lstCode)
+                                                  : static_cast<QWidget*>(ui(w).txtCodeFile);
+    QMenu* menu = where == int(Where::Tree)   ? ui(w).mnuFolderPopup
+                  : where == int(Where::List) ? ui(w).mnuCodePopup
+                                              : ui(w).mnuEditPopup;
     // The states must come from the pop-up itself, not from an earlier tick.
     QVERIFY(nextTick(w));
-    w.tmrEdit->stop();
-    for (QAction* action :
-         {w.mnuRemoveCategory, w.mnuDeleteFile, w.mnuDelete, w.mnuCut, w.mnuCopy, w.mnuPaste})
+    ui(w).tmrEdit->stop();
+    for (QAction* action : {ui(w).mnuRemoveCategory, ui(w).mnuDeleteFile, ui(w).mnuDelete,
+                            ui(w).mnuCut, ui(w).mnuCopy, ui(w).mnuPaste})
         action->setEnabled(!action->isEnabled());
     widget->setFocus();
     if (how == int(How::Request)) {
@@ -129,15 +130,16 @@ void TestAccess::keyboardPopUps() {
     QRect anchor;
     QWidget* viewport = nullptr;
     if (where == int(Where::Tree)) {
-        viewport = w.tvwFolders->viewport();
-        anchor = w.tvwFolders->visualItemRect(w.selectedNode());
+        viewport = ui(w).tvwFolders->viewport();
+        anchor = ui(w).tvwFolders->visualItemRect(w.selectedNode());
     } else if (where == int(Where::List)) {
-        viewport = w.lstCode->viewport();
-        const auto selected = w.lstCode->selectedItems();
-        anchor = selected.isEmpty() ? QRect(0, 0, 1, 1) : w.lstCode->visualItemRect(selected[0]);
+        viewport = ui(w).lstCode->viewport();
+        const auto selected = ui(w).lstCode->selectedItems();
+        anchor =
+            selected.isEmpty() ? QRect(0, 0, 1, 1) : ui(w).lstCode->visualItemRect(selected[0]);
     } else {
-        viewport = w.txtCodeFile->viewport();
-        anchor = w.txtCodeFile->cursorRect();
+        viewport = ui(w).txtCodeFile->viewport();
+        anchor = ui(w).txtCodeFile->cursorRect();
     }
     QVERIFY(viewport->rect().intersects(anchor));
     const QPoint below = viewport->mapToGlobal(anchor.bottomLeft());
@@ -160,11 +162,11 @@ void TestAccess::deleteKeyInListAsksFirst() {
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("keep"));
     f.dialogs->buttons = {Dialogs::Button::No};
-    QTest::keyClick(w.lstCode, Qt::Key_Delete);
+    QTest::keyClick(ui(w).lstCode, Qt::Key_Delete);
     QCOMPARE(f.dialogs->lastText(), QStringLiteral("Are you sure you want to delete this file?"));
     QCOMPARE(f.readFile(QStringLiteral("Cat/keep.code")), QByteArray("k"));
     f.dialogs->buttons = {Dialogs::Button::Yes};
-    QTest::keyClick(w.lstCode, Qt::Key_Delete);
+    QTest::keyClick(ui(w).lstCode, Qt::Key_Delete);
     QVERIFY(!QFile::exists(f.path(QStringLiteral("Cat/keep.code"))));
     QCOMPARE(f.entries(), QStringList());
 }
@@ -175,8 +177,8 @@ void TestAccess::toolbarCommandKeys() {
     WindowFixture f;
     f.writeWordList("Dim\r\n");
     frmMain& w = f.open();
-    QAction* colour = w.toolbarButtons[6];
-    QAction* clipboard = w.toolbarButtons[7];
+    QAction* colour = ui(w).toolbarButtons[6];
+    QAction* clipboard = ui(w).toolbarButtons[7];
     QVERIFY(!colour->shortcut().isEmpty());
     QVERIFY(!clipboard->shortcut().isEmpty());
     QVERIFY(colour->shortcut() != clipboard->shortcut());
@@ -194,10 +196,10 @@ void TestAccess::toolbarCommandKeys() {
     }
     QVERIFY(colour->toolTip().isEmpty() && clipboard->toolTip().isEmpty());
 
-    w.txtCodeFile->setText(QStringLiteral("Dim x"));
-    w.txtCodeFile->setFocus();
+    ui(w).txtCodeFile->setText(QStringLiteral("Dim x"));
+    ui(w).txtCodeFile->setFocus();
     QTest::keySequence(&w, colour->shortcut());
-    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Keyword);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Keyword);
     QTest::keySequence(&w, clipboard->shortcut());
     QVERIFY(w.codeClipboard() && w.codeClipboard()->isVisible());
     QTest::keySequence(&w, clipboard->shortcut());
@@ -205,7 +207,7 @@ void TestAccess::toolbarCommandKeys() {
 
     // Tab from the list reaches each push button in order; Space presses it.
     QStringList chain;
-    QWidget* next = w.lstCode;
+    QWidget* next = ui(w).lstCode;
     for (int i = 0; i < 6; ++i) {
         next = next->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus || !next->isVisible())
@@ -216,14 +218,14 @@ void TestAccess::toolbarCommandKeys() {
                                  "Colour Code", "Code Clipboard"}));
     // Tab types a tab in the editor; Ctrl+Tab and Ctrl+Shift+Tab leave it.
     QApplication::setActiveWindow(&w);
-    w.txtCodeFile->setFocus();
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Tab, Qt::ControlModifier);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.lstCode));
-    w.txtCodeFile->setFocus();
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.tvwFolders));
-    QVERIFY(!w.txtCodeFile->text().contains(QLatin1Char('\t')));
-    QWidget* button = w.Toolbar1->widgetForAction(clipboard);
+    ui(w).txtCodeFile->setFocus();
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ui(w).lstCode));
+    ui(w).txtCodeFile->setFocus();
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ui(w).tvwFolders));
+    QVERIFY(!ui(w).txtCodeFile->text().contains(QLatin1Char('\t')));
+    QWidget* button = ui(w).Toolbar1->widgetForAction(clipboard);
     button->setFocus(Qt::TabFocusReason);
     QTest::keyClick(button, Qt::Key_Space);
     QVERIFY(w.codeClipboard()->isVisible());
@@ -234,22 +236,22 @@ void TestAccess::toolbarCommandKeys() {
 void TestAccess::statusPanelsReadTheirValues() {
     WindowFixture f;
     frmMain& w = f.open();
-    w.txtCodeFile->setText(QStringLiteral("a\nb\nc\nd\nefgh"));
-    w.txtCodeFile->setSelectionStart(11);
+    ui(w).txtCodeFile->setText(QStringLiteral("a\nb\nc\nd\nefgh"));
+    ui(w).txtCodeFile->setSelectionStart(11);
     QVERIFY(nextTick(w));
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 3  ROW: 5"));
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Insert);
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 3  ROW: 5"));
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Insert);
     const QStringList descriptions = {"Position", "Caps Lock off", "Num Lock off", "Insert off"};
     for (int i = 1; i < 5; ++i) {
-        QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(w.statusPanels[i]);
+        QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(ui(w).statusPanels[i]);
         QVERIFY(panel);
-        QCOMPARE(panel->text(QAccessible::Name), w.statusPanels[i]->text());
+        QCOMPARE(panel->text(QAccessible::Name), ui(w).statusPanels[i]->text());
         QCOMPARE(panel->text(QAccessible::Description), descriptions[i - 1]);
     }
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Insert);
-    QCOMPARE(
-        QAccessible::queryAccessibleInterface(w.statusPanels[4])->text(QAccessible::Description),
-        QStringLiteral("Insert on"));
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Insert);
+    QCOMPARE(QAccessible::queryAccessibleInterface(ui(w).statusPanels[4])
+                 ->text(QAccessible::Description),
+             QStringLiteral("Insert on"));
 }
 
 // Character boxes as a magnifier or braille display asks for them, for both editors.
@@ -273,7 +275,7 @@ void TestAccess::editorCharacterBoxes() {
     QFETCH(int, scrollLines);
     WindowFixture f;
     frmMain& w = f.open();
-    CodeEditor* editor = w.txtCodeFile;
+    CodeEditor* editor = ui(w).txtCodeFile;
     if (clipboardEditor) {
         w.ShowClipboard();
         editor = w.codeClipboard()->findChild<CodeEditor*>();
@@ -343,25 +345,26 @@ void TestAccess::darkThemeAndLargeFont() {
         WindowFixture f;
         frmMain& w = f.open();
         w.ShowClipboard();
-        for (CodeEditor* editor : {w.txtCodeFile, w.codeClipboard()->findChild<CodeEditor*>()}) {
+        for (CodeEditor* editor :
+             {ui(w).txtCodeFile, w.codeClipboard()->findChild<CodeEditor*>()}) {
             QVERIFY(editor);
             QCOMPARE(editor->viewport()->palette().color(QPalette::Base), QColor(Qt::white));
             QCOMPARE(editor->palette().color(QPalette::Text), QColor(Qt::black));
             QCOMPARE(editor->font().pointSizeF(), 9.75);
         }
         // The rest of the window follows the desktop.
-        QCOMPARE(w.lstCode->palette().color(QPalette::Base), QColor(25, 25, 25));
+        QCOMPARE(ui(w).lstCode->palette().color(QPalette::Base), QColor(25, 25, 25));
 
         QString text(9999, QLatin1Char('x'));
-        w.txtCodeFile->setText(QString(99998, QLatin1Char('\n')) + text);
-        w.txtCodeFile->setSelectionStart(w.txtCodeFile->textLength());
+        ui(w).txtCodeFile->setText(QString(99998, QLatin1Char('\n')) + text);
+        ui(w).txtCodeFile->setSelectionStart(ui(w).txtCodeFile->textLength());
         QVERIFY(nextTick(w));
-        QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 9999  ROW: 99999"));
+        QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 9999  ROW: 99999"));
         QCoreApplication::processEvents();
         const int startWidths[5] = {0, 96, 48, 48, 48};
         int taken = 0;
         for (int i = 1; i < 5; ++i) {
-            QLabel* panel = w.statusPanels[i];
+            QLabel* panel = ui(w).statusPanels[i];
             const QFontMetrics metrics = panel->fontMetrics();
             // A framed label indents its text by half an "x" unless told otherwise.
             const int indent = panel->indent() >= 0
@@ -379,13 +382,14 @@ void TestAccess::darkThemeAndLargeFont() {
             taken += panel->width();
         }
         // Panel 1 gives up what the others took.
-        QCOMPARE(w.statusPanels[0]->width(),
+        QCOMPARE(ui(w).statusPanels[0]->width(),
                  qRound((w.frameGeometry().width() * 15 - (taken * 15 + 450)) / 15.0));
         // The short text of the start fits the start width again.
-        w.txtCodeFile->setText(QStringLiteral("ab"));
+        ui(w).txtCodeFile->setText(QStringLiteral("ab"));
         QVERIFY(nextTick(w));
-        QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 0  ROW: 1"));
-        QCOMPARE(w.statusPanels[1]->width(), std::max(96, w.statusPanels[1]->sizeHint().width()));
+        QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 0  ROW: 1"));
+        QCOMPARE(ui(w).statusPanels[1]->width(),
+                 std::max(96, ui(w).statusPanels[1]->sizeHint().width()));
     }
     QApplication::setPalette(oldPalette);
     QApplication::setFont(oldFont);

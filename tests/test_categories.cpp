@@ -1,6 +1,8 @@
-#include "faults.h"
-#include "privileges.h"
-#include "windowfixture.h"
+// SPDX-License-Identifier: MIT
+#include "tests/support/faults.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/privileges.h"
+#include "tests/support/windowfixture.h"
 
 #include <QCursor>
 #include <QDirIterator>
@@ -33,7 +35,7 @@ QStringList disk(const WindowFixture& f) {
 // Every node in tree order: key, text, parent's key, expanded, selected.
 QStringList tree(const frmMain& w) {
     QStringList out;
-    const auto selected = w.tvwFolders->selectedItems();
+    const auto selected = ui(w).tvwFolders->selectedItems();
     std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* n) {
         out.append(QStringList{frmMain::nodeKey(n), n->text(0), frmMain::nodeKey(n->parent()),
                                n->isExpanded() ? QStringLiteral("open") : QStringLiteral("shut"),
@@ -65,7 +67,7 @@ QStringList shown(const ScriptedDialogs& d) {
 
 // Everything a category command could change.
 QStringList state(const WindowFixture& f) {
-    return disk(f) + tree(*f.window) + f.entries() + QStringList{f.window->txtCodeFile->text()};
+    return disk(f) + tree(*f.window) + f.entries() + QStringList{ui(*f.window).txtCodeFile->text()};
 }
 
 QString native(const QString& path) {
@@ -74,24 +76,24 @@ QString native(const QString& path) {
 
 void selectNode(const WindowFixture& f, const QString& key) {
     f.clickNode(key);
-    QCOMPARE(f.window->tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(key)});
+    QCOMPARE(ui(*f.window).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(key)});
 }
 
 void releaseOverTree(frmMain& w, Qt::MouseButton button, QPoint at) {
-    QTest::mouseClick(w.tvwFolders->viewport(), button, {}, at);
+    QTest::mouseClick(ui(w).tvwFolders->viewport(), button, {}, at);
     // The release is reported once the view has finished with it.
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
 
 QPoint belowLastNode(frmMain& w) {
-    QWidget* viewport = w.tvwFolders->viewport();
+    QWidget* viewport = ui(w).tvwFolders->viewport();
     return {viewport->width() / 2, viewport->height() - 4};
 }
 
 // A sentinel entry, so the list is known to show something.
 void fillList(frmMain& w) {
-    new QTreeWidgetItem(w.lstCode, QStringList{QStringLiteral("shown before")});
+    new QTreeWidgetItem(ui(w).lstCode, QStringList{QStringLiteral("shown before")});
 }
 
 const QString SubSubRefusal =
@@ -152,7 +154,7 @@ void TestCategories::addNothingOnCancelOrEmptyAnswer() {
         f.dialogs->inputs = {QString()};
         Q_UNUSED(cancel);
         const QStringList before = state(f);
-        w.mnuAddCat->trigger();
+        ui(w).mnuAddCat->trigger();
         QCOMPARE(shown(*f.dialogs), QStringList{AddPrompt});
         QCOMPARE(state(f), before);
     }
@@ -200,7 +202,7 @@ void TestCategories::addAtEachLevel() {
     f.writeFile(QStringLiteral("Web/a.code"), "a");
     frmMain& w = f.open();
     selectNode(f, selected);
-    w.txtCodeFile->setText(QStringLiteral("editor text"));
+    ui(w).txtCodeFile->setText(QStringLiteral("editor text"));
     fillList(w);
     f.dialogs->clear();
     f.dialogs->inputs = {answer};
@@ -211,7 +213,7 @@ void TestCategories::addAtEachLevel() {
     w.AddCat();
 
     QCOMPARE(f.entries(), listBefore);
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("editor text"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("editor text"));
     if (folder.isEmpty()) {
         QCOMPARE(shown(*f.dialogs),
                  (QStringList{AddPrompt, QStringLiteral("message|%1|Quillary|%2|%3|%4")
@@ -434,11 +436,12 @@ void TestCategories::noSelectedNodeActsAsRoot() {
     frmMain& w = f.open();
     // Ctrl+click takes the selection away and leaves the node current.
     selectNode(f, QStringLiteral("WebForms"));
-    QTest::mouseClick(w.tvwFolders->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                      w.tvwFolders->visualItemRect(f.node(QStringLiteral("WebForms"))).center());
+    QTest::mouseClick(
+        ui(w).tvwFolders->viewport(), Qt::LeftButton, Qt::ControlModifier,
+        ui(w).tvwFolders->visualItemRect(f.node(QStringLiteral("WebForms"))).center());
     QCoreApplication::processEvents();
-    QVERIFY(w.tvwFolders->selectedItems().isEmpty());
-    QCOMPARE(w.tvwFolders->currentItem(), f.node(QStringLiteral("WebForms")));
+    QVERIFY(ui(w).tvwFolders->selectedItems().isEmpty());
+    QCOMPARE(ui(w).tvwFolders->currentItem(), f.node(QStringLiteral("WebForms")));
     f.dialogs->clear();
     f.dialogs->inputs = {QStringLiteral("Top")};
     w.AddCat();
@@ -450,9 +453,9 @@ void TestCategories::noSelectedNodeActsAsRoot() {
     QCOMPARE(f.dialogs->lastText(), QStringLiteral("Cannot delete the root folder."));
     QCOMPARE(f.readFile(QStringLiteral("Web/Forms/f.code")), QByteArray("f"));
     releaseOverTree(w, Qt::RightButton, belowLastNode(w));
-    QTRY_VERIFY(w.mnuFolderPopup->isVisible());
-    QVERIFY(!w.mnuRemoveCategory->isEnabled());
-    w.mnuFolderPopup->hide();
+    QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
+    QVERIFY(!ui(w).mnuRemoveCategory->isEnabled());
+    ui(w).mnuFolderPopup->hide();
 }
 
 void TestCategories::removeRefusesRoot() {
@@ -464,7 +467,7 @@ void TestCategories::removeRefusesRoot() {
     selectNode(f, QStringLiteral("root"));
     f.dialogs->clear();
     const QStringList before = state(f);
-    w.mnuRemoveCat->trigger();
+    ui(w).mnuRemoveCat->trigger();
     QCOMPARE(shown(*f.dialogs), QStringList{QStringLiteral("message|Cannot delete the root "
                                                            "folder.|Error|%1|%2|%3")
                                                 .arg(int(Dialogs::Icon::Error))
@@ -531,7 +534,7 @@ void TestCategories::removeSubCategoryLeavesParentAndSiblings() {
     selectNode(f, QStringLiteral("WebForms"));
     f.dialogs->clear();
     f.dialogs->buttons = {Dialogs::Button::Yes};
-    w.mnuRemoveCat->trigger();
+    ui(w).mnuRemoveCat->trigger();
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
     QCOMPARE(disk(f),
              (QStringList{QStringLiteral("Forms/"), QStringLiteral("Forms/top.code=t"),
@@ -642,7 +645,7 @@ void TestCategories::removeFolderGoneBehindOurBack() {
     QVERIFY(!f.node(QStringLiteral("Web")));
     QVERIFY(!f.node(QStringLiteral("WebForms")));
     QVERIFY(f.node(QStringLiteral("Other")));
-    QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{w.rootNode()});
+    QCOMPARE(ui(w).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{w.rootNode()});
     QVERIFY(f.entries().isEmpty());
 }
 
@@ -676,19 +679,19 @@ void TestCategories::afterRemovalParentListedEditorKept() {
     selectNode(f, selected);
     // The removed folder's snippet is on screen when its category goes.
     f.clickEntry(snippet);
-    QCOMPARE(w.txtCodeFile->text(), text);
+    QCOMPARE(ui(w).txtCodeFile->text(), text);
     f.dialogs->clear();
     f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QCOMPARE(shown(*f.dialogs), QStringList{RemoveQuestion});
     QVERIFY(!f.node(selected));
-    QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(parent)});
-    QCOMPARE(w.tvwFolders->currentItem(), f.node(parent));
+    QCOMPARE(ui(w).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(parent)});
+    QCOMPARE(ui(w).tvwFolders->currentItem(), f.node(parent));
     // The list shows the parent's snippets, as a click on it would, with none selected.
     const bool underRoot = parent == QStringLiteral("root");
     QCOMPARE(f.entries(), underRoot ? QStringList{} : QStringList{QStringLiteral("w")});
-    QVERIFY(w.lstCode->selectedItems().isEmpty());
-    QCOMPARE(w.txtCodeFile->text(), text);
+    QVERIFY(ui(w).lstCode->selectedItems().isEmpty());
+    QCOMPARE(ui(w).txtCodeFile->text(), text);
     // Save asks for a name and writes into the parent; at the root it refuses before asking.
     f.dialogs->clear();
     f.dialogs->inputs = {QStringLiteral("kept")};
@@ -733,7 +736,8 @@ void TestCategories::unlistableParentIsReported() {
              qPrintable(f.dialogs->lastText()));
     QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("Web/Forms"))));
     QVERIFY(!f.node(QStringLiteral("WebForms")));
-    QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(QStringLiteral("Web"))});
+    QCOMPARE(ui(w).tvwFolders->selectedItems(),
+             QList<QTreeWidgetItem*>{f.node(QStringLiteral("Web"))});
     QVERIFY(f.entries().isEmpty());
 }
 
@@ -769,7 +773,8 @@ void TestCategories::removeFolderThatCannotGoKeepsNode() {
              qPrintable(m.text));
     QVERIFY2(m.text.contains(QStringLiteral("ermission denied")), qPrintable(m.text));
     QVERIFY(f.node(QStringLiteral("Web")));
-    QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(QStringLiteral("Web"))});
+    QCOMPARE(ui(w).tvwFolders->selectedItems(),
+             QList<QTreeWidgetItem*>{f.node(QStringLiteral("Web"))});
     QVERIFY(f.entries().isEmpty());
 }
 
@@ -779,41 +784,41 @@ void TestCategories::popupOnRightReleaseOnly() {
     frmMain& w = f.open();
     QTreeWidgetItem* root = w.rootNode();
     QTreeWidgetItem* web = f.node(QStringLiteral("Web"));
-    const QPoint overWeb = w.tvwFolders->visualItemRect(web).center();
+    const QPoint overWeb = ui(w).tvwFolders->visualItemRect(web).center();
 
     // Root selected, right button over another node: greyed removal, node not selected.
-    QCursor::setPos(w.tvwFolders->viewport()->mapToGlobal(overWeb));
+    QCursor::setPos(ui(w).tvwFolders->viewport()->mapToGlobal(overWeb));
     releaseOverTree(w, Qt::RightButton, overWeb);
-    QTRY_VERIFY(w.mnuFolderPopup->isVisible());
-    QCOMPARE(w.mnuFolderPopup->pos(), QCursor::pos()); // at the pointer
-    QVERIFY(w.mnuAddCategory->isEnabled());
-    QVERIFY(!w.mnuRemoveCategory->isEnabled());
-    QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{root});
-    QCOMPARE(w.tvwFolders->currentItem(), root);
+    QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
+    QCOMPARE(ui(w).mnuFolderPopup->pos(), QCursor::pos()); // at the pointer
+    QVERIFY(ui(w).mnuAddCategory->isEnabled());
+    QVERIFY(!ui(w).mnuRemoveCategory->isEnabled());
+    QCOMPARE(ui(w).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{root});
+    QCOMPARE(ui(w).tvwFolders->currentItem(), root);
     QVERIFY(f.dialogs->shown.isEmpty());
-    w.mnuFolderPopup->hide();
+    ui(w).mnuFolderPopup->hide();
 
     // A category selected, right button below the last node.
     selectNode(f, QStringLiteral("Web"));
     releaseOverTree(w, Qt::RightButton, belowLastNode(w));
-    QTRY_VERIFY(w.mnuFolderPopup->isVisible());
-    QVERIFY(w.mnuAddCategory->isEnabled());
-    QVERIFY(w.mnuRemoveCategory->isEnabled());
-    QCOMPARE(w.tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{web});
-    w.mnuFolderPopup->hide();
+    QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
+    QVERIFY(ui(w).mnuAddCategory->isEnabled());
+    QVERIFY(ui(w).mnuRemoveCategory->isEnabled());
+    QCOMPARE(ui(w).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{web});
+    ui(w).mnuFolderPopup->hide();
 
     // Back to the root: greyed again.
     selectNode(f, QStringLiteral("root"));
     releaseOverTree(w, Qt::RightButton, belowLastNode(w));
-    QTRY_VERIFY(w.mnuFolderPopup->isVisible());
-    QVERIFY(!w.mnuRemoveCategory->isEnabled());
-    w.mnuFolderPopup->hide();
+    QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
+    QVERIFY(!ui(w).mnuRemoveCategory->isEnabled());
+    ui(w).mnuFolderPopup->hide();
 
     // Left and middle releases show nothing.
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
         releaseOverTree(w, button, belowLastNode(w));
         QTest::qWait(50);
-        QVERIFY(!w.mnuFolderPopup->isVisible());
+        QVERIFY(!ui(w).mnuFolderPopup->isVisible());
     }
     QVERIFY(f.dialogs->shown.isEmpty());
 }
@@ -848,25 +853,25 @@ void TestCategories::threeWaysInAgree() {
             f.dialogs->buttons = {Dialogs::Button::Yes};
         switch (way) {
         case FileMenu:
-            (add ? w.mnuAddCat : w.mnuRemoveCat)->trigger();
+            (add ? ui(w).mnuAddCat : ui(w).mnuRemoveCat)->trigger();
             break;
         case Popup: {
             releaseOverTree(w, Qt::RightButton, belowLastNode(w));
-            QTRY_VERIFY(w.mnuFolderPopup->isVisible());
-            QAction* item = add ? w.mnuAddCategory : w.mnuRemoveCategory;
+            QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
+            QAction* item = add ? ui(w).mnuAddCategory : ui(w).mnuRemoveCategory;
             if (item->isEnabled()) {
-                QTest::mouseClick(w.mnuFolderPopup, Qt::LeftButton, {},
-                                  w.mnuFolderPopup->actionGeometry(item).center());
-                QTRY_VERIFY(!w.mnuFolderPopup->isVisible());
+                QTest::mouseClick(ui(w).mnuFolderPopup, Qt::LeftButton, {},
+                                  ui(w).mnuFolderPopup->actionGeometry(item).center());
+                QTRY_VERIFY(!ui(w).mnuFolderPopup->isVisible());
             } else {
                 // A greyed entry cannot be chosen; its command would be refused anyway.
-                w.mnuFolderPopup->hide();
+                ui(w).mnuFolderPopup->hide();
                 w.RemoveCat();
             }
             break;
         }
         case ToolbarButton:
-            QTest::mouseClick(w.Toolbar1->widgetForAction(w.toolbarButtons[add ? 3 : 4]),
+            QTest::mouseClick(ui(w).Toolbar1->widgetForAction(ui(w).toolbarButtons[add ? 3 : 4]),
                               Qt::LeftButton);
             break;
         }

@@ -1,4 +1,5 @@
-#include "codeeditor.h"
+// SPDX-License-Identifier: MIT
+#include "editor/codeeditor.h"
 
 #include <QApplication>
 #include <QScrollBar>

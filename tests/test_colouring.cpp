@@ -1,6 +1,7 @@
-#include "colouring.h"
-#include "colouringoracle.h"
-#include "keywordlist.h"
+// SPDX-License-Identifier: MIT
+#include "editor/colouring.h"
+#include "editor/keywordlist.h"
+#include "tests/colouringoracle.h"
 
 #include <QRandomGenerator>
 #include <QTest>

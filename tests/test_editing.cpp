@@ -1,6 +1,8 @@
-#include "windowfixture.h"
+// SPDX-License-Identifier: MIT
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/windowfixture.h"
 
-#include "frmclipboard.h"
+#include "windows/frmclipboard.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -61,16 +63,16 @@ private:
 namespace {
 
 void setEditor(frmMain& w, const QString& text, int start = 0, int length = 0) {
-    w.txtCodeFile->setText(text);
-    w.txtCodeFile->setSelectionStart(start);
-    w.txtCodeFile->setSelectionLength(length);
+    ui(w).txtCodeFile->setText(text);
+    ui(w).txtCodeFile->setSelectionStart(start);
+    ui(w).txtCodeFile->setSelectionLength(length);
 }
 
 // Waits for the tick that follows the last change; a sleeping timer means it has already run.
 bool nextTick(frmMain& w) {
-    if (!w.tmrEdit->isActive())
+    if (!ui(w).tmrEdit->isActive())
         return true;
-    QSignalSpy tick(w.tmrEdit, &QTimer::timeout);
+    QSignalSpy tick(ui(w).tmrEdit, &QTimer::timeout);
     return tick.wait(2000);
 }
 
@@ -84,7 +86,7 @@ void imageOnlyClipboard() {
 }
 
 QList<QAction*> selectionItems(const frmMain& w) {
-    return {w.mnuCut, w.mnuCopy, w.mnuDelete, w.mnuCommentSelected};
+    return {ui(w).mnuCut, ui(w).mnuCopy, ui(w).mnuDelete, ui(w).mnuCommentSelected};
 }
 
 void writeKeywords(WindowFixture& f) {
@@ -122,9 +124,9 @@ void TestEditing::positionPanel() {
     frmMain& w = f.open();
     // Something else first, so a stale panel cannot pass.
     setEditor(w, QStringLiteral("zz\nzz\nzz\nzz\nzzzzzzz"), 16);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 4  ROW: 5"));
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 4  ROW: 5"));
     setEditor(w, text, caret);
-    QTRY_COMPARE(w.statusPanels[1]->text(), panel);
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), panel);
 }
 
 void TestEditing::multiLineSelectionsInBothDirections() {
@@ -132,25 +134,25 @@ void TestEditing::multiLineSelectionsInBothDirections() {
     frmMain& w = f.open();
     const QString text = QStringLiteral("abcd\nefghijkl\nij\nmnop");
     setEditor(w, text, 2);
-    w.txtCodeFile->setFocus();
+    ui(w).txtCodeFile->setFocus();
     // Downwards: the caret ends on the third line, column 2, far left of the start's column
     // counted from the third line's start.
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Down, Qt::ShiftModifier);
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Down, Qt::ShiftModifier);
-    QCOMPARE(w.txtCodeFile->selectionStart(), 2);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 14);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 2  ROW: 1"));
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 2);
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 14);
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 2  ROW: 1"));
 
     // Upwards from the second line's column 6: the selection starts on the first line.
     setEditor(w, text, 11);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 6  ROW: 2"));
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Up, Qt::ShiftModifier);
-    QCOMPARE(w.txtCodeFile->selectionStart(), 4);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 4  ROW: 1"));
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 6  ROW: 2"));
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Up, Qt::ShiftModifier);
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 4);
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 4  ROW: 1"));
 
     // From the middle of a line across the next whole line.
     setEditor(w, text, 7, 10);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 2  ROW: 2"));
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 2  ROW: 2"));
 }
 
 void TestEditing::positionInMegabyteText() {
@@ -163,24 +165,24 @@ void TestEditing::positionInMegabyteText() {
     text += QStringLiteral("last");
     const int lines = int(text.count(QLatin1Char('\n')));
     setEditor(w, text, int(text.size()) - 1);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 3  ROW: %1").arg(lines + 1));
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 3  ROW: %1").arg(lines + 1));
     setEditor(w, text, int(text.size()) - 4 - int(line.size()) + 5);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 5  ROW: %1").arg(lines));
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 5  ROW: %1").arg(lines));
 }
 
 void TestEditing::positionAfterEditThatKeepsCaretNumber() {
     WindowFixture f;
     frmMain& w = f.open();
     setEditor(w, QStringLiteral("ab\ncd"), 5);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 2  ROW: 2"));
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 2  ROW: 2"));
     // The first line's break is replaced in one edit, from outside the editor's own cursor:
     // the caret ends at the same number on another line.
-    QTextCursor other(w.txtCodeFile->document());
+    QTextCursor other(ui(w).txtCodeFile->document());
     other.setPosition(0);
     other.setPosition(3, QTextCursor::KeepAnchor);
     other.insertText(QStringLiteral("xyz"));
-    QCOMPARE(w.txtCodeFile->selectionStart(), 5);
-    QTRY_COMPARE(w.statusPanels[1]->text(), QStringLiteral("COL: 5  ROW: 1"));
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 5);
+    QTRY_COMPARE(ui(w).statusPanels[1]->text(), QStringLiteral("COL: 5  ROW: 1"));
 }
 
 // Menu states ------------------------------------------------------------------------------------
@@ -193,14 +195,14 @@ void TestEditing::selectionItemsFollowSelectionWithinOneTick() {
     for (QAction* item : selectionItems(w))
         QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
 
-    w.txtCodeFile->setFocus();
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Right, Qt::ShiftModifier);
+    ui(w).txtCodeFile->setFocus();
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Right, Qt::ShiftModifier);
     QVERIFY(nextTick(w));
     for (QAction* item : selectionItems(w))
         QVERIFY2(item->isEnabled(), qPrintable(item->objectName()));
 
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Right);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 0);
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Right);
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 0);
     QVERIFY(nextTick(w));
     for (QAction* item : selectionItems(w))
         QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
@@ -217,27 +219,27 @@ void TestEditing::pasteFollowsClipboardText() {
     frmMain& w = f.open();
     QGuiApplication::clipboard()->setText(QStringLiteral("x"));
     QVERIFY(nextTick(w));
-    QVERIFY(w.mnuPaste->isEnabled());
+    QVERIFY(ui(w).mnuPaste->isEnabled());
 
     imageOnlyClipboard();
     QVERIFY(nextTick(w));
-    QVERIFY(!w.mnuPaste->isEnabled());
+    QVERIFY(!ui(w).mnuPaste->isEnabled());
 
     // Copying text in the editor enables it within one tick.
     setEditor(w, QStringLiteral("abc"), 1, 1);
     QVERIFY(nextTick(w));
-    w.mnuCopy->trigger();
+    ui(w).mnuCopy->trigger();
     QVERIFY(nextTick(w));
-    QVERIFY(w.mnuPaste->isEnabled());
+    QVERIFY(ui(w).mnuPaste->isEnabled());
 
     cleanClipboard();
     QVERIFY(nextTick(w));
-    QVERIFY(!w.mnuPaste->isEnabled());
+    QVERIFY(!ui(w).mnuPaste->isEnabled());
 
     // A single space is text.
     QGuiApplication::clipboard()->setText(QStringLiteral(" "));
     QVERIFY(nextTick(w));
-    QVERIFY(w.mnuPaste->isEnabled());
+    QVERIFY(ui(w).mnuPaste->isEnabled());
     cleanClipboard();
 }
 
@@ -245,19 +247,19 @@ void TestEditing::alwaysEnabledItems() {
     WindowFixture f;
     frmMain& w = f.open();
     cleanClipboard();
-    QVERIFY(w.txtCodeFile->text().isEmpty());
+    QVERIFY(ui(w).txtCodeFile->text().isEmpty());
     // Everything the tick governs is off now, so the tick has run.
-    QTRY_VERIFY(!w.mnuPaste->isEnabled() && !w.mnuCut->isEnabled());
+    QTRY_VERIFY(!ui(w).mnuPaste->isEnabled() && !ui(w).mnuCut->isEnabled());
     for (int i = 0; i < 3; ++i)
         QVERIFY(nextTick(w));
-    for (QAction* item : {w.mnuUndo, w.mnuCommentWholeLine, w.mnuCommentFromHere,
-                          w.mnuComment->menuAction(), w.mnuEditPopup->menuAction()})
+    for (QAction* item : {ui(w).mnuUndo, ui(w).mnuCommentWholeLine, ui(w).mnuCommentFromHere,
+                          ui(w).mnuComment->menuAction(), ui(w).mnuEditPopup->menuAction()})
         QVERIFY2(item->isEnabled(), qPrintable(item->objectName()));
     // Used on an empty editor, they still are.
-    w.mnuCommentWholeLine->trigger();
-    w.mnuUndo->trigger();
+    ui(w).mnuCommentWholeLine->trigger();
+    ui(w).mnuUndo->trigger();
     QVERIFY(nextTick(w));
-    for (QAction* item : {w.mnuUndo, w.mnuCommentWholeLine, w.mnuCommentFromHere})
+    for (QAction* item : {ui(w).mnuUndo, ui(w).mnuCommentWholeLine, ui(w).mnuCommentFromHere})
         QVERIFY2(item->isEnabled(), qPrintable(item->objectName()));
 }
 
@@ -268,13 +270,13 @@ void TestEditing::menuBarEditMenuIsThePopUp() {
     for (QAction* action : w.menuBar()->actions())
         if (action->text() == QStringLiteral("&Edit"))
             barEdit = action->menu();
-    QCOMPARE(barEdit, w.mnuEditPopup);
+    QCOMPARE(barEdit, ui(w).mnuEditPopup);
 
     QGuiApplication::clipboard()->setText(QStringLiteral("p"));
     setEditor(w, QStringLiteral("abc"), 0, 2);
     QVERIFY(nextTick(w));
     const QList<QAction*> items = barEdit->actions();
-    for (QAction* item : {w.mnuCut, w.mnuCopy, w.mnuDelete, w.mnuPaste}) {
+    for (QAction* item : {ui(w).mnuCut, ui(w).mnuCopy, ui(w).mnuDelete, ui(w).mnuPaste}) {
         QVERIFY(items.contains(item));
         QVERIFY(item->isEnabled());
     }
@@ -287,12 +289,12 @@ void TestEditing::lockPanelsDimmedWhereStateUnknown() {
     WindowFixture f;
     frmMain& w = f.open();
     QVERIFY(nextTick(w));
-    QCOMPARE(w.statusPanels[2]->text(), QStringLiteral("CAPS"));
-    QCOMPARE(w.statusPanels[3]->text(), QStringLiteral("NUM"));
-    QVERIFY(!w.statusPanels[2]->isEnabled());
-    QVERIFY(!w.statusPanels[3]->isEnabled());
-    QTest::keyClick(w.txtCodeFile, Qt::Key_CapsLock);
-    QVERIFY(!w.statusPanels[2]->isEnabled());
+    QCOMPARE(ui(w).statusPanels[2]->text(), QStringLiteral("CAPS"));
+    QCOMPARE(ui(w).statusPanels[3]->text(), QStringLiteral("NUM"));
+    QVERIFY(!ui(w).statusPanels[2]->isEnabled());
+    QVERIFY(!ui(w).statusPanels[3]->isEnabled());
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_CapsLock);
+    QVERIFY(!ui(w).statusPanels[2]->isEnabled());
 }
 
 // Pop-up menu ------------------------------------------------------------------------------------
@@ -302,9 +304,9 @@ void TestEditing::leftAndMiddleReleaseShowNothing() {
     frmMain& w = f.open();
     setEditor(w, QStringLiteral("some text"), 0);
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
-        QTest::mouseClick(w.txtCodeFile->viewport(), button, {}, QPoint(20, 8));
+        QTest::mouseClick(ui(w).txtCodeFile->viewport(), button, {}, QPoint(20, 8));
         QCoreApplication::processEvents();
-        QVERIFY(!w.mnuEditPopup->isVisible());
+        QVERIFY(!ui(w).mnuEditPopup->isVisible());
         QVERIFY(!QApplication::activePopupWidget());
     }
 }
@@ -315,36 +317,36 @@ void TestEditing::rightReleaseShowsCurrentStates() {
     QGuiApplication::clipboard()->setText(QStringLiteral("text"));
     setEditor(w, QStringLiteral("abc def"), 2);
     QVERIFY(nextTick(w));
-    QVERIFY(!w.mnuCut->isEnabled());
-    QVERIFY(w.mnuPaste->isEnabled());
-    w.tmrEdit->stop();
+    QVERIFY(!ui(w).mnuCut->isEnabled());
+    QVERIFY(ui(w).mnuPaste->isEnabled());
+    ui(w).tmrEdit->stop();
 
     // Both turn over while no tick runs.
-    w.txtCodeFile->setSelectionLength(3);
+    ui(w).txtCodeFile->setSelectionLength(3);
     imageOnlyClipboard();
-    QTest::mouseClick(w.txtCodeFile->viewport(), Qt::RightButton, {}, QPoint(20, 8));
-    QTRY_VERIFY(w.mnuEditPopup->isVisible());
-    QCOMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(w.mnuEditPopup));
-    QCOMPARE(w.txtCodeFile->selectionLength(), 3);
-    QVERIFY(w.mnuCut->isEnabled());
-    QVERIFY(w.mnuCopy->isEnabled());
-    QVERIFY(w.mnuDelete->isEnabled());
-    QVERIFY(!w.mnuPaste->isEnabled());
+    QTest::mouseClick(ui(w).txtCodeFile->viewport(), Qt::RightButton, {}, QPoint(20, 8));
+    QTRY_VERIFY(ui(w).mnuEditPopup->isVisible());
+    QCOMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(ui(w).mnuEditPopup));
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 3);
+    QVERIFY(ui(w).mnuCut->isEnabled());
+    QVERIFY(ui(w).mnuCopy->isEnabled());
+    QVERIFY(ui(w).mnuDelete->isEnabled());
+    QVERIFY(!ui(w).mnuPaste->isEnabled());
     // "Selected Text" is the tick's alone.
-    QVERIFY(!w.mnuCommentSelected->isEnabled());
-    w.mnuEditPopup->close();
-    QTRY_VERIFY(!w.mnuEditPopup->isVisible());
+    QVERIFY(!ui(w).mnuCommentSelected->isEnabled());
+    ui(w).mnuEditPopup->close();
+    QTRY_VERIFY(!ui(w).mnuEditPopup->isVisible());
 
     // And back: nothing selected, text on the clipboard.
-    w.txtCodeFile->setSelectionStart(1);
+    ui(w).txtCodeFile->setSelectionStart(1);
     QGuiApplication::clipboard()->setText(QStringLiteral("again"));
-    QTest::mouseClick(w.txtCodeFile->viewport(), Qt::RightButton, {}, QPoint(20, 8));
-    QTRY_VERIFY(w.mnuEditPopup->isVisible());
-    QVERIFY(!w.mnuCut->isEnabled());
-    QVERIFY(!w.mnuCopy->isEnabled());
-    QVERIFY(!w.mnuDelete->isEnabled());
-    QVERIFY(w.mnuPaste->isEnabled());
-    w.mnuEditPopup->close();
+    QTest::mouseClick(ui(w).txtCodeFile->viewport(), Qt::RightButton, {}, QPoint(20, 8));
+    QTRY_VERIFY(ui(w).mnuEditPopup->isVisible());
+    QVERIFY(!ui(w).mnuCut->isEnabled());
+    QVERIFY(!ui(w).mnuCopy->isEnabled());
+    QVERIFY(!ui(w).mnuDelete->isEnabled());
+    QVERIFY(ui(w).mnuPaste->isEnabled());
+    ui(w).mnuEditPopup->close();
     cleanClipboard();
 }
 
@@ -357,27 +359,27 @@ void TestEditing::cutCopyDelete() {
 
     setEditor(w, QStringLiteral("xabcx"), 1, 3);
     QVERIFY(nextTick(w));
-    w.mnuCut->trigger();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("xx"));
-    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 0);
+    ui(w).mnuCut->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("xx"));
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 1);
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 0);
     QCOMPARE(clipboard->text(), QStringLiteral("abc"));
 
     setEditor(w, QStringLiteral("one\ntwo\nthree"), 2, 8);
     QVERIFY(nextTick(w));
-    w.mnuCopy->trigger();
+    ui(w).mnuCopy->trigger();
     QCOMPARE(clipboard->text(), QStringLiteral("e\ntwo\nth"));
     QCOMPARE(clipboard->mimeData()->data(QStringLiteral("text/plain")), QByteArray("e\ntwo\nth"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("one\ntwo\nthree"));
-    QCOMPARE(w.txtCodeFile->selectionStart(), 2);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 8);
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("one\ntwo\nthree"));
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 2);
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 8);
 
     clipboard->setText(QStringLiteral("kept"));
     setEditor(w, QStringLiteral("a\tb\u00e9c"), 1, 3);
     QVERIFY(nextTick(w));
-    w.mnuDelete->trigger();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("ac"));
-    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
+    ui(w).mnuDelete->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("ac"));
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 1);
     QCOMPARE(clipboard->text(), QStringLiteral("kept"));
     cleanClipboard();
 }
@@ -394,10 +396,10 @@ void TestEditing::cutOrCopyWithNothingSelected() {
     clipboard->setText(QStringLiteral("before"));
     w.mnuCut_Click();
     QCOMPARE(clipboard->text(), QString());
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("abc"));
-    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("abc"));
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 1);
     w.mnuDelete_Click();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("abc"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("abc"));
 }
 
 void TestEditing::paste_data() {
@@ -436,10 +438,10 @@ void TestEditing::paste() {
     QGuiApplication::clipboard()->setText(clipboard);
     setEditor(w, text, start, length);
     QVERIFY(nextTick(w));
-    w.mnuPaste->trigger();
-    QCOMPARE(w.txtCodeFile->text(), result);
-    QCOMPARE(w.txtCodeFile->selectionStart(), caret);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 0);
+    ui(w).mnuPaste->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), result);
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), caret);
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 0);
     QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
     cleanClipboard();
 }
@@ -450,8 +452,8 @@ void TestEditing::pasteWithEmptyClipboardDeletesSelection() {
     imageOnlyClipboard();
     setEditor(w, QStringLiteral("xabcx"), 1, 3);
     w.mnuPaste_Click(); // the item is off: only the handler can run
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("xx"));
-    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("xx"));
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 1);
     // The picture is still there.
     QVERIFY(QGuiApplication::clipboard()->mimeData()->hasImage());
     cleanClipboard();
@@ -461,7 +463,7 @@ void TestEditing::pastedTextIsNotColoured() {
     WindowFixture f;
     writeKeywords(f);
     frmMain& w = f.open();
-    CodeEditor* editor = w.txtCodeFile;
+    CodeEditor* editor = ui(w).txtCodeFile;
     setEditor(w, QStringLiteral("x = 1 ' note\ny = 2"));
     w.ColorCode();
     QCOMPARE(editor->colourAt(8), Colours::Comment);
@@ -470,14 +472,14 @@ void TestEditing::pastedTextIsNotColoured() {
     QGuiApplication::clipboard()->setText(QStringLiteral("Dim a"));
     editor->setSelectionStart(12);
     QVERIFY(nextTick(w));
-    w.mnuPaste->trigger();
+    ui(w).mnuPaste->trigger();
     QCOMPARE(editor->text(), QStringLiteral("x = 1 ' noteDim a\ny = 2"));
     for (int i = 12; i < 17; ++i)
         QCOMPARE(editor->colourAt(i), Colours::Comment);
 
     // After plain text: black, not navy.
     editor->setSelectionStart(20);
-    w.mnuPaste->trigger();
+    ui(w).mnuPaste->trigger();
     QCOMPARE(editor->text(), QStringLiteral("x = 1 ' noteDim a\ny Dim a= 2"));
     for (int i = 20; i < 25; ++i)
         QCOMPARE(editor->colourAt(i), Colours::Default);
@@ -491,24 +493,24 @@ void TestEditing::undoTakesBackEachCommand() {
     WindowFixture f;
     frmMain& w = f.open();
     const QString text = QStringLiteral("xabcx\nline");
-    const QList<QAction*> commands = {w.mnuCut, w.mnuDelete, w.mnuPaste};
+    const QList<QAction*> commands = {ui(w).mnuCut, ui(w).mnuDelete, ui(w).mnuPaste};
     for (QAction* command : commands) {
         setEditor(w, text, 1, 3);
         // Another edit first, so that undo taking back too much shows.
-        w.txtCodeFile->setFocus();
-        QTest::keyClicks(w.txtCodeFile, QStringLiteral("Z"));
-        QCOMPARE(w.txtCodeFile->text(), QStringLiteral("xZx\nline"));
-        w.txtCodeFile->setSelectionStart(0);
-        w.txtCodeFile->setSelectionLength(2);
+        ui(w).txtCodeFile->setFocus();
+        QTest::keyClicks(ui(w).txtCodeFile, QStringLiteral("Z"));
+        QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("xZx\nline"));
+        ui(w).txtCodeFile->setSelectionStart(0);
+        ui(w).txtCodeFile->setSelectionLength(2);
         QGuiApplication::clipboard()->setText(QStringLiteral("P\r\nQ"));
         QVERIFY(nextTick(w));
         command->trigger();
-        QVERIFY2(w.txtCodeFile->text() != QStringLiteral("xZx\nline"),
+        QVERIFY2(ui(w).txtCodeFile->text() != QStringLiteral("xZx\nline"),
                  qPrintable(command->objectName()));
-        w.mnuUndo->trigger();
-        QCOMPARE(w.txtCodeFile->text(), QStringLiteral("xZx\nline"));
-        w.mnuUndo->trigger();
-        QCOMPARE(w.txtCodeFile->text(), text);
+        ui(w).mnuUndo->trigger();
+        QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("xZx\nline"));
+        ui(w).mnuUndo->trigger();
+        QCOMPARE(ui(w).txtCodeFile->text(), text);
     }
     cleanClipboard();
 }
@@ -518,31 +520,31 @@ void TestEditing::undoNeverUndoesColouring() {
     writeKeywords(f);
     frmMain& w = f.open();
     setEditor(w, QStringLiteral("Dim x"), 5);
-    w.txtCodeFile->setFocus();
-    QTest::keyClicks(w.txtCodeFile, QStringLiteral(" ' y"));
-    QTextDocument* document = w.txtCodeFile->document();
+    ui(w).txtCodeFile->setFocus();
+    QTest::keyClicks(ui(w).txtCodeFile, QStringLiteral(" ' y"));
+    QTextDocument* document = ui(w).txtCodeFile->document();
     const int steps = document->availableUndoSteps();
     w.ColorCode();
     QCOMPARE(document->availableUndoSteps(), steps);
-    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Keyword);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Keyword);
     // Undo takes back the typing; the colours stay on what is left.
     while (document->isUndoAvailable())
-        w.mnuUndo->trigger();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("Dim x"));
-    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Keyword);
-    QCOMPARE(w.txtCodeFile->colourAt(4), Colours::Default);
+        ui(w).mnuUndo->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("Dim x"));
+    QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Keyword);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(4), Colours::Default);
 }
 
 void TestEditing::undoWithNothingToUndo() {
     WindowFixture f;
     frmMain& w = f.open();
     setEditor(w, QStringLiteral("abc\ndef"), 5, 2);
-    QVERIFY(!w.txtCodeFile->document()->isUndoAvailable());
-    w.mnuUndo->trigger();
+    QVERIFY(!ui(w).txtCodeFile->document()->isUndoAvailable());
+    ui(w).mnuUndo->trigger();
     w.Undo();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("abc\ndef"));
-    QCOMPARE(w.txtCodeFile->selectionStart(), 5);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 2);
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("abc\ndef"));
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 5);
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 2);
     QVERIFY(f.dialogs->shown.isEmpty());
 }
 
@@ -559,14 +561,14 @@ void TestEditing::commandsLeaveCodeClipboardAlone() {
     other->setFocus();
     QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
 
-    const QList<QAction*> commands = {w.mnuCopy,
-                                      w.mnuCut,
-                                      w.mnuPaste,
-                                      w.mnuDelete,
-                                      w.mnuCommentSelected,
-                                      w.mnuUndo,
-                                      w.mnuCommentWholeLine,
-                                      w.mnuCommentFromHere};
+    const QList<QAction*> commands = {ui(w).mnuCopy,
+                                      ui(w).mnuCut,
+                                      ui(w).mnuPaste,
+                                      ui(w).mnuDelete,
+                                      ui(w).mnuCommentSelected,
+                                      ui(w).mnuUndo,
+                                      ui(w).mnuCommentWholeLine,
+                                      ui(w).mnuCommentFromHere};
     for (QAction* command : commands) {
         setEditor(w, QStringLiteral("main text\nmore"), 1, 4);
         QVERIFY(nextTick(w));
@@ -645,18 +647,18 @@ void TestEditing::commentCommands() {
     QVERIFY(nextTick(w));
     QVERIFY(action->isEnabled());
     action->trigger();
-    QCOMPARE(w.txtCodeFile->text(), result);
+    QCOMPARE(ui(w).txtCodeFile->text(), result);
     // Recoloured, caret at 1, nothing selected.
-    QCOMPARE(w.txtCodeFile->selectionStart(), std::min(1, int(result.size())));
-    QCOMPARE(w.txtCodeFile->selectionLength(), 0);
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), std::min(1, int(result.size())));
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 0);
     // The marker keeps its colour; what follows it on its line turns green.
     const int marker = int(result.indexOf(QLatin1Char('\'')));
-    QCOMPARE(w.txtCodeFile->colourAt(marker), Colours::Default);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(marker), Colours::Default);
     if (marker + 1 < result.size() && result[marker + 1] != QLatin1Char('\n'))
-        QCOMPARE(w.txtCodeFile->colourAt(marker + 1), Colours::Comment);
+        QCOMPARE(ui(w).txtCodeFile->colourAt(marker + 1), Colours::Comment);
     // One undo takes the whole command back.
-    w.mnuUndo->trigger();
-    QCOMPARE(w.txtCodeFile->text(), text);
+    ui(w).mnuUndo->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), text);
 }
 
 void TestEditing::toEndOfLineTurnsGreen() {
@@ -665,32 +667,32 @@ void TestEditing::toEndOfLineTurnsGreen() {
     frmMain& w = f.open();
     setEditor(w, QStringLiteral("x = 1 set x\nset y"));
     w.ColorCode();
-    QCOMPARE(w.txtCodeFile->colourAt(6), Colours::Keyword);
-    w.txtCodeFile->setSelectionStart(6);
-    w.mnuCommentFromHere->trigger();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("x = 1 'set x\nset y"));
+    QCOMPARE(ui(w).txtCodeFile->colourAt(6), Colours::Keyword);
+    ui(w).txtCodeFile->setSelectionStart(6);
+    ui(w).mnuCommentFromHere->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("x = 1 'set x\nset y"));
     for (int i = 0; i <= 6; ++i)
-        QCOMPARE(w.txtCodeFile->colourAt(i), Colours::Default);
+        QCOMPARE(ui(w).txtCodeFile->colourAt(i), Colours::Default);
     for (int i = 7; i < 12; ++i)
-        QCOMPARE(w.txtCodeFile->colourAt(i), Colours::Comment);
-    QCOMPARE(w.txtCodeFile->colourAt(13), Colours::Keyword);
+        QCOMPARE(ui(w).txtCodeFile->colourAt(i), Colours::Comment);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(13), Colours::Keyword);
 }
 
 void TestEditing::repeatedWholeLine() {
     WindowFixture f;
     frmMain& w = f.open();
     setEditor(w, QStringLiteral("x"), 1);
-    w.mnuCommentWholeLine->trigger();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("'x"));
-    w.mnuCommentWholeLine->trigger();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("''x"));
+    ui(w).mnuCommentWholeLine->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("'x"));
+    ui(w).mnuCommentWholeLine->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("''x"));
 
     // The second choice takes the first line, wherever the first one was.
     setEditor(w, QStringLiteral("a\nb\nc"), 4);
-    w.mnuCommentWholeLine->trigger();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("a\nb\n'c"));
-    w.mnuCommentWholeLine->trigger();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("'a\nb\n'c"));
+    ui(w).mnuCommentWholeLine->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("a\nb\n'c"));
+    ui(w).mnuCommentWholeLine->trigger();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("'a\nb\n'c"));
 }
 
 void TestEditing::eachCommentCommandIsOneUndoStep() {
@@ -699,16 +701,16 @@ void TestEditing::eachCommentCommandIsOneUndoStep() {
     WindowFixture f;
     frmMain& w = f.open();
     setEditor(w, QStringLiteral("ab\ncd"), 4);
-    w.mnuCommentWholeLine->trigger(); // ab | 'cd, caret at 1
-    w.mnuCommentWholeLine->trigger(); // 'ab | 'cd, marker at 0
-    w.mnuCommentFromHere->trigger();  // ''ab | 'cd, marker at 1, right after the last one
-    w.mnuCommentFromHere->trigger();  // '''ab | 'cd
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("'''ab\n'cd"));
+    ui(w).mnuCommentWholeLine->trigger(); // ab | 'cd, caret at 1
+    ui(w).mnuCommentWholeLine->trigger(); // 'ab | 'cd, marker at 0
+    ui(w).mnuCommentFromHere->trigger();  // ''ab | 'cd, marker at 1, right after the last one
+    ui(w).mnuCommentFromHere->trigger();  // '''ab | 'cd
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("'''ab\n'cd"));
     const QStringList back = {QStringLiteral("''ab\n'cd"), QStringLiteral("'ab\n'cd"),
                               QStringLiteral("ab\n'cd"), QStringLiteral("ab\ncd")};
     for (const QString& expected : back) {
-        w.mnuUndo->trigger();
-        QCOMPARE(w.txtCodeFile->text(), expected);
+        ui(w).mnuUndo->trigger();
+        QCOMPARE(ui(w).txtCodeFile->text(), expected);
     }
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "frmfind.h"
-#include "windowfixture.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/windowfixture.h"
+#include "windows/frmfind.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -45,7 +46,7 @@ void TestFind::window() {
     f.writeFile("Cat/One.code", "alpha");
     f.open();
     waitForIndex(f);
-    f.window->mnuFind->trigger();
+    ui(*f.window).mnuFind->trigger();
     frmFind* find = f.window->findWindow();
     QVERIFY(find && find->isVisible());
     QCOMPARE(find->windowTitle(), QStringLiteral("Find Snippets"));
@@ -107,18 +108,18 @@ void TestFind::opensResult() {
         QVERIFY2(f.dialogs->lastText().contains(f.path("Cat/Gone.code")) &&
                      f.dialogs->lastText().contains(QStringLiteral("cannot be opened")),
                  qPrintable(f.dialogs->lastText()));
-        QVERIFY(f.window->txtCodeFile->text() != QStringLiteral("vanished"));
+        QVERIFY(ui(*f.window).txtCodeFile->text() != QStringLiteral("vanished"));
         QCOMPARE(indexOf(f).find(query, 10).total, 0);
         return;
     }
     QVERIFY(f.dialogs->messages().isEmpty());
     QCOMPARE(f.window->selectedNode()->text(0), node);
-    QCOMPARE(f.window->lstCode->selectedItems().size(), 1);
-    QCOMPARE(f.window->lstCode->selectedItems().first()->text(0), entry);
+    QCOMPARE(ui(*f.window).lstCode->selectedItems().size(), 1);
+    QCOMPARE(ui(*f.window).lstCode->selectedItems().first()->text(0), entry);
     QCOMPARE(f.window->heldFile(),
              f.path(node == QLatin1String("Sub") ? "Cat/Sub/" : "Cat/") + entry + ".code");
-    QCOMPARE(f.window->txtCodeFile->selectionStart(), caret);
-    QCOMPARE(f.window->txtCodeFile->selectionLength(), 0);
+    QCOMPARE(ui(*f.window).txtCodeFile->selectionStart(), caret);
+    QCOMPARE(ui(*f.window).txtCodeFile->selectionLength(), 0);
 }
 
 enum class Command { Save, SaveAs, Delete, RemoveCategory };
@@ -152,7 +153,7 @@ void TestFind::ownCommandsUpdateAtOnce() {
     f.clickEntry("One");
     switch (command) {
     case Command::Save:
-        f.window->txtCodeFile->setText(QStringLiteral("edited"));
+        ui(*f.window).txtCodeFile->setText(QStringLiteral("edited"));
         f.window->Save();
         break;
     case Command::SaveAs:

@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: MIT
 // Inputs a hostile or unlucky disk can hold: huge and binary snippets, odd keyword lists, links,
 // FIFOs, unreadable folders and awkward names. Each either works or ends in a clear message;
 // nothing hangs, nothing outside the library is deleted.
-#include "basiccode.h"
-#include "faults.h"
-#include "privileges.h"
-#include "windowfixture.h"
+#include "tests/support/basiccode.h"
+#include "tests/support/faults.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/privileges.h"
+#include "tests/support/windowfixture.h"
 
 #include <QMenu>
 #include <QRandomGenerator>
@@ -59,10 +61,10 @@ void TestHostile::largeAndOddSnippetsRoundTrip() {
     frmMain& w = f.open();
     openSnippet(f, QStringLiteral("Cat"), QStringLiteral("big"));
     QVERIFY2(f.dialogs->shown.isEmpty(), qPrintable(f.dialogs->lastText()));
-    QVERIFY(w.txtCodeFile->textLength() > 0);
+    QVERIFY(ui(w).txtCodeFile->textLength() > 0);
     w.ColorCode();
-    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
-    w.mnuSave->trigger();
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 1);
+    ui(w).mnuSave->trigger();
     QVERIFY2(f.dialogs->shown.isEmpty(), qPrintable(f.dialogs->lastText()));
     const QByteArray saved = f.readFile(QStringLiteral("Cat/big.code"));
     if (byteExact) {
@@ -70,9 +72,9 @@ void TestHostile::largeAndOddSnippetsRoundTrip() {
         QVERIFY(saved == bytes);
     } else {
         // Not byte-exact, but opening what was saved shows the same text again.
-        const QString shown = w.txtCodeFile->text();
+        const QString shown = ui(w).txtCodeFile->text();
         f.clickEntry(QStringLiteral("big"));
-        QCOMPARE(w.txtCodeFile->text(), shown);
+        QCOMPARE(ui(w).txtCodeFile->text(), shown);
     }
 }
 
@@ -99,12 +101,12 @@ void TestHostile::oddKeywordLists() {
     openSnippet(f, QStringLiteral("Cat"), QStringLiteral("a"));
     QVERIFY(f.dialogs->shown.isEmpty());
     // Comments are green whatever the list holds.
-    QCOMPARE(w.txtCodeFile->colourAt(code.indexOf("note")), Colours::Comment);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(code.indexOf("note")), Colours::Comment);
     if (wordlist.startsWith("kw")) {
-        QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Keyword);
-        QCOMPARE(w.txtCodeFile->colourAt(code.indexOf("kw99999")), Colours::Keyword);
+        QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Keyword);
+        QCOMPARE(ui(w).txtCodeFile->colourAt(code.indexOf("kw99999")), Colours::Keyword);
     }
-    w.mnuSave->trigger();
+    ui(w).mnuSave->trigger();
     QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), code);
 }
 
@@ -120,7 +122,7 @@ void TestHostile::linkLoopInsideTheLibrary() {
     f.clickNode(QStringLiteral("Loopagain"));
     QCOMPARE(f.entries(), QStringList{QStringLiteral("a")});
     f.clickEntry(QStringLiteral("a"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("x"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("x"));
 }
 
 void TestHostile::categoryThatLinksElsewhere() {
@@ -136,16 +138,16 @@ void TestHostile::categoryThatLinksElsewhere() {
     f.clickNode(QStringLiteral("Linked"));
     QCOMPARE(f.entries(), QStringList{QStringLiteral("kept")});
     f.clickEntry(QStringLiteral("kept"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("outside\n"));
-    w.txtCodeFile->setText(QStringLiteral("changed\n"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("outside\n"));
+    ui(w).txtCodeFile->setText(QStringLiteral("changed\n"));
     f.clickNode(QStringLiteral("Linked"));
-    w.lstCode->setCurrentItem(f.entry(QStringLiteral("kept")));
-    w.mnuSave->trigger();
+    ui(w).lstCode->setCurrentItem(f.entry(QStringLiteral("kept")));
+    ui(w).mnuSave->trigger();
     QCOMPARE(QFileInfo(outside.path() + QStringLiteral("/kept.code")).size(), qint64(8));
     // Removing the category removes the link, never what it points at.
     f.dialogs->buttons = {Dialogs::Button::Yes};
-    w.tvwFolders->setCurrentItem(f.node(QStringLiteral("Linked")));
-    w.mnuRemoveCat->trigger();
+    ui(w).tvwFolders->setCurrentItem(f.node(QStringLiteral("Linked")));
+    ui(w).mnuRemoveCat->trigger();
     QVERIFY(!QFileInfo(f.path(QStringLiteral("Linked"))).exists());
     QVERIFY(!QFileInfo(f.path(QStringLiteral("Linked"))).isSymLink());
     QVERIFY(QFile::exists(outside.path() + QStringLiteral("/kept.code")));
@@ -174,7 +176,7 @@ void TestHostile::danglingLinkAndFifoEntries() {
         QCOMPARE(f.dialogs->shown.size(), 1);
         QVERIFY2(f.dialogs->lastText().contains(name + QStringLiteral(".code")),
                  qPrintable(f.dialogs->lastText()));
-        QVERIFY(w.txtCodeFile->text().isEmpty());
+        QVERIFY(ui(w).txtCodeFile->text().isEmpty());
     }
 }
 
@@ -196,7 +198,7 @@ void TestHostile::unreadableCategoryFolder() {
         // Removing it fails clearly and deletes nothing.
         f.dialogs->clear();
         f.dialogs->buttons = {Dialogs::Button::Yes};
-        w.mnuRemoveCat->trigger();
+        ui(w).mnuRemoveCat->trigger();
         QVERIFY(f.dialogs->shown.size() >= 2);
         QVERIFY(f.node(QStringLiteral("Locked")));
     }
@@ -208,7 +210,7 @@ void TestHostile::longNames() {
     f.makeFolder(QStringLiteral("Cat"));
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
-    w.txtCodeFile->setText(QStringLiteral("text"));
+    ui(w).txtCodeFile->setText(QStringLiteral("text"));
     const QString fits(250, QLatin1Char('n'));    // 255 bytes with ".code"
     const QString tooLong(251, QLatin1Char('m')); // 256 bytes
     f.dialogs->inputs = {fits, tooLong};
@@ -223,7 +225,7 @@ void TestHostile::longNames() {
     QVERIFY(!f.entry(tooLong));
     // A category name too long for the file system is refused with a message, and no node.
     f.dialogs->clear();
-    w.tvwFolders->setCurrentItem(w.rootNode());
+    ui(w).tvwFolders->setCurrentItem(w.rootNode());
     f.dialogs->inputs = {QString(256, QLatin1Char('c'))};
     w.AddCat();
     QCOMPARE(f.dialogs->messages().size(), 1);
@@ -241,20 +243,20 @@ void TestHostile::nonLatinAndSpacedNames() {
     f.clickNode(cat);
     QCOMPARE(f.entries(), QStringList{QStringLiteral("\u0394\u03B5\u03B9\u03B3\u03BC\u03B1")});
     f.clickEntry(QStringLiteral("\u0394\u03B5\u03B9\u03B3\u03BC\u03B1"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("\u03B1 = 1\n"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("\u03B1 = 1\n"));
     f.dialogs->inputs = {spaced};
     w.SaveAs();
     QVERIFY(QFile::exists(f.path(cat + QLatin1Char('/') + spaced + QStringLiteral(".code"))));
     QVERIFY(f.entry(spaced));
     // A category with spaces around its name, added and removed.
-    w.tvwFolders->setCurrentItem(w.rootNode());
+    ui(w).tvwFolders->setCurrentItem(w.rootNode());
     f.dialogs->inputs = {spaced};
     w.AddCat();
     QVERIFY(QFileInfo(f.path(spaced)).isDir());
     QTreeWidgetItem* node = f.node(spaced);
     QVERIFY(node);
     QCOMPARE(node->text(0), spaced);
-    w.tvwFolders->setCurrentItem(node);
+    ui(w).tvwFolders->setCurrentItem(node);
     f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
     QVERIFY(!QFileInfo::exists(f.path(spaced)));

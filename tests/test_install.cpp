@@ -2,14 +2,15 @@
 // The program as `cmake --install` lays it out, with the user's and the system's data folders
 // pointed at temporary ones.
 
-#include "codeeditor.h"
-#include "colours.h"
-#include "faults.h"
-#include "frmmain.h"
-#include "libraryfs.h"
-#include "locations.h"
-#include "programicon.h"
-#include "scripteddialogs.h"
+#include "app/frmmain.h"
+#include "editor/codeeditor.h"
+#include "editor/colours.h"
+#include "library/libraryfs.h"
+#include "library/locations.h"
+#include "tests/support/faults.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/scripteddialogs.h"
+#include "windows/programicon.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
@@ -191,10 +192,10 @@ void TestInstall::keywordList() {
     if (!ownList.isEmpty())
         QVERIFY(writeBytes(m_userFolder + QStringLiteral("/wordlist.dat"), ownList));
     const auto w = openAsInstalled();
-    w->txtCodeFile->setText(keyword + QLatin1Char(' ') + plainWord);
+    ui(*w).txtCodeFile->setText(keyword + QLatin1Char(' ') + plainWord);
     w->ColorCode();
-    QCOMPARE(w->txtCodeFile->colourAt(0), Colours::Keyword);
-    QCOMPARE(w->txtCodeFile->colourAt(int(keyword.size()) + 1), Colours::Default);
+    QCOMPARE(ui(*w).txtCodeFile->colourAt(0), Colours::Keyword);
+    QCOMPARE(ui(*w).txtCodeFile->colourAt(int(keyword.size()) + 1), Colours::Default);
     QVERIFY(m_dialogs->shown.isEmpty());
 }
 

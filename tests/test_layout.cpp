@@ -1,4 +1,5 @@
-#include "formlayout.h"
+// SPDX-License-Identifier: MIT
+#include "app/formlayout.h"
 
 #include <QTest>
 

@@ -1,7 +1,8 @@
-#include "faults.h"
-#include "libraryfs.h"
-#include "locations.h"
-#include "names.h"
+// SPDX-License-Identifier: MIT
+#include "library/libraryfs.h"
+#include "library/locations.h"
+#include "library/names.h"
+#include "tests/support/faults.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,9 @@
-#include "privileges.h"
-#include "windowfixture.h"
+// SPDX-License-Identifier: MIT
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/privileges.h"
+#include "tests/support/windowfixture.h"
 
-#include "frmclipboard.h"
+#include "windows/frmclipboard.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -55,29 +57,29 @@ void TestMainWindow::startState() {
     QCOMPARE(frmMain::nodeKey(root), QStringLiteral("root"));
     QVERIFY(root->isExpanded());
     QCOMPARE(w.selectedNode(), root);
-    QCOMPARE(w.lstCode->topLevelItemCount(), 0);
-    QCOMPARE(w.lstCode->headerItem()->text(0), QStringLiteral("Code Name"));
-    QCOMPARE(w.lstCode->columnWidth(0), w.lstCode->width());
+    QCOMPARE(ui(w).lstCode->topLevelItemCount(), 0);
+    QCOMPARE(ui(w).lstCode->headerItem()->text(0), QStringLiteral("Code Name"));
+    QCOMPARE(ui(w).lstCode->columnWidth(0), ui(w).lstCode->width());
     // Status panels.
-    QCOMPARE(w.statusPanels.size(), 5);
+    QCOMPARE(ui(w).statusPanels.size(), 5);
     const QStringList texts = {QString(), QStringLiteral("COL: "), QStringLiteral("CAPS"),
                                QStringLiteral("NUM"), QStringLiteral("INS")};
     for (int i = 2; i < 5; ++i)
-        QCOMPARE(w.statusPanels[i]->text(), texts[i]);
-    QVERIFY(w.statusPanels[0]->text().isEmpty());
-    QCOMPARE(w.statusPanels[2]->width(), 48);
-    QCOMPARE(w.statusPanels[3]->width(), 48);
-    QCOMPARE(w.statusPanels[4]->width(), 48);
+        QCOMPARE(ui(w).statusPanels[i]->text(), texts[i]);
+    QVERIFY(ui(w).statusPanels[0]->text().isEmpty());
+    QCOMPARE(ui(w).statusPanels[2]->width(), 48);
+    QCOMPARE(ui(w).statusPanels[3]->width(), 48);
+    QCOMPARE(ui(w).statusPanels[4]->width(), 48);
     // Editor: word wrap off, Courier 9.75, empty.
-    QVERIFY(w.txtCodeFile->wordWrapOff());
-    QCOMPARE(w.txtCodeFile->font().family(), QStringLiteral("Courier"));
-    QCOMPARE(w.txtCodeFile->font().pointSizeF(), 9.75);
-    QVERIFY(w.txtCodeFile->text().isEmpty());
+    QVERIFY(ui(w).txtCodeFile->wordWrapOff());
+    QCOMPARE(ui(w).txtCodeFile->font().family(), QStringLiteral("Courier"));
+    QCOMPARE(ui(w).txtCodeFile->font().pointSizeF(), 9.75);
+    QVERIFY(ui(w).txtCodeFile->text().isEmpty());
     // Focus on the tree, then tab order tree, editor, list.
     QApplication::setActiveWindow(&w);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.tvwFolders));
-    QCOMPARE(w.tvwFolders->nextInFocusChain()->objectName().isEmpty(), false);
-    QWidget* next = w.tvwFolders;
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ui(w).tvwFolders));
+    QCOMPARE(ui(w).tvwFolders->nextInFocusChain()->objectName().isEmpty(), false);
+    QWidget* next = ui(w).tvwFolders;
     QStringList order;
     for (int i = 0; i < 2; ++i) {
         next = next->nextInFocusChain();
@@ -87,7 +89,7 @@ void TestMainWindow::startState() {
     }
     QCOMPARE(order, (QStringList{QStringLiteral("txtCodeFile"), QStringLiteral("lstCode")}));
     // Tree labels cannot be edited.
-    QCOMPARE(w.tvwFolders->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(ui(w).tvwFolders->editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(!(root->flags() & Qt::ItemIsEditable));
 }
 
@@ -99,9 +101,9 @@ void TestMainWindow::widgetPlacesAtStartSize() {
                      widget->size());
     };
     // Twips / 15, with the layout of the start size applied (worked example).
-    const QRect tree = placeInClient(w.tvwFolders);
-    const QRect list = placeInClient(w.lstCode);
-    const QRect editor = placeInClient(w.txtCodeFile);
+    const QRect tree = placeInClient(ui(w).tvwFolders);
+    const QRect list = placeInClient(ui(w).lstCode);
+    const QRect editor = placeInClient(ui(w).txtCodeFile);
     QCOMPARE(tree.topLeft(), QPoint(2, 24));
     QCOMPARE(tree.width(), 177);
     QVERIFY(qAbs(tree.height() - 200.5) <= 1);
@@ -112,15 +114,15 @@ void TestMainWindow::widgetPlacesAtStartSize() {
     QCOMPARE(editor.topLeft(), QPoint(182, 24));
     QCOMPARE(editor.width(), 448);  // 6720 twips
     QCOMPARE(editor.height(), 405); // 6075 twips
-    QCOMPARE(placeInClient(w.StatusBar).top(), 429);
-    QCOMPARE(w.Toolbar1->height(), 24);
-    QCOMPARE(w.StatusBar->height(), 19);
+    QCOMPARE(placeInClient(ui(w).StatusBar).top(), 429);
+    QCOMPARE(ui(w).Toolbar1->height(), 24);
+    QCOMPARE(ui(w).StatusBar->height(), 19);
     // Panel 1 takes the rest of the bar: Wo - 4050 twips while panels 2 to 5 keep their start
     // widths, and less where a font too wide for them widened them.
     int others = 0;
     for (int i = 1; i < 5; ++i)
-        others += w.statusPanels[i]->width();
-    QCOMPARE(w.statusPanels[0]->width(),
+        others += ui(w).statusPanels[i]->width();
+    QCOMPARE(ui(w).statusPanels[0]->width(),
              qRound((w.frameGeometry().width() * 15 - (others * 15 + 450)) / 15.0));
 }
 
@@ -139,22 +141,22 @@ void TestMainWindow::cannotBeMadeSmallerThanStartSize() {
 void TestMainWindow::maximiseAndRestore() {
     WindowFixture f;
     frmMain& w = f.open();
-    const QRect tree = w.tvwFolders->geometry();
-    const QRect list = w.lstCode->geometry();
-    const QRect editor = w.txtCodeFile->geometry();
+    const QRect tree = ui(w).tvwFolders->geometry();
+    const QRect list = ui(w).lstCode->geometry();
+    const QRect editor = ui(w).txtCodeFile->geometry();
     w.resize(1000, 800);
-    QCOMPARE(w.tvwFolders->x(), tree.x());
-    QCOMPARE(w.tvwFolders->width(), tree.width());
-    QCOMPARE(w.lstCode->width(), list.width());
-    QCOMPARE(w.txtCodeFile->pos(), editor.topLeft());
-    QVERIFY(w.txtCodeFile->width() > editor.width());
-    QVERIFY(w.txtCodeFile->height() > editor.height());
-    QVERIFY(qAbs(w.tvwFolders->height() - w.lstCode->height()) <= 1);
-    QCOMPARE(w.txtCodeFile->geometry().right(), client(w)->width() - 2); // 15 twips short
+    QCOMPARE(ui(w).tvwFolders->x(), tree.x());
+    QCOMPARE(ui(w).tvwFolders->width(), tree.width());
+    QCOMPARE(ui(w).lstCode->width(), list.width());
+    QCOMPARE(ui(w).txtCodeFile->pos(), editor.topLeft());
+    QVERIFY(ui(w).txtCodeFile->width() > editor.width());
+    QVERIFY(ui(w).txtCodeFile->height() > editor.height());
+    QVERIFY(qAbs(ui(w).tvwFolders->height() - ui(w).lstCode->height()) <= 1);
+    QCOMPARE(ui(w).txtCodeFile->geometry().right(), client(w)->width() - 2); // 15 twips short
     w.resize(631, w.minimumHeight());
-    QCOMPARE(w.tvwFolders->geometry(), tree);
-    QCOMPARE(w.lstCode->geometry(), list);
-    QCOMPARE(w.txtCodeFile->geometry(), editor);
+    QCOMPARE(ui(w).tvwFolders->geometry(), tree);
+    QCOMPARE(ui(w).lstCode->geometry(), list);
+    QCOMPARE(ui(w).txtCodeFile->geometry(), editor);
 }
 
 void TestMainWindow::treeOfEmptyOrMissingLibrary() {
@@ -164,7 +166,7 @@ void TestMainWindow::treeOfEmptyOrMissingLibrary() {
             f.makeFolder(QString());
         frmMain& w = f.open();
         QVERIFY(QFileInfo(f.library()).isDir());
-        QCOMPARE(w.tvwFolders->topLevelItemCount(), 1);
+        QCOMPARE(ui(w).tvwFolders->topLevelItemCount(), 1);
         QCOMPARE(w.rootNode()->childCount(), 0);
         QVERIFY(f.dialogs->shown.isEmpty());
     }
@@ -263,7 +265,7 @@ void TestMainWindow::libraryFolderThatCannotBeCreated() {
             QSKIP("cannot drop the capabilities that bypass permission bits here");
         frmMain& w = f.open();
         QVERIFY(!QFileInfo::exists(f.library()));
-        QCOMPARE(w.tvwFolders->topLevelItemCount(), 1);
+        QCOMPARE(ui(w).tvwFolders->topLevelItemCount(), 1);
         QCOMPARE(w.rootNode()->childCount(), 0);
         QCOMPARE(f.dialogs->shown.size(), 1);
         const auto m = f.dialogs->shown.first().message;
@@ -302,51 +304,51 @@ void TestMainWindow::menuTree() {
         }
     };
     const QString none;
-    check(w.mnuFile, {{"mnuSave", "&Save", "Ctrl+S", true},
-                      {"mnuSaveAs", "Save &As", none, true},
-                      {"sep2", "-", none, true},
-                      {"mnuAddCat", "Add Category", none, true},
-                      {"mnuRemoveCat", "Remove Category", none, true},
-                      {"sep3", "-", none, true},
-                      {"mnuQuit", "&Quit", "Ctrl+Q", true}});
-    check(w.mnuFolderPopup, {{"mnuAddCategory", "&Add Category", none, true},
-                             {"mnuRemoveCategory", "&Remove Category", none, true}});
-    check(w.mnuCodePopup, {{"mnuDeleteFile", "&Delete Code File", none, true}});
-    check(w.mnuEditPopup, {{"mnuUndo", "&Undo", none, true},
-                           {"sep1", "-", none, true},
-                           {"mnuDelete", "&Delete", none, true},
-                           {"mnuCut", "Cu&t", none, true},
-                           {"mnuCopy", "&Copy", none, true},
-                           {"mnuPaste", "&Paste", none, true},
-                           {"sep5", "-", none, true},
-                           {"mnuComment", "Comment", none, true},
-                           {"sepFind", "-", none, true},
-                           {"mnuFind", "&Find Snippets...", "Ctrl+Shift+F", true}});
-    check(w.mnuComment, {{"mnuCommentSelected", "Selected Text", none, true},
-                         {"mnuCommentWholeLine", "Whole Line", none, true},
-                         {"mnuCommentFromHere", "To End of Line", none, true}});
-    check(w.mnuHelp, {{"mnuContents", "&Contents", none, false},
-                      {"sep4", "-", none, true},
-                      {"mnuAbout", "&About", none, true}});
+    check(ui(w).mnuFile, {{"mnuSave", "&Save", "Ctrl+S", true},
+                          {"mnuSaveAs", "Save &As", none, true},
+                          {"sep2", "-", none, true},
+                          {"mnuAddCat", "Add Category", none, true},
+                          {"mnuRemoveCat", "Remove Category", none, true},
+                          {"sep3", "-", none, true},
+                          {"mnuQuit", "&Quit", "Ctrl+Q", true}});
+    check(ui(w).mnuFolderPopup, {{"mnuAddCategory", "&Add Category", none, true},
+                                 {"mnuRemoveCategory", "&Remove Category", none, true}});
+    check(ui(w).mnuCodePopup, {{"mnuDeleteFile", "&Delete Code File", none, true}});
+    check(ui(w).mnuEditPopup, {{"mnuUndo", "&Undo", none, true},
+                               {"sep1", "-", none, true},
+                               {"mnuDelete", "&Delete", none, true},
+                               {"mnuCut", "Cu&t", none, true},
+                               {"mnuCopy", "&Copy", none, true},
+                               {"mnuPaste", "&Paste", none, true},
+                               {"sep5", "-", none, true},
+                               {"mnuComment", "Comment", none, true},
+                               {"sepFind", "-", none, true},
+                               {"mnuFind", "&Find Snippets...", "Ctrl+Shift+F", true}});
+    check(ui(w).mnuComment, {{"mnuCommentSelected", "Selected Text", none, true},
+                             {"mnuCommentWholeLine", "Whole Line", none, true},
+                             {"mnuCommentFromHere", "To End of Line", none, true}});
+    check(ui(w).mnuHelp, {{"mnuContents", "&Contents", none, false},
+                          {"sep4", "-", none, true},
+                          {"mnuAbout", "&About", none, true}});
     QStringList bar;
     for (QAction* a : w.menuBar()->actions())
         bar.append(a->text());
     QCOMPARE(bar, (QStringList{"&File", "&Edit", "&Help"}));
-    QCOMPARE(w.mnuFolderPopup->title(), QStringLiteral("FolderPopup"));
-    QCOMPARE(w.mnuCodePopup->title(), QStringLiteral("CodePopup"));
+    QCOMPARE(ui(w).mnuFolderPopup->title(), QStringLiteral("FolderPopup"));
+    QCOMPARE(ui(w).mnuCodePopup->title(), QStringLiteral("CodePopup"));
 }
 
 void TestMainWindow::toolbarButtons() {
     WindowFixture f;
     frmMain& w = f.open();
-    QCOMPARE(w.toolbarButtons.size(), 8);
+    QCOMPARE(ui(w).toolbarButtons.size(), 8);
     for (int i = 0; i < 8; ++i) {
-        QAction* a = w.toolbarButtons[i];
+        QAction* a = ui(w).toolbarButtons[i];
         const bool separator = i == 2 || i == 5;
         QCOMPARE(a->isSeparator(), separator);
         if (separator)
             continue;
-        auto* button = qobject_cast<QToolButton*>(w.Toolbar1->widgetForAction(a));
+        auto* button = qobject_cast<QToolButton*>(ui(w).Toolbar1->widgetForAction(a));
         QVERIFY(button);
         QCOMPARE(button->size(), QSize(23, 22));
         QVERIFY(a->text().isEmpty());
@@ -362,7 +364,7 @@ void TestMainWindow::toolbarButtons() {
     QVERIFY(f.dialogs->shown.isEmpty());
     QVERIFY(!w.codeClipboard());
     // Button 8, pressed for real, shows the Code Clipboard inside the window.
-    QTest::mouseClick(w.Toolbar1->widgetForAction(w.toolbarButtons[7]), Qt::LeftButton);
+    QTest::mouseClick(ui(w).Toolbar1->widgetForAction(ui(w).toolbarButtons[7]), Qt::LeftButton);
     QVERIFY(w.codeClipboard());
     QVERIFY(w.codeClipboard()->isVisible());
     QCOMPARE(w.codeClipboard()->parentWidget(), static_cast<QWidget*>(&w));
@@ -371,7 +373,7 @@ void TestMainWindow::toolbarButtons() {
 void TestMainWindow::quitClosesWithoutQuestion() {
     WindowFixture f;
     frmMain& w = f.open();
-    w.txtCodeFile->setText(QStringLiteral("unsaved"));
+    ui(w).txtCodeFile->setText(QStringLiteral("unsaved"));
     QApplication::setActiveWindow(&w);
     QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(!w.isVisible());
@@ -379,7 +381,7 @@ void TestMainWindow::quitClosesWithoutQuestion() {
     // And through the menu item of a new window.
     WindowFixture g;
     frmMain& v = g.open();
-    v.mnuQuit->trigger();
+    ui(v).mnuQuit->trigger();
     QVERIFY(!v.isVisible());
     QVERIFY(g.dialogs->shown.isEmpty());
 }
@@ -398,7 +400,7 @@ void TestMainWindow::closeBoxEndsWithClipboardShown() {
 void TestMainWindow::codeClipboardTogglesInsideTheWindow() {
     WindowFixture f;
     frmMain& w = f.open();
-    QWidget* button8 = w.Toolbar1->widgetForAction(w.toolbarButtons[7]);
+    QWidget* button8 = ui(w).Toolbar1->widgetForAction(ui(w).toolbarButtons[7]);
     QTest::mouseClick(button8, Qt::LeftButton);
     frmClipboard* clip = w.codeClipboard();
     QVERIFY(clip);
@@ -406,7 +408,7 @@ void TestMainWindow::codeClipboardTogglesInsideTheWindow() {
     QCOMPARE(clip->parentWidget(), static_cast<QWidget*>(&w));
     QVERIFY(clip->editor()->text().isEmpty());
     // Fully inside the client area (below the menu bar) at the start size, above the editor.
-    const QRect clientArea(0, w.Toolbar1->y(), w.width(), w.height() - w.Toolbar1->y());
+    const QRect clientArea(0, ui(w).Toolbar1->y(), w.width(), w.height() - ui(w).Toolbar1->y());
     QVERIFY(clientArea.contains(clip->geometry()));
     QWidget* onTop = w.childAt(clip->geometry().center());
     QVERIFY(onTop && (onTop == clip || clip->isAncestorOf(onTop)));
@@ -447,7 +449,7 @@ void TestMainWindow::aboutBoxIsModalAndCreatedAnew() {
             versions.append(box->findChild<QLabel*>(QStringLiteral("lblInfo1"))->text());
             box->close();
         });
-        w.mnuAbout->trigger(); // returns when the box is closed
+        ui(w).mnuAbout->trigger(); // returns when the box is closed
     }
     QCOMPARE(opened, 2);
     QCOMPARE(versions, (QStringList{QStringLiteral("Version 1.0 build 2"),

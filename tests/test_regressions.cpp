@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 // Replays every fuzzing seed and every input that once broke a rule through the same checks the
 // fuzz targets run, so the ordinary suite (plain and sanitized) keeps them fixed.
 
-#include "../fuzz/codeccheck.h"
-#include "../fuzz/colouringcheck.h"
-#include "../fuzz/keywordlistcheck.h"
-#include "../fuzz/textfunctionscheck.h"
+#include "fuzz/codeccheck.h"
+#include "fuzz/colouringcheck.h"
+#include "fuzz/keywordlistcheck.h"
+#include "fuzz/textfunctionscheck.h"
 
 #include <QDir>
 #include <QFile>

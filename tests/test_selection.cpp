@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Whatever changes a selection, Save writes only the snippet the editor holds.
-#include "faults.h"
-#include "windowfixture.h"
+#include "tests/support/faults.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/windowfixture.h"
 
-#include "savetarget.h"
+#include "app/savetarget.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -115,23 +116,23 @@ void TestSelection::everySelectionChangeKeepsSaveOnTheOpenSnippet() {
     QApplication::setActiveWindow(&w);
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("a"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("text of Cat/a.code"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("text of Cat/a.code"));
 
     if (change == QLatin1String("delete the open entry")) {
         f.dialogs->buttons = {Dialogs::Button::Yes};
-        w.mnuDeleteFile->trigger();
+        ui(w).mnuDeleteFile->trigger();
         QVERIFY(!QFile::exists(f.path(QStringLiteral("Cat/a.code"))));
     } else if (change == QLatin1String("drag in the list")) {
-        drag(w.lstCode, f.entry(QStringLiteral("a")), f.entry(QStringLiteral("b")));
+        drag(ui(w).lstCode, f.entry(QStringLiteral("a")), f.entry(QStringLiteral("b")));
     } else if (change == QLatin1String("drag in the tree")) {
-        drag(w.tvwFolders, f.node(QStringLiteral("Cat")), f.node(QStringLiteral("Other")));
+        drag(ui(w).tvwFolders, f.node(QStringLiteral("Cat")), f.node(QStringLiteral("Other")));
         QCOMPARE(f.entries(), QStringList{QStringLiteral("o")});
     } else if (change == QLatin1String("arrow key in the list")) {
-        w.lstCode->setFocus();
-        QTest::keyClick(w.lstCode, Qt::Key_Down);
+        ui(w).lstCode->setFocus();
+        QTest::keyClick(ui(w).lstCode, Qt::Key_Down);
     } else if (change == QLatin1String("ctrl+click the open entry")) {
-        QTest::mouseClick(w.lstCode->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                          w.lstCode->visualItemRect(f.entry(QStringLiteral("a"))).center());
+        QTest::mouseClick(ui(w).lstCode->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          ui(w).lstCode->visualItemRect(f.entry(QStringLiteral("a"))).center());
     } else if (change == QLatin1String("remove the open sub-category")) {
         f.clickNode(QStringLiteral("CatSub"));
         f.clickEntry(QStringLiteral("s"));
@@ -146,22 +147,22 @@ void TestSelection::everySelectionChangeKeepsSaveOnTheOpenSnippet() {
     } else if (change == QLatin1String("open fails")) {
         QVERIFY(QFile::remove(f.path(QStringLiteral("Cat/b.code"))));
         f.clickEntry(QStringLiteral("b"));
-        QVERIFY(w.txtCodeFile->text().isEmpty());
+        QVERIFY(ui(w).txtCodeFile->text().isEmpty());
     }
     QCoreApplication::processEvents();
 
     // Whatever the list shows selected is what the editor holds.
-    const auto selected = w.lstCode->selectedItems();
+    const auto selected = ui(w).lstCode->selectedItems();
     if (!selected.isEmpty())
         QCOMPARE(w.heldFile(),
                  f.path(QStringLiteral("Cat/") + selected.first()->text(0) + ".code"));
     const QMap<QString, QByteArray> before = snapshot(f);
     f.dialogs->clear();
-    w.txtCodeFile->setFocus();
-    w.txtCodeFile->setSelectionStart(0);
-    QTest::keyClicks(w.txtCodeFile, QStringLiteral("typed "));
+    ui(w).txtCodeFile->setFocus();
+    ui(w).txtCodeFile->setSelectionStart(0);
+    QTest::keyClicks(ui(w).txtCodeFile, QStringLiteral("typed "));
     f.dialogs->inputs = {QString()}; // a name, if asked, is cancelled
-    QTest::keyClick(w.txtCodeFile, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_S, Qt::ControlModifier);
     const QMap<QString, QByteArray> after = snapshot(f);
     QCOMPARE(after.keys(), before.keys());
     for (const QString& file : before.keys()) {
@@ -181,7 +182,7 @@ void TestSelection::barsHaveNoMenuAndPicturesStaySteady() {
     f.makeFolder(QStringLiteral("Cat"));
     f.writeFile(QStringLiteral("Cat/a.code"), "a");
     frmMain& w = f.open();
-    QWidget* const places[] = {w.menuBar(), w.Toolbar1, &w};
+    QWidget* const places[] = {w.menuBar(), ui(w).Toolbar1, &w};
     for (QWidget* place : places) {
         bool menuShown = false;
         QTimer::singleShot(50, &w, [&menuShown] {
@@ -196,7 +197,7 @@ void TestSelection::barsHaveNoMenuAndPicturesStaySteady() {
         QTest::qWait(80);
         QVERIFY2(!menuShown, qPrintable(place->objectName()));
     }
-    QVERIFY(w.Toolbar1->isVisible());
+    QVERIFY(ui(w).Toolbar1->isVisible());
 
     // A selected row shows the same picture as an unselected one.
     f.clickNode(QStringLiteral("Cat"));

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "snippetindex.h"
+#include "search/snippetindex.h"
 
 #include <QDateTime>
 #include <QDir>

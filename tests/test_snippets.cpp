@@ -1,10 +1,12 @@
-#include "failingfs.h"
-#include "faults.h"
-#include "privileges.h"
-#include "windowfixture.h"
+// SPDX-License-Identifier: MIT
+#include "tests/support/failingfs.h"
+#include "tests/support/faults.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/privileges.h"
+#include "tests/support/windowfixture.h"
 
-#include "names.h"
-#include "snippetcodec.h"
+#include "library/names.h"
+#include "library/snippetcodec.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -103,15 +105,15 @@ void TestSnippets::colourCodeFromToolbar() {
     f.writeWordList("dim\r\nas\r\ninteger\r\n");
     frmMain& w = f.open();
     const QString text = QStringLiteral("Dim x As Integer\nx = 1 ' set dim x\nIf(x) dim");
-    w.txtCodeFile->setText(text.left(text.size() - 1));
+    ui(w).txtCodeFile->setText(text.left(text.size() - 1));
     // An edit the user makes before colouring stays the one that Undo takes back.
-    w.txtCodeFile->setSelectionStart(int(text.size()) - 1);
-    QTest::keyClick(w.txtCodeFile, Qt::Key_M);
-    QCOMPARE(w.txtCodeFile->text(), text);
-    w.txtCodeFile->setSelectionStart(3);
-    w.txtCodeFile->setSelectionLength(5);
+    ui(w).txtCodeFile->setSelectionStart(int(text.size()) - 1);
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_M);
+    QCOMPARE(ui(w).txtCodeFile->text(), text);
+    ui(w).txtCodeFile->setSelectionStart(3);
+    ui(w).txtCodeFile->setSelectionLength(5);
 
-    QTest::mouseClick(w.Toolbar1->widgetForAction(w.toolbarButtons[6]), Qt::LeftButton);
+    QTest::mouseClick(ui(w).Toolbar1->widgetForAction(ui(w).toolbarButtons[6]), Qt::LeftButton);
 
     QString expected(text.size(), QLatin1Char('.'));
     auto mark = [&](const QString& word, QChar c, int from = 0) {
@@ -127,37 +129,37 @@ void TestSnippets::colourCodeFromToolbar() {
     mark(QStringLiteral("dim"), u'K', int(text.lastIndexOf(QLatin1Char(' ')))); // at the end
     QString actual;
     for (int i = 0; i < text.size(); ++i) {
-        const quint32 c = w.txtCodeFile->colourAt(i);
+        const quint32 c = ui(w).txtCodeFile->colourAt(i);
         actual += c == Colours::Keyword ? u'K' : c == Colours::Comment ? u'C' : u'.';
     }
     QCOMPARE(actual, expected);
-    QCOMPARE(w.txtCodeFile->text(), text);
-    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 0);
+    QCOMPARE(ui(w).txtCodeFile->text(), text);
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 1);
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 0);
     QVERIFY(f.dialogs->shown.isEmpty());
-    w.txtCodeFile->undo();
-    QCOMPARE(w.txtCodeFile->text(), text.left(text.size() - 1));
+    ui(w).txtCodeFile->undo();
+    QCOMPARE(ui(w).txtCodeFile->text(), text.left(text.size() - 1));
 }
 
 void TestSnippets::colourCodeWithoutWordList() {
     WindowFixture f;
     frmMain& w = f.open();
-    w.txtCodeFile->setText(QStringLiteral("Dim a ' b"));
+    ui(w).txtCodeFile->setText(QStringLiteral("Dim a ' b"));
     w.ColorCode();
-    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Default);
-    QCOMPARE(w.txtCodeFile->colourAt(6), Colours::Default);
-    QCOMPARE(w.txtCodeFile->colourAt(7), Colours::Comment);
-    QCOMPARE(w.txtCodeFile->colourAt(8), Colours::Comment);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Default);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(6), Colours::Default);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(7), Colours::Comment);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(8), Colours::Comment);
     QVERIFY(f.dialogs->shown.isEmpty());
     // The list is read at every colouring, so a new one counts at once.
     f.writeWordList("dim\n");
     w.ColorCode();
-    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Keyword);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Keyword);
     // An empty editor stays empty with the caret at 0.
-    w.txtCodeFile->setText(QString());
+    ui(w).txtCodeFile->setText(QString());
     w.ColorCode();
-    QCOMPARE(w.txtCodeFile->selectionStart(), 0);
-    QVERIFY(w.txtCodeFile->text().isEmpty());
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 0);
+    QVERIFY(ui(w).txtCodeFile->text().isEmpty());
 }
 
 // The list ------------------------------------------------------------------------------------
@@ -175,12 +177,12 @@ void TestSnippets::listShowsSnippetFilesOnly() {
                                   QStringLiteral("x.code")};
     QCOMPARE(f.entries(), expected);
     // Entries show the page picture and cannot be renamed in place.
-    for (int i = 0; i < w.lstCode->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = w.lstCode->topLevelItem(i);
+    for (int i = 0; i < ui(w).lstCode->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = ui(w).lstCode->topLevelItem(i);
         QVERIFY(!item->icon(0).isNull());
         QVERIFY(!(item->flags() & Qt::ItemIsEditable));
     }
-    QCOMPARE(w.lstCode->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(ui(w).lstCode->editTriggers(), QAbstractItemView::NoEditTriggers);
     f.clickNode(QStringLiteral("Cat"));
     QCOMPARE(f.entries(), expected);
     f.clickNode(QStringLiteral("Empty"));
@@ -205,7 +207,7 @@ void TestSnippets::subCategoryListsItsOwnFolder() {
     f.clickNode(frmMain::nodeKey(b));
     QCOMPARE(f.entries(), QStringList{QStringLiteral("inner")});
     f.clickEntry(QStringLiteral("inner"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("inner"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("inner"));
 }
 
 void TestSnippets::rootEmptiesListAndReadsNothing() {
@@ -224,7 +226,7 @@ void TestSnippets::rootEmptiesListAndReadsNothing() {
     QCOMPARE(spy->calls(FailingFs::Primitive::ListFiles), listings);
     QCOMPARE(spy->calls(FailingFs::Primitive::ListFolders), folderListings);
     QCOMPARE(spy->calls(FailingFs::Primitive::ReadFile), reads);
-    QVERIFY(w.txtCodeFile->text().isEmpty());
+    QVERIFY(ui(w).txtCodeFile->text().isEmpty());
 }
 
 void TestSnippets::refillSelectsNothingAndKeyboardOpens() {
@@ -234,20 +236,20 @@ void TestSnippets::refillSelectsNothingAndKeyboardOpens() {
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("b"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("second"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("second"));
     f.clickNode(QStringLiteral("Cat"));
-    QVERIFY(w.lstCode->selectedItems().isEmpty());
-    QVERIFY(!w.lstCode->currentItem());
+    QVERIFY(ui(w).lstCode->selectedItems().isEmpty());
+    QVERIFY(!ui(w).lstCode->currentItem());
     // Focus alone opens nothing; a key move selects and opens.
     QApplication::setActiveWindow(&w);
-    w.lstCode->setFocus(Qt::TabFocusReason);
+    ui(w).lstCode->setFocus(Qt::TabFocusReason);
     QCoreApplication::processEvents();
-    QVERIFY(w.lstCode->selectedItems().isEmpty());
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("second"));
-    QTest::keyClick(w.lstCode, Qt::Key_Down);
-    QTRY_COMPARE(w.lstCode->selectedItems().size(), 1);
-    const QString shown = w.txtCodeFile->text();
-    QCOMPARE(shown, w.lstCode->selectedItems().first()->text(0) == QLatin1String("a")
+    QVERIFY(ui(w).lstCode->selectedItems().isEmpty());
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("second"));
+    QTest::keyClick(ui(w).lstCode, Qt::Key_Down);
+    QTRY_COMPARE(ui(w).lstCode->selectedItems().size(), 1);
+    const QString shown = ui(w).txtCodeFile->text();
+    QCOMPARE(shown, ui(w).lstCode->selectedItems().first()->text(0) == QLatin1String("a")
                         ? QStringLiteral("first")
                         : QStringLiteral("second"));
 }
@@ -273,7 +275,7 @@ void TestSnippets::unreadableFolderIsReported() {
     QCOMPARE(f.dialogs->messages().size(), 1);
     checkErrorNames(f.dialogs->messages().first().message, f.path(QStringLiteral("Locked")),
                     QStringLiteral("permission denied"));
-    QVERIFY(w.lstCode->topLevelItemCount() == 0);
+    QVERIFY(ui(w).lstCode->topLevelItemCount() == 0);
 }
 
 // Opening -------------------------------------------------------------------------------------
@@ -288,16 +290,16 @@ void TestSnippets::openShowsWaitTextThenFile() {
     QStringList seenWhileReading;
     watching->onRead = [&](const QString& path) {
         if (path.endsWith(QLatin1String(".code")))
-            seenWhileReading.append(w.txtCodeFile->text());
+            seenWhileReading.append(ui(w).txtCodeFile->text());
     };
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("a"));
     QCOMPARE(seenWhileReading, QStringList{WaitText});
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("dim a"));
-    QCOMPARE(w.txtCodeFile->colourAt(0), Colours::Keyword);
-    QCOMPARE(w.txtCodeFile->colourAt(4), Colours::Default);
-    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
-    QCOMPARE(w.txtCodeFile->selectionLength(), 0);
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("dim a"));
+    QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Keyword);
+    QCOMPARE(ui(w).txtCodeFile->colourAt(4), Colours::Default);
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 1);
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 0);
 }
 
 void TestSnippets::openKeepsTextExactly_data() {
@@ -326,11 +328,11 @@ void TestSnippets::openKeepsTextExactly() {
     put(f, QStringLiteral("Cat/") + file, bytes);
     put(f, QStringLiteral("Cat/") + entry + QStringLiteral(".other"), "decoy");
     frmMain& w = f.open();
-    w.txtCodeFile->setText(QStringLiteral("before"));
+    ui(w).txtCodeFile->setText(QStringLiteral("before"));
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(entry);
-    QCOMPARE(w.txtCodeFile->text(), text);
-    QCOMPARE(w.txtCodeFile->selectionStart(), text.isEmpty() ? 0 : 1);
+    QCOMPARE(ui(w).txtCodeFile->text(), text);
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), text.isEmpty() ? 0 : 1);
     QVERIFY(f.dialogs->shown.isEmpty());
 }
 
@@ -341,14 +343,14 @@ void TestSnippets::openAgainDiscardsEditsAndColoursNeverLeak() {
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("note"));
-    QCOMPARE(w.txtCodeFile->colourAt(5), Colours::Comment);
-    w.txtCodeFile->setSelectionStart(0);
-    QTest::keyClicks(w.txtCodeFile, QStringLiteral("edited "));
+    QCOMPARE(ui(w).txtCodeFile->colourAt(5), Colours::Comment);
+    ui(w).txtCodeFile->setSelectionStart(0);
+    QTest::keyClicks(ui(w).txtCodeFile, QStringLiteral("edited "));
     f.clickEntry(QStringLiteral("note"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("' all of it is comment"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("' all of it is comment"));
     f.clickEntry(QStringLiteral("plain"));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("plain words and more words"));
-    QVERIFY(w.txtCodeFile->colourRuns(0, w.txtCodeFile->textLength()).isEmpty());
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("plain words and more words"));
+    QVERIFY(ui(w).txtCodeFile->colourRuns(0, ui(w).txtCodeFile->textLength()).isEmpty());
 }
 
 void TestSnippets::openThenSaveGivesBackSameBytes_data() {
@@ -372,18 +374,18 @@ void TestSnippets::openThenSaveGivesBackSameBytes() {
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("s"));
-    QCOMPARE(w.txtCodeFile->text(), text);
+    QCOMPARE(ui(w).txtCodeFile->text(), text);
     QCOMPARE(int(w.textEncoding()), encoding);
     // A real Ctrl+S reaches Save.
     QApplication::setActiveWindow(&w);
-    w.txtCodeFile->setFocus();
-    QTest::keyClick(w.txtCodeFile, Qt::Key_S, Qt::ControlModifier);
+    ui(w).txtCodeFile->setFocus();
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(f.readFile(QStringLiteral("Cat/s.code")), bytes);
     QVERIFY(f.dialogs->shown.isEmpty());
     // Text added later keeps the file's style.
-    w.txtCodeFile->setSelectionStart(0);
-    QTest::keyClick(w.txtCodeFile, Qt::Key_Return);
-    w.mnuSave->trigger();
+    ui(w).txtCodeFile->setSelectionStart(0);
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Return);
+    ui(w).mnuSave->trigger();
     QByteArray expected = bytes;
     expected.prepend(bytes.contains("\r\n") ? "\r\n" : "\n");
     QCOMPARE(f.readFile(QStringLiteral("Cat/s.code")), expected);
@@ -408,7 +410,7 @@ void TestSnippets::openFailuresLeaveEditorEmpty() {
         QCOMPARE(f.dialogs->messages().size(), 1);
         checkErrorNames(f.dialogs->messages().first().message,
                         f.path(QStringLiteral("Cat/") + entry + QStringLiteral(".code")), reason);
-        QVERIFY(w.txtCodeFile->text().isEmpty());
+        QVERIFY(ui(w).txtCodeFile->text().isEmpty());
         QCOMPARE(w.textEncoding(), SnippetCodec::NewTextEncoding);
         QCOMPARE(w.textLineEnd(), SnippetCodec::NewTextLineEnd);
     };
@@ -449,11 +451,11 @@ void TestSnippets::openWhenListIsNotTheSelectedCategory() {
                                QStringLiteral("You cannot save code in the root directory.")}}) {
         {
             // The tree's selection moves without the list following, as after a removal.
-            const QSignalBlocker blocker(w.tvwFolders);
-            w.tvwFolders->setCurrentItem(f.node(c.key));
+            const QSignalBlocker blocker(ui(w).tvwFolders);
+            ui(w).tvwFolders->setCurrentItem(f.node(c.key));
         }
         QCOMPARE(w.selectedNode(), f.node(c.key));
-        w.txtCodeFile->setText(QStringLiteral("shown"));
+        ui(w).txtCodeFile->setText(QStringLiteral("shown"));
         f.dialogs->clear();
         f.clickEntry(QStringLiteral("a"));
         QCOMPARE(f.dialogs->messages().size(), 1);
@@ -462,11 +464,11 @@ void TestSnippets::openWhenListIsNotTheSelectedCategory() {
         QVERIFY2(m.text.contains(QStringLiteral("a.code")), qPrintable(m.text));
         QVERIFY2(m.text.contains(c.reason), qPrintable(m.text));
         // Nothing was read, so nothing the user typed is lost; the entry is not taken as open.
-        QCOMPARE(w.txtCodeFile->text(), QStringLiteral("shown"));
+        QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("shown"));
         QCOMPARE(f.entry(QStringLiteral("a")), entry);
-        QVERIFY(w.lstCode->selectedItems().isEmpty());
+        QVERIFY(ui(w).lstCode->selectedItems().isEmpty());
         // Saving writes nowhere: not over the listed file, not into the selected category.
-        w.txtCodeFile->setText(QStringLiteral("new"));
+        ui(w).txtCodeFile->setText(QStringLiteral("new"));
         f.dialogs->clear();
         w.Save();
         QCOMPARE(f.dialogs->shown.size(), 1);
@@ -507,36 +509,37 @@ void TestSnippets::actionsWhileLongSnippetLoads() {
     frmMain& w = f.open(nullptr, [](ScriptedDialogs& d) { d.inputs = {u"copy"_qs}; });
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("big"), false);
-    QVERIFY(w.txtCodeFile->isLoading());
-    QVERIFY(w.statusPanels[0]->text().startsWith(QStringLiteral("Loading")));
+    QVERIFY(ui(w).txtCodeFile->isLoading());
+    QVERIFY(ui(w).statusPanels[0]->text().startsWith(QStringLiteral("Loading")));
 
     if (action == QLatin1String("entry")) {
         f.clickEntry(QStringLiteral("small"));
     } else if (action == QLatin1String("category")) {
         f.clickNode(QStringLiteral("Other"));
     } else if (action == QLatin1String("quit")) {
-        w.mnuQuit->trigger();
+        ui(w).mnuQuit->trigger();
         QVERIFY(!w.isVisible());
     } else if (action == QLatin1String("type")) {
-        w.txtCodeFile->setFocus();
-        QTest::keyClicks(w.txtCodeFile, QStringLiteral("zz"));
-        QTest::keyClick(w.txtCodeFile, Qt::Key_Backspace);
-        QTest::keyClick(w.txtCodeFile, Qt::Key_V, Qt::ControlModifier);
+        ui(w).txtCodeFile->setFocus();
+        QTest::keyClicks(ui(w).txtCodeFile, QStringLiteral("zz"));
+        QTest::keyClick(ui(w).txtCodeFile, Qt::Key_Backspace);
+        QTest::keyClick(ui(w).txtCodeFile, Qt::Key_V, Qt::ControlModifier);
     } else if (action == QLatin1String("save")) {
-        w.mnuSave->trigger();
+        ui(w).mnuSave->trigger();
         QVERIFY(f.dialogs->lastText().contains(QStringLiteral("still being opened")));
     } else if (action == QLatin1String("saveas")) {
-        w.mnuSaveAs->trigger();
+        ui(w).mnuSaveAs->trigger();
         QVERIFY(f.dialogs->lastText().contains(QStringLiteral("still being opened")));
         QVERIFY(!QFile::exists(f.path(QStringLiteral("Cat/copy.code"))));
     } else if (action == QLatin1String("remove")) {
         QVERIFY(QFile::remove(f.path(QStringLiteral("Cat/big.code"))));
     }
     // The load goes on or ends from the event loop.
-    QTRY_VERIFY_WITH_TIMEOUT(!w.txtCodeFile->isLoading() || action == QLatin1String("quit"), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ui(w).txtCodeFile->isLoading() || action == QLatin1String("quit"),
+                             60000);
     QTest::qWait(50);
-    QVERIFY(w.statusPanels[0]->text().isEmpty());
-    QVERIFY(!w.txtCodeFile->text().startsWith(QStringLiteral("Loading and processing")));
+    QVERIFY(ui(w).statusPanels[0]->text().isEmpty());
+    QVERIFY(!ui(w).txtCodeFile->text().startsWith(QStringLiteral("Loading and processing")));
     // Nothing was written over a file.
     if (action != QLatin1String("remove"))
         QVERIFY(f.readFile(QStringLiteral("Cat/big.code")) == big);
@@ -544,20 +547,20 @@ void TestSnippets::actionsWhileLongSnippetLoads() {
     if (action == QLatin1String("quit"))
         return;
 
-    const QTreeWidgetItem* selected = w.lstCode->selectedItems().value(0);
+    const QTreeWidgetItem* selected = ui(w).lstCode->selectedItems().value(0);
     if (shownAfter.isEmpty()) {
-        QCOMPARE(w.txtCodeFile->text(), QString());
+        QCOMPARE(ui(w).txtCodeFile->text(), QString());
         QVERIFY(!selected);
         return;
     }
     QVERIFY(selected);
     QCOMPARE(selected->text(0), shownAfter);
     const QByteArray file = shownAfter == QLatin1String("big") ? big : small;
-    QCOMPARE(w.txtCodeFile->text(), SnippetCodec::decode(file).text);
-    QCOMPARE(w.txtCodeFile->selectionStart(), 1);
+    QCOMPARE(ui(w).txtCodeFile->text(), SnippetCodec::decode(file).text);
+    QCOMPARE(ui(w).txtCodeFile->selectionStart(), 1);
     // Save now writes exactly what was opened, also when the file went away meanwhile.
     f.dialogs->clear();
-    w.mnuSave->trigger();
+    ui(w).mnuSave->trigger();
     QVERIFY2(f.dialogs->shown.isEmpty(), qPrintable(f.dialogs->lastText()));
     QVERIFY(f.readFile(QStringLiteral("Cat/") + shownAfter + QStringLiteral(".code")) == file);
 }
@@ -567,12 +570,12 @@ void TestSnippets::actionsWhileLongSnippetLoads() {
 void TestSnippets::saveAtStartRefusesBeforeAskingName() {
     WindowFixture f;
     frmMain& w = f.open();
-    w.txtCodeFile->setText(QStringLiteral("text"));
+    ui(w).txtCodeFile->setText(QStringLiteral("text"));
     QApplication::setActiveWindow(&w);
-    w.txtCodeFile->setFocus();
-    QTest::keyClick(w.txtCodeFile, Qt::Key_S, Qt::ControlModifier);
-    w.mnuSave->trigger();
-    w.mnuSaveAs->trigger();
+    ui(w).txtCodeFile->setFocus();
+    QTest::keyClick(ui(w).txtCodeFile, Qt::Key_S, Qt::ControlModifier);
+    ui(w).mnuSave->trigger();
+    ui(w).mnuSaveAs->trigger();
     QCOMPARE(f.dialogs->shown.size(), 3);
     for (const auto& s : f.dialogs->shown) {
         QVERIFY(!s.isInput);
@@ -623,9 +626,9 @@ void TestSnippets::saveAsAnswers() {
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("first"));
-    w.txtCodeFile->setText(QStringLiteral("Dim é\nx"));
+    ui(w).txtCodeFile->setText(QStringLiteral("Dim é\nx"));
     f.dialogs->inputs = {answer};
-    w.mnuSaveAs->trigger();
+    ui(w).mnuSaveAs->trigger();
     QCOMPARE(f.dialogs->shown.size(), 1);
     const auto asked = f.dialogs->shown.first();
     QVERIFY(asked.isInput);
@@ -639,8 +642,8 @@ void TestSnippets::saveAsAnswers() {
     QCOMPARE(filesIn(f.path(QStringLiteral("Cat"))), files);
     QCOMPARE(f.entries(), (QStringList{QStringLiteral("first"), entry}));
     // The new entry is the selected one, so the next Save writes the file just named.
-    QCOMPARE(w.lstCode->selectedItems().size(), 1);
-    QCOMPARE(w.lstCode->selectedItems().first()->text(0), entry);
+    QCOMPARE(ui(w).lstCode->selectedItems().size(), 1);
+    QCOMPARE(ui(w).lstCode->selectedItems().first()->text(0), entry);
     QCOMPARE(f.readFile(QStringLiteral("Cat/first.code")), QByteArray("1"));
 }
 
@@ -650,7 +653,7 @@ void TestSnippets::saveAsCancelWritesNothing() {
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
     f.dialogs->inputs = {QString()}; // cancelled
-    w.mnuSaveAs->trigger();
+    ui(w).mnuSaveAs->trigger();
     QCOMPARE(f.dialogs->shown.size(), 1);
     QVERIFY(filesIn(f.path(QStringLiteral("Cat"))).isEmpty());
     QVERIFY(f.entries().isEmpty());
@@ -661,10 +664,10 @@ void TestSnippets::saveAsOntoExistingNameAsks() {
     put(f, QStringLiteral("Cat/loop.code"), "old");
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
-    w.txtCodeFile->setText(QStringLiteral("new"));
+    ui(w).txtCodeFile->setText(QStringLiteral("new"));
     f.dialogs->inputs = {QStringLiteral("loop")};
     f.dialogs->buttons = {Dialogs::Button::No};
-    w.mnuSaveAs->trigger();
+    ui(w).mnuSaveAs->trigger();
     QCOMPARE(f.dialogs->shown.size(), 2);
     const auto m = f.dialogs->shown[1].message;
     QCOMPARE(m.text, QStringLiteral("loop.code already exists. Do you want to replace it?"));
@@ -675,7 +678,7 @@ void TestSnippets::saveAsOntoExistingNameAsks() {
 
     f.dialogs->inputs = {QStringLiteral("loop.code")};
     f.dialogs->buttons = {Dialogs::Button::Yes};
-    w.mnuSaveAs->trigger();
+    ui(w).mnuSaveAs->trigger();
     QCOMPARE(f.readFile(QStringLiteral("Cat/loop.code")), QByteArray("new"));
     QCOMPARE(f.entries(), QStringList{QStringLiteral("loop")});
     QCOMPARE(filesIn(f.path(QStringLiteral("Cat"))), QStringList{QStringLiteral("loop.code")});
@@ -702,9 +705,9 @@ void TestSnippets::saveAsRefusesNamesOutsideFolder() {
     f.makeFolder(QStringLiteral("Other"));
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
-    w.txtCodeFile->setText(QStringLiteral("x"));
+    ui(w).txtCodeFile->setText(QStringLiteral("x"));
     f.dialogs->inputs = {answer};
-    w.mnuSaveAs->trigger();
+    ui(w).mnuSaveAs->trigger();
     QCOMPARE(f.dialogs->messages().size(), 1);
     const auto m = f.dialogs->messages().first().message;
     QCOMPARE(m.text, Names::snippetRefusalText());
@@ -724,28 +727,28 @@ void TestSnippets::saveWritesSelectedEntryOrAsks() {
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
     // Entries but none selected: asks for a name instead of guessing.
-    w.txtCodeFile->setText(QStringLiteral("typed"));
+    ui(w).txtCodeFile->setText(QStringLiteral("typed"));
     f.dialogs->inputs = {QString()};
-    w.mnuSave->trigger();
+    ui(w).mnuSave->trigger();
     QCOMPARE(f.dialogs->shown.size(), 1);
     QVERIFY(f.dialogs->shown.first().isInput);
     QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
     QCOMPARE(f.readFile(QStringLiteral("Cat/b.code")), QByteArray("b"));
     // With one selected: writes over it, no question, nothing else changes.
     f.clickEntry(QStringLiteral("b"));
-    w.txtCodeFile->setSelectionStart(1);
-    QTest::keyClicks(w.txtCodeFile, QStringLiteral("ee"));
-    w.txtCodeFile->setSelectionStart(0);
-    w.txtCodeFile->setSelectionLength(2);
+    ui(w).txtCodeFile->setSelectionStart(1);
+    QTest::keyClicks(ui(w).txtCodeFile, QStringLiteral("ee"));
+    ui(w).txtCodeFile->setSelectionStart(0);
+    ui(w).txtCodeFile->setSelectionLength(2);
     f.dialogs->clear();
-    w.mnuSave->trigger();
+    ui(w).mnuSave->trigger();
     QVERIFY(f.dialogs->shown.isEmpty());
     QCOMPARE(f.readFile(QStringLiteral("Cat/b.code")), QByteArray("bee"));
     QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
     QCOMPARE(f.entries(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    QCOMPARE(w.txtCodeFile->selectionLength(), 2);
-    w.txtCodeFile->undo();
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("b"));
+    QCOMPARE(ui(w).txtCodeFile->selectionLength(), 2);
+    ui(w).txtCodeFile->undo();
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("b"));
 }
 
 void TestSnippets::saveIntoSubCategoryAndEmptyText() {
@@ -755,13 +758,13 @@ void TestSnippets::saveIntoSubCategoryAndEmptyText() {
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("AB"));
     f.dialogs->inputs = {QStringLiteral("blank")};
-    w.mnuSaveAs->trigger();
+    ui(w).mnuSaveAs->trigger();
     QVERIFY(QFileInfo(f.path(QStringLiteral("A/B/blank.code"))).isFile());
     QCOMPARE(QFileInfo(f.path(QStringLiteral("A/B/blank.code"))).size(), 0);
     QVERIFY(filesIn(f.path(QStringLiteral("B"))).isEmpty());
     QCOMPARE(filesIn(f.path(QStringLiteral("A"))), QStringList{QStringLiteral("B")});
     f.clickEntry(QStringLiteral("blank"));
-    w.txtCodeFile->setText(QStringLiteral("sub text"));
+    ui(w).txtCodeFile->setText(QStringLiteral("sub text"));
     w.Save();
     QCOMPARE(f.readFile(QStringLiteral("A/B/blank.code")), QByteArray("sub text"));
 }
@@ -771,7 +774,7 @@ void TestSnippets::toolbarButtonsSaveAndSaveAs() {
     put(f, QStringLiteral("Cat/a.code"), "a");
     frmMain& w = f.open();
     auto press = [&w](int position) {
-        QTest::mouseClick(w.Toolbar1->widgetForAction(w.toolbarButtons[position - 1]),
+        QTest::mouseClick(ui(w).Toolbar1->widgetForAction(ui(w).toolbarButtons[position - 1]),
                           Qt::LeftButton);
     };
     press(1);
@@ -780,7 +783,7 @@ void TestSnippets::toolbarButtonsSaveAndSaveAs() {
     QCOMPARE(f.dialogs->lastText(), QStringLiteral("You cannot save code in the root directory."));
     f.clickNode(QStringLiteral("Cat"));
     f.clickEntry(QStringLiteral("a"));
-    w.txtCodeFile->setText(QStringLiteral("by button"));
+    ui(w).txtCodeFile->setText(QStringLiteral("by button"));
     f.dialogs->clear();
     press(1);
     QVERIFY(f.dialogs->shown.isEmpty());
@@ -799,13 +802,13 @@ void TestSnippets::saveFailuresLeaveFileAsItWas() {
         frmMain& w = f.open();
         f.clickNode(QStringLiteral("Cat"));
         f.clickEntry(QStringLiteral("keep"));
-        w.txtCodeFile->setText(QStringLiteral("changed"));
+        ui(w).txtCodeFile->setText(QStringLiteral("changed"));
         Immutable frozen(f.path(QStringLiteral("Cat")));
         if (!frozen.on())
             QSKIP("chattr +i is not available here");
         QVERIFY2(!canCreateIn(f.path(QStringLiteral("Cat"))), "the folder is still writable");
         f.dialogs->clear();
-        w.mnuSave->trigger();
+        ui(w).mnuSave->trigger();
         QCOMPARE(f.dialogs->messages().size(), 1);
         checkErrorNames(f.dialogs->messages().first().message,
                         f.path(QStringLiteral("Cat/keep.code")), QStringLiteral("not permitted"));
@@ -813,7 +816,7 @@ void TestSnippets::saveFailuresLeaveFileAsItWas() {
         // Save As there adds no entry for a file that was never written.
         f.dialogs->clear();
         f.dialogs->inputs = {QStringLiteral("fresh")};
-        w.mnuSaveAs->trigger();
+        ui(w).mnuSaveAs->trigger();
         QCOMPARE(f.dialogs->messages().size(), 1);
         QVERIFY(f.dialogs->lastText().contains(f.path(QStringLiteral("Cat/fresh.code"))));
         QCOMPARE(f.entries(), QStringList{QStringLiteral("keep")});
@@ -831,7 +834,7 @@ void TestSnippets::saveFailuresLeaveFileAsItWas() {
         f.clickNode(QStringLiteral("Cat"));
         f.clickEntry(QStringLiteral("keep"));
         QVERIFY2(fillUp(f.path(QStringLiteral("Cat/filler"))), "the tmpfs never filled up");
-        w.txtCodeFile->setText(QString(20000, QLatin1Char('z')));
+        ui(w).txtCodeFile->setText(QString(20000, QLatin1Char('z')));
         f.dialogs->clear();
         w.Save();
         QCOMPARE(f.dialogs->messages().size(), 1);
@@ -862,12 +865,12 @@ void TestSnippets::saveFailuresLeaveFileAsItWas() {
 // Deleting ------------------------------------------------------------------------------------
 
 static bool rightClickListShowsEnabledDelete(frmMain& w) {
-    QTest::mouseClick(w.lstCode->viewport(), Qt::RightButton, {},
-                      QPoint(5, w.lstCode->viewport()->height() - 5));
-    if (!QTest::qWaitFor([&w] { return w.mnuCodePopup->isVisible(); }, 2000))
+    QTest::mouseClick(ui(w).lstCode->viewport(), Qt::RightButton, {},
+                      QPoint(5, ui(w).lstCode->viewport()->height() - 5));
+    if (!QTest::qWaitFor([&w] { return ui(w).mnuCodePopup->isVisible(); }, 2000))
         return false;
-    const bool enabled = w.mnuDeleteFile->isEnabled();
-    w.mnuCodePopup->hide();
+    const bool enabled = ui(w).mnuDeleteFile->isEnabled();
+    ui(w).mnuCodePopup->hide();
     return enabled;
 }
 
@@ -876,14 +879,14 @@ void TestSnippets::popupEnabledOnlyWithEntries() {
     put(f, QStringLiteral("Cat/a.code"), "a");
     frmMain& w = f.open();
     QVERIFY(!rightClickListShowsEnabledDelete(w));
-    QVERIFY(!w.mnuCodePopup->isVisible());
+    QVERIFY(!ui(w).mnuCodePopup->isVisible());
     f.clickNode(QStringLiteral("Cat"));
     QVERIFY(rightClickListShowsEnabledDelete(w));
     // The right button selects nothing, and other buttons show nothing.
-    QVERIFY(w.lstCode->selectedItems().isEmpty());
-    QTest::mouseClick(w.lstCode->viewport(), Qt::MiddleButton, {}, QPoint(5, 5));
+    QVERIFY(ui(w).lstCode->selectedItems().isEmpty());
+    QTest::mouseClick(ui(w).lstCode->viewport(), Qt::MiddleButton, {}, QPoint(5, 5));
     QCoreApplication::processEvents();
-    QVERIFY(!w.mnuCodePopup->isVisible());
+    QVERIFY(!ui(w).mnuCodePopup->isVisible());
 }
 
 void TestSnippets::deleteAsksAndDeletesExactlyThatFile() {
@@ -899,7 +902,7 @@ void TestSnippets::deleteAsksAndDeletesExactlyThatFile() {
 
     f.dialogs->clear();
     f.dialogs->buttons = {Dialogs::Button::No};
-    w.mnuDeleteFile->trigger();
+    ui(w).mnuDeleteFile->trigger();
     QCOMPARE(f.dialogs->shown.size(), 1);
     const auto asked = f.dialogs->shown.first().message;
     QCOMPARE(asked.text, QStringLiteral("Are you sure you want to delete this file?"));
@@ -911,22 +914,22 @@ void TestSnippets::deleteAsksAndDeletesExactlyThatFile() {
         filesIn(f.path(QStringLiteral("A/B"))),
         (QStringList{QStringLiteral("x.code"), QStringLiteral("x.txt"), QStringLiteral("y.code")}));
     QCOMPARE(f.entries(), (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
-    QCOMPARE(w.txtCodeFile->text(), QStringLiteral("Café\n"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("Café\n"));
 
     f.dialogs->buttons = {Dialogs::Button::Yes};
-    w.mnuDeleteFile->trigger();
+    ui(w).mnuDeleteFile->trigger();
     QCOMPARE(filesIn(f.path(QStringLiteral("A/B"))),
              (QStringList{QStringLiteral("x.txt"), QStringLiteral("y.code")}));
     QCOMPARE(f.readFile(QStringLiteral("A/x.code")), QByteArray("outer x"));
     QCOMPARE(f.entries(), QStringList{QStringLiteral("y")});
-    QVERIFY(w.txtCodeFile->text().isEmpty());
+    QVERIFY(ui(w).txtCodeFile->text().isEmpty());
     QCOMPARE(w.textEncoding(), SnippetCodec::NewTextEncoding);
     QCOMPARE(w.textLineEnd(), SnippetCodec::NewTextLineEnd);
 
     // The last one: the list ends empty and the next right click shows the entry greyed.
     f.clickEntry(QStringLiteral("y"));
     f.dialogs->buttons = {Dialogs::Button::Yes};
-    w.mnuDeleteFile->trigger();
+    ui(w).mnuDeleteFile->trigger();
     QVERIFY(f.entries().isEmpty());
     QCOMPARE(filesIn(f.path(QStringLiteral("A/B"))), QStringList{QStringLiteral("x.txt")});
     QVERIFY(!rightClickListShowsEnabledDelete(w));
@@ -945,10 +948,10 @@ void TestSnippets::deleteFailuresChangeNothing() {
     const QStringList entries = f.entries();
 
     auto failsNaming = [&](const QString& named, const QString& reason, bool asks) {
-        w.txtCodeFile->setText(QStringLiteral("kept"));
+        ui(w).txtCodeFile->setText(QStringLiteral("kept"));
         f.dialogs->clear();
         f.dialogs->buttons = {Dialogs::Button::Yes};
-        w.mnuDeleteFile->trigger();
+        ui(w).mnuDeleteFile->trigger();
         const auto messages = f.dialogs->messages();
         QCOMPARE(messages.size(), asks ? 2 : 1);
         const auto m = messages.last().message;
@@ -956,7 +959,7 @@ void TestSnippets::deleteFailuresChangeNothing() {
         QVERIFY2(m.text.contains(named), qPrintable(m.text));
         QVERIFY2(m.text.contains(reason, Qt::CaseInsensitive), qPrintable(m.text));
         QCOMPARE(f.entries(), entries);
-        QCOMPARE(w.txtCodeFile->text(), QStringLiteral("kept"));
+        QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("kept"));
     };
 
     // None selected.
@@ -985,8 +988,8 @@ void TestSnippets::deleteFailuresChangeNothing() {
     f.clickEntry(QStringLiteral("a"));
     for (const QString& key : {QStringLiteral("Other"), QStringLiteral("root")}) {
         {
-            const QSignalBlocker blocker(w.tvwFolders);
-            w.tvwFolders->setCurrentItem(f.node(key));
+            const QSignalBlocker blocker(ui(w).tvwFolders);
+            ui(w).tvwFolders->setCurrentItem(f.node(key));
         }
         failsNaming(QStringLiteral("a.code"), QString(), false);
         QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));

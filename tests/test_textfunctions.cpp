@@ -1,5 +1,6 @@
-#include "commentedits.h"
-#include "textposition.h"
+// SPDX-License-Identifier: MIT
+#include "editor/commentedits.h"
+#include "editor/textposition.h"
 
 #include <QRandomGenerator>
 #include <QTest>

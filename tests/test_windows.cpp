@@ -1,9 +1,10 @@
-#include "codeeditor.h"
-#include "frmabout.h"
-#include "frmclipboard.h"
-#include "pictures.h"
-#include "programicon.h"
-#include "version.h"
+// SPDX-License-Identifier: MIT
+#include "app/pictures.h"
+#include "editor/codeeditor.h"
+#include "generated/version.h"
+#include "windows/frmabout.h"
+#include "windows/frmclipboard.h"
+#include "windows/programicon.h"
 
 #include <QApplication>
 #include <QLabel>

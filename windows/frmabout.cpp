@@ -1,9 +1,10 @@
-#include "frmabout.h"
+// SPDX-License-Identifier: MIT
+#include "windows/frmabout.h"
 
-#include "twips.h"
+#include "windows/twips.h"
 
-#include "programicon.h"
-#include "version.h"
+#include "generated/version.h"
+#include "windows/programicon.h"
 
 #include <QLabel>
 #include <QPushButton>

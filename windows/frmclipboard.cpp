@@ -1,7 +1,8 @@
-#include "frmclipboard.h"
+// SPDX-License-Identifier: MIT
+#include "windows/frmclipboard.h"
 
-#include "codeeditor.h"
-#include "twips.h"
+#include "editor/codeeditor.h"
+#include "windows/twips.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "frmfind.h"
+#include "windows/frmfind.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

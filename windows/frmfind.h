@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "snippetindex.h"
+#include "search/snippetindex.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,4 +1,5 @@
-#include "programicon.h"
+// SPDX-License-Identifier: MIT
+#include "windows/programicon.h"
 
 #include <QPainter>
 #include <QPainterPath>

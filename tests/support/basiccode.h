@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Reproducible BASIC-like code for the tests and the benchmarks.

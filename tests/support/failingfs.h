@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "libraryfs.h"
+#include "library/libraryfs.h"
 
 #include <array>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Real file system faults for tests that run as root, where permission bits alone prove nothing.

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "dialogs.h"
+#include "app/dialogs.h"
 
 #include <QList>
 #include <QStringList>

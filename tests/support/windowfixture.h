@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
-#include "codeeditor.h"
-#include "frmmain.h"
-#include "scripteddialogs.h"
+#include "app/frmmain.h"
+#include "editor/codeeditor.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,7 +64,7 @@ struct WindowFixture {
         QVERIFY2(item, qPrintable(QStringLiteral("no node keyed ") + key));
         for (QTreeWidgetItem* p = item->parent(); p; p = p->parent())
             p->setExpanded(true);
-        QTreeWidget* tree = window->tvwFolders;
+        QTreeWidget* tree = ui(*window).tvwFolders;
         tree->scrollToItem(item);
         const QRect rect = tree->visualItemRect(item);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
@@ -70,7 +72,7 @@ struct WindowFixture {
     }
 
     QTreeWidgetItem* entry(const QString& text) const {
-        QTreeWidget* list = window->lstCode;
+        QTreeWidget* list = ui(*window).lstCode;
         for (int i = 0; i < list->topLevelItemCount(); ++i)
             if (list->topLevelItem(i)->text(0) == text)
                 return list->topLevelItem(i);
@@ -78,7 +80,7 @@ struct WindowFixture {
     }
     QStringList entries() const {
         QStringList out;
-        QTreeWidget* list = window->lstCode;
+        QTreeWidget* list = ui(*window).lstCode;
         for (int i = 0; i < list->topLevelItemCount(); ++i)
             out.append(list->topLevelItem(i)->text(0));
         return out;
@@ -88,12 +90,12 @@ struct WindowFixture {
     void clickEntry(const QString& text, bool waitForText = true) const {
         QTreeWidgetItem* item = entry(text);
         QVERIFY2(item, qPrintable(QStringLiteral("no entry ") + text));
-        QTreeWidget* list = window->lstCode;
+        QTreeWidget* list = ui(*window).lstCode;
         list->scrollToItem(item);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(item).center());
         QCoreApplication::processEvents();
         if (waitForText)
-            QTRY_VERIFY_WITH_TIMEOUT(!window->txtCodeFile->isLoading(), 120000);
+            QTRY_VERIFY_WITH_TIMEOUT(!ui(*window).txtCodeFile->isLoading(), 120000);
     }
 };
