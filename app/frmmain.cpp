@@ -8,10 +8,8 @@
 #include "windows/frmclipboard.h"
 #include "windows/programicon.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -20,7 +18,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
 #include <QTreeWidget>
 #include <cmath>
 

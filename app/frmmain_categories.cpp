@@ -6,8 +6,6 @@
 #include "app/categorykeys.h"
 #include "library/names.h"
 
-#include <QCursor>
-#include <QDir>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QTreeWidget>

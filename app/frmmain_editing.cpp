@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>

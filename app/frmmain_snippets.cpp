@@ -8,8 +8,6 @@
 #include "library/names.h"
 
 #include <QCoreApplication>
-#include <QCursor>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>

@@ -5,7 +5,6 @@
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStyle>
 #include <QStyleOption>
 #include <cmath>
 #include <functional>

@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSignalBlocker>
 #include <QSyntaxHighlighter>
 #include <QTemporaryDir>

@@ -6,7 +6,6 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDropEvent>
-#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>

@@ -6,7 +6,6 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextDocument>
 
 namespace {
 

@@ -2,7 +2,6 @@
 #include "library/snippetcodec.h"
 
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace SnippetCodec {
 namespace {

@@ -9,7 +9,6 @@
 #include "tests/support/windowfixture.h"
 
 #include <QMenu>
-#include <QRandomGenerator>
 #include <QTimer>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,7 +2,6 @@
 #include "editor/commentedits.h"
 #include "editor/textposition.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 class TestTextFunctions : public QObject {
