@@ -5,6 +5,7 @@
 // reading every file once for building, the library's bytes for memory. The library is
 // generated under /tmp and deleted at the end.
 #include "app/frmmain.h"
+#include "bench/benchsupport.h"
 #include "library/libraryfs.h"
 #include "search/snippetindex.h"
 #include "tests/support/basiccode.h"
@@ -27,19 +28,11 @@
 #include <unistd.h>
 
 namespace {
-constexpr int Categories = 2000;
-constexpr int SubsPerCategory = 5;
-constexpr int BigCategorySnippets = 20000;
-constexpr int TotalSnippets = 100000;
+using BenchSupport::TotalSnippets;
+using BenchSupport::writeFile;
 const QString Root = QStringLiteral("/tmp/quillary-bench-find");
 // Results land here so that no scan is optimised away.
 volatile int sink = 0;
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
 
 // Rare words sit in a few snippets; one snippet in 97 is an old Windows-1252 file.
 QByteArray snippetBytes(int n) {
@@ -56,30 +49,8 @@ QByteArray snippetBytes(int n) {
 qint64 generateLibrary() {
     QDir(Root).removeRecursively();
     const QString lib = Root + QStringLiteral("/Code/");
-    QDir().mkpath(lib + QStringLiteral("Big"));
-    qint64 bytes = 0;
-    int written = 0;
-    auto add = [&](const QString& path) {
-        const QByteArray b = snippetBytes(written++);
-        bytes += b.size();
-        writeFile(path, b);
-    };
-    for (int i = 0; i < BigCategorySnippets; ++i)
-        add(lib + QStringLiteral("Big/snippet %1.code").arg(i, 5, 10, QLatin1Char('0')));
-    const int perFolder =
-        (TotalSnippets - BigCategorySnippets) / (Categories * (SubsPerCategory + 1)) + 1;
-    for (int c = 0; c < Categories && written < TotalSnippets; ++c) {
-        const QString cat = lib + QStringLiteral("Category %1").arg(c, 4, 10, QLatin1Char('0'));
-        QStringList folders{cat};
-        for (int s = 0; s < SubsPerCategory; ++s)
-            folders.append(cat + QStringLiteral("/Sub %1").arg(s));
-        for (const QString& folder : folders) {
-            QDir().mkpath(folder);
-            for (int n = 0; n < perFolder && written < TotalSnippets; ++n)
-                add(folder + QStringLiteral("/s%1.code").arg(n));
-        }
-    }
-    std::printf("generated %d snippets, %.1f MB\n", written, double(bytes) / 1e6);
+    const qint64 bytes = BenchSupport::writeLargeLibrary(lib, snippetBytes);
+    std::printf("generated %d snippets, %.1f MB\n", TotalSnippets, double(bytes) / 1e6);
     return bytes;
 }
 

@@ -4,6 +4,7 @@
 // the big category's list with a raw QDir listing of the same folder, and the longest handler
 // is reported. Run from anywhere; the library is generated once under /tmp and reused.
 #include "app/frmmain.h"
+#include "bench/benchsupport.h"
 #include "editor/codeeditor.h"
 #include "tests/support/mainwindowparts.h"
 #include "tests/support/scripteddialogs.h"
@@ -21,16 +22,8 @@
 #include <functional>
 
 namespace {
-constexpr int Categories = 2000;
-constexpr int SubsPerCategory = 5;
-constexpr int BigCategorySnippets = 20000;
-constexpr int TotalSnippets = 100000;
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
+using BenchSupport::BigCategorySnippets;
+using BenchSupport::writeFile;
 
 QString generateLibrary() {
     const QString root = QStringLiteral("/tmp/quillary-bench-library");
@@ -41,26 +34,9 @@ QString generateLibrary() {
     const QString lib = root + QStringLiteral("/Code/");
     QDir().mkpath(lib);
     const QByteArray snippet = "Dim i As Integer\nFor i = 1 To 10\n    Print i ' count\nNext i\n";
-    int written = 0;
-    QDir().mkpath(lib + QStringLiteral("Big"));
-    for (int i = 0; i < BigCategorySnippets; ++i, ++written)
-        writeFile(lib + QStringLiteral("Big/snippet %1.code").arg(i, 5, 10, QLatin1Char('0')),
-                  snippet);
-    const int perFolder =
-        (TotalSnippets - BigCategorySnippets) / (Categories * (SubsPerCategory + 1)) + 1;
-    for (int c = 0; c < Categories && written < TotalSnippets; ++c) {
-        const QString cat = lib + QStringLiteral("Category %1").arg(c, 4, 10, QLatin1Char('0'));
-        QStringList folders{cat};
-        for (int s = 0; s < SubsPerCategory; ++s)
-            folders.append(cat + QStringLiteral("/Sub %1").arg(s));
-        for (const QString& folder : folders) {
-            QDir().mkpath(folder);
-            for (int n = 0; n < perFolder && written < TotalSnippets; ++n, ++written)
-                writeFile(folder + QStringLiteral("/s%1.code").arg(n), snippet);
-        }
-    }
+    BenchSupport::writeLargeLibrary(lib, [&snippet](int) { return snippet; });
     writeFile(done, "");
-    std::printf("generated %d snippets\n", written);
+    std::printf("generated %d snippets\n", BenchSupport::TotalSnippets);
     return root;
 }
 

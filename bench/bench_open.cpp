@@ -6,6 +6,7 @@
 // no display.
 
 #include "app/frmmain.h"
+#include "bench/benchsupport.h"
 #include "editor/codeeditor.h"
 #include "tests/support/basiccode.h"
 #include "tests/support/mainwindowparts.h"
@@ -29,6 +30,8 @@
 #include <memory>
 
 namespace {
+using BenchSupport::resetPeak;
+using BenchSupport::statusKb;
 
 // The same benchmark builds against code that loads in one go, where there is nothing to wait for.
 template <typename Editor> bool stillLoading(const Editor* editor) {
@@ -36,24 +39,6 @@ template <typename Editor> bool stillLoading(const Editor* editor) {
         return editor->isLoading();
     else
         return false;
-}
-
-long statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
 }
 
 double ms(const QElapsedTimer& timer) {

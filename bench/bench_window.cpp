@@ -5,6 +5,7 @@
 // Run with QT_QPA_PLATFORM=offscreen where there is no display.
 
 #include "app/frmmain.h"
+#include "bench/benchsupport.h"
 #include "editor/codeeditor.h"
 #include "editor/colouring.h"
 #include "editor/keywordlist.h"
@@ -30,6 +31,8 @@
 #include <memory>
 
 namespace {
+using BenchSupport::resetPeak;
+using BenchSupport::statusKb;
 
 const char* const fallbackKeywords =
     "as\r\nboolean\r\nbyval\r\ncall\r\ndim\r\nelse\r\nend\r\nend if\r\nend sub\r\nfor\r\n"
@@ -47,25 +50,6 @@ double bestOf3(const std::function<void()>& prepare, const std::function<void()>
         best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
     }
     return best;
-}
-
-long statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-// Lets the peak resident size start again from the current one.
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
 }
 
 void baselineRun(QPlainTextEdit& plain, const QString& text) {

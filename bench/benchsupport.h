@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// What several benchmarks need: the large generated library and the process's memory figures.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace BenchSupport {
+
+// The large library: 2,000 categories with 5 sub-categories each, one category "Big" of 20,000
+// snippets, 100,000 snippets in all.
+inline constexpr int Categories = 2000;
+inline constexpr int SubsPerCategory = 5;
+inline constexpr int BigCategorySnippets = 20000;
+inline constexpr int TotalSnippets = 100000;
+
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+// Writes the large library into `library` (which ends with '/'), snippet n holding
+// `snippet(n)`; returns the bytes written.
+inline qint64 writeLargeLibrary(const QString& library,
+                                const std::function<QByteArray(int)>& snippet) {
+    qint64 bytes = 0;
+    int written = 0;
+    auto add = [&](const QString& path) {
+        const QByteArray b = snippet(written++);
+        bytes += b.size();
+        writeFile(path, b);
+    };
+    QDir().mkpath(library + QStringLiteral("Big"));
+    for (int i = 0; i < BigCategorySnippets; ++i)
+        add(library + QStringLiteral("Big/snippet %1.code").arg(i, 5, 10, QLatin1Char('0')));
+    const int perFolder =
+        (TotalSnippets - BigCategorySnippets) / (Categories * (SubsPerCategory + 1)) + 1;
+    for (int c = 0; c < Categories && written < TotalSnippets; ++c) {
+        const QString cat = library + QStringLiteral("Category %1").arg(c, 4, 10, QLatin1Char('0'));
+        QStringList folders{cat};
+        for (int s = 0; s < SubsPerCategory; ++s)
+            folders.append(cat + QStringLiteral("/Sub %1").arg(s));
+        for (const QString& folder : folders) {
+            QDir().mkpath(folder);
+            for (int n = 0; n < perFolder && written < TotalSnippets; ++n)
+                add(folder + QStringLiteral("/s%1.code").arg(n));
+        }
+    }
+    return bytes;
+}
+
+// A figure of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
+inline long statusKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+// Lets the peak resident size start again from the current one.
+inline void resetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+} // namespace BenchSupport
