@@ -30,8 +30,7 @@
 #include <memory>
 
 namespace {
-using BenchSupport::resetPeak;
-using BenchSupport::statusKb;
+using BenchSupport::measurePeak;
 
 // The same benchmark builds against code that loads in one go, where there is nothing to wait for.
 template <typename Editor> bool stillLoading(const Editor* editor) {
@@ -128,15 +127,6 @@ struct Bench {
         QCoreApplication::processEvents();
     }
 };
-
-int measurePeak(const std::function<void()>& work) {
-    QCoreApplication::processEvents();
-    resetPeak();
-    const long before = statusKb("VmRSS");
-    work();
-    std::printf("%ld %ld\n", statusKb("VmHWM") - before, before);
-    return 0;
-}
 
 } // namespace
 

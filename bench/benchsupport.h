@@ -4,10 +4,12 @@
 // What several benchmarks need: the large generated library and the process's memory figures.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 #include <functional>
 
 namespace BenchSupport {
@@ -73,6 +75,17 @@ inline void resetPeak() {
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
+}
+
+// Prints the rise of the peak resident size over `work`, and the resident size before it, in KB,
+// for a parent process to read.
+inline int measurePeak(const std::function<void()>& work) {
+    QCoreApplication::processEvents();
+    resetPeak();
+    const long before = statusKb("VmRSS");
+    work();
+    std::printf("%ld %ld\n", statusKb("VmHWM") - before, before);
+    return 0;
 }
 
 } // namespace BenchSupport
