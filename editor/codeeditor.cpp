@@ -87,8 +87,8 @@ void CodeEditor::setText(const QString& text) {
     if (!document()->isEmpty())
         setPlainText(QString());
     setPlainText(text);
-    ++m_colourGeneration;
     m_colours.assign(textLength(), {});
+    forgetLineColours();
     QTextCursor cursor = textCursor();
     cursor.setPosition(0);
     setTextCursor(cursor);
@@ -163,18 +163,14 @@ QList<ColourRun> CodeEditor::colourRuns(int start, int length) const {
 
 void CodeEditor::applyColours(const QList<ColourRun>& runs) {
     m_colours.assign(textLength(), runs);
-    // Lines take their colours when they are next painted, so a large text costs no more than
-    // the lines on screen.
-    ++m_colourGeneration;
-    viewport()->update();
+    forgetLineColours();
 }
 
 void CodeEditor::colourAll(const QStringList& keywords) {
     m_keywords = keywords;
     const int length = textLength();
     m_colours.assign(length, {{0, length, ColourMap::Derived}});
-    ++m_colourGeneration;
-    viewport()->update();
+    forgetLineColours();
 }
 
 QList<ColourRun> CodeEditor::derivedRuns(const QTextBlock& block) const {
@@ -265,8 +261,7 @@ void CodeEditor::beginLoading(bool showPicture) {
     // Keeps the view from measuring the last lines after every piece.
     document()->documentLayout()->blockSignals(true);
     m_colours.assign(0, {});
-    ++m_colourGeneration;
-    viewport()->update();
+    forgetLineColours();
 }
 
 void CodeEditor::appendLoadedText(const QString& piece) {
@@ -278,24 +273,26 @@ void CodeEditor::appendLoadedText(const QString& piece) {
         cursor.insertText(piece);
         return;
     }
-    // Text that adds no line is laid out at once by the widget, and again when its colours are
-    // set; with a line break after it, only its painting lays it out.
-    // In one edit block, so the cursor does not lay out the line to place itself.
-    cursor.beginEditBlock();
+    // Text that adds no line is laid out by the widget at once, and again when it is shown. With
+    // a line break after it nothing lays it out until then; the break goes when loading ends.
     cursor.insertText(piece + QLatin1Char('\n'));
-    cursor.setPosition(cursor.position() - 1, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
-    cursor.endEditBlock();
+    m_addedBreaks.push_back(cursor.position() - 1);
 }
 
 void CodeEditor::finishLoading() {
     if (!m_loading)
         return;
-    // The lines on screen take their colours before anything lays them out, so a long line is
-    // laid out once, not again for its colours.
-    m_loading = false;
-    formatVisibleLines();
-    m_loading = true;
+    if (!m_addedBreaks.empty()) {
+        // One edit that joins lines: the widget forgets their layouts rather than making them.
+        QTextCursor cursor(document());
+        cursor.beginEditBlock();
+        for (auto at = m_addedBreaks.rbegin(); at != m_addedBreaks.rend(); ++at) {
+            cursor.setPosition(*at);
+            cursor.deleteChar();
+        }
+        cursor.endEditBlock();
+        m_addedBreaks.clear();
+    }
     endLoading();
     document()->setModified(false);
     QTextCursor cursor = textCursor();
@@ -308,10 +305,18 @@ void CodeEditor::endLoading() {
         return;
     m_loading = false;
     m_loadingPicture = QPixmap();
+    m_addedBreaks.clear();
     QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    // A scroll bar that comes or goes changes the view's width, and the widget then lays out again
+    // every line it has laid out, and makes a layout for every line. A few lines may need no bar:
+    // it goes before anything is laid out. Many lines keep it: the widget learns their size first.
+    const bool fewLines = document()->blockCount() <= FewLines;
+    if (fewLines)
+        setVerticalScrollBarPolicy(m_verticalPolicy);
     layout->blockSignals(false);
     emit layout->documentSizeChanged(layout->documentSize());
-    setVerticalScrollBarPolicy(m_verticalPolicy);
+    if (!fewLines)
+        setVerticalScrollBarPolicy(m_verticalPolicy);
     document()->setUndoRedoEnabled(true);
     horizontalScrollBar()->setEnabled(true);
     verticalScrollBar()->setEnabled(true);
@@ -424,12 +429,7 @@ void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CodeEditor::onContentsChange(int position, int removed, int added) {
-    if (m_applyingFormats)
-        return;
-    if (m_loading) {
-        m_colours.assign(textLength(), {});
-        return;
-    }
+    forgetLineColours();
     if (m_exactEdit) {
         position = m_exactEdit->first;
         removed = m_exactEdit->second;
@@ -443,55 +443,10 @@ void CodeEditor::onContentsChange(int position, int removed, int added) {
     added = std::clamp(added, 0, newLength - std::min(position, newLength));
     if (oldLength - removed + added != newLength) {
         m_colours.assign(newLength, m_colours.runsIn(0, position));
-        ++m_colourGeneration;
-        viewport()->update();
         return;
     }
     // Typed or pasted text takes the colour of the character before it.
     m_colours.applyEdit(position, removed, added);
-    markStale(position, added);
-}
-
-void CodeEditor::markStale(int start, int length) {
-    QTextBlock block = document()->findBlock(start);
-    const int end = start + length;
-    while (block.isValid() && block.position() <= end) {
-        block.setUserState(-1);
-        block = block.next();
-    }
-    viewport()->update();
-}
-
-void CodeEditor::formatVisibleLines() {
-    // Give the lines about to be painted the colours of the map; setting a layout's formats drops
-    // its lines, and the document layout lays them out again before they are drawn.
-    const int bottom = viewport()->height();
-    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        if (block.userState() != m_colourGeneration) {
-            const int blockStart = block.position();
-            const auto runs = resolved(m_colours.runsIn(blockStart, block.length() - 1));
-            QList<QTextLayout::FormatRange> formats;
-            formats.reserve(runs.size());
-            for (const ColourRun& run : runs) {
-                QTextLayout::FormatRange range;
-                range.start = run.start - blockStart;
-                range.length = run.length;
-                range.format.setForeground(colourOf(run.colour));
-                formats.append(range);
-            }
-            if (!formats.isEmpty() || !block.layout()->formats().isEmpty()) {
-                // The document reports this as a change of the block, at once here rather than
-                // folded into the next edit; no character changed.
-                m_applyingFormats = true;
-                block.layout()->setFormats(formats);
-                document()->markContentsDirty(block.position(), block.length());
-                m_applyingFormats = false;
-            }
-            block.setUserState(m_colourGeneration);
-        }
-        if (blockBoundingGeometry(block).translated(contentOffset()).top() > bottom)
-            break;
-    }
 }
 
 void CodeEditor::paintEvent(QPaintEvent* event) {
@@ -501,6 +456,131 @@ void CodeEditor::paintEvent(QPaintEvent* event) {
         painter.drawPixmap(0, 0, m_loadingPicture);
         return;
     }
-    formatVisibleLines();
-    QPlainTextEdit::paintEvent(event);
+    paintText(event->rect());
+}
+
+void CodeEditor::forgetLineColours() {
+    m_lineColours.clear();
+    viewport()->update();
+}
+
+const QList<ColourRun>& CodeEditor::lineColours(const QTextBlock& block) const {
+    const int number = block.blockNumber();
+    if (const auto kept = m_lineColours.constFind(number); kept != m_lineColours.cend())
+        return kept->runs;
+    if (m_lineColours.size() >= KeptLines)
+        m_lineColours.clear();
+    return m_lineColours
+        .insert(number, {resolved(m_colours.runsIn(block.position(), block.length() - 1))})
+        ->runs;
+}
+
+QList<QTextLayout::FormatRange> CodeEditor::visibleColours(const QTextBlock& block,
+                                                           const QPointF& offset,
+                                                           const QRect& clip) const {
+    // Only the characters in view get a range, so a long line costs what a short one does.
+    const QTextLayout* layout = block.layout();
+    const QPointF origin = offset + layout->position();
+    int from = block.length();
+    int to = -1;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const qreal top = origin.y() + line.y();
+        if (top > clip.bottom() || top + line.height() < clip.top())
+            continue;
+        from = std::min(from, line.xToCursor(clip.left() - origin.x()));
+        to = std::max(to, line.xToCursor(clip.right() + 1 - origin.x()));
+    }
+    if (to < 0)
+        return {};
+    // A character cut by the edge is drawn whole.
+    const int blockStart = block.position();
+    from = blockStart + std::max(0, from - 1);
+    to = blockStart + to + 1;
+
+    const QList<ColourRun>& runs = lineColours(block);
+    auto run = std::upper_bound(runs.cbegin(), runs.cend(), from,
+                                [](int at, const ColourRun& r) { return at < r.start + r.length; });
+    QList<QTextLayout::FormatRange> ranges;
+    for (; run != runs.cend() && run->start < to; ++run) {
+        if (run->colour == Colours::Default)
+            continue;
+        // Clipped to the view: the layout walks every character a range covers.
+        const int rangeStart = std::max(run->start, from);
+        const int rangeEnd = std::min(run->start + run->length, to);
+        QTextLayout::FormatRange range;
+        range.start = rangeStart - blockStart;
+        range.length = rangeEnd - rangeStart;
+        range.format.setForeground(colourOf(run->colour));
+        // With a background of its own a range is drawn even where it touches the one before;
+        // without, the layout skips a text range that meets text it has already drawn.
+        range.format.setBackground(palette().base());
+        ranges.append(range);
+    }
+    return ranges;
+}
+
+void CodeEditor::paintText(QRect clip) {
+    // The widget's own painting, with the colours given to each line as it is drawn rather than
+    // set on its layout: a layout given formats is laid out again, which for a long line costs
+    // as much as opening it.
+    QPainter painter(viewport());
+    QPointF offset = contentOffset();
+    const QRect view = viewport()->rect();
+    const qreal widest = document()->documentLayout()->documentSize().width();
+    // The strip right of the widest line stays clear of whole-width selections.
+    clip.setRight(std::min(clip.right(), int(offset.x() + std::max<qreal>(view.width(), widest) -
+                                             document()->documentMargin() + cursorWidth())));
+    painter.setClipRect(clip);
+    const QAbstractTextDocumentLayout::PaintContext context = getPaintContext();
+    painter.setPen(context.palette.text().color());
+    const bool caretShown =
+        !isReadOnly() || (textInteractionFlags() & Qt::TextSelectableByKeyboard);
+
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingRect(block).translated(offset);
+        if (block.isVisible() && box.bottom() >= clip.top() && box.top() <= clip.bottom()) {
+            QTextLayout* layout = block.layout();
+            const int start = block.position();
+            const int length = block.length();
+            // Colours first: a selection drawn after them shows in the selection's colours.
+            QList<QTextLayout::FormatRange> ranges = visibleColours(block, offset, clip);
+            for (const QAbstractTextDocumentLayout::Selection& selection : context.selections) {
+                const int from = selection.cursor.selectionStart() - start;
+                const int to = selection.cursor.selectionEnd() - start;
+                if (from < length && to > 0 && to > from) {
+                    ranges.append({from, to - from, selection.format});
+                } else if (!selection.cursor.hasSelection() &&
+                           selection.format.hasProperty(QTextFormat::FullWidthSelection) &&
+                           block.contains(selection.cursor.position())) {
+                    const QTextLine line =
+                        layout->lineForTextPosition(selection.cursor.position() - start);
+                    const bool toEnd = line.textStart() + line.textLength() == length - 1;
+                    ranges.append(
+                        {line.textStart(), line.textLength() + (toEnd ? 1 : 0), selection.format});
+                }
+            }
+            const int caret = context.cursorPosition;
+            const bool caretHere = caretShown && caret >= start && caret < start + length;
+            // In overwrite mode the caret is the character it stands on, shown inverted.
+            const bool blockCaret = caretHere && overwriteMode() && caret != start + length - 1;
+            if (blockCaret) {
+                QTextLayout::FormatRange inverted{caret - start, 1, {}};
+                inverted.format.setForeground(palette().base());
+                inverted.format.setBackground(palette().text());
+                ranges.append(inverted);
+            }
+            layout->draw(&painter, offset, ranges, clip);
+            const bool preedit =
+                !isReadOnly() && caret < -1 && !layout->preeditAreaText().isEmpty();
+            if ((caretHere && !blockCaret) || preedit) {
+                const int at =
+                    preedit ? layout->preeditAreaPosition() - (caret + 2) : caret - start;
+                layout->drawCursor(&painter, offset, at, cursorWidth());
+            }
+        }
+        offset.ry() += box.height();
+        if (offset.y() > view.height())
+            break;
+    }
 }

@@ -5,11 +5,14 @@
 #include "editor/colours.h"
 
 #include <QColor>
+#include <QHash>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QStringList>
+#include <QTextLayout>
 #include <optional>
 #include <utility>
+#include <vector>
 
 // The code editor both windows use. Text is exact (what was set is what is read, line breaks as
 // '\n'); colours are display attributes kept outside the document, so they never enter the undo
@@ -78,7 +81,6 @@ protected:
 
 private:
     void onContentsChange(int position, int removed, int added);
-    void markStale(int start, int length);
     // The colours of one line as the last colouring gives them, in document positions.
     QList<ColourRun> derivedRuns(const QTextBlock& block) const;
     // Runs with the derived parts worked out.
@@ -88,16 +90,25 @@ private:
     void keepColoursOfLines(int start, int end);
     void keepColoursAroundSelection();
     void endLoading();
-    // Gives the lines on screen the colours of the map, as formats of their layouts.
-    void formatVisibleLines();
+    void forgetLineColours(); // after any change of text or colours
+    // A line's colours, the derived parts worked out; kept while neither text nor colours change.
+    const QList<ColourRun>& lineColours(const QTextBlock& block) const;
+    QList<QTextLayout::FormatRange> visibleColours(const QTextBlock& block, const QPointF& offset,
+                                                   const QRect& clip) const;
+    void paintText(QRect clip);
 
     ColourMap m_colours;
-    bool m_applyingFormats = false;
     std::optional<std::pair<int, int>> m_exactEdit; // position and removed length of our own edit
-    int m_colourGeneration = 0; // lines whose state is not this are painted with fresh colours
+    struct LineColours {
+        QList<ColourRun> runs;
+    };
+    static constexpr int KeptLines = 512;
+    static constexpr int FewLines = 1000;          // more than any screen shows
+    mutable QHash<int, LineColours> m_lineColours; // by line number: the lines lately painted
     int m_paintSuspensions = 0;
     QStringList m_keywords; // of the last colourAll
     bool m_loading = false;
-    QPixmap m_loadingPicture; // what the viewport showed when loading began
+    QPixmap m_loadingPicture;       // what the viewport showed when loading began
+    std::vector<int> m_addedBreaks; // line breaks loading put after pieces, removed when it ends
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
 };
