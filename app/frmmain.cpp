@@ -6,6 +6,7 @@
 #include "editor/codeeditor.h"
 #include "windows/frmabout.h"
 #include "windows/frmclipboard.h"
+#include "windows/frmfind.h"
 #include "windows/programicon.h"
 
 #include <QApplication>
@@ -81,7 +82,10 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
     tvwFolders->setFocus();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // Find Snippets searches the index on a thread of its own: it goes before the index does.
+    delete m_find;
+}
 
 LibraryFs& frmMain::fs() const {
     if (!m_fs)

@@ -274,10 +274,18 @@ int main(int argc, char* argv[]) {
         int next = 0;
         QTimer typing;
         typing.setInterval(100);
+        QElapsedTimer sinceTyped;
         QObject::connect(&typing, &QTimer::timeout, [&] {
-            const double ms = timedMs([&] { find->txtFind->setText(typed[next % typed.size()]); });
-            longestQuery = std::max(longestQuery, ms);
+            find->txtFind->setText(typed[next % typed.size()]);
+            sinceTyped.start();
             ++next;
+        });
+        // From a keystroke to the list showing what it asked for.
+        QObject::connect(find, &frmFind::resultsShown, [&] {
+            if (sinceTyped.isValid() && find->resultsCurrent()) {
+                longestQuery = std::max(longestQuery, double(sinceTyped.nsecsElapsed()) / 1e6);
+                sinceTyped.invalidate();
+            }
         });
         tick.start();
         typing.start();
@@ -291,8 +299,8 @@ int main(int argc, char* argv[]) {
     row("start-up with indexing vs without (ms)", withIndexing, without, "<= 1.2");
     std::printf("%-46s %9.1f %9s %8s %10s\n", "longest wait on the window's thread (ms)",
                 longestGap, "", "", "<= 50");
-    std::printf("%-46s %9.1f %9s %8s %10s\n", "longest query typed during the pass (ms)",
-                longestQuery, "", "", "<= 50");
+    std::printf("%-46s %9.1f %9s %8s %10s\n", "keystroke to its list, during the pass (ms)",
+                longestQuery, "", "", "");
     row("build index (ms) vs reading every file once", build, readOnce, "<= 2");
     row("index resident (MB) vs library bytes", double(rssIndex) / 1e6, double(libraryBytes) / 1e6,
         "<= 1.5");

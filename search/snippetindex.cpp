@@ -689,6 +689,7 @@ void SnippetIndex::checkEntries(Scan& scan, size_t fromWord, const quint32* ids,
 }
 
 SnippetIndex::Results SnippetIndex::find(const QString& query, int listLimit) {
+    const QMutexLocker one(&m_finding);
     Results results;
     QList<QByteArray> folded;
     for (const QString& word : words(query)) {

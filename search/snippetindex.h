@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QReadWriteLock>
 #include <QString>
@@ -53,6 +54,7 @@ public:
     Progress progress() const;
     bool waitForIdle(int milliseconds); // for tests and the benchmark
 
+    // Any thread may search; searches run one at a time.
     Results find(const QString& query, int listLimit);
     // The words a query looks for, as typed.
     static QStringList words(const QString& query);
@@ -164,6 +166,7 @@ private:
     bool m_again = false;
 
     // The last search, refined when the next one only adds to its words.
+    QMutex m_finding;
     QList<QByteArray> m_lastWords;
     std::vector<quint32> m_lastMatches;
     quint64 m_lastGeneration = ~quint64(0);

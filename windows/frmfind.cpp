@@ -5,8 +5,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
 
 namespace {
 QString countText(int total, int listed) {
@@ -45,6 +49,7 @@ frmFind::frmFind(SnippetIndex& index, QWidget* owner) : QDialog(owner), m_index(
     lstResults->setColumnWidth(1, 100);
     lstResults->setColumnWidth(2, 140);
     lstResults->installEventFilter(this);
+    txtFind->installEventFilter(this);
 
     lblCount = new QLabel(this);
     lblCount->setObjectName(QStringLiteral("lblCount"));
@@ -58,23 +63,86 @@ frmFind::frmFind(SnippetIndex& index, QWidget* owner) : QDialog(owner), m_index(
     layout->addWidget(lblIndexing);
     resize(640, 400);
 
-    connect(txtFind, &QLineEdit::textChanged, this, &frmFind::runQuery);
-    connect(txtFind, &QLineEdit::returnPressed, this, [this] { openResult(0); });
+    m_searcher.setMaxThreadCount(1);
+    connect(txtFind, &QLineEdit::textChanged, this, &frmFind::search);
+    connect(txtFind, &QLineEdit::returnPressed, this, [this] {
+        showCurrentResults();
+        openResult(0);
+    });
     connect(lstResults, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openResult(lstResults->indexOfTopLevelItem(item)); });
+    // What a pass publishes is part of the answer, but a pass publishes many times a second:
+    // the list is searched again at most every RefreshMilliseconds.
+    m_refresh = new QTimer(this);
+    m_refresh->setSingleShot(true);
+    m_refresh->setInterval(RefreshMilliseconds);
+    connect(m_refresh, &QTimer::timeout, this, [this] {
+        if (isVisible() && !SnippetIndex::words(txtFind->text()).isEmpty())
+            search();
+    });
     connect(&m_index, &SnippetIndex::changed, this, [this] {
         if (!isVisible())
             return;
         showProgress();
-        // What a pass has published since is part of the answer.
-        if (!txtFind->text().trimmed().isEmpty())
-            runQuery();
+        if (!m_refresh->isActive())
+            m_refresh->start();
     });
-    runQuery();
+    search();
 }
 
-void frmFind::runQuery() {
-    const SnippetIndex::Results results = m_index.find(txtFind->text(), ListLimit);
+frmFind::~frmFind() {
+    m_searcher.waitForDone();
+}
+
+void frmFind::search() {
+    m_refresh->stop();
+    const QString query = txtFind->text();
+    if (SnippetIndex::words(query).isEmpty()) {
+        showResults(++m_asked, query, {});
+        return;
+    }
+    // One search at a time; keys typed meanwhile are searched together when it ends.
+    m_searchAgain = m_searching;
+    if (m_searching)
+        return;
+    m_searching = true;
+    const quint64 asked = ++m_asked;
+    m_searcher.start([this, asked, query] {
+        SnippetIndex::Results results = m_index.find(query, ListLimit);
+        QMetaObject::invokeMethod(
+            this,
+            [this, asked, query, results = std::move(results)] {
+                m_searching = false;
+                showResults(asked, query, results);
+                if (m_searchAgain || query != txtFind->text())
+                    search();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool frmFind::resultsCurrent() const {
+    return m_shownQuery == txtFind->text() && !m_searching;
+}
+
+void frmFind::showCurrentResults() {
+    if (resultsCurrent())
+        return;
+    // Enter opens what was typed, not what the list showed a moment ago.
+    showResults(++m_asked, txtFind->text(), m_index.find(txtFind->text(), ListLimit));
+}
+
+void frmFind::showResults(quint64 asked, const QString& query,
+                          const SnippetIndex::Results& results) {
+    // A search that ends after a later one was shown has nothing newer to say.
+    if (asked < m_shown)
+        return;
+    m_shown = asked;
+    m_shownQuery = query;
+    // The result the user stands on stays selected when a pass adds to the list.
+    const int current = lstResults->indexOfTopLevelItem(lstResults->currentItem());
+    const std::optional<SnippetIndex::Hit> kept =
+        current >= 0 && current < m_hits.size() ? std::optional(m_hits.at(current)) : std::nullopt;
     m_hits = results.listed;
     QList<QTreeWidgetItem*> items;
     items.reserve(m_hits.size());
@@ -87,11 +155,20 @@ void frmFind::runQuery() {
     lstResults->setUpdatesEnabled(false);
     lstResults->clear();
     lstResults->addTopLevelItems(items);
+    if (kept) {
+        const auto same = [&kept](const SnippetIndex::Hit& hit) {
+            return hit.name == kept->name && hit.category == kept->category &&
+                   hit.subCategory == kept->subCategory;
+        };
+        if (const auto at = std::find_if(m_hits.cbegin(), m_hits.cend(), same); at != m_hits.cend())
+            lstResults->setCurrentItem(lstResults->topLevelItem(int(at - m_hits.cbegin())));
+    }
     lstResults->setUpdatesEnabled(true);
-    lblCount->setText(SnippetIndex::words(txtFind->text()).isEmpty()
+    lblCount->setText(SnippetIndex::words(query).isEmpty()
                           ? QString()
                           : countText(results.total, int(m_hits.size())));
     showProgress();
+    emit resultsShown();
 }
 
 void frmFind::openResult(int row) {
@@ -118,6 +195,14 @@ void frmFind::showEvent(QShowEvent* event) {
 }
 
 bool frmFind::eventFilter(QObject* watched, QEvent* event) {
+    // Down from the query field goes on to the results, as in a search field anywhere.
+    if (watched == txtFind && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down && lstResults->topLevelItemCount()) {
+        lstResults->setFocus();
+        if (!lstResults->currentItem())
+            lstResults->setCurrentItem(lstResults->topLevelItem(0));
+        return true;
+    }
     if (watched == lstResults && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
