@@ -15,6 +15,15 @@
 
 namespace {
 
+LibraryFs::Stamp stampOf(const struct stat& info) {
+    LibraryFs::Stamp stamp;
+    stamp.exists = true;
+    stamp.regular = S_ISREG(info.st_mode);
+    stamp.size = info.st_size;
+    stamp.modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return stamp;
+}
+
 using Result = LibraryFs::Result;
 
 // The C calls stop at the first NUL, so such a path would name some other file.
@@ -127,15 +136,10 @@ bool LibraryFs::fileExists(const QString& path) {
 }
 
 LibraryFs::Stamp LibraryFs::stamp(const QString& path) {
-    Stamp result;
     struct stat info {};
     if (holdsNul(path) || ::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return result;
-    result.exists = true;
-    result.regular = S_ISREG(info.st_mode);
-    result.size = info.st_size;
-    result.modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    return result;
+        return {};
+    return stampOf(info);
 }
 
 bool LibraryFs::isSymbolicLink(const QString& path) {
@@ -179,6 +183,7 @@ LibraryFs::Read LibraryFs::readFile(const QString& path) {
         ::close(fd);
         return read;
     }
+    read.stamp = stampOf(info);
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
         read.result = S_ISDIR(info.st_mode)

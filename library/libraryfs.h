@@ -26,17 +26,18 @@ public:
         QStringList names; // sorted case-insensitively
     };
 
-    struct Read {
-        Result result;
-        QByteArray bytes;
-    };
-
     // What a look at a path tells without opening it.
     struct Stamp {
         bool exists = false;
         bool regular = false; // a plain file (a link counts as what it points to)
         qint64 size = 0;
         qint64 modified = 0; // nanoseconds since the epoch
+    };
+
+    struct Read {
+        Result result;
+        QByteArray bytes;
+        Stamp stamp; // of the file opened; nothing exists when it could not be opened
     };
 
     enum class CreateOutcome { Created, AlreadyExists, Failed };

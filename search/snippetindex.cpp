@@ -240,11 +240,16 @@ void SnippetIndex::runPass() {
         const QString rel = job.folderRel + QLatin1Char('/') + job.fileName;
         const QString path = m_libraryPath + rel;
         const quint64 readClock = m_clock.load();
-        const LibraryFs::Stamp stamp = fs.stamp(path);
+        const auto seen = known.constFind(rel);
+        // A file new to the index is read at once: opening it tells what it is, and saves a
+        // look at its path per file on the first pass.
+        LibraryFs::Read read;
+        if (seen == known.cend())
+            read = fs.readFile(path);
+        const LibraryFs::Stamp stamp = read.stamp.exists ? read.stamp : fs.stamp(path);
         m_done = int(i + 1);
         if (!stamp.exists)
             continue; // gone since the listing: removed below if it was indexed
-        const auto seen = known.constFind(rel);
         const bool same =
             seen != known.cend() && seen->first == stamp.size && seen->second == stamp.modified;
         if (seen != known.cend())
@@ -256,7 +261,8 @@ void SnippetIndex::runPass() {
                   readClock};
         // Anything but a plain file (a named pipe, a device) is found by its name only.
         if (stamp.regular) {
-            const LibraryFs::Read read = fs.readFile(path);
+            if (!read.stamp.exists)
+                read = fs.readFile(path);
             if (read.result.ok)
                 item.text = TextFold::fromFileBytes(read.bytes);
         }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "search/snippetindex.h"
+#include "tests/support/privileges.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -215,11 +216,17 @@ void TestSnippetIndex::hugeSnippetAndPipeDoNotStopIndexing() {
     write(lib + "Huge.code", huge);
     QVERIFY(::mkfifo(QFile::encodeName(lib + "Pipe.code").constData(), 0666) == 0);
     write(lib + "After.code", "after the pipe");
+    // Unreadable: found by its name, never by what it holds.
+    write(lib + "Locked.code", "secret words");
+    QVERIFY(QFile::setPermissions(lib + "Locked.code", {}));
+    const PermissionBitsEnforced enforced; // the pass's thread starts with it
 
     SnippetIndex index(dir.path());
     index.refresh();
     QVERIFY(index.waitForIdle(120000));
-    QCOMPARE(index.snippetCount(), 3);
+    QCOMPARE(index.snippetCount(), 4);
+    QCOMPARE(describe(index.find(QStringLiteral("locked"), 500)), QStringList{"Big//Locked"});
+    QCOMPARE(index.find(QStringLiteral("secret"), 500).total, 0);
     const SnippetIndex::Results end = index.find(QStringLiteral("NEEDLEattheend"), 500);
     QCOMPARE(end.total, 1);
     QCOMPARE(end.listed.first().line, 647271);

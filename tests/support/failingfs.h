@@ -46,7 +46,7 @@ public:
     }
     Read readFile(const QString& path) override {
         if (shouldFail(Primitive::ReadFile))
-            return {Result::failure(path, m_reason), {}};
+            return {Result::failure(path, m_reason), {}, {}};
         return LibraryFs::readFile(path);
     }
     Result writeFileAtomically(const QString& path, const QByteArray& bytes) override {
