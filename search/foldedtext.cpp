@@ -58,16 +58,16 @@ FoldedText fromAscii(const QByteArray& bytes) {
     const char* in = bytes.constData();
     const qsizetype n = bytes.size();
     char* out = result.bytes.data();
+    auto* upper = reinterpret_cast<uchar*>(result.upper.data());
     qsizetype o = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        char c = in[i];
+        const char c = in[i];
         if (c == '\r' && i + 1 < n && in[i + 1] == '\n')
             continue;
-        if (c >= 'A' && c <= 'Z') {
-            c = char(c + 32);
-            markUpper(result.upper, o);
-        }
-        out[o++] = c;
+        const bool isUpper = uchar(c - 'A') < 26;
+        out[o] = isUpper ? char(c + 32) : c;
+        upper[o >> 3] |= uchar(uchar(isUpper) << (o & 7));
+        ++o;
     }
     result.bytes.truncate(o);
     result.upper.truncate((o + 7) / 8);

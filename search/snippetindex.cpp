@@ -11,6 +11,7 @@
 #include <QSemaphore>
 #include <QSet>
 #include <QThread>
+#include <QThreadPool>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -229,51 +230,87 @@ void SnippetIndex::runPass() {
     }
     noteChange(false);
 
-    std::vector<Item> batch;
-    qsizetype batchBytes = 0;
-    QElapsedTimer sincePublish;
-    sincePublish.start();
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        if (m_cancel)
-            return;
-        const Job& job = jobs[i];
-        const QString rel = job.folderRel + QLatin1Char('/') + job.fileName;
-        const QString path = m_libraryPath + rel;
-        const quint64 readClock = m_clock.load();
-        const auto seen = known.constFind(rel);
+    // What a look at one file finds. Files whose size and time are those indexed are not read.
+    struct Look {
+        LibraryFs::Stamp stamp;
+        bool same = false;
+        FoldedText text;
+    };
+    const auto lookAt = [&](const Job& job) {
+        Look look;
+        const QString path = m_libraryPath + job.folderRel + QLatin1Char('/') + job.fileName;
+        const auto seen = known.constFind(job.folderRel + QLatin1Char('/') + job.fileName);
         // A file new to the index is read at once: opening it tells what it is, and saves a
         // look at its path per file on the first pass.
         LibraryFs::Read read;
         if (seen == known.cend())
             read = fs.readFile(path);
-        const LibraryFs::Stamp stamp = read.stamp.exists ? read.stamp : fs.stamp(path);
-        m_done = int(i + 1);
-        if (!stamp.exists)
-            continue; // gone since the listing: removed below if it was indexed
-        const bool same =
-            seen != known.cend() && seen->first == stamp.size && seen->second == stamp.modified;
-        if (seen != known.cend())
-            known.erase(seen);
-        if (same)
-            continue;
-        Item item{rel,        job.folderRel,  Names::snippetNameOfFile(job.fileName),
-                  stamp.size, stamp.modified, {},
-                  readClock};
+        look.stamp = read.stamp.exists ? read.stamp : fs.stamp(path);
+        look.same = seen != known.cend() && seen->first == look.stamp.size &&
+                    seen->second == look.stamp.modified;
         // Anything but a plain file (a named pipe, a device) is found by its name only.
-        if (stamp.regular) {
-            if (!read.stamp.exists)
-                read = fs.readFile(path);
-            if (read.result.ok)
-                item.text = TextFold::fromFileBytes(read.bytes);
-        }
-        batchBytes += item.text.bytes.size();
-        batch.push_back(std::move(item));
-        if (batchBytes >= BatchBytes || batch.size() >= BatchFiles ||
-            sincePublish.elapsed() >= BatchMilliseconds) {
-            publish(batch);
-            batchBytes = 0;
-            sincePublish.restart();
-            noteChange(false);
+        if (!look.stamp.exists || look.same || !look.stamp.regular)
+            return look;
+        if (!read.stamp.exists)
+            read = fs.readFile(path);
+        if (read.result.ok)
+            look.text = TextFold::fromFileBytes(read.bytes);
+        return look;
+    };
+
+    // Files are looked at a few dozen at a time, half of them on a second thread, so that one
+    // core folds what the other reads.
+    constexpr size_t Together = 64;
+    std::vector<Look> looks(Together);
+    QThreadPool helper;
+    helper.setMaxThreadCount(1);
+    std::vector<Item> batch;
+    qsizetype batchBytes = 0;
+    QElapsedTimer sincePublish;
+    sincePublish.start();
+    for (size_t first = 0; first < jobs.size(); first += Together) {
+        if (m_cancel)
+            return;
+        const size_t end = std::min(jobs.size(), first + Together);
+        const size_t middle = first + (end - first) / 2;
+        // Taken before anything is read: a change of the program's own after it wins.
+        const quint64 readClock = m_clock.load();
+        QSemaphore helped;
+        helper.start([&] {
+            for (size_t i = first; i < middle; ++i)
+                looks[i - first] = lookAt(jobs[i]);
+            helped.release();
+        });
+        for (size_t i = middle; i < end; ++i)
+            looks[i - first] = lookAt(jobs[i]);
+        helped.acquire();
+
+        for (size_t i = first; i < end; ++i) {
+            m_done = int(i + 1);
+            const Job& job = jobs[i];
+            Look& look = looks[i - first];
+            if (!look.stamp.exists)
+                continue; // gone since the listing: removed below if it was indexed
+            const QString rel = job.folderRel + QLatin1Char('/') + job.fileName;
+            known.remove(rel);
+            if (look.same)
+                continue;
+            Item item{rel,
+                      job.folderRel,
+                      Names::snippetNameOfFile(job.fileName),
+                      look.stamp.size,
+                      look.stamp.modified,
+                      std::move(look.text),
+                      readClock};
+            batchBytes += item.text.bytes.size();
+            batch.push_back(std::move(item));
+            if (batchBytes >= BatchBytes || batch.size() >= BatchFiles ||
+                sincePublish.elapsed() >= BatchMilliseconds) {
+                publish(batch);
+                batchBytes = 0;
+                sincePublish.restart();
+                noteChange(false);
+            }
         }
     }
     publish(batch);
