@@ -179,6 +179,18 @@ int main(int argc, char** argv) {
     std::printf("open 1 MB (%lld bytes)      window %8.1f   plain %8.1f   ratio %5.2f\n",
                 qlonglong(small.size()), openMs, openBase, openMs / openBase);
 
+    // Repainting a screen of that snippet in its colours, against the plain widget's black.
+    w.open(QStringLiteral("one"));
+    const auto hundredRepaints = [](QWidget* viewport) {
+        for (int i = 0; i < 100; ++i)
+            viewport->repaint();
+    };
+    const double repaintMs = bestOf3(nullptr, [&] { hundredRepaints(editor->viewport()); }) / 100;
+    const double repaintBase = bestOf3(nullptr, [&] { hundredRepaints(plain->viewport()); }) / 100;
+    std::printf("repaint a screen of it       window %8.2f   plain %8.2f   ratio %5.2f "
+                "(reference only)\n",
+                repaintMs, repaintBase, repaintMs / repaintBase);
+
     // Filling the list with 20,000 entries, against a tree widget given the same entries.
     QTreeWidget plainList;
     plainList.resize(ui(*w.window).lstCode->size());
