@@ -40,7 +40,7 @@ void frmMain::AddCat() {
     const bool underRoot = isRoot(parent);
     const QString folder =
         underRoot ? fs().categoryFolder(name) : fs().subCategoryFolder(parent->text(0), name);
-    const LibraryFs::Create created = fs().createFolder(folder);
+    const LibraryFs::Create created = fs().createCategoryFolder(folder);
     m_index->folderChanged(folder);
     switch (created.outcome) {
     case LibraryFs::CreateOutcome::AlreadyExists:
@@ -56,12 +56,55 @@ void frmMain::AddCat() {
     addNode(parent, underRoot ? name : parent->text(0) + name, name);
 }
 
+namespace {
+
+// Why a category cannot be removed as it stands; empty when nothing stands in the way.
+QString removalRefusal(const QString& folder, const LibraryFs::Remove& check) {
+    using Outcome = LibraryFs::RemoveOutcome;
+    switch (check.outcome) {
+    case Outcome::HasSubfolders:
+        return QStringLiteral("The category \"%1\" still holds sub-categories or other "
+                              "folders. Remove them first; nothing was deleted.")
+            .arg(folder);
+    case Outcome::HasOtherFiles: {
+        constexpr int Named = 5;
+        QStringList names = check.others.mid(0, Named);
+        for (QString& name : names)
+            name = QStringLiteral("\"%1\"").arg(name);
+        QString list = names.join(QStringLiteral(", "));
+        if (check.others.size() > Named)
+            list += QStringLiteral(" and %1 more").arg(check.others.size() - Named);
+        return QStringLiteral("The category \"%1\" holds files that are not code snippets: %2. "
+                              "Move or delete them first; nothing was deleted.")
+            .arg(folder, list);
+    }
+    case Outcome::Outside:
+        return QStringLiteral("The category \"%1\" lies outside the library folder, so it is "
+                              "not removed; nothing was deleted.")
+            .arg(folder);
+    case Outcome::Removed:
+    case Outcome::Missing:
+    case Outcome::Failed:
+        break;
+    }
+    return QString();
+}
+
+} // namespace
+
 void frmMain::RemoveCat() {
     QTreeWidgetItem* node = selectedNode();
     if (isRoot(node)) {
         dialogs().message({QStringLiteral("Cannot delete the root folder."),
                            QStringLiteral("Error"), Dialogs::Icon::Error, Dialogs::Buttons::Ok,
                            Dialogs::Button::Ok});
+        return;
+    }
+    const QString folder = folderOfNode(node);
+    // A command that will refuse says so before it asks anything.
+    if (const QString refusal = removalRefusal(folder, fs().checkCategoryRemoval(folder));
+        !refusal.isEmpty()) {
+        dialogs().error(refusal);
         return;
     }
     const Dialogs::Button answer = dialogs().message(
@@ -72,7 +115,6 @@ void frmMain::RemoveCat() {
     if (answer == Dialogs::Button::No)
         return;
 
-    const QString folder = folderOfNode(node);
     const LibraryFs::Remove removed = fs().removeCategoryFolder(folder);
     m_index->folderChanged(folder);
 
@@ -101,9 +143,10 @@ void frmMain::RemoveCat() {
                             .arg(folder, removed.result.reason));
         return;
     case LibraryFs::RemoveOutcome::HasSubfolders:
-        dialogs().error(QStringLiteral("The category \"%1\" still holds sub-categories or other "
-                                       "folders. Remove them first; nothing was deleted.")
-                            .arg(folder));
+    case LibraryFs::RemoveOutcome::HasOtherFiles:
+    case LibraryFs::RemoveOutcome::Outside:
+        // Changed between the question and the answer.
+        dialogs().error(removalRefusal(folder, removed));
         return;
     case LibraryFs::RemoveOutcome::Failed:
         break;

@@ -3,6 +3,7 @@
 #include "app/frmmain.h"
 
 #include "editor/codeeditor.h"
+#include "library/names.h"
 #include "windows/frmfind.h"
 
 #include <QMenu>
@@ -76,7 +77,7 @@ void frmMain::openFound(const SnippetIndex::Hit& hit, const QStringList& words) 
     const QString folder = hit.subCategory.isEmpty()
                                ? fs().categoryFolder(hit.category)
                                : fs().subCategoryFolder(hit.category, hit.subCategory);
-    const QString path = LibraryFs::fileInFolder(folder, hit.name + QStringLiteral(".code"));
+    const QString path = LibraryFs::fileInFolder(folder, Names::snippetFileName(hit.name));
     if (!node || !hasEntry(hit.name)) {
         const LibraryFs::Read read = fs().readFile(path);
         dialogs().error(failureText(QStringLiteral("code file"), path, QStringLiteral("opened"),

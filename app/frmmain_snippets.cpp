@@ -17,7 +17,7 @@
 
 namespace {
 
-const QString SnippetEnding = QStringLiteral(".code");
+using Names::SnippetEnding;
 const QString NoCategoryReason = QStringLiteral("no category is selected");
 // Longer snippets load in slices, each short enough that the window keeps answering.
 constexpr qsizetype LoadInOneGo = 1 << 20;
@@ -328,7 +328,7 @@ void frmMain::Save() {
         break;
     }
     const QString path = heldFile();
-    const LibraryFs::Result written = fs().writeFileAtomically(
+    const LibraryFs::Result written = fs().writeSnippet(
         path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
     m_index->fileChanged(path);
     if (!written.ok) {
@@ -375,7 +375,7 @@ void frmMain::SaveAs() {
         if (answerReplace == Dialogs::Button::No)
             return;
     }
-    const LibraryFs::Result written = fs().writeFileAtomically(
+    const LibraryFs::Result written = fs().writeSnippet(
         path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
     m_index->fileChanged(path);
     if (!written.ok) {
@@ -428,7 +428,7 @@ void frmMain::mnuDeleteFile_Click() {
     if (answer == Dialogs::Button::No)
         return;
     const QString path = LibraryFs::fileInFolder(folderOfNode(node), fileName);
-    const LibraryFs::Result removed = fs().removeFile(path);
+    const LibraryFs::Result removed = fs().deleteSnippet(path);
     m_index->fileChanged(path);
     if (!removed.ok) {
         dialogs().error(failureText(QStringLiteral("code file"), removed.path,

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "library/libraryfs.h"
 
+#include "library/names.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -165,7 +167,8 @@ LibraryFs::Listing LibraryFs::listFiles(const QString& path) {
     return listEntries(path, Wanted::NonFolders);
 }
 
-LibraryFs::Read LibraryFs::readFile(const QString& path) {
+LibraryFs::Read LibraryFs::readFile(const QString& path, qint64 limit,
+                                    const std::atomic<bool>* cancel) {
     Read read;
     if (holdsNul(path)) {
         read.result = errnoFailure(path, EINVAL);
@@ -191,18 +194,52 @@ LibraryFs::Read LibraryFs::readFile(const QString& path) {
                           : Result::failure(path, QStringLiteral("Not a regular file"));
         return read;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        read.result = Result::failure(path, file.errorString());
+    const auto refuseAsTooLarge = [&] {
+        read.tooLarge = true;
+        read.bytes = QByteArray();
+        read.result =
+            Result::failure(path, QStringLiteral("it is larger than %1 MB").arg(limit >> 20));
+    };
+    if (limit >= 0 && info.st_size > limit) {
         ::close(fd);
+        refuseAsTooLarge();
         return read;
     }
-    read.bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        read.result = Result::failure(path, file.errorString());
-        read.bytes.clear();
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // In blocks, so that a caller going away (Quit) is not kept waiting by a slow disk.
+    constexpr qsizetype Block = 1 << 20;
+    read.bytes.reserve(qsizetype(info.st_size));
+    qsizetype used = 0;
+    for (;;) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            read.cancelled = true;
+            read.bytes = QByteArray();
+            read.result = Result::failure(path, QStringLiteral("Reading was cancelled"));
+            break;
+        }
+        if (limit >= 0 && used > limit) {
+            refuseAsTooLarge(); // it grew while being read
+            break;
+        }
+        read.bytes.resize(used + Block);
+        const ssize_t got = ::read(fd, read.bytes.data() + used, size_t(Block));
+        if (got < 0) {
+            if (errno == EINTR) {
+                read.bytes.resize(used);
+                continue;
+            }
+            read.result = errnoFailure(path, errno);
+            read.bytes = QByteArray();
+            break;
+        }
+        used += got;
+        read.bytes.resize(used);
+        if (got == 0)
+            break;
     }
+    ::close(fd);
+    if (read.result.ok)
+        read.bytes.squeeze();
     return read;
 }
 
@@ -257,37 +294,114 @@ LibraryFs::Result LibraryFs::ensureLibraryFolder() {
     return Result::success();
 }
 
-LibraryFs::Remove LibraryFs::removeCategoryFolder(const QString& path) {
+LibraryFs::Remove LibraryFs::checkCategoryRemoval(const QString& path) {
     if (QDir::cleanPath(path) == QDir::cleanPath(libraryPath()))
         return {RemoveOutcome::Failed,
-                Result::failure(path, QStringLiteral("This is the library folder itself"))};
-
-    if (isSymbolicLink(path)) {
-        // Whatever the link points to belongs elsewhere; only the link goes.
-        const Result removed = removeFile(path);
-        return {removed.ok ? RemoveOutcome::Removed : RemoveOutcome::Failed, removed};
-    }
+                Result::failure(path, QStringLiteral("This is the library folder itself")),
+                {}};
+    const bool link = isSymbolicLink(path);
+    if (!insideLibrary(path, !link))
+        return {RemoveOutcome::Outside, Result::failure(path, outsideReason()), {}};
+    if (link)
+        return {}; // whatever the link points to belongs elsewhere; only the link goes
     if (!folderExists(path)) {
         if (fileExists(path))
-            return {RemoveOutcome::Failed, errnoFailure(path, ENOTDIR)};
-        return {RemoveOutcome::Missing, Result::failure(path, qt_error_string(ENOENT))};
+            return {RemoveOutcome::Failed, errnoFailure(path, ENOTDIR), {}};
+        return {RemoveOutcome::Missing, Result::failure(path, qt_error_string(ENOENT)), {}};
     }
 
     const Listing folders = listFolders(path);
     if (!folders.result.ok)
-        return {RemoveOutcome::Failed, folders.result};
+        return {RemoveOutcome::Failed, folders.result, {}};
     if (!folders.names.isEmpty())
         return {RemoveOutcome::HasSubfolders,
-                Result::failure(path, QStringLiteral("The folder holds other folders"))};
+                Result::failure(path, QStringLiteral("The folder holds other folders")),
+                {}};
 
     const Listing files = listFiles(path);
     if (!files.result.ok)
-        return {RemoveOutcome::Failed, files.result};
+        return {RemoveOutcome::Failed, files.result, {}};
+    QStringList others;
     for (const QString& name : files.names) {
+        if (Names::snippetNameOfFile(name).isNull())
+            others.append(name);
+    }
+    if (!others.isEmpty())
+        return {RemoveOutcome::HasOtherFiles,
+                Result::failure(path, QStringLiteral("The folder holds files that are not "
+                                                     "code snippets")),
+                others};
+    return {};
+}
+
+LibraryFs::Remove LibraryFs::removeCategoryFolder(const QString& path) {
+    // Asked again: the folder may have changed since the user was asked.
+    const Remove check = checkCategoryRemoval(path);
+    if (check.outcome != RemoveOutcome::Removed)
+        return check;
+    if (isSymbolicLink(path)) {
+        const Result removed = removeFile(path);
+        return {removed.ok ? RemoveOutcome::Removed : RemoveOutcome::Failed, removed, {}};
+    }
+    const Listing files = listFiles(path);
+    if (!files.result.ok)
+        return {RemoveOutcome::Failed, files.result, {}};
+    for (const QString& name : files.names) {
+        if (Names::snippetNameOfFile(name).isNull())
+            continue; // came after the check: it stays, and so does the folder
         const Result removed = removeFile(fileInFolder(path, name));
         if (!removed.ok)
-            return {RemoveOutcome::Failed, removed};
+            return {RemoveOutcome::Failed, removed, {}};
     }
     const Result removed = removeEmptyFolder(path);
-    return {removed.ok ? RemoveOutcome::Removed : RemoveOutcome::Failed, removed};
+    return {removed.ok ? RemoveOutcome::Removed : RemoveOutcome::Failed, removed, {}};
+}
+
+bool LibraryFs::insideLibrary(const QString& path, bool followLast) {
+    if (holdsNul(path))
+        return false;
+    const QString library = QDir::cleanPath(libraryPath());
+    const QString realLibrary = QFileInfo(library).canonicalFilePath();
+    // The nearest part of the path that exists, with every link in it followed, then the rest.
+    QFileInfo info(QDir::cleanPath(path));
+    QString rest;
+    if (!followLast) {
+        rest = info.fileName();
+        info = QFileInfo(info.absolutePath());
+    }
+    QString real = info.canonicalFilePath();
+    while (real.isEmpty()) {
+        const QString parent = info.absolutePath();
+        if (parent == info.absoluteFilePath())
+            return false;
+        rest = rest.isEmpty() ? info.fileName() : info.fileName() + QLatin1Char('/') + rest;
+        info = QFileInfo(parent);
+        real = info.canonicalFilePath();
+    }
+    if (!rest.isEmpty())
+        real = QDir::cleanPath(real + QLatin1Char('/') + rest);
+    const QString base = realLibrary.isEmpty() ? library : realLibrary;
+    return real.startsWith(base + QLatin1Char('/'));
+}
+
+QString LibraryFs::outsideReason() {
+    return QStringLiteral("it lies outside the library folder");
+}
+
+LibraryFs::Result LibraryFs::writeSnippet(const QString& path, const QByteArray& bytes) {
+    if (!insideLibrary(writeTarget(path)))
+        return Result::failure(path, outsideReason());
+    return writeFileAtomically(path, bytes);
+}
+
+LibraryFs::Result LibraryFs::deleteSnippet(const QString& path) {
+    if (!insideLibrary(path, false))
+        return Result::failure(path, outsideReason());
+    return removeFile(path);
+}
+
+LibraryFs::Create LibraryFs::createCategoryFolder(const QString& path) {
+    if (!insideLibrary(path, false))
+        return {CreateOutcome::Failed, Result::failure(path, outsideReason())};
+    return createFolder(path);
 }

@@ -4,8 +4,6 @@
 namespace Names {
 namespace {
 
-const QString SnippetEnding = QStringLiteral(".code");
-
 // Sixteen spaces, then the nine characters one space apart.
 QString forbiddenCharactersLine() {
     return QStringLiteral("                \\ / : * ? \" < > |");

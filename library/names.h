@@ -7,6 +7,14 @@
 // Rules for names the user types: a category or snippet name must stay inside its folder.
 namespace Names {
 
+// What every snippet file's name ends with.
+inline const QString SnippetEnding = QStringLiteral(".code");
+
+// The file that holds the snippet `name`.
+inline QString snippetFileName(const QString& name) {
+    return name + SnippetEnding;
+}
+
 // The nine characters a name may not hold.
 inline constexpr char16_t ForbiddenCharacters[] = u"\\/:*?\"<>|";
 

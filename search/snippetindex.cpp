@@ -24,7 +24,7 @@
 
 namespace {
 
-const QString SnippetEnding = QStringLiteral(".code");
+using Names::SnippetEnding;
 // Publishing often keeps the window's view of a pass fresh; each publication holds the write
 // lock only while entries are moved in.
 constexpr qsizetype BatchBytes = 4 << 20;

@@ -28,10 +28,11 @@ class WatchingFs : public FailingFs {
 public:
     using FailingFs::FailingFs;
     std::function<void(const QString&)> onRead;
-    Read readFile(const QString& path) override {
+    Read readFile(const QString& path, qint64 limit = NoLimit,
+                  const std::atomic<bool>* cancel = nullptr) override {
         if (onRead)
             onRead(path);
-        return FailingFs::readFile(path);
+        return FailingFs::readFile(path, limit, cancel);
     }
 };
 

@@ -44,10 +44,11 @@ public:
             return {Result::failure(path, m_reason), {}};
         return LibraryFs::listFiles(path);
     }
-    Read readFile(const QString& path) override {
+    Read readFile(const QString& path, qint64 limit = NoLimit,
+                  const std::atomic<bool>* cancel = nullptr) override {
         if (shouldFail(Primitive::ReadFile))
             return {Result::failure(path, m_reason), {}, {}};
-        return LibraryFs::readFile(path);
+        return LibraryFs::readFile(path, limit, cancel);
     }
     Result writeFileAtomically(const QString& path, const QByteArray& bytes) override {
         if (shouldFail(Primitive::WriteFileAtomically))
