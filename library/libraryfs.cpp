@@ -208,7 +208,8 @@ LibraryFs::Read LibraryFs::readFile(const QString& path, qint64 limit,
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // In blocks, so that a caller going away (Quit) is not kept waiting by a slow disk.
     constexpr qsizetype Block = 1 << 20;
-    read.bytes.reserve(qsizetype(info.st_size));
+    if (limit >= 0 || info.st_size <= SnippetReadLimit)
+        read.bytes.reserve(qsizetype(info.st_size));
     qsizetype used = 0;
     for (;;) {
         if (cancel && cancel->load(std::memory_order_relaxed)) {

@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <functional>
 #include <sys/stat.h>
@@ -127,10 +128,11 @@ private slots:
     // Removing.
     void removeRefusesRoot();
     void removeAnsweredNo();
-    void removeDeletesEveryFileFolderAndNode();
+    void removeDeletesSnippetsFolderAndNode();
     void removeSubCategoryLeavesParentAndSiblings();
-    void removeRefusesFolderHoldingFolders_data();
-    void removeRefusesFolderHoldingFolders();
+    void removeRefusesBeforeAsking_data();
+    void removeRefusesBeforeAsking();
+    void commandsNeverWriteOutsideTheLibrary();
     void removeFailureStopsAndIsReported_data();
     void removeFailureStopsAndIsReported();
     void removeFolderGoneBehindOurBack();
@@ -490,11 +492,11 @@ void TestCategories::removeAnsweredNo() {
     QCOMPARE(state(f), before);
 }
 
-void TestCategories::removeDeletesEveryFileFolderAndNode() {
+void TestCategories::removeDeletesSnippetsFolderAndNode() {
     WindowFixture f;
     f.makeFolder(QStringLiteral("Web"));
     f.makeFolder(QStringLiteral("Other/Sub"));
-    for (const char* name : {"a.code", "notes.txt", "README", ".hidden", "b.CODE", "ro.code"})
+    for (const char* name : {"a.code", ".code", "b.code", "ro.code"})
         f.writeFile(QStringLiteral("Web/") + QLatin1String(name), name);
     f.writeFile(QStringLiteral("Other/o.code"), "o");
     f.writeFile(QStringLiteral("Other/Sub/s.code"), "s");
@@ -526,7 +528,6 @@ void TestCategories::removeSubCategoryLeavesParentAndSiblings() {
     f.makeFolder(QStringLiteral("Web/Api"));
     f.makeFolder(QStringLiteral("Forms"));
     f.writeFile(QStringLiteral("Web/Forms/f.code"), "f");
-    f.writeFile(QStringLiteral("Web/Forms/notes.txt"), "n");
     f.writeFile(QStringLiteral("Web/Api/a.code"), "a");
     f.writeFile(QStringLiteral("Web/w.code"), "w");
     f.writeFile(QStringLiteral("Forms/top.code"), "t");
@@ -547,49 +548,123 @@ void TestCategories::removeSubCategoryLeavesParentAndSiblings() {
     QCOMPARE(f.node(QStringLiteral("Web"))->childCount(), 1);
 }
 
-void TestCategories::removeRefusesFolderHoldingFolders_data() {
+void TestCategories::removeRefusesBeforeAsking_data() {
     QTest::addColumn<QString>("selected");
     QTest::addColumn<QString>("folder");
+    QTest::addColumn<QStringList>("said"); // what the refusal must say
     QTest::newRow("category with a sub-category") << "Web"
-                                                  << "Web";
-    QTest::newRow("sub-category with a deeper folder") << "WebForms"
-                                                       << "Web/Forms";
+                                                  << "Web" << QStringList{"sub-categories"};
+    QTest::newRow("sub-category with a deeper folder")
+        << "WebForms"
+        << "Web/Forms" << QStringList{"sub-categories"};
+    QTest::newRow("files that are not snippets")
+        << "Notes"
+        << "Notes" << QStringList{"not code snippets", "\".bak\"", "\"a.txt\"", "\"z.txt\""};
+    QTest::newRow("more than five such files")
+        << "Many"
+        << "Many" << QStringList{"\"1.txt\"", "\"5.txt\"", "and 2 more"};
+    QTest::newRow("sub-category reached through a linked category")
+        << "homeDownloads"
+        << "home/Downloads" << QStringList{"outside the library"};
 }
 
-void TestCategories::removeRefusesFolderHoldingFolders() {
+void TestCategories::removeRefusesBeforeAsking() {
     QFETCH(QString, selected);
     QFETCH(QString, folder);
+    QFETCH(QStringList, said);
     WindowFixture f;
     f.makeFolder(QStringLiteral("Web/Forms/Deeper"));
     f.writeFile(QStringLiteral("Web/a.code"), "a");
-    f.writeFile(QStringLiteral("Web/notes.txt"), "n");
     f.writeFile(QStringLiteral("Web/Forms/f.code"), "f");
     f.writeFile(QStringLiteral("Web/Forms/Deeper/d.code"), "d");
+    f.makeFolder(QStringLiteral("Notes"));
+    for (const char* name : {"a.code", "a.txt", ".bak", "z.txt"})
+        f.writeFile(QStringLiteral("Notes/") + QLatin1String(name), name);
+    f.makeFolder(QStringLiteral("Many"));
+    for (int i = 1; i <= 7; ++i)
+        f.writeFile(QStringLiteral("Many/%1.txt").arg(i), "n");
+    // A category that is a link to a folder outside the library, as to a home folder.
+    QTemporaryDir away;
+    QVERIFY(QDir().mkpath(away.path() + QStringLiteral("/Downloads")));
+    QFile outside(away.path() + QStringLiteral("/Downloads/x.code"));
+    QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("x") == 1);
+    outside.close();
+    QVERIFY(QFile::link(away.path(), f.path(QStringLiteral("home"))));
     frmMain& w = f.open();
     selectNode(f, selected);
     fillList(w);
     f.dialogs->clear();
     const QStringList before = state(f);
-    f.dialogs->buttons = {Dialogs::Button::Yes};
     w.RemoveCat();
-    QCOMPARE(f.dialogs->shown.size(), 2);
-    QCOMPARE(shown(*f.dialogs).first(), RemoveQuestion);
-    const Dialogs::Message m = f.dialogs->shown[1].message;
+    // Refused at once: no question is asked first.
+    QCOMPARE(f.dialogs->shown.size(), 1);
+    const Dialogs::Message m = f.dialogs->shown[0].message;
     QCOMPARE(m.title, QStringLiteral("Quillary"));
     QCOMPARE(m.icon, Dialogs::Icon::Error);
+    QCOMPARE(m.buttons, Dialogs::Buttons::Ok);
     QVERIFY2(m.text.contains(QStringLiteral("\"") + native(f.path(folder)) + QStringLiteral("\"")),
              qPrintable(m.text));
-    QVERIFY2(m.text.contains(QStringLiteral("sub-categories")), qPrintable(m.text));
+    for (const QString& words : said)
+        QVERIFY2(m.text.contains(words), qPrintable(m.text));
     QCOMPARE(state(f), before);
+    QVERIFY(QFileInfo::exists(away.path() + QStringLiteral("/Downloads/x.code")));
+}
+
+void TestCategories::commandsNeverWriteOutsideTheLibrary() {
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Web"));
+    QTemporaryDir away;
+    QVERIFY(QDir().mkpath(away.path() + QStringLiteral("/Downloads")));
+    QFile outside(away.path() + QStringLiteral("/Downloads/x.code"));
+    QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("x") == 1);
+    outside.close();
+    QVERIFY(QFile::link(away.path(), f.path(QStringLiteral("home"))));
+    frmMain& w = f.open();
+    const auto outsideNow = [&] {
+        return QDir(away.path() + QStringLiteral("/Downloads"))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+
+    // Add Category under the sub-category's parent link would create a folder elsewhere.
+    selectNode(f, QStringLiteral("home"));
+    f.dialogs->clear();
+    f.dialogs->inputs = {QStringLiteral("New")};
+    w.AddCat();
+    QVERIFY(!QFileInfo::exists(away.path() + QStringLiteral("/New")));
+    QVERIFY2(f.dialogs->lastText().contains(QStringLiteral("outside the library")),
+             qPrintable(f.dialogs->lastText()));
+
+    selectNode(f, QStringLiteral("homeDownloads"));
+    f.clickEntry(QStringLiteral("x"));
+    ui(w).txtCodeFile->setText(QStringLiteral("lost"));
+    f.dialogs->clear();
+    w.Save();
+    QVERIFY2(f.dialogs->lastText().contains(QStringLiteral("outside the library")),
+             qPrintable(f.dialogs->lastText()));
+    f.dialogs->clear();
+    f.dialogs->inputs = {QStringLiteral("y")};
+    w.SaveAs();
+    QVERIFY2(f.dialogs->lastText().contains(QStringLiteral("outside the library")),
+             qPrintable(f.dialogs->lastText()));
+    f.clickEntry(QStringLiteral("x"));
+    f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
+    w.mnuDeleteFile_Click();
+    QVERIFY2(f.dialogs->lastText().contains(QStringLiteral("outside the library")),
+             qPrintable(f.dialogs->lastText()));
+    QCOMPARE(outsideNow(), QStringList{QStringLiteral("x.code")});
+    QFile kept(away.path() + QStringLiteral("/Downloads/x.code"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("x"));
 }
 
 void TestCategories::removeFailureStopsAndIsReported_data() {
     QTest::addColumn<QStringList>("files"); // in Web, in listing order
     QTest::addColumn<QString>("immutable"); // relative to the library
     QTest::addColumn<QString>("named");     // what the message must name
-    QTest::newRow("immutable folder with files") << QStringList{"a.code", "notes.txt"} << "Web"
+    QTest::newRow("immutable folder with files") << QStringList{"a.code", "b.code"} << "Web"
                                                  << "Web/a.code";
-    QTest::newRow("immutable file first") << QStringList{"a.code", "b.txt"} << "Web/a.code"
+    QTest::newRow("immutable file first") << QStringList{"a.code", "b.code"} << "Web/a.code"
                                           << "Web/a.code";
     QTest::newRow("immutable empty folder") << QStringList{} << "Web"
                                             << "Web";
@@ -745,7 +820,6 @@ void TestCategories::removeFolderThatCannotGoKeepsNode() {
     WindowFixture f;
     f.makeFolder(QStringLiteral("Web"));
     f.writeFile(QStringLiteral("Web/a.code"), "a");
-    f.writeFile(QStringLiteral("Web/notes.txt"), "n");
     frmMain& w = f.open();
     selectNode(f, QStringLiteral("Web"));
     QCOMPARE(f.entries(), QStringList{QStringLiteral("a")});

@@ -81,7 +81,9 @@ private slots:
     void writeOntoFullDiskKeepsOldFile();
 
     void removeFileAndFolder();
-    void removeCategoryDeletesFilesOfAnyName();
+    void removeCategoryDeletesSnippetsOnly_data();
+    void removeCategoryDeletesSnippetsOnly();
+    void outsideTheLibraryIsRefused();
     void removeCategoryRefusesSubfolders_data();
     void removeCategoryRefusesSubfolders();
     void removeCategoryImmutableFolderDeletesNothing();
@@ -391,6 +393,27 @@ void TestLibraryFs::readFile() {
         QCOMPARE(read.result.reason, c.reason);
         QVERIFY(read.bytes.isEmpty());
     }
+
+    // A file of gigabytes is refused by its size, without a byte read; a sparse one costs no disk.
+    const QString huge = root + QStringLiteral("/huge.code");
+    QVERIFY(writeBytes(huge, QByteArray()));
+    QVERIFY(::truncate(QFile::encodeName(huge).constData(), qint64(3) << 30) == 0);
+    read = fs.readFile(huge, LibraryFs::SnippetReadLimit);
+    QVERIFY(read.tooLarge);
+    QVERIFY(!read.result.ok);
+    QVERIFY(read.bytes.isEmpty());
+    QCOMPARE(read.stamp.size, qint64(3) << 30);
+    read = fs.readFile(root + QStringLiteral("/a.code"), content.size());
+    QVERIFY(read.result.ok && !read.tooLarge);
+    QCOMPARE(read.bytes, content);
+    read = fs.readFile(root + QStringLiteral("/a.code"), content.size() - 1);
+    QVERIFY(read.tooLarge);
+
+    const std::atomic<bool> cancelled{true};
+    read = fs.readFile(huge, LibraryFs::NoLimit, &cancelled);
+    QVERIFY(read.cancelled);
+    QVERIFY(!read.result.ok);
+    QVERIFY(read.bytes.isEmpty());
 }
 
 void TestLibraryFs::readFileRefusesFifoWithoutBlocking() {
@@ -583,7 +606,18 @@ void TestLibraryFs::removeFileAndFolder() {
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("/empty")));
 }
 
-void TestLibraryFs::removeCategoryDeletesFilesOfAnyName() {
+void TestLibraryFs::removeCategoryDeletesSnippetsOnly_data() {
+    QTest::addColumn<QStringList>("others"); // beside a.code; each kind must stop the removal
+    QTest::newRow("snippets only") << QStringList{};
+    QTest::newRow("text file") << QStringList{"notes.txt"};
+    QTest::newRow("dotfile and no extension") << QStringList{".hidden", "noext"};
+    QTest::newRow("ending in another case") << QStringList{"x.CODE"};
+    QTest::newRow("named pipe") << QStringList{"pipe"};
+    QTest::newRow("links") << QStringList{"dangling", "link"};
+}
+
+void TestLibraryFs::removeCategoryDeletesSnippetsOnly() {
+    QFETCH(QStringList, others);
     const QString root = freshFolder();
     LibraryFs fs(root);
     QVERIFY(fs.ensureLibraryFolder().ok);
@@ -591,26 +625,86 @@ void TestLibraryFs::removeCategoryDeletesFilesOfAnyName() {
     const QString other = fs.categoryFolder(QStringLiteral("Other"));
     QVERIFY(makeFolder(category));
     QVERIFY(makeFolder(other));
-    for (const char* name : {"a.code", "notes.txt", ".hidden", "noext", "x.CODE"})
-        QVERIFY(writeBytes(category + QLatin1Char('/') + QLatin1String(name), "x"));
-    QVERIFY(makeFifo(category + QStringLiteral("/pipe")));
     QVERIFY(writeBytes(other + QStringLiteral("/kept.code"), "k"));
-    QVERIFY(makeLink(other + QStringLiteral("/kept.code"), category + QStringLiteral("/link")));
-    QVERIFY(makeLink(root + QStringLiteral("/none"), category + QStringLiteral("/dangling")));
+    QVERIFY(writeBytes(category + QStringLiteral("/a.code"), "a"));
+    // A link named like a snippet is a snippet: only the link goes.
+    QVERIFY(makeLink(other + QStringLiteral("/kept.code"), category + QStringLiteral("/l.code")));
+    for (const QString& name : others) {
+        const QString path = category + QLatin1Char('/') + name;
+        if (name == QStringLiteral("pipe"))
+            QVERIFY(makeFifo(path));
+        else if (name == QStringLiteral("link"))
+            QVERIFY(makeLink(other + QStringLiteral("/kept.code"), path));
+        else if (name == QStringLiteral("dangling"))
+            QVERIFY(makeLink(root + QStringLiteral("/none"), path));
+        else
+            QVERIFY(writeBytes(path, "x"));
+    }
+    const QStringList before = entriesOf(category);
 
+    const LibraryFs::Remove checked = fs.checkCategoryRemoval(category);
     const LibraryFs::Remove removed = fs.removeCategoryFolder(category);
-    QCOMPARE(removed.outcome, Outcome::Removed);
-    QVERIFY(removed.result.ok);
-    QVERIFY(!QFileInfo::exists(category));
     QCOMPARE(readBytes(other + QStringLiteral("/kept.code")), QByteArray("k"));
-    QCOMPARE(entriesOf(fs.libraryPath()), QStringList({"Other"}));
+    if (others.isEmpty()) {
+        QCOMPARE(checked.outcome, Outcome::Removed);
+        QCOMPARE(removed.outcome, Outcome::Removed);
+        QVERIFY(removed.result.ok);
+        QVERIFY(!QFileInfo::exists(category));
+        return;
+    }
+    for (const LibraryFs::Remove& refused : {checked, removed}) {
+        QCOMPARE(refused.outcome, Outcome::HasOtherFiles);
+        QVERIFY(!refused.result.ok);
+        QCOMPARE(refused.result.path, category);
+        QStringList named = refused.others;
+        named.sort();
+        QStringList expected = others;
+        expected.sort();
+        QCOMPARE(named, expected);
+    }
+    QCOMPARE(entriesOf(category), before);
+}
 
-    // A sub-category goes the same way and leaves its parent alone.
-    const QString sub = fs.subCategoryFolder(QStringLiteral("Other"), QStringLiteral("Forms"));
-    QVERIFY(makeFolder(sub));
-    QVERIFY(writeBytes(sub + QStringLiteral("/f.code"), "f"));
-    QCOMPARE(fs.removeCategoryFolder(sub).outcome, Outcome::Removed);
-    QCOMPARE(entriesOf(other), QStringList({"kept.code"}));
+void TestLibraryFs::outsideTheLibraryIsRefused() {
+    // Code/home is a link to a folder outside the library, as a user might make to ~.
+    const QString root = freshFolder();
+    LibraryFs fs(root);
+    QVERIFY(fs.ensureLibraryFolder().ok);
+    const QString away = root + QStringLiteral("/away");
+    QVERIFY(makeFolder(away + QStringLiteral("/Downloads")));
+    QVERIFY(writeBytes(away + QStringLiteral("/Downloads/x.code"), "x"));
+    QVERIFY(writeBytes(away + QStringLiteral("/target.code"), "t"));
+    QVERIFY(makeLink(away, fs.categoryFolder(QStringLiteral("home"))));
+    QVERIFY(makeFolder(fs.categoryFolder(QStringLiteral("Web"))));
+    const QString linkToFile = fs.categoryFolder(QStringLiteral("Web")) + QStringLiteral("/l.code");
+    QVERIFY(makeLink(away + QStringLiteral("/target.code"), linkToFile));
+    const QString sub = fs.subCategoryFolder(QStringLiteral("home"), QStringLiteral("Downloads"));
+
+    QVERIFY(fs.insideLibrary(fs.categoryFolder(QStringLiteral("Web")) + QStringLiteral("/n.code")));
+    QVERIFY(fs.insideLibrary(fs.categoryFolder(QStringLiteral("New/Deeper"))));
+    QVERIFY(!fs.insideLibrary(sub + QStringLiteral("/x.code")));
+    QVERIFY(!fs.insideLibrary(linkToFile));
+    QVERIFY(fs.insideLibrary(linkToFile, false));
+    QVERIFY(!fs.insideLibrary(fs.libraryPath()));
+    QVERIFY(!fs.insideLibrary(root + QStringLiteral("/Codex/a.code")));
+
+    QCOMPARE(fs.removeCategoryFolder(sub).outcome, Outcome::Outside);
+    QVERIFY(!fs.writeSnippet(sub + QStringLiteral("/x.code"), "lost").ok);
+    QVERIFY(!fs.writeSnippet(sub + QStringLiteral("/new.code"), "new").ok);
+    QVERIFY(!fs.writeSnippet(linkToFile, "lost").ok);
+    QVERIFY(!fs.deleteSnippet(sub + QStringLiteral("/x.code")).ok);
+    QCOMPARE(fs.createCategoryFolder(sub + QStringLiteral("/Deeper")).outcome,
+             LibraryFs::CreateOutcome::Failed);
+    QCOMPARE(entriesOf(away + QStringLiteral("/Downloads")), QStringList{"x.code"});
+    QCOMPARE(readBytes(away + QStringLiteral("/Downloads/x.code")), QByteArray("x"));
+    QCOMPARE(readBytes(away + QStringLiteral("/target.code")), QByteArray("t"));
+
+    // The link itself lies in the library: deleting it leaves what it points to.
+    QVERIFY(fs.deleteSnippet(linkToFile).ok);
+    QCOMPARE(readBytes(away + QStringLiteral("/target.code")), QByteArray("t"));
+    QVERIFY(
+        fs.writeSnippet(fs.categoryFolder(QStringLiteral("Web")) + QStringLiteral("/n.code"), "n")
+            .ok);
 }
 
 void TestLibraryFs::removeCategoryRefusesSubfolders_data() {
@@ -655,7 +749,7 @@ void TestLibraryFs::removeCategoryImmutableFolderDeletesNothing() {
     QVERIFY(fs.ensureLibraryFolder().ok);
     const QString category = fs.categoryFolder(QStringLiteral("Locked"));
     QVERIFY(makeFolder(category));
-    for (const char* name : {"a.code", "b.code", "c.txt"})
+    for (const char* name : {"a.code", "b.code", "c.code"})
         QVERIFY(writeBytes(category + QLatin1Char('/') + QLatin1String(name), name));
 
     Immutable locked(category);
@@ -667,7 +761,7 @@ void TestLibraryFs::removeCategoryImmutableFolderDeletesNothing() {
     QCOMPARE(removed.outcome, Outcome::Failed);
     QCOMPARE(removed.result.path, category + QStringLiteral("/a.code"));
     QVERIFY(!removed.result.reason.isEmpty());
-    QCOMPARE(entriesOf(category), QStringList({"a.code", "b.code", "c.txt"}));
+    QCOMPARE(entriesOf(category), QStringList({"a.code", "b.code", "c.code"}));
 }
 
 void TestLibraryFs::removeCategoryStopsAtFirstFailure() {
