@@ -114,11 +114,16 @@ void frmMain::RemoveCat() {
          Dialogs::Button::Yes});
     if (answer == Dialogs::Button::No)
         return;
+    // The box ran events: the node is looked up again rather than trusted.
+    const QString key = nodeKey(node);
+    node = nodeByKey(key);
+    if (!node || folderOfNode(node) != folder)
+        return;
 
     const LibraryFs::Remove removed = fs().removeCategoryFolder(folder);
     m_index->folderChanged(folder);
 
-    auto dropNode = [this, node] {
+    auto dropNode = [this, &node] {
         QTreeWidgetItem* parent = node->parent();
         {
             // Selecting the parent first means the view never moves a selection of its own
@@ -159,6 +164,9 @@ void frmMain::RemoveCat() {
         dialogs().error(QStringLiteral("The category \"%1\" cannot be removed: \"%2\" cannot be "
                                        "deleted: %3.")
                             .arg(folder, removed.result.path, removed.result.reason));
+    node = nodeByKey(key);
+    if (!node)
+        return;
     if (!fs().folderExists(folder) && !fs().isSymbolicLink(folder)) {
         dropNode();
         return;
