@@ -23,8 +23,8 @@ QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text) {
 }
 
 // Where the caret goes in a found snippet: the first of `words` on the line the index named, or,
-// when the file has changed since, on the first line that holds one; 0 when there is none. Only
-// lines up to the match are copied out of the document.
+// for a name match or a file changed since, on the first line that holds one; 0 when there is
+// none. Only lines up to the match are copied out of the document.
 int firstMatch(const QTextDocument& document, int line, const QStringList& words) {
     const auto earliest = [&words](const QString& text) {
         qsizetype first = -1;
@@ -35,9 +35,8 @@ int firstMatch(const QTextDocument& document, int line, const QStringList& words
         }
         return first;
     };
-    if (line <= 0)
-        return 0;
-    if (const QTextBlock named = document.findBlockByNumber(line - 1); named.isValid()) {
+    if (line > 0) {
+        const QTextBlock named = document.findBlockByNumber(line - 1); // empty past the end
         if (const qsizetype at = earliest(named.text()); at >= 0)
             return named.position() + int(at);
     }

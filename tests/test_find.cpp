@@ -101,6 +101,9 @@ void TestFind::opensResult_data() {
     QTest::newRow("name match, word not in the text") << "three"
                                                       << "Cat"
                                                       << "Three" << 0;
+    QTest::newRow("name match, word in the text too") << "four"
+                                                      << "Sub"
+                                                      << "Four" << 6;
     QTest::newRow("file gone since indexed") << "vanished"
                                              << ""
                                              << "" << -1;
@@ -121,6 +124,7 @@ void TestFind::opensResult() {
     f.writeFile("Cat/One.code", "first\r\nsecond");
     f.writeFile("Cat/Three.code", "nothing here");
     f.writeFile("Cat/Sub/Two.code", "Beta\nGamma");
+    f.writeFile("Cat/Sub/Four.code", "x = 1\nfour = 4");
     f.writeFile("Cat/Gone.code", "vanished");
     f.writeFile("Cat/Long.code", longFiller() + "the needle");
     f.open();
