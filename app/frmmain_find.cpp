@@ -6,6 +6,7 @@
 #include "library/names.h"
 #include "windows/frmfind.h"
 
+#include <QLineEdit>
 #include <QMenu>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -78,9 +79,15 @@ void frmMain::ShowFind() {
                     openFound(hit, words);
                 });
     }
+    // Left open behind the main window by an open, it comes back ready for the next query.
+    const bool wasVisible = m_find->isVisible();
     m_find->show();
     m_find->raise();
     m_find->activateWindow();
+    if (wasVisible) {
+        m_find->txtFind->setFocus(Qt::ShortcutFocusReason);
+        m_find->txtFind->selectAll();
+    }
 }
 
 void frmMain::openFound(const SnippetIndex::Hit& found, const QStringList& words) {

@@ -84,6 +84,17 @@ void TestFind::window() {
     QTest::keyClicks(find->txtFind, QStringLiteral("beta"));
     QTest::keyClick(find->txtFind, Qt::Key_Return);
     QTRY_COMPARE(f.window->heldFile(), f.path("Cat/Two.code"));
+
+    // A double click opens too. Left open behind, the window comes back to its query.
+    QTreeWidget* list = find->lstResults;
+    f.window->ShowFind();
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       list->visualItemRect(list->topLevelItem(0)).center());
+    QTRY_COMPARE(QApplication::focusWidget(), ui(*f.window).txtCodeFile);
+    QVERIFY(find->isVisible());
+    f.window->ShowFind();
+    QTRY_COMPARE(QApplication::focusWidget(), find->txtFind);
+    QCOMPARE(find->txtFind->selectedText(), QStringLiteral("beta"));
 }
 
 void TestFind::opensResult_data() {
