@@ -88,8 +88,10 @@ void TestFind::window() {
     // A double click opens too. Left open behind, the window comes back to its query.
     QTreeWidget* list = find->lstResults;
     f.window->ShowFind();
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                       list->visualItemRect(list->topLevelItem(0)).center());
+    QVERIFY(QTest::qWaitForWindowActive(find));
+    const QPoint row = list->visualItemRect(list->topLevelItem(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
     QTRY_COMPARE(QApplication::focusWidget(), ui(*f.window).txtCodeFile);
     QVERIFY(find->isVisible());
     f.window->ShowFind();
