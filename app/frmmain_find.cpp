@@ -6,7 +6,10 @@
 #include "library/names.h"
 #include "windows/frmfind.h"
 
+#include <QLineEdit>
 #include <QMenu>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -18,6 +21,31 @@ QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text) {
             return parent->child(i);
     }
     return nullptr;
+}
+
+// Where the caret goes in a found snippet: the first of `words` on the line the index named, or,
+// for a name match or a file changed since, on the first line that holds one; 0 when there is
+// none. Only lines up to the match are copied out of the document.
+int firstMatch(const QTextDocument& document, int line, const QStringList& words) {
+    const auto earliest = [&words](const QString& text) {
+        qsizetype first = -1;
+        for (const QString& word : words) {
+            const qsizetype at = text.indexOf(word, 0, Qt::CaseInsensitive);
+            if (at >= 0 && (first < 0 || at < first))
+                first = at;
+        }
+        return first;
+    };
+    if (line > 0) {
+        const QTextBlock named = document.findBlockByNumber(line - 1); // empty past the end
+        if (const qsizetype at = earliest(named.text()); at >= 0)
+            return named.position() + int(at);
+    }
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (const qsizetype at = earliest(block.text()); at >= 0)
+            return block.position() + int(at);
+    }
+    return 0;
 }
 
 bool indexingAtStart = true;
@@ -51,40 +79,62 @@ void frmMain::ShowFind() {
                     openFound(hit, words);
                 });
     }
+    // Left open behind the main window by an open, it comes back ready for the next query.
+    const bool wasVisible = m_find->isVisible();
     m_find->show();
     m_find->raise();
     m_find->activateWindow();
+    if (wasVisible) {
+        m_find->txtFind->setFocus(Qt::ShortcutFocusReason);
+        m_find->txtFind->selectAll();
+    }
 }
 
-void frmMain::openFound(const SnippetIndex::Hit& hit, const QStringList& words) {
-    QTreeWidgetItem* node = childWithText(rootNode(), hit.category);
-    if (node && !hit.subCategory.isEmpty())
-        node = childWithText(node, hit.subCategory);
-    if (node && selectAndOpen(node, hit.name)) {
-        const QString text = txtCodeFile->text();
-        qsizetype first = -1;
-        for (const QString& word : words) {
-            const qsizetype at = text.indexOf(word, 0, Qt::CaseInsensitive);
-            if (at >= 0 && (first < 0 || at < first))
-                first = at;
-        }
-        txtCodeFile->setSelectionStart(int(qMax<qsizetype>(first, 0)));
-        txtCodeFile->ensureCursorVisible();
-        return;
-    }
-    // Listed but not opened: the open has said why. Not listed: the file has gone since it was
-    // indexed, and opening it fails as opening a vanished entry does.
+void frmMain::openFound(const SnippetIndex::Hit& found, const QStringList& words) {
+    // The open runs events and may show boxes, and whatever `found` lies in may go meanwhile;
+    // the same goes for tree and list items, so none is held across it.
+    const SnippetIndex::Hit hit = found;
     const QString folder = hit.subCategory.isEmpty()
                                ? fs().categoryFolder(hit.category)
                                : fs().subCategoryFolder(hit.category, hit.subCategory);
     const QString path = LibraryFs::fileInFolder(folder, Names::snippetFileName(hit.name));
-    if (!node || !hasEntry(hit.name)) {
-        const LibraryFs::Read read = fs().readFile(path);
-        dialogs().error(failureText(QStringLiteral("code file"), path, QStringLiteral("opened"),
-                                    read.result.ok ? QStringLiteral("it is no longer listed")
-                                                   : read.result.reason));
+    QTreeWidgetItem* node = childWithText(rootNode(), hit.category);
+    if (node && !hit.subCategory.isEmpty())
+        node = childWithText(node, hit.subCategory);
+    const bool listed = node != nullptr;
+    // A long snippet is still loading when the open returns: the end of the load places the caret.
+    m_foundCaret = FoundCaret{folder, hit.name, hit.line, words};
+    if (listed)
+        selectAndOpen(node, hit.name);
+    const QTreeWidgetItem* entry = selectedEntry();
+    const bool selected = m_listFolder == folder && entry && entry->text(0) == hit.name;
+    if ((m_held.folder == folder && m_held.name == hit.name) ||
+        (selected && txtCodeFile->isLoading())) {
+        // The user goes on in the snippet: keys typed now belong to it, not to the query.
+        activateWindow();
+        txtCodeFile->setFocus(Qt::OtherFocusReason);
+        return;
     }
-    m_index->fileChanged(path);
+    m_foundCaret.reset();
+    // The open has said why it failed, or the user chose something else while it ran.
+    if (listed && (m_listFolder != folder || hasEntry(hit.name)))
+        return;
+    // Gone since it was indexed: opening it fails as opening a vanished entry does. The file is
+    // only opened, never read, to learn why.
+    const LibraryFs::Read look = fs().readFile(path, 0);
+    dialogs().error(failureText(QStringLiteral("code file"), path, QStringLiteral("opened"),
+                                look.stamp.exists ? QStringLiteral("it is no longer listed")
+                                                  : look.result.reason));
+    if (!look.stamp.exists)
+        m_index->fileChanged(path);
+}
+
+void frmMain::placeFoundCaret() {
+    const std::optional<FoundCaret> found = std::exchange(m_foundCaret, std::nullopt);
+    if (!found || m_held.folder != found->folder || m_held.name != found->name)
+        return;
+    txtCodeFile->setSelectionStart(firstMatch(*txtCodeFile->document(), found->line, found->words));
+    txtCodeFile->ensureCursorVisible();
 }
 
 frmFind* frmMain::findWindow() const {

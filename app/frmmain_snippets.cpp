@@ -258,6 +258,7 @@ void frmMain::loadSlice() {
     abandonLoading();
     setHeld(held.folder, held.name);
     ColorCode();
+    placeFoundCaret();
 }
 
 void frmMain::abandonLoading() {

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "windows/frmfind.h"
 
+#include "windows/foundlinedelegate.h"
+
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,7 +13,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <optional>
 
 namespace {
 QString countText(int total, int listed) {
@@ -48,6 +50,8 @@ frmFind::frmFind(SnippetIndex& index, QWidget* owner) : QDialog(owner), m_index(
     lstResults->setColumnWidth(0, 120);
     lstResults->setColumnWidth(1, 100);
     lstResults->setColumnWidth(2, 140);
+    m_lineDelegate = new FoundLineDelegate(lstResults);
+    lstResults->setItemDelegateForColumn(3, m_lineDelegate);
     lstResults->installEventFilter(this);
     txtFind->installEventFilter(this);
 
@@ -63,12 +67,11 @@ frmFind::frmFind(SnippetIndex& index, QWidget* owner) : QDialog(owner), m_index(
     layout->addWidget(lblIndexing);
     resize(640, 400);
 
-    m_searcher.setMaxThreadCount(1);
-    connect(txtFind, &QLineEdit::textChanged, this, &frmFind::search);
-    connect(txtFind, &QLineEdit::returnPressed, this, [this] {
-        showCurrentResults();
-        openResult(0);
+    connect(txtFind, &QLineEdit::textChanged, this, [this] {
+        m_openWhenAnswered = false;
+        search();
     });
+    connect(txtFind, &QLineEdit::returnPressed, this, &frmFind::openFirstResult);
     connect(lstResults, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openResult(lstResults->indexOfTopLevelItem(item)); });
     // What a pass publishes is part of the answer, but a pass publishes many times a second:
@@ -87,49 +90,84 @@ frmFind::frmFind(SnippetIndex& index, QWidget* owner) : QDialog(owner), m_index(
         if (!m_refresh->isActive())
             m_refresh->start();
     });
+    m_searcher = std::thread([this] { searchThread(); });
     search();
 }
 
 frmFind::~frmFind() {
-    m_searcher.waitForDone();
+    {
+        const std::lock_guard lock(m_handOver);
+        m_stopping = true;
+        m_question.reset();
+    }
+    m_asking.notify_one();
+    m_searcher.join();
+}
+
+void frmFind::searchThread() {
+    for (;;) {
+        Question question;
+        {
+            std::unique_lock lock(m_handOver);
+            m_asking.wait(lock, [this] { return m_stopping || m_question; });
+            if (m_stopping)
+                return;
+            question = std::move(*m_question);
+            m_question.reset();
+        }
+        SnippetIndex::Results results = m_index.find(question.query, ListLimit);
+        {
+            const std::lock_guard lock(m_handOver);
+            if (m_stopping)
+                return;
+            m_answer = Answer{question.asked, std::move(question.query), std::move(results)};
+        }
+        // Only a wake-up: the answer itself crosses under the mutex. The window cannot go before
+        // this returns, since its destructor joins this thread.
+        QMetaObject::invokeMethod(this, "takeAnswer", Qt::QueuedConnection);
+    }
 }
 
 void frmFind::search() {
     m_refresh->stop();
     const QString query = txtFind->text();
     if (SnippetIndex::words(query).isEmpty()) {
+        {
+            const std::lock_guard lock(m_handOver);
+            m_question.reset();
+        }
         showResults(++m_asked, query, {});
         return;
     }
-    // One search at a time; keys typed meanwhile are searched together when it ends.
-    m_searchAgain = m_searching;
-    if (m_searching)
-        return;
-    m_searching = true;
-    const quint64 asked = ++m_asked;
-    m_searcher.start([this, asked, query] {
-        SnippetIndex::Results results = m_index.find(query, ListLimit);
-        QMetaObject::invokeMethod(
-            this,
-            [this, asked, query, results = std::move(results)] {
-                m_searching = false;
-                showResults(asked, query, results);
-                if (m_searchAgain || query != txtFind->text())
-                    search();
-            },
-            Qt::QueuedConnection);
-    });
+    // Keys typed while a search runs replace what was asked before; only the last is searched.
+    {
+        const std::lock_guard lock(m_handOver);
+        m_question = Question{++m_asked, query};
+    }
+    m_asking.notify_one();
+}
+
+void frmFind::takeAnswer() {
+    std::optional<Answer> answer;
+    {
+        const std::lock_guard lock(m_handOver);
+        answer.swap(m_answer);
+    }
+    if (answer)
+        showResults(answer->asked, answer->query, answer->results);
 }
 
 bool frmFind::resultsCurrent() const {
-    return m_shownQuery == txtFind->text() && !m_searching;
+    return m_shown == m_asked && m_shownQuery == txtFind->text();
 }
 
-void frmFind::showCurrentResults() {
-    if (resultsCurrent())
-        return;
+void frmFind::openFirstResult() {
+    m_openWhenAnswered = false;
     // Enter opens what was typed, not what the list showed a moment ago.
-    showResults(++m_asked, txtFind->text(), m_index.find(txtFind->text(), ListLimit));
+    if (resultsCurrent())
+        openResult(0);
+    else
+        m_openWhenAnswered = true;
 }
 
 void frmFind::showResults(quint64 asked, const QString& query,
@@ -147,11 +185,14 @@ void frmFind::showResults(quint64 asked, const QString& query,
     QList<QTreeWidgetItem*> items;
     items.reserve(m_hits.size());
     for (const SnippetIndex::Hit& hit : m_hits) {
-        const QString line =
-            hit.line > 0 ? QStringLiteral("%1: %2").arg(hit.line).arg(hit.lineText) : QString();
-        items.append(
-            new QTreeWidgetItem(QStringList{hit.category, hit.subCategory, hit.name, line}));
+        const QString number = hit.line > 0 ? QStringLiteral("%1: ").arg(hit.line) : QString();
+        auto* item =
+            new QTreeWidgetItem(QStringList{hit.category, hit.subCategory, hit.name,
+                                            hit.line > 0 ? number + hit.lineText : QString()});
+        item->setData(3, FoundLineDelegate::TextStartRole, int(number.size()));
+        items.append(item);
     }
+    m_lineDelegate->setWords(SnippetIndex::words(query));
     lstResults->setUpdatesEnabled(false);
     lstResults->clear();
     lstResults->addTopLevelItems(items);
@@ -169,12 +210,23 @@ void frmFind::showResults(quint64 asked, const QString& query,
                           : countText(results.total, int(m_hits.size())));
     showProgress();
     emit resultsShown();
+    // Enter was pressed for this text while it was being searched. In another of the program's
+    // windows now, the user has moved on, and the main window may be in a command or a box.
+    if (m_openWhenAnswered && resultsCurrent()) {
+        m_openWhenAnswered = false;
+        const QWidget* active = QApplication::activeWindow();
+        if (isVisible() && (!active || active == this))
+            openResult(0);
+    }
 }
 
 void frmFind::openResult(int row) {
     if (row < 0 || row >= m_hits.size())
         return;
-    emit openRequested(m_hits.at(row), SnippetIndex::words(txtFind->text()));
+    // Opening runs events (and may show a box), and an answer shown meanwhile replaces m_hits.
+    const SnippetIndex::Hit hit = m_hits.at(row);
+    const QStringList words = SnippetIndex::words(m_shownQuery);
+    emit openRequested(hit, words);
 }
 
 void frmFind::showProgress() {
