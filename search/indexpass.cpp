@@ -152,7 +152,7 @@ SnippetIndex::Look SnippetIndex::readSnippetFile(LibraryFs& fs, const QString& p
     if (stamp.exists && !stamp.regular)
         return look;
     // So is a file too large to open: reading it whole would take several times its size.
-    const LibraryFs::Read read = fs.readFile(path, LibraryFs::SnippetReadLimit, &m_cancel);
+    LibraryFs::Read read = fs.readFile(path, LibraryFs::SnippetReadLimit, &m_cancel);
     if (read.cancelled) {
         look.cancelled = true;
         return look;
@@ -161,9 +161,10 @@ SnippetIndex::Look SnippetIndex::readSnippetFile(LibraryFs& fs, const QString& p
         look.stamp = read.stamp;
     else if (!look.stamp.exists)
         look.stamp = fs.stamp(path);
-    if (read.result.ok)
-        look.text = TextFold::fromFileBytes(read.bytes);
-    else if (!read.tooLarge && look.stamp.regular)
+    if (read.result.ok) {
+        look.text = TextFold::fromFileBytes(std::move(read.bytes), &m_cancel);
+        look.cancelled = m_cancel;
+    } else if (!read.tooLarge && look.stamp.regular)
         look.failed = true;
     return look;
 }

@@ -75,10 +75,14 @@ void TestSnippetIndex::initTestCase() {
     write(lib() + "Strings/Long line.code", "\t " + QString(300, QChar(0x3000)).toUtf8() +
                                                 QString(250, QChar(0xE9)).toUtf8() +
                                                 " needleInLongLine\n");
+    // Longer than the pieces a file is folded in: offsets and lines run on over them.
+    write(lib() + "Strings/Many lines.code", QByteArray("\xC3\xA9\r\n").repeated(3 << 20) +
+                                                 "Fin \xC3\x89"
+                                                 "CLAIR");
     m_index = std::make_unique<SnippetIndex>(m_dir.path());
     m_index->refresh();
     QVERIFY(m_index->waitForIdle(30000));
-    QCOMPARE(m_index->snippetCount(), 6);
+    QCOMPARE(m_index->snippetCount(), 7);
 }
 
 void TestSnippetIndex::finds_data() {
@@ -104,6 +108,11 @@ void TestSnippetIndex::finds_data() {
     // Wide spaces trimmed, then the first 200 characters.
     QTest::newRow("long line") << "needleinlongline"
                                << QStringList{"Strings//Long line:1:" + QString(200, QChar(0xE9))};
+    QTest::newRow("end of a long file")
+        << QString::fromUtf8("\xC3\xA9"
+                             "clair")
+        << QStringList{QString::fromUtf8("Strings//Many lines:3145729:Fin \xC3\x89"
+                                         "CLAIR")};
     QTest::newRow("a word does not run over a line break") << "foobar" << QStringList{};
     QTest::newRow("words on both sides of a line break")
         << "bar foo" << QStringList{"Strings//Pivot table:2:foo"};
