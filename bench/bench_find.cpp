@@ -3,7 +3,9 @@
 // sub-categories each, one category of 20,000). Each measure runs beside its baseline in this
 // process: grep -r -i -l and a plain memmem/std::search scan over the same bytes for queries,
 // reading every file once for building, the library's bytes for memory. The library is
-// generated under /tmp and deleted at the end.
+// generated under /tmp and deleted at the end. First, the program's resident memory once its
+// index has taken in a library holding a 3 GB snippet file (sparse), against an empty library,
+// each in a fresh process; --memory-only stops after that.
 #include "app/frmmain.h"
 #include "bench/benchsupport.h"
 #include "library/libraryfs.h"
@@ -77,6 +79,19 @@ qint64 residentBytes() {
     return fields.value(1).toLongLong() * sysconf(_SC_PAGESIZE);
 }
 
+// The program over `folder` in a fresh process, its index filled with `snippets`: peak and
+// final resident KB.
+std::pair<long, long> indexedProgramKb(const QString& folder, int snippets) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--index-memory"), folder});
+    child.waitForFinished(-1);
+    const QList<QByteArray> kb = child.readAllStandardOutput().trimmed().split(' ');
+    if (child.exitCode() != 0 || kb.value(2).toInt() != snippets)
+        std::printf("memory child failed\n");
+    return {kb.value(0).toLong(), kb.value(1).toLong()};
+}
+
 // Every snippet file read once, the way the index lists and reads them.
 QByteArray readEverything(LibraryFs& fs, bool keep) {
     QByteArray all;
@@ -135,6 +150,47 @@ int main(int argc, char* argv[]) {
         const bool exposed = QTest::qWaitForWindowExposed(&window);
         QCoreApplication::processEvents();
         return exposed ? 0 : 1;
+    }
+    if (argc == 3 && QByteArray(argv[1]) == "--index-memory") {
+        frmMain::setIndexingAtStart(false);
+        frmMain window(QString::fromLocal8Bit(argv[2]), std::make_unique<ScriptedDialogs>());
+        window.show();
+        (void)QTest::qWaitForWindowExposed(&window);
+        window.snippetIndex().refresh();
+        const bool idle = window.snippetIndex().waitForIdle(600000);
+        std::printf("%ld %ld %d\n", BenchSupport::statusKb("VmHWM"),
+                    BenchSupport::statusKb("VmRSS"), window.snippetIndex().snippetCount());
+        return idle ? 0 : 1;
+    }
+    {
+        const QString huge = QStringLiteral("/tmp/quillary-bench-huge");
+        const QString empty = QStringLiteral("/tmp/quillary-bench-empty");
+        QDir(huge).removeRecursively();
+        QDir(empty).removeRecursively();
+        QDir().mkpath(huge + QStringLiteral("/Code/Big"));
+        QDir().mkpath(empty + QStringLiteral("/Code"));
+        writeFile(huge + QStringLiteral("/Code/Big/Small.code"), "Dim small As Integer\n");
+        const QString image = huge + QStringLiteral("/Code/Big/Disk image.code");
+        writeFile(image, "Dim needle\n");
+        QFile::resize(image, qint64(3) << 30); // sparse: no disk is used
+        indexedProgramKb(empty, 0);
+        std::pair<long, long> withHuge{1L << 40, 0}, without{1L << 40, 0};
+        for (int i = 0; i < 3; ++i) {
+            withHuge = std::min(withHuge, indexedProgramKb(huge, 2));
+            without = std::min(without, indexedProgramKb(empty, 0));
+        }
+        std::printf("\n%-46s %9s %9s %8s %10s\n", "resident memory, index filled (MB)", "3 GB file",
+                    "empty", "ratio", "target");
+        std::printf("%-46s %9.1f %9.1f %8.2f %10s\n", "peak", double(withHuge.first) / 1024,
+                    double(without.first) / 1024, double(withHuge.first) / double(without.first),
+                    "+100 MB");
+        std::printf("%-46s %9.1f %9.1f %8.2f %10s\n", "after the pass",
+                    double(withHuge.second) / 1024, double(without.second) / 1024,
+                    double(withHuge.second) / double(without.second), "+100 MB");
+        QDir(huge).removeRecursively();
+        QDir(empty).removeRecursively();
+        if (app.arguments().contains(QStringLiteral("--memory-only")))
+            return 0;
     }
     // --keep leaves the library for the next run, which then skips generating it.
     const bool keep = app.arguments().contains(QStringLiteral("--keep"));

@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr qsizetype FoldPiece = 4 << 20;
+
 int utf8Length(char32_t c) {
     return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
 }
@@ -50,8 +52,12 @@ bool isAscii(const QByteArray& bytes) {
     return (any & 0x8080808080808080ull) == 0;
 }
 
+bool cancelled(const std::atomic<bool>* cancel) {
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
+
 // Plain ASCII decodes to itself under both decodings: fold straight from the bytes.
-FoldedText fromAscii(const QByteArray& bytes) {
+FoldedText fromAscii(const QByteArray& bytes, const std::atomic<bool>* cancel) {
     FoldedText result;
     result.bytes = QByteArray(bytes.size(), Qt::Uninitialized);
     result.upper = QByteArray((bytes.size() + 7) / 8, '\0');
@@ -60,14 +66,18 @@ FoldedText fromAscii(const QByteArray& bytes) {
     char* out = result.bytes.data();
     auto* upper = reinterpret_cast<uchar*>(result.upper.data());
     qsizetype o = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = in[i];
-        if (c == '\r' && i + 1 < n && in[i + 1] == '\n')
-            continue;
-        const bool isUpper = uchar(c - 'A') < 26;
-        out[o] = isUpper ? char(c + 32) : c;
-        upper[o >> 3] |= uchar(uchar(isUpper) << (o & 7));
-        ++o;
+    for (qsizetype from = 0; from < n; from += FoldPiece) {
+        if (cancelled(cancel))
+            return {};
+        for (qsizetype i = from, to = std::min(n, from + FoldPiece); i < to; ++i) {
+            const char c = in[i];
+            if (c == '\r' && i + 1 < n && in[i + 1] == '\n')
+                continue;
+            const bool isUpper = uchar(c - 'A') < 26;
+            out[o] = isUpper ? char(c + 32) : c;
+            upper[o >> 3] |= uchar(uchar(isUpper) << (o & 7));
+            ++o;
+        }
     }
     result.bytes.truncate(o);
     result.upper.truncate((o + 7) / 8);
@@ -99,6 +109,48 @@ template <typename Sink> void foldCodePoints(QStringView text, Sink&& sink) {
     }
 }
 
+// Folds decoded text onto what it holds so far.
+class FoldSink {
+public:
+    void append(QStringView text) {
+        // Folding keeps UTF-8 lengths, so a UTF-16 unit never takes more than three bytes.
+        const qsizetype need = m_size + text.size() * 3;
+        if (m_result.bytes.size() < need) {
+            const qsizetype grown = std::max(need, m_result.bytes.size() * 3 / 2);
+            m_result.bytes.resize(grown);
+            const qsizetype had = m_result.upper.size();
+            m_result.upper.resize((grown + 7) / 8);
+            std::memset(m_result.upper.data() + had, 0, size_t(m_result.upper.size() - had));
+        }
+        char* const start = m_result.bytes.data();
+        char* out = start + m_size;
+        foldCodePoints(text, [&](char32_t c, char32_t f) {
+            const qsizetype offset = out - start;
+            if (f != c) {
+                if (c < 0x80)
+                    markUpper(m_result.upper, offset);
+                else
+                    m_result.others.emplace_back(quint32(offset), c);
+            }
+            out = putUtf8(out, f);
+        });
+        m_size = out - start;
+    }
+
+    FoldedText finish() {
+        m_result.bytes.truncate(m_size);
+        m_result.bytes.squeeze();
+        m_result.upper.truncate((m_size + 7) / 8);
+        m_result.upper.squeeze();
+        m_result.others.shrink_to_fit();
+        return std::move(m_result);
+    }
+
+private:
+    FoldedText m_result;
+    qsizetype m_size = 0;
+};
+
 } // namespace
 
 qsizetype FoldedText::memoryBytes() const {
@@ -109,37 +161,24 @@ qsizetype FoldedText::memoryBytes() const {
 namespace TextFold {
 
 FoldedText fromText(QStringView text) {
-    FoldedText result;
-    result.bytes = QByteArray(text.size() * 3, Qt::Uninitialized);
-    char* out = result.bytes.data();
-    char* const start = out;
-    std::vector<std::pair<quint32, char32_t>> others;
-    QByteArray upper((text.size() * 3 + 7) / 8, '\0');
-    foldCodePoints(text, [&](char32_t c, char32_t f) {
-        const qsizetype offset = out - start;
-        if (f != c) {
-            if (c < 0x80)
-                markUpper(upper, offset);
-            else
-                others.emplace_back(quint32(offset), c);
-        }
-        out = putUtf8(out, f);
-    });
-    const qsizetype size = out - start;
-    result.bytes.truncate(size);
-    result.bytes.squeeze();
-    upper.truncate((size + 7) / 8);
-    upper.squeeze();
-    result.upper = std::move(upper);
-    others.shrink_to_fit();
-    result.others = std::move(others);
-    return result;
+    FoldSink sink;
+    sink.append(text);
+    return sink.finish();
 }
 
-FoldedText fromFileBytes(const QByteArray& bytes) {
+FoldedText fromFileBytes(QByteArray bytes, const std::atomic<bool>* cancel) {
     if (isAscii(bytes))
-        return fromAscii(bytes);
-    return fromText(SnippetCodec::decode(bytes).text);
+        return fromAscii(bytes, cancel);
+    // A piece at a time, so that a long file is never held decoded whole and the work stops
+    // soon when asked.
+    SnippetCodec::PieceDecoder decoder(std::move(bytes));
+    FoldSink sink;
+    while (!decoder.atEnd()) {
+        if (cancelled(cancel))
+            return {};
+        sink.append(decoder.next(FoldPiece));
+    }
+    return sink.finish();
 }
 
 QByteArray fold(QStringView text) {

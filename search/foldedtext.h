@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -23,8 +24,8 @@ struct FoldedText {
 namespace TextFold {
 
 // File bytes read with the decoding used for opening (UTF-8, else Windows-1252; CR LF as one
-// line break).
-FoldedText fromFileBytes(const QByteArray& bytes);
+// line break). A raised `cancel` stops it part way, with nothing folded.
+FoldedText fromFileBytes(QByteArray bytes, const std::atomic<bool>* cancel = nullptr);
 FoldedText fromText(QStringView text);
 
 // A word or a name, folded the same way.

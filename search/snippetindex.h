@@ -1,27 +1,29 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "library/libraryfs.h"
 #include "library/locations.h"
-#include "search/foldedtext.h"
+#include "search/recordstore.h"
+#include "search/secondthread.h"
 
 #include <QHash>
 #include <QList>
-#include <QMutex>
 #include <QObject>
-#include <QReadWriteLock>
+#include <QSet>
 #include <QString>
-#include <QThreadPool>
-#include <array>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <thread>
 #include <vector>
 
-class LibraryFs;
-class QThread;
-
 // Every snippet's name and text, case-folded in memory, searched word by word. Passes over the
-// library run on a thread of their own; searching and the program's own changes run on the
-// caller's thread. A search sees the index as the last published batch left it.
+// library and the program's own changes are taken in on a thread of the index's own; a search
+// runs on the caller's thread and first takes in the changes told before it.
 class SnippetIndex : public QObject {
     Q_OBJECT
 public:
@@ -31,7 +33,7 @@ public:
         QString name;           // the snippet name: its file name less ".code"
         bool nameMatch = false; // every word is in the name
         int line = 0;           // first line holding a word of the text (from 1); 0 for none
-        QString lineText;       // that line, as written
+        QString lineText;       // that line, as written, at most its first 200 characters
     };
     struct Results {
         int total = 0;     // every snippet that matches
@@ -42,25 +44,30 @@ public:
         int done = 0;
         int total = 0;
     };
+    // Makes the disk access of one thread; the index calls it once for each thread it uses.
+    using FsFactory = std::function<std::unique_ptr<LibraryFs>()>;
 
     explicit SnippetIndex(const LibraryLocations& locations, QObject* parent = nullptr);
     // The library in `folder`, as in a portable copy.
     explicit SnippetIndex(const QString& folder, QObject* parent = nullptr);
+    explicit SnippetIndex(const FsFactory& makeFs, QObject* parent = nullptr);
+    // Returns promptly whatever runs: a pass, a search on another thread, queued changes.
     ~SnippetIndex() override;
 
-    // Starts a background pass; only files whose size or modification time changed are read
-    // again. Asked while a pass runs, another follows it.
+    // Starts a background pass; only files whose size or modification time changed, and files
+    // that could not be read, are read again. Asked while a pass runs, another follows it.
     void refresh();
     Progress progress() const;
-    bool waitForIdle(int milliseconds); // for tests and the benchmark
+    bool waitForIdle(int milliseconds); // passes and queued changes; for tests and benchmarks
 
     // Any thread may search; searches run one at a time.
     Results find(const QString& query, int listLimit);
     // The words a query looks for, as typed.
     static QStringList words(const QString& query);
 
-    // The program's own changes, applied at once: the file or folder is looked at again now.
-    // Paths are absolute, as the program builds them.
+    // The program's own changes: the file or folder is looked at again, off the caller's
+    // thread, before the next search. Paths are absolute, as the program builds them. Neither
+    // waits for a search or a pass.
     void fileChanged(const QString& path);
     void folderChanged(const QString& path);
 
@@ -68,93 +75,77 @@ public:
     qsizetype memoryBytes() const; // what the index holds, allocations included
 
 signals:
-    // The content or the progress changed; sent at most a few times a second during a pass.
+    // The content or the progress changed; sent at most a few times a second during a pass,
+    // from the index's thread.
     void changed();
 
 private:
-    struct Folder {
-        QString rel; // "category" or "category/sub-category"
-        QString category;
-        QString subCategory;
-        QByteArray sortKey;
+    struct Change {
+        QString rel; // "category/name.code", "category/sub/name.code", "category" or "category/sub"
+        bool folder = false;
+        quint64 clock = 0;
     };
-    // Folded names and texts live back to back in large blocks, each record "name\0text\0",
-    // so that a word is looked for in one pass over a block rather than once per snippet.
-    struct Span {
-        quint32 offset;
-        quint32 id;
+    // What a look at one file found.
+    struct Look {
+        LibraryFs::Stamp stamp; // nothing exists: the file has gone
+        bool same = false;      // as indexed: not read
+        bool failed = false;    // could not be read: kept by name until a pass reads it
+        bool cancelled = false;
+        FoldedText text;
     };
-    struct Chunk {
-        std::unique_ptr<char[]> data;
-        qsizetype capacity = 0;
-        qsizetype used = 0;
-        qsizetype dead = 0;
-        std::vector<Span> spans; // by offset; a span whose entry moved on is dead
+    struct Job {
+        QString folderRel;
+        QString fileName;
     };
-    struct Entry {
-        int folder = -1; // -1: a free slot
-        int chunk = -1;
-        quint32 start = 0; // of the record in its chunk
-        quint32 nameLength = 0;
-        quint32 textLength = 0;
-        QString name;
-        QByteArray upper;
-        std::vector<std::pair<quint32, char32_t>> others;
-        qint64 size = -1;
-        qint64 modified = 0;
-        const char* record(const std::vector<Chunk>& chunks) const {
-            return chunks[size_t(chunk)].data.get() + start;
-        }
-        qsizetype recordLength() const { return nameLength + 1 + textLength + 1; }
-    };
-    struct PathKey {
-        int folder;
-        QString name;
-        bool operator==(const PathKey& o) const { return folder == o.folder && name == o.name; }
-        friend size_t qHash(const PathKey& k, size_t seed = 0) {
-            return qHashMulti(seed, k.folder, k.name);
-        }
-    };
-    struct Item; // a file read by a pass, not yet published
     struct Scan; // the state of one search
 
+    void work(); // the index's thread
     void runPass();
-    void publish(std::vector<Item>& items);
-    void upsert(const QString& rel, const QString& folderRel, const QString& name, qint64 size,
-                qint64 modified, FoldedText&& text, std::vector<quint32>& added);
-    void fileRemoved(const QString& path);
-    void removeEntry(quint32 id);
-    void store(quint32 id, const QByteArray& foldedName, const QByteArray& text);
-    void release(quint32 id); // drops the entry's record from its chunk
-    void compact(int chunk);
-    int lookup(const QString& rel) const; // -1 when not indexed
-    void insertIntoOrder(std::vector<quint32>& added);
+    Look lookAt(LibraryFs& fs, const Job& job,
+                const QHash<QString, std::pair<qint64, qint64>>& known) const;
+    // Reads the snippet file at `path`; `stamp` is a look already taken at it, or none.
+    Look readSnippetFile(LibraryFs& fs, const QString& path, LibraryFs::Stamp stamp) const;
+    static ReadSnippet snippetOf(const Job& job, Look&& look);
+    void publish(std::vector<std::pair<ReadSnippet, quint64>>& items);
+    // Whether a listing failed for the folder, or for its category's sub-folders: what the
+    // index holds of it stays.
+    static bool kept(const QSet<QString>& keptFolders, const QString& folderRel);
+    void enqueue(QString rel, bool folder);
+    // Takes in the queued changes, one at a time in the order told; without `wait`, only when
+    // no one else is. False when cancelled.
+    bool applyChanges(bool wait);
+    void applyFile(const Change& change);
+    void applyFolder(const Change& change);
     bool touchedSince(const QString& rel, quint64 clock) const;
-    int folderId(const QString& folderRel);
-    bool lessKey(quint32 a, quint32 b) const;
     void noteChange(bool force);
     QString relativePath(const QString& path) const; // empty when outside the library
-    // Looks for one word in whole blocks; `found` gets the entries that now have every word so far.
-    void scanChunks(Scan& scan, size_t word, int first, int end, std::vector<quint32>& found) const;
-    // Looks for the words from `fromWord` on in the given entries, one record at a time.
+    QString folderPath(const LibraryFs& fs, const QString& folderRel) const;
+    void searchBlocks(Scan& scan, size_t word, int first, int end,
+                      std::vector<quint32>& found) const;
     void checkEntries(Scan& scan, size_t fromWord, const quint32* ids, qsizetype count) const;
+    QString lineText(const RecordStore::Entry& e, qsizetype lineStart, qsizetype lineEnd) const;
 
     QString m_libraryPath;
-    std::unique_ptr<LibraryFs> m_fs;       // the caller's thread
-    std::unique_ptr<LibraryFs> m_workerFs; // the pass's thread
+    std::unique_ptr<LibraryFs> m_passFs;   // the index's thread, in a pass
+    std::unique_ptr<LibraryFs> m_helperFs; // the pass's second thread
+    std::unique_ptr<LibraryFs> m_applyFs;  // whoever holds m_applying
 
-    mutable QReadWriteLock m_lock; // guards everything below up to the pass state
-    std::vector<Entry> m_entries;
-    std::vector<quint32> m_free;
-    std::vector<quint32> m_order; // live entries sorted by category, sub-category, name
-    std::vector<Chunk> m_chunks;
-    qsizetype m_liveBytes = 0;
-    std::array<quint64, 256> m_byteCounts{};
-    QHash<PathKey, quint32> m_byPath;
-    std::vector<Folder> m_folders;
-    QHash<QString, int> m_folderIds;
+    // Guards the store and the touched paths. Held shared by searches and a pass's reading of
+    // the store, exclusively only while entries are moved in or out.
+    mutable std::shared_mutex m_lock;
+    RecordStore m_store;
     QHash<QString, quint64> m_touched; // relative file or folder path -> clock of the change
-    quint64 m_generation = 0;
+
+    // Taken by whoever takes in the queue, so that changes go in in order and a search after a
+    // change sees it.
+    std::mutex m_applying;
+
+    // The queue and the index thread's orders; held only for moments.
+    mutable std::mutex m_state;
+    std::condition_variable m_wake;
+    std::deque<Change> m_queue;
+    int m_applyingNow = 0; // changes taken from the queue and not yet in
+    bool m_passWanted = false;
 
     std::atomic<quint64> m_clock{0};
     std::atomic<bool> m_cancel{false};
@@ -162,13 +153,14 @@ private:
     std::atomic<int> m_done{0};
     std::atomic<int> m_total{0};
     std::atomic<qint64> m_lastNotice{0};
-    QThread* m_thread = nullptr;
-    bool m_again = false;
+    SecondThread m_passHelper;
 
     // The last search, refined when the next one only adds to its words.
-    QMutex m_finding;
+    std::mutex m_finding;
     QList<QByteArray> m_lastWords;
     std::vector<quint32> m_lastMatches;
     quint64 m_lastGeneration = ~quint64(0);
-    QThreadPool m_pool;
+    SecondThread m_searchHelper;
+
+    std::thread m_thread; // last: it starts once everything above is made
 };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "search/snippetindex.h"
+#include "tests/support/faults.h"
 #include "tests/support/privileges.h"
 
 #include <QDateTime>
@@ -7,7 +8,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +53,10 @@ private slots:
     void staysFresh_data();
     void staysFresh();
     void hugeSnippetAndPipeDoNotStopIndexing();
+    void tooLargeSnippetIsKeptByName_data();
+    void tooLargeSnippetIsKeptByName();
+    void failuresAreRetried_data();
+    void failuresAreRetried();
 
 private:
     QTemporaryDir m_dir;
@@ -65,10 +72,17 @@ void TestSnippetIndex::initTestCase() {
     write(lib() + "Strings/Legacy.code", "' Windows file\r\nDim caf\xE9 ' na\xEFve\r\n");
     write(lib() + "Strings/Pivot table.code", "Dim total\nfoo\nbar\n");
     write(lib() + "Strings/notes.txt", "pivot in a file that is not a snippet");
+    write(lib() + "Strings/Long line.code", "\t " + QString(300, QChar(0x3000)).toUtf8() +
+                                                QString(250, QChar(0xE9)).toUtf8() +
+                                                " needleInLongLine\n");
+    // Longer than the pieces a file is folded in: offsets and lines run on over them.
+    write(lib() + "Strings/Many lines.code", QByteArray("\xC3\xA9\r\n").repeated(3 << 20) +
+                                                 "Fin \xC3\x89"
+                                                 "CLAIR");
     m_index = std::make_unique<SnippetIndex>(m_dir.path());
     m_index->refresh();
     QVERIFY(m_index->waitForIdle(30000));
-    QCOMPARE(m_index->snippetCount(), 5);
+    QCOMPARE(m_index->snippetCount(), 7);
 }
 
 void TestSnippetIndex::finds_data() {
@@ -91,6 +105,14 @@ void TestSnippetIndex::finds_data() {
     QTest::newRow("windows-1252 file")
         << QString::fromUtf8("CAF\xC3\x89")
         << QStringList{"Strings//Legacy:2:Dim caf\xC3\xA9 ' na\xC3\xAFve"};
+    // Wide spaces trimmed, then the first 200 characters.
+    QTest::newRow("long line") << "needleinlongline"
+                               << QStringList{"Strings//Long line:1:" + QString(200, QChar(0xE9))};
+    QTest::newRow("end of a long file")
+        << QString::fromUtf8("\xC3\xA9"
+                             "clair")
+        << QStringList{QString::fromUtf8("Strings//Many lines:3145729:Fin \xC3\x89"
+                                         "CLAIR")};
     QTest::newRow("a word does not run over a line break") << "foobar" << QStringList{};
     QTest::newRow("words on both sides of a line break")
         << "bar foo" << QStringList{"Strings//Pivot table:2:foo"};
@@ -232,6 +254,86 @@ void TestSnippetIndex::hugeSnippetAndPipeDoNotStopIndexing() {
     QCOMPARE(end.listed.first().line, 647271);
     QCOMPARE(describe(index.find(QStringLiteral("pipe"), 500)),
              (QStringList{"Big//Pipe", "Big//After:1:after the pipe"}));
+}
+
+void TestSnippetIndex::tooLargeSnippetIsKeptByName_data() {
+    QTest::addColumn<bool>("savedByProgram");
+    QTest::newRow("found by a pass") << false;
+    QTest::newRow("saved by the program") << true;
+}
+
+// A disk image or a log named like a snippet: reading it whole would take several times its
+// size, and the program down with it.
+void TestSnippetIndex::tooLargeSnippetIsKeptByName() {
+    QFETCH(bool, savedByProgram);
+    QTemporaryDir dir;
+    const QString lib = dir.path() + QStringLiteral("/Code/Big/");
+    write(lib + "Small.code", "small words");
+    const QString image = lib + "Disk image.code";
+    write(image, "needle at the start");
+    QVERIFY(QFile::resize(image, qint64(3) << 30)); // sparse: no disk is used
+
+    SnippetIndex index(dir.path());
+    if (savedByProgram)
+        index.fileChanged(image);
+    else
+        index.refresh();
+    QVERIFY(index.waitForIdle(30000));
+    QCOMPARE(describe(index.find(QStringLiteral("disk image"), 500)),
+             QStringList{"Big//Disk image"});
+    QCOMPARE(index.find(QStringLiteral("needle"), 500).total, 0);
+    QCOMPARE(index.snippetCount(), savedByProgram ? 1 : 2);
+    QVERIFY2(index.memoryBytes() < 16 << 20, qPrintable(QString::number(index.memoryBytes())));
+}
+
+void TestSnippetIndex::failuresAreRetried_data() {
+    QTest::addColumn<QString>("locked"); // under the program's folder
+    QTest::addColumn<bool>("fromTheStart");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("whileLocked");
+
+    const QStringList one{"Cat//One:1:old words"};
+    QTest::newRow("file unreadable at the first pass")
+        << "Code/Cat/One.code" << true << "old" << QStringList{};
+    QTest::newRow("category unreadable for a pass") << "Code/Cat" << false << "old" << one;
+    QTest::newRow("sub-category unreadable for a pass")
+        << "Code/Cat/Sub" << false << "deep" << QStringList{"Cat/Sub/Two:1:deep words"};
+    QTest::newRow("library unreadable for a pass") << "Code" << false << "old" << one;
+}
+
+// What could not be read is read again by the next pass; what could not be listed stays as it
+// was until it can.
+void TestSnippetIndex::failuresAreRetried() {
+    QFETCH(QString, locked);
+    QFETCH(bool, fromTheStart);
+    QFETCH(QString, query);
+    QFETCH(QStringList, whileLocked);
+
+    QTemporaryDir dir;
+    write(dir.path() + "/Code/Cat/One.code", "old words");
+    write(dir.path() + "/Code/Cat/Sub/Two.code", "deep words");
+    const PermissionBitsEnforced enforced; // the index's threads start with it
+    if (::geteuid() == 0 && !enforced.active())
+        QSKIP("cannot drop the capabilities that bypass permission bits here");
+    const QString path = dir.path() + QLatin1Char('/') + locked;
+    const bool folder = QFileInfo(path).isDir();
+    std::optional<ModeChange> lock;
+    SnippetIndex index(dir.path());
+    const auto pass = [&] {
+        index.refresh();
+        QVERIFY(index.waitForIdle(30000));
+    };
+    if (!fromTheStart)
+        pass();
+    lock.emplace(path, 0, folder ? 0755 : 0644);
+    QVERIFY(lock->done());
+    pass();
+    QCOMPARE(describe(index.find(query, 500)), whileLocked);
+    QCOMPARE(index.snippetCount(), 2);
+
+    lock.reset();
+    pass();
+    QCOMPARE(describe(index.find(query, 500)).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSnippetIndex)
