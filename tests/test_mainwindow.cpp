@@ -285,7 +285,7 @@ void TestMainWindow::menuTree() {
         QString name, caption, shortcut;
         bool enabled;
     };
-    auto rows = [&w](QMenu* menu) {
+    auto rows = [](QMenu* menu) {
         QList<Row> out;
         for (QAction* a : menu->actions())
             out.append({a->objectName(), a->isSeparator() ? QStringLiteral("-") : a->text(),
