@@ -131,6 +131,14 @@ void frmMain::clearListSelection() {
 void frmMain::syncListToTree() {
     if (!m_loaded || m_treeMouseDown)
         return;
+    // A Ctrl+click or Ctrl+Space takes the selection away; the tree never leaves the categories
+    // without one, so the node the click left current stays selected.
+    if (QTreeWidgetItem* current = tvwFolders->currentItem();
+        current && tvwFolders->selectedItems().isEmpty()) {
+        const QSignalBlocker quiet(tvwFolders);
+        current->setSelected(true);
+        tvwFolders->viewport()->update();
+    }
     const QTreeWidgetItem* node = selectedNode();
     const bool listed = isRoot(node) ? m_listFolder.isEmpty() && lstCode->topLevelItemCount() == 0
                                      : folderOfNode(node) == m_listFolder;
