@@ -255,7 +255,7 @@ int main(int argc, char** argv) {
                        ? panel.mid(9).chopped(1).toInt()
                        : (stillLoading(b.editor()) ? 0 : 100);
         };
-        double alone = 1e100, whileLoading = 1e100, afterLoading = 1e100;
+        double alone = 1e100, whileReading = 1e100, whileLoading = 1e100, afterLoading = 1e100;
         for (int i = 0; i < 3; ++i) {
             b.clear();
             QElapsedTimer timer;
@@ -264,6 +264,24 @@ int main(int argc, char** argv) {
             alone = std::min(alone, ms(timer));
         }
         for (int i = 0; i < 2; ++i) {
+            // The second click comes 10 ms after the first, while the file is being read: it is
+            // timed from when it was made, however long the window takes to get to it.
+            b.clear();
+            double shownAt = -1;
+            QElapsedTimer since;
+            since.start();
+            QTimer::singleShot(0, [&b] {
+                b.select("fifty");
+                b.window->lstCode_ItemClick();
+            });
+            QTimer::singleShot(10, [&] {
+                b.open("small");
+                shownAt = ms(since);
+            });
+            while (shownAt < 0)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            whileReading = std::min(whileReading, shownAt - 10);
+
             b.clear();
             b.select("fifty");
             b.window->lstCode_ItemClick();
@@ -280,6 +298,8 @@ int main(int argc, char** argv) {
         }
         std::printf("\n%-44s %10s %10s %7s\n", "click on a 4 KB snippet, click to shown", "ms",
                     "alone ms", "ratio");
+        std::printf("%-44s %10.0f %10.1f %7.1f\n", "while 50 MB is being read", whileReading, alone,
+                    whileReading / alone);
         std::printf("%-44s %10.0f %10.1f %7.1f\n", "while 50 MB is half loaded", whileLoading,
                     alone, whileLoading / alone);
         std::printf("%-44s %10.0f %10.1f %7.1f\n", "after 50 MB has loaded", afterLoading, alone,
