@@ -83,6 +83,8 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
 }
 
 frmMain::~frmMain() {
+    // A snippet read on a thread of its own uses the file-system object: the read stops first.
+    m_loading.reset();
     // Find Snippets searches the index on a thread of its own: it goes before the index does.
     delete m_find;
 }
@@ -434,6 +436,8 @@ void frmMain::Form_Unload() {
         return;
     m_closing = true;
     tmrEdit->stop();
+    // A read under way stops at its next block, so quitting never waits for a long file.
+    abandonLoading();
     // Every other open window is asked to close; the Code Clipboard only hides.
     if (m_clipboard)
         m_clipboard->close();

@@ -205,16 +205,22 @@ private:
                          const QString& action) const;
     QString m_listFolder; // the folder the list was last filled from
     quint64 m_openCount = 0;
-    // A long snippet goes into the editor a slice at a time, so the window keeps answering.
+    // A long snippet is read off the window's thread and goes into the editor a slice at a
+    // time, so the window keeps answering. The load lasts from the click to the last slice.
+    struct BackgroundRead;
     struct Loading {
         quint64 open = 0;
         QString folder;
         QString name;
-        SnippetCodec::PieceDecoder decoder;
+        std::optional<SnippetCodec::PieceDecoder> decoder; // none until the file has been read
+        std::shared_ptr<BackgroundRead> reading;
     };
     std::optional<Loading> m_loading;
     QTimer* m_loadTimer = nullptr;
     QString m_panelTextBeforeLoading;
+    bool stillSelected(const QString& folder, const QString& name) const;
+    void readArrived(quint64 open);
+    void openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDecoder> decoder);
     void loadSlice();
     void abandonLoading();
     bool refusedWhileLoading(const QString& action);

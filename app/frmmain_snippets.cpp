@@ -14,6 +14,9 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -23,6 +26,7 @@ const QString NoCategoryReason = QStringLiteral("no category is selected");
 constexpr qsizetype LoadInOneGo = 1 << 20;
 constexpr qsizetype PieceBytes = 256 * 1024;
 constexpr qint64 SliceMilliseconds = 40;
+const QString WaitText = QStringLiteral("Loading and processing code file... Please wait.");
 const QString ListOfOtherFolderReason =
     QStringLiteral("the list no longer shows the snippets of the selected category");
 
@@ -127,6 +131,14 @@ void frmMain::clearListSelection() {
 void frmMain::syncListToTree() {
     if (!m_loaded || m_treeMouseDown)
         return;
+    // A Ctrl+click or Ctrl+Space takes the selection away; the tree never leaves the categories
+    // without one, so the node the click left current stays selected.
+    if (QTreeWidgetItem* current = tvwFolders->currentItem();
+        current && tvwFolders->selectedItems().isEmpty()) {
+        const QSignalBlocker quiet(tvwFolders);
+        current->setSelected(true);
+        tvwFolders->viewport()->update();
+    }
     const QTreeWidgetItem* node = selectedNode();
     const bool listed = isRoot(node) ? m_listFolder.isEmpty() && lstCode->topLevelItemCount() == 0
                                      : folderOfNode(node) == m_listFolder;
@@ -141,6 +153,9 @@ void frmMain::syncEditorToList() {
     if (!entry)
         return;
     if (m_held.folder == m_listFolder && m_held.name == entry->text(0) && !m_held.name.isNull())
+        return;
+    // Already being opened, by the click this selection came from.
+    if (m_loading && m_loading->folder == m_listFolder && m_loading->name == entry->text(0))
         return;
     lstCode_ItemClick();
 }
@@ -175,6 +190,30 @@ void frmMain::setNewText(const QString& text) {
     m_textLineEnd = SnippetCodec::NewTextLineEnd;
 }
 
+// A long file is read, and its encoding settled, on a thread of its own; the window takes the
+// result from the mutex once the thread has posted that it is there.
+struct frmMain::BackgroundRead {
+    std::atomic<bool> cancel = false;
+    std::mutex mutex;
+    LibraryFs::Read read;                              // guarded by mutex
+    std::optional<SnippetCodec::PieceDecoder> decoder; // guarded by mutex
+    std::thread thread;
+
+    ~BackgroundRead() {
+        cancel.store(true, std::memory_order_release);
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+bool frmMain::stillSelected(const QString& folder, const QString& name) const {
+    // By name, not by item: an event pass or a box may have deleted and remade the items.
+    const QTreeWidgetItem* entry = selectedEntry();
+    const QTreeWidgetItem* node = selectedNode();
+    return entry && entry->text(0) == name && m_listFolder == folder &&
+           folderOfNode(node) == folder && listMismatch(node).isEmpty();
+}
+
 void frmMain::lstCode_ItemClick() {
     const QTreeWidgetItem* entry = selectedEntry();
     if (!entry)
@@ -195,28 +234,88 @@ void frmMain::lstCode_ItemClick() {
     const quint64 thisOpen = ++m_openCount;
     abandonLoading();
     setHeld(QString(), QString());
-    txtCodeFile->setText(QStringLiteral("Loading and processing code file... Please wait."));
+    // The load starts with the click: from here on commands refuse, or find nothing to act on,
+    // rather than take the wait text for the snippet.
+    m_panelTextBeforeLoading = statusPanels[0]->text();
+    m_loading.emplace(Loading{thisOpen, folder, name, std::nullopt, nullptr});
+    txtCodeFile->showWaitText(WaitText);
     txtCodeFile->viewport()->repaint();
     QCoreApplication::processEvents();
-    // A click handled in that pass has opened something newer, or changed what is selected.
-    if (thisOpen != m_openCount)
+    // Anything handled in that pass that opened something newer, closed the window or changed
+    // what is selected has ended this load or makes it moot.
+    if (thisOpen != m_openCount || !m_loading || m_loading->open != thisOpen)
         return;
-    if (selectedEntry() != entry || selectedNode() != node || !listMismatch(node).isEmpty()) {
-        setNewText(QString());
+    if (m_closing || !stillSelected(folder, name)) {
+        abandonLoading();
+        if (!m_closing)
+            setNewText(QString());
         return;
     }
 
-    const LibraryFs::Read read = fs().readFile(path);
+    const LibraryFs::Stamp stamp = fs().stamp(path);
+    if (stamp.regular && stamp.size > LoadInOneGo && stamp.size <= LibraryFs::SnippetReadLimit) {
+        // Reading and checking 50 MB takes the better part of a second, longer from a cold disk.
+        auto reading = std::make_shared<BackgroundRead>();
+        BackgroundRead* shared = reading.get();
+        m_loading->reading = std::move(reading);
+        statusPanels[0]->setText(QStringLiteral("Loading: 0%"));
+        LibraryFs* disk = &fs();
+        shared->thread = std::thread(
+            [this, shared, disk, thisOpen, ownPath = QString(path.constData(), path.size())] {
+                LibraryFs::Read read =
+                    disk->readFile(ownPath, LibraryFs::SnippetReadLimit, &shared->cancel);
+                std::optional<SnippetCodec::PieceDecoder> decoder;
+                if (read.result.ok && !shared->cancel.load(std::memory_order_acquire))
+                    decoder.emplace(std::exchange(read.bytes, QByteArray()));
+                {
+                    const std::lock_guard lock(shared->mutex);
+                    shared->read = std::move(read);
+                    shared->decoder = std::move(decoder);
+                }
+                // The window joins this thread before it goes, so it is still there.
+                QMetaObject::invokeMethod(
+                    this, [this, thisOpen] { readArrived(thisOpen); }, Qt::QueuedConnection);
+            });
+        return;
+    }
+    openRead(fs().readFile(path, LibraryFs::SnippetReadLimit), std::nullopt);
+}
+
+void frmMain::readArrived(quint64 open) {
+    if (!m_loading || m_loading->open != open || !m_loading->reading)
+        return;
+    LibraryFs::Read read;
+    std::optional<SnippetCodec::PieceDecoder> decoder;
+    {
+        const std::lock_guard lock(m_loading->reading->mutex);
+        read = std::move(m_loading->reading->read);
+        decoder = std::move(m_loading->reading->decoder);
+    }
+    m_loading->reading.reset();
+    openRead(std::move(read), std::move(decoder));
+}
+
+void frmMain::openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDecoder> decoder) {
+    Loading& load = *m_loading;
+    if (m_closing || !stillSelected(load.folder, load.name)) {
+        abandonLoading();
+        if (!m_closing)
+            setNewText(QString());
+        return;
+    }
     if (!read.result.ok) {
+        const QString path = LibraryFs::fileInFolder(load.folder, load.name + SnippetEnding);
+        abandonLoading();
         setNewText(QString());
         clearListSelection();
         dialogs().error(failureText(QStringLiteral("code file"), path, QStringLiteral("opened"),
                                     read.result.reason));
         return;
     }
-    txtCodeFile->beginLoading(read.bytes.size() > LoadInOneGo);
-    m_loading.emplace(Loading{thisOpen, folder, name, SnippetCodec::PieceDecoder(read.bytes)});
-    m_panelTextBeforeLoading = statusPanels[0]->text();
+    if (!decoder)
+        decoder.emplace(std::move(read.bytes));
+    txtCodeFile->beginLoading(decoder->size() > LoadInOneGo);
+    load.decoder = std::move(decoder);
     if (!m_loadTimer) {
         m_loadTimer = new QTimer(this);
         m_loadTimer->setSingleShot(true);
@@ -227,12 +326,11 @@ void frmMain::lstCode_ItemClick() {
 }
 
 void frmMain::loadSlice() {
-    if (!m_loading)
+    if (!m_loading || !m_loading->decoder)
         return;
     Loading& load = *m_loading;
-    const QTreeWidgetItem* entry = selectedEntry();
-    if (m_closing || load.open != m_openCount || !entry || entry->text(0) != load.name ||
-        m_listFolder != load.folder || !listMismatch(selectedNode()).isEmpty()) {
+    SnippetCodec::PieceDecoder& decoder = *load.decoder;
+    if (m_closing || load.open != m_openCount || !stillSelected(load.folder, load.name)) {
         // Whatever took the selection away has been done; the half-loaded text goes.
         abandonLoading();
         if (!m_closing)
@@ -241,19 +339,18 @@ void frmMain::loadSlice() {
     }
     QElapsedTimer slice;
     slice.start();
-    const bool inOneGo = load.decoder.size() <= LoadInOneGo;
-    while (!load.decoder.atEnd() && (inOneGo || slice.elapsed() < SliceMilliseconds)) {
-        txtCodeFile->appendLoadedText(load.decoder.next(PieceBytes));
+    const bool inOneGo = decoder.size() <= LoadInOneGo;
+    while (!decoder.atEnd() && (inOneGo || slice.elapsed() < SliceMilliseconds)) {
+        txtCodeFile->appendLoadedText(decoder.next(PieceBytes));
     }
-    if (!load.decoder.atEnd()) {
-        const int percent =
-            int(load.decoder.position() * 100 / std::max<qsizetype>(1, load.decoder.size()));
+    if (!decoder.atEnd()) {
+        const int percent = int(decoder.position() * 100 / std::max<qsizetype>(1, decoder.size()));
         statusPanels[0]->setText(QStringLiteral("Loading: %1%").arg(percent));
         m_loadTimer->start();
         return;
     }
-    m_textEncoding = load.decoder.encoding();
-    m_textLineEnd = load.decoder.lineEnd();
+    m_textEncoding = decoder.encoding();
+    m_textLineEnd = decoder.lineEnd();
     const Held held{load.folder, load.name};
     abandonLoading();
     setHeld(held.folder, held.name);
@@ -264,8 +361,10 @@ void frmMain::loadSlice() {
 void frmMain::abandonLoading() {
     if (!m_loading)
         return;
+    // A read still running stops at its next block; the thread is joined here.
     m_loading.reset();
-    m_loadTimer->stop();
+    if (m_loadTimer)
+        m_loadTimer->stop();
     statusPanels[0]->setText(m_panelTextBeforeLoading);
 }
 
@@ -385,10 +484,13 @@ void frmMain::SaveAs() {
         return;
     }
     const QString entryText = Names::entryTextForFileName(fileName);
-    if (!hasEntry(entryText))
-        addListEntry(entryText);
     // The user just named this file: the next Save must write it, not the entry opened before.
     setHeld(folder, entryText);
+    // The boxes ran an event loop: only a list that still shows the folder gains the entry.
+    if (m_listFolder != folder)
+        return;
+    if (!hasEntry(entryText))
+        addListEntry(entryText);
     const QSignalBlocker quiet(lstCode);
     for (int i = 0; i < lstCode->topLevelItemCount(); ++i) {
         if (QTreeWidgetItem* item = lstCode->topLevelItem(i); item->text(0) == entryText) {
@@ -409,26 +511,28 @@ void frmMain::lstCode_MouseUp(int button) {
 }
 
 void frmMain::mnuDeleteFile_Click() {
-    QTreeWidgetItem* entry = selectedEntry();
+    const QTreeWidgetItem* entry = selectedEntry();
     if (!entry) {
         dialogs().error(QStringLiteral("No code file is selected in the list, so nothing was "
                                        "deleted."));
         return;
     }
-    const QString fileName = entry->text(0) + SnippetEnding;
+    const QString name = entry->text(0);
+    const QString fileName = name + SnippetEnding;
     const QTreeWidgetItem* node = selectedNode();
     if (const QString refusal = entryRefusal(node, fileName, QStringLiteral("deleted"));
         !refusal.isEmpty()) {
         dialogs().error(refusal);
         return;
     }
+    const QString folder = folderOfNode(node);
     const Dialogs::Button answer =
         dialogs().message({QStringLiteral("Are you sure you want to delete this file?"),
                            QStringLiteral("Delete File"), Dialogs::Icon::Question,
                            Dialogs::Buttons::YesNo, Dialogs::Button::Yes});
     if (answer == Dialogs::Button::No)
         return;
-    const QString path = LibraryFs::fileInFolder(folderOfNode(node), fileName);
+    const QString path = LibraryFs::fileInFolder(folder, fileName);
     const LibraryFs::Result removed = fs().deleteSnippet(path);
     m_index->fileChanged(path);
     if (!removed.ok) {
@@ -436,10 +540,19 @@ void frmMain::mnuDeleteFile_Click() {
                                     QStringLiteral("deleted"), removed.reason));
         return;
     }
+    // An open of that file still under way has nothing left to show.
+    if (m_loading && m_loading->folder == folder && m_loading->name == name)
+        abandonLoading();
     {
-        // The view would move the selection to the next entry, which the editor does not hold.
+        // The box ran an event loop, so the entry is found again by its name. The view would move
+        // the selection to the next entry, which the editor does not hold.
         const QSignalBlocker quiet(lstCode);
-        delete entry;
+        for (int i = 0; m_listFolder == folder && i < lstCode->topLevelItemCount(); ++i) {
+            if (lstCode->topLevelItem(i)->text(0) == name) {
+                delete lstCode->topLevelItem(i);
+                break;
+            }
+        }
         lstCode->clearSelection();
     }
     setHeld(QString(), QString());

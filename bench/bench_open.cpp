@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Opening large snippets in the main window against a bare QPlainTextEdit given the same text,
 // side by side in one process: the time until the text is shown, the longest stretch the event
-// loop is not served while a 50 MB snippet opens, and the peak memory of opening and colouring
-// (each case in a child process of its own). Run with QT_QPA_PLATFORM=offscreen where there is
-// no display.
+// loop is not served while a 50 MB snippet or a 100 MB single line opens, how soon a click on
+// another snippet shows it while the 50 MB one loads, and the peak memory of opening and
+// colouring (each case in a child process of its own). `--only gap|switch` runs one part. Run
+// with QT_QPA_PLATFORM=offscreen where there is no display.
 
 #include "app/frmmain.h"
 #include "bench/benchsupport.h"
@@ -58,7 +59,7 @@ struct Bench {
 
     CodeEditor* editor() const { return ui(*window).txtCodeFile; }
 
-    void setUp(bool withFifty) {
+    void setUp(bool withFifty, bool withHundred) {
         const QString program = dir.path();
         QDir().mkpath(program + QStringLiteral("/Code/Bench"));
         QFile shipped(QCoreApplication::applicationDirPath() + QStringLiteral("/../wordlist.dat"));
@@ -68,11 +69,17 @@ struct Bench {
         list.close();
         QByteArray line = BasicCode::basicCode(10 << 20, 4).toUtf8();
         line.replace('\n', ' ');
-        snippets = {{"one", "open 1 MB", BasicCode::basicCode(1 << 20, 1).toUtf8()},
+        snippets = {{"small", "open 4 KB", BasicCode::basicCode(4 << 10, 5).toUtf8()},
+                    {"one", "open 1 MB", BasicCode::basicCode(1 << 20, 1).toUtf8()},
                     {"ten", "open 10 MB", BasicCode::basicCode(10 << 20, 2).toUtf8()},
                     {"line", "open 10 MB single line", line}};
         if (withFifty)
             snippets.append({"fifty", "open 50 MB", BasicCode::basicCode(50 << 20, 3).toUtf8()});
+        if (withHundred) {
+            QByteArray longLine = BasicCode::repeatedLines(100 << 20);
+            longLine.replace('\n', ' ');
+            snippets.append({"hundred", "open 100 MB single line", longLine});
+        }
         for (const Snippet& s : snippets) {
             QFile file(program + QStringLiteral("/Code/Bench/%1.code").arg(QLatin1String(s.name)));
             if (file.open(QIODevice::WriteOnly))
@@ -140,7 +147,10 @@ int main(int argc, char** argv) {
     const QByteArray which = argc > 2 ? QByteArray(argv[2]) : QByteArray();
 
     Bench b;
-    b.setUp(mode.isEmpty() || which == "fifty");
+    const bool all = mode.isEmpty();
+    const bool onlyPart = mode == QLatin1String("--only");
+    b.setUp(all || which == "fifty" || (onlyPart && which != "open"),
+            all || (onlyPart && which == "gap"));
     if (mode == QLatin1String("--peak-window")) {
         return measurePeak([&] {
             b.open(which.constData());
@@ -156,31 +166,44 @@ int main(int argc, char** argv) {
         return measurePeak([&] { b.openPlain(QString::fromUtf8(file.readAll())); });
     }
 
+    const QByteArray only = mode == QLatin1String("--only") ? which : QByteArray();
+    const auto runs = [&only](const char* part) { return only.isEmpty() || only == part; };
+
     std::printf("ratio = window / bare QPlainTextEdit (setPlainText + first paint; for memory, "
                 "reading and decoding the file too); "
                 "best of the rounds shown\n\n");
-    std::printf("%-28s %10s %10s %7s %7s\n", "measure", "window ms", "bare ms", "ratio", "rounds");
-    for (const Snippet& s : b.snippets) {
-        const int rounds = s.bytes.size() > (20 << 20) ? 2 : 3;
-        const QString text = QString::fromUtf8(s.bytes);
-        double window = 1e100, bare = 1e100;
-        for (int i = 0; i < rounds; ++i) {
-            b.clear();
-            QElapsedTimer timer;
-            timer.start();
-            b.open(s.name);
-            window = std::min(window, ms(timer));
-            b.clear();
-            timer.start();
-            b.openPlain(text);
-            bare = std::min(bare, ms(timer));
+    if (runs("open")) {
+        std::printf("%-28s %10s %10s %7s %7s\n", "measure", "window ms", "bare ms", "ratio",
+                    "rounds");
+        for (const Snippet& s : b.snippets) {
+            // The 100 MB line is measured by its gaps alone: twice is enough.
+            if (s.bytes.size() > (60 << 20))
+                continue;
+            const int rounds = s.bytes.size() > (20 << 20) ? 2 : 3;
+            const QString text = QString::fromUtf8(s.bytes);
+            double window = 1e100, bare = 1e100;
+            for (int i = 0; i < rounds; ++i) {
+                b.clear();
+                QElapsedTimer timer;
+                timer.start();
+                b.open(s.name);
+                window = std::min(window, ms(timer));
+                b.clear();
+                timer.start();
+                b.openPlain(text);
+                bare = std::min(bare, ms(timer));
+            }
+            std::printf("%-28s %10.0f %10.0f %7.2f %7d\n", s.what, window, bare, window / bare,
+                        rounds);
         }
-        std::printf("%-28s %10.0f %10.0f %7.2f %7d\n", s.what, window, bare, window / bare, rounds);
     }
 
-    // The event loop while the 50 MB snippet opens: a 10 ms timer notes every gap between its
-    // ticks; the open is started from the event loop, as a click is.
-    {
+    // The event loop while a long snippet opens: a 10 ms timer notes every gap between its
+    // ticks; the open is started from the event loop, as a click is. The bare widget answers
+    // nothing while it takes the same text.
+    for (const Snippet& s : b.snippets) {
+        if (!runs("gap") || s.bytes.size() < (50 << 20))
+            continue;
         b.clear();
         double longest = 0;
         QElapsedTimer sinceTick;
@@ -194,7 +217,7 @@ int main(int argc, char** argv) {
         QElapsedTimer total;
         QTimer::singleShot(0, [&] {
             total.start();
-            b.select("fifty");
+            b.select(s.name);
             b.window->lstCode_ItemClick();
         });
         QTimer done;
@@ -209,11 +232,82 @@ int main(int argc, char** argv) {
         loop.exec();
         b.editor()->viewport()->repaint();
         longest = std::max(longest, ms(sinceTick));
-        std::printf(
-            "\nlongest gap in the event loop while 50 MB opens: %.0f ms (open took %.0f ms)\n",
-            longest, ms(total));
+        const double opened = ms(total);
+        const QString text = QString::fromUtf8(s.bytes);
+        if (b.editor()->text() != text)
+            std::printf("\n%s: the window shows other text\n", s.what);
+        b.clear();
+        QElapsedTimer bare;
+        bare.start();
+        b.openPlain(text);
+        const double bareMs = ms(bare);
+        std::printf("\nlongest gap in the event loop while %s: %.0f ms (open took %.0f ms); "
+                    "bare widget, answering nothing meanwhile: %.0f ms; ratio %.2f\n",
+                    s.what, longest, opened, bareMs, longest / bareMs);
     }
 
+    // A click on another snippet while the 50 MB one is loading, and once it has loaded: from
+    // the click until the clicked snippet is shown, against opening it with the editor empty.
+    if (runs("switch") && b.entry("fifty")) {
+        const auto percentLoaded = [&b] {
+            const QString panel = ui(*b.window).statusPanels[0]->text();
+            return panel.startsWith(QLatin1String("Loading: "))
+                       ? panel.mid(9).chopped(1).toInt()
+                       : (stillLoading(b.editor()) ? 0 : 100);
+        };
+        double alone = 1e100, whileReading = 1e100, whileLoading = 1e100, afterLoading = 1e100;
+        for (int i = 0; i < 3; ++i) {
+            b.clear();
+            QElapsedTimer timer;
+            timer.start();
+            b.open("small");
+            alone = std::min(alone, ms(timer));
+        }
+        for (int i = 0; i < 2; ++i) {
+            // The second click comes 10 ms after the first, while the file is being read: it is
+            // timed from when it was made, however long the window takes to get to it.
+            b.clear();
+            double shownAt = -1;
+            QElapsedTimer since;
+            since.start();
+            QTimer::singleShot(0, [&b] {
+                b.select("fifty");
+                b.window->lstCode_ItemClick();
+            });
+            QTimer::singleShot(10, [&] {
+                b.open("small");
+                shownAt = ms(since);
+            });
+            while (shownAt < 0)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            whileReading = std::min(whileReading, shownAt - 10);
+
+            b.clear();
+            b.select("fifty");
+            b.window->lstCode_ItemClick();
+            while (stillLoading(b.editor()) && percentLoaded() < 50)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            QElapsedTimer timer;
+            timer.start();
+            b.open("small");
+            whileLoading = std::min(whileLoading, ms(timer));
+            b.open("fifty");
+            timer.start();
+            b.open("small");
+            afterLoading = std::min(afterLoading, ms(timer));
+        }
+        std::printf("\n%-44s %10s %10s %7s\n", "click on a 4 KB snippet, click to shown", "ms",
+                    "alone ms", "ratio");
+        std::printf("%-44s %10.0f %10.1f %7.1f\n", "while 50 MB is being read", whileReading, alone,
+                    whileReading / alone);
+        std::printf("%-44s %10.0f %10.1f %7.1f\n", "while 50 MB is half loaded", whileLoading,
+                    alone, whileLoading / alone);
+        std::printf("%-44s %10.0f %10.1f %7.1f\n", "after 50 MB has loaded", afterLoading, alone,
+                    afterLoading / alone);
+    }
+
+    if (!only.isEmpty())
+        return 0;
     // Peak memory, each case in a process of its own so that freed memory is not reused.
     std::printf("\n%-44s %10s %10s %7s\n", "peak memory above the start", "window MB", "bare MB",
                 "ratio");

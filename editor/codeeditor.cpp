@@ -244,17 +244,27 @@ void CodeEditor::keepColoursAroundSelection() {
     keepColoursOfLines(cursor.selectionStart() - 1, cursor.selectionEnd() + 1);
 }
 
+void CodeEditor::enterLoading() {
+    m_loading = true;
+    // A scroll bar that appeared only at the end would narrow the view and make the widget lay
+    // out every line again.
+    m_verticalPolicy = verticalScrollBarPolicy();
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    horizontalScrollBar()->setEnabled(false);
+    verticalScrollBar()->setEnabled(false);
+}
+
+void CodeEditor::showWaitText(const QString& text) {
+    setText(text);
+    m_loadingPicture = viewport()->grab();
+    enterLoading();
+}
+
 void CodeEditor::beginLoading(bool showPicture) {
     if (!m_loading) {
         if (showPicture)
             m_loadingPicture = viewport()->grab();
-        m_loading = true;
-        // A scroll bar that appeared only at the end would narrow the view and make the widget
-        // lay out every line again.
-        m_verticalPolicy = verticalScrollBarPolicy();
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        horizontalScrollBar()->setEnabled(false);
-        verticalScrollBar()->setEnabled(false);
+        enterLoading();
     }
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);

@@ -52,6 +52,9 @@ public:
     // when loading began, ignores the keyboard and the mouse, and keeps no undo history.
     // `showPicture` false: the caller takes all pieces before anything can be painted.
     void beginLoading(bool showPicture = true);
+    // Shows `text` until loading begins, ignoring the keyboard and the mouse and refusing edits
+    // meanwhile, so nothing can act on it.
+    void showWaitText(const QString& text);
     void appendLoadedText(const QString& piece);
     void finishLoading(); // the text is shown, caret at 0, in the colours given meanwhile
     bool isLoading() const { return m_loading; }
@@ -89,6 +92,7 @@ private:
     // the edit keeps the colours of the characters it leaves and new text takes the one before.
     void keepColoursOfLines(int start, int end);
     void keepColoursAroundSelection();
+    void enterLoading();
     void endLoading();
     void forgetLineColours(); // after any change of text or colours
     // A line's colours, the derived parts worked out; kept while neither text nor colours change.

@@ -6,7 +6,8 @@
 // Opening and saving without an edit gives back the same bytes whenever the line ends are of one
 // style: no LF right after a CR, or every LF right after a CR (lone CRs are ordinary characters in
 // either). Writing any text that holds no CR right before an LF and reading it back gives back the
-// text and the line-end style, in every encoding, without adding a '?'.
+// text and the line-end style, in every encoding, without adding a '?'. Decoding a piece at a time
+// gives the same text, encoding and line-end style, whatever the piece size.
 
 #include "fuzz/fuzzinput.h"
 #include "library/snippetcodec.h"
@@ -30,6 +31,19 @@ inline Verdict codec(QByteArrayView input) {
     const Decoded opened = decode(bytes);
     FUZZ_EXPECT(verdict, decodeText(bytes) == opened.text,
                 QStringLiteral("decodeText differs from decode for %1").arg(hex(bytes)));
+
+    for (const qsizetype size : {1, 2, 3, 7, 64}) {
+        PieceDecoder pieces(bytes);
+        QString joined;
+        while (!pieces.atEnd())
+            joined += pieces.next(size);
+        FUZZ_EXPECT(verdict,
+                    joined == opened.text && pieces.encoding() == opened.encoding &&
+                        pieces.lineEnd() == opened.lineEnd,
+                    QStringLiteral("pieces of %1 bytes give \"%2\" for %3")
+                        .arg(size)
+                        .arg(FuzzInput::show(joined), hex(bytes)));
+    }
 
     qsizetype lfAfterCr = 0;
     qsizetype lfAlone = 0;

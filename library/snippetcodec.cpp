@@ -82,11 +82,28 @@ PieceDecoder::PieceDecoder(QByteArray bytes) : m_bytes(std::move(bytes)), m_size
 QString PieceDecoder::next(qsizetype bytes) {
     const qsizetype size = m_bytes.size();
     qsizetype end = size;
-    if (m_position + bytes < size) {
-        const qsizetype lastLf = m_bytes.lastIndexOf('\n', m_position + bytes - 1);
-        const qsizetype lf =
-            lastLf >= m_position ? lastLf : m_bytes.indexOf('\n', m_position + bytes);
-        end = lf < 0 ? size : lf + 1;
+    if (m_position + std::max<qsizetype>(1, bytes) < size) {
+        end = m_position + std::max<qsizetype>(1, bytes);
+        if (const qsizetype lf = m_bytes.lastIndexOf('\n', end); lf >= m_position) {
+            end = lf + 1;
+        } else {
+            // No line end within reach: a long line is cut between characters. Never inside a
+            // UTF-8 sequence, and never after a CR, which may be the first half of a line end.
+            const auto splits = [this](qsizetype at) {
+                return at < m_bytes.size() &&
+                       (m_bytes.at(at - 1) == '\r' ||
+                        (m_encoding != Encoding::Windows1252 &&
+                         (static_cast<unsigned char>(m_bytes.at(at)) & 0xC0) == 0x80));
+            };
+            const qsizetype wanted = end;
+            while (end > m_position + 1 && splits(end))
+                --end;
+            if (splits(end)) {
+                end = wanted;
+                while (splits(end))
+                    ++end;
+            }
+        }
     }
     const QByteArrayView piece = QByteArrayView(m_bytes).sliced(m_position, end - m_position);
     QString text;

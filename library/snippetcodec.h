@@ -30,8 +30,9 @@ inline constexpr LineEnd NewTextLineEnd = LineEnd::Lf;
 Decoded decode(const QByteArray& bytes);
 
 // Decodes a file's bytes a piece at a time with decode()'s rules, for text too long to take in
-// one go. A piece ends after a line end (a longer line comes whole), so no character and no
-// CR LF pair is ever split; the pieces joined are decode()'s text.
+// one go. A piece ends after a line end, or inside a line longer than the piece between two
+// characters, never after a CR; so no character and no CR LF pair is ever split, and the pieces
+// joined are decode()'s text.
 class PieceDecoder {
 public:
     explicit PieceDecoder(QByteArray bytes);
@@ -40,8 +41,8 @@ public:
     qsizetype size() const { return m_size; }
     Encoding encoding() const { return m_encoding; }
     LineEnd lineEnd() const { return m_lineEnd; }
-    // The next piece of about `bytes` bytes. Bytes already decoded are let go as the text grows,
-    // so a long file is not held twice over.
+    // The next piece of about `bytes` bytes, a few more where a character needs them. Bytes already
+    // decoded are let go as the text grows, so a long file is not held twice over.
     QString next(qsizetype bytes);
 
 private:

@@ -123,7 +123,7 @@ private slots:
     void addKeyClashGivesKeyOfItsOwn();
     void addCreationFailureIsReported_data();
     void addCreationFailureIsReported();
-    void noSelectedNodeActsAsRoot();
+    void ctrlClickKeepsTheNodeSelected();
 
     // Removing.
     void removeRefusesRoot();
@@ -431,32 +431,39 @@ void TestCategories::addCreationFailureIsReported() {
     QCOMPARE(tree(w), treeBefore);
 }
 
-void TestCategories::noSelectedNodeActsAsRoot() {
+void TestCategories::ctrlClickKeepsTheNodeSelected() {
     WindowFixture f;
     f.makeFolder(QStringLiteral("Web/Forms"));
     f.writeFile(QStringLiteral("Web/Forms/f.code"), "f");
     frmMain& w = f.open();
-    // Ctrl+click takes the selection away and leaves the node current.
+    // Ctrl+click and Ctrl+Space would take the selection away; the node stays selected, so the
+    // commands act on it and never on the root as if it were chosen.
     selectNode(f, QStringLiteral("WebForms"));
     QTest::mouseClick(
         ui(w).tvwFolders->viewport(), Qt::LeftButton, Qt::ControlModifier,
         ui(w).tvwFolders->visualItemRect(f.node(QStringLiteral("WebForms"))).center());
     QCoreApplication::processEvents();
-    QVERIFY(ui(w).tvwFolders->selectedItems().isEmpty());
-    QCOMPARE(ui(w).tvwFolders->currentItem(), f.node(QStringLiteral("WebForms")));
+    QCOMPARE(ui(w).tvwFolders->selectedItems(),
+             QList<QTreeWidgetItem*>{f.node(QStringLiteral("WebForms"))});
+    ui(w).tvwFolders->setFocus();
+    QTest::keyClick(ui(w).tvwFolders, Qt::Key_Space, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCOMPARE(ui(w).tvwFolders->selectedItems(),
+             QList<QTreeWidgetItem*>{f.node(QStringLiteral("WebForms"))});
+    QCOMPARE(f.entries(), QStringList{QStringLiteral("f")});
     f.dialogs->clear();
     f.dialogs->inputs = {QStringLiteral("Top")};
     w.AddCat();
-    QCOMPARE(shown(*f.dialogs), QStringList{AddPrompt});
-    QVERIFY(f.node(QStringLiteral("Top")));
-    QCOMPARE(f.node(QStringLiteral("Top"))->parent(), w.rootNode());
-    QVERIFY(QFileInfo(f.path(QStringLiteral("Top"))).isDir());
+    QCOMPARE(f.dialogs->lastText(), SubSubRefusal);
+    QVERIFY(!f.node(QStringLiteral("Top")));
+    QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("Top"))));
+    f.dialogs->buttons = {Dialogs::Button::No};
     w.RemoveCat();
-    QCOMPARE(f.dialogs->lastText(), QStringLiteral("Cannot delete the root folder."));
+    QCOMPARE(f.dialogs->lastText(), RemoveQuestion.section(QLatin1Char('|'), 1, 1));
     QCOMPARE(f.readFile(QStringLiteral("Web/Forms/f.code")), QByteArray("f"));
     releaseOverTree(w, Qt::RightButton, belowLastNode(w));
     QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
-    QVERIFY(!ui(w).mnuRemoveCategory->isEnabled());
+    QVERIFY(ui(w).mnuRemoveCategory->isEnabled());
     ui(w).mnuFolderPopup->hide();
 }
 

@@ -100,12 +100,19 @@ void TestCodec::decodes() {
     QCOMPARE(decoded.text, text);
     QCOMPARE(decoded.encoding, encoding);
     QCOMPARE(decoded.lineEnd, lineEnd);
-    // A long file is read in pieces: no piece size may split a character or a CR LF pair.
+    // A long file is read in pieces: no piece size may split a character or a CR LF pair, and a
+    // line longer than a piece is cut too, never right after a CR (the editor would take a CR
+    // that ends a piece as a line end of its own).
     for (qsizetype size = 1; size <= input.size(); ++size) {
         PieceDecoder pieces(input);
         QString joined;
-        while (!pieces.atEnd())
-            joined += pieces.next(size);
+        while (!pieces.atEnd()) {
+            const qsizetype before = pieces.position();
+            const QString piece = pieces.next(size);
+            QVERIFY2(pieces.position() - before <= size + 4, qPrintable(piece));
+            QVERIFY(!piece.endsWith(QLatin1Char('\r')) || pieces.atEnd());
+            joined += piece;
+        }
         QCOMPARE(joined, text);
         QCOMPARE(pieces.encoding(), encoding);
         QCOMPARE(pieces.lineEnd(), lineEnd);

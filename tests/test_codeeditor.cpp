@@ -66,6 +66,8 @@ private slots:
     void bulkColoursMatchRuns();
     void typingInAPaintedLineKeepsItsColours();
     void paintsTheColoursInView();
+    void textLoadedInPiecesIsExact_data();
+    void textLoadedInPiecesIsExact();
 };
 
 void TestCodeEditor::textRoundTripIsExact_data() {
@@ -342,6 +344,46 @@ void TestCodeEditor::paintsTheColoursInView() {
     QVERIFY(paintedIn(editor, last, 3, Colours::Keyword));
     QVERIFY(!paintedIn(editor, last + 3, 3, Colours::Keyword));
     QVERIFY(paintedIn(editor, int(line.size()), 5, Colours::Comment));
+}
+
+void TestCodeEditor::textLoadedInPiecesIsExact_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("pieceLength");
+    QString longLine;
+    for (int i = 0; i < 800; ++i)
+        longLine += QStringLiteral("Dim x ' \u00E9\u20AC ");
+    QTest::newRow("one line, many pieces") << longLine << 7;
+    QTest::newRow("one line, then a break") << longLine + QLatin1Char('\n') << 1000;
+    QTest::newRow("breaks inside pieces") << QStringLiteral("a\nbb\nccc\n").repeated(100) << 5;
+    QTest::newRow("pieces end at breaks") << QStringLiteral("ab\n").repeated(50) << 3;
+    QTest::newRow("empty lines") << QStringLiteral("\n\nx\n\n") << 1;
+}
+
+// A long line arrives in pieces, each followed by a line break until loading ends: the text
+// shown is exactly the text given, with nothing left to undo.
+void TestCodeEditor::textLoadedInPiecesIsExact() {
+    QFETCH(QString, text);
+    QFETCH(int, pieceLength);
+    CodeEditor editor;
+    editor.setWordWrapOff();
+    editor.resize(300, 200);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setText(QStringLiteral("before"));
+    editor.beginLoading();
+    for (qsizetype at = 0; at < text.size(); at += pieceLength) {
+        editor.appendLoadedText(text.mid(at, pieceLength));
+        QCoreApplication::processEvents();
+    }
+    QVERIFY(editor.isLoading());
+    editor.finishLoading();
+    QVERIFY(!editor.isLoading());
+    QCOMPARE(editor.text(), text);
+    QCOMPARE(editor.textLength(), text.size());
+    QCOMPARE(editor.selectionStart(), 0);
+    QVERIFY(!editor.document()->isUndoAvailable());
+    QVERIFY(editor.colourRuns(0, editor.textLength()).isEmpty());
+    editor.viewport()->repaint();
 }
 
 QTEST_MAIN(TestCodeEditor)

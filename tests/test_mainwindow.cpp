@@ -14,8 +14,39 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+// A disk that never finishes reading a snippet unless the reader gives up.
+class HangingFs : public LibraryFs {
+public:
+    using LibraryFs::LibraryFs;
+    std::atomic<bool> gaveUp = false;
+    Read readFile(const QString& path, qint64 limit = NoLimit,
+                  const std::atomic<bool>* cancel = nullptr) override {
+        if (!path.endsWith(QLatin1String(".code")))
+            return LibraryFs::readFile(path, limit, cancel);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < until) {
+            if (cancel && cancel->load(std::memory_order_acquire)) {
+                gaveUp.store(true);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        Read read;
+        read.result = Result::failure(path, QStringLiteral("the disk did not answer"));
+        read.cancelled = gaveUp.load();
+        return read;
+    }
+};
+
+} // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -32,6 +63,7 @@ private slots:
     void menuTree();
     void toolbarButtons();
     void quitClosesWithoutQuestion();
+    void quitWhileASnippetIsRead();
     void closeBoxEndsWithClipboardShown();
     void codeClipboardTogglesInsideTheWindow();
     void aboutBoxIsModalAndCreatedAnew();
@@ -383,6 +415,25 @@ void TestMainWindow::quitClosesWithoutQuestion() {
     ui(v).mnuQuit->trigger();
     QVERIFY(!v.isVisible());
     QVERIFY(g.dialogs->shown.isEmpty());
+}
+
+// A long snippet on a disk that does not answer: Ctrl+Q still closes the window at once, and the
+// read is given up rather than waited out.
+void TestMainWindow::quitWhileASnippetIsRead() {
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Cat"));
+    f.writeFile(QStringLiteral("Cat/long.code"), QByteArray(2 << 20, 'x'));
+    auto fs = std::make_unique<HangingFs>(f.programFolder());
+    HangingFs* disk = fs.get();
+    frmMain& w = f.open(std::move(fs));
+    f.clickNode(QStringLiteral("Cat"));
+    f.clickEntry(QStringLiteral("long"), false);
+    QApplication::setActiveWindow(&w);
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!w.isVisible());
+    QVERIFY(disk->gaveUp.load());
+    QVERIFY(f.dialogs->shown.isEmpty());
+    f.window.reset();
 }
 
 void TestMainWindow::closeBoxEndsWithClipboardShown() {

@@ -9,9 +9,11 @@
 #include "library/snippetcodec.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolBar>
 #include <dirent.h>
 #include <fcntl.h>
@@ -81,6 +83,8 @@ private slots:
     void openWhenListIsNotTheSelectedCategory();
     void actionsWhileLongSnippetLoads_data();
     void actionsWhileLongSnippetLoads();
+    void actionsInTheFirstMomentOfOpening_data();
+    void actionsInTheFirstMomentOfOpening();
     // Saving.
     void saveAtStartRefusesBeforeAskingName();
     void saveAsAnswers_data();
@@ -399,9 +403,15 @@ void TestSnippets::openFailuresLeaveEditorEmpty() {
     put(f, QStringLiteral("Cat/locked.code"), "x");
     QVERIFY(::mkfifo(QFile::encodeName(f.path(QStringLiteral("Cat/pipe.code"))).constData(),
                      0644) == 0);
+    {
+        // Sparse: the size alone is refused, nothing is read.
+        QFile huge(f.path(QStringLiteral("Cat/huge.code")));
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(LibraryFs::SnippetReadLimit + 1));
+    }
     frmMain& w = f.open();
     f.clickNode(QStringLiteral("Cat"));
-    QCOMPARE(f.entries().size(), 4);
+    QCOMPARE(f.entries().size(), 5);
 
     auto openFails = [&](const QString& entry, const QString& reason) {
         f.clickEntry(QStringLiteral("good"));
@@ -419,6 +429,7 @@ void TestSnippets::openFailuresLeaveEditorEmpty() {
     QVERIFY(QFile::remove(f.path(QStringLiteral("Cat/gone.code"))));
     openFails(QStringLiteral("gone"), QStringLiteral("no such file"));
     openFails(QStringLiteral("pipe"), QStringLiteral("not a regular file"));
+    openFails(QStringLiteral("huge"), QStringLiteral("it is larger than 128 MB"));
 
     const QByteArray locked = QFile::encodeName(f.path(QStringLiteral("Cat/locked.code")));
     {
@@ -533,6 +544,8 @@ void TestSnippets::actionsWhileLongSnippetLoads() {
         QVERIFY(f.dialogs->lastText().contains(QStringLiteral("still being opened")));
         QVERIFY(!QFile::exists(f.path(QStringLiteral("Cat/copy.code"))));
     } else if (action == QLatin1String("remove")) {
+        // Once it has been read, as it is read off the window's thread.
+        QTRY_VERIFY_WITH_TIMEOUT(!ui(w).txtCodeFile->text().startsWith(WaitText), 60000);
         QVERIFY(QFile::remove(f.path(QStringLiteral("Cat/big.code"))));
     }
     // The load goes on or ends from the event loop.
@@ -540,7 +553,8 @@ void TestSnippets::actionsWhileLongSnippetLoads() {
                              60000);
     QTest::qWait(50);
     QVERIFY(ui(w).statusPanels[0]->text().isEmpty());
-    QVERIFY(!ui(w).txtCodeFile->text().startsWith(QStringLiteral("Loading and processing")));
+    // A closed window keeps what it showed; any other shows no wait text.
+    QVERIFY(!ui(w).txtCodeFile->text().startsWith(WaitText) || action == QLatin1String("quit"));
     // Nothing was written over a file.
     if (action != QLatin1String("remove"))
         QVERIFY(f.readFile(QStringLiteral("Cat/big.code")) == big);
@@ -564,6 +578,85 @@ void TestSnippets::actionsWhileLongSnippetLoads() {
     ui(w).mnuSave->trigger();
     QVERIFY2(f.dialogs->shown.isEmpty(), qPrintable(f.dialogs->lastText()));
     QVERIFY(f.readFile(QStringLiteral("Cat/") + shownAfter + QStringLiteral(".code")) == file);
+}
+
+void TestSnippets::actionsInTheFirstMomentOfOpening_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("opens"); // the clicked snippet is shown afterwards
+    QTest::newRow("save as over another snippet") << u"saveas"_qs << true;
+    QTest::newRow("comment the line") << u"comment"_qs << true;
+    QTest::newRow("paste") << u"paste"_qs << true;
+    QTest::newRow("undo") << u"undo"_qs << true;
+    QTest::newRow("colour code") << u"colour"_qs << true;
+    QTest::newRow("delete the code file") << u"delete"_qs << false;
+    QTest::newRow("another category") << u"category"_qs << false;
+    QTest::newRow("quit") << u"quit"_qs << false;
+}
+
+// What is done between the click and the file being read (an event pass lets the wait text
+// show) never acts on the wait text, and the entries are found again by name afterwards.
+void TestSnippets::actionsInTheFirstMomentOfOpening() {
+    QFETCH(QString, action);
+    QFETCH(bool, opens);
+    WindowFixture f;
+    put(f, QStringLiteral("Cat/a.code"), "Dim a\r\n");
+    put(f, QStringLiteral("Cat/other.code"), "other\r\n");
+    put(f, QStringLiteral("Other/o.code"), "o");
+    frmMain& w = f.open(nullptr, [](ScriptedDialogs& d) {
+        d.inputs = {u"other"_qs};
+        d.buttons = {Dialogs::Button::Yes};
+    });
+    f.clickNode(QStringLiteral("Cat"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+    bool done = false;
+    QTimer::singleShot(0, &w, [&] {
+        done = true;
+        QVERIFY(ui(w).txtCodeFile->text().startsWith(WaitText));
+        if (action == QLatin1String("saveas"))
+            ui(w).mnuSaveAs->trigger();
+        else if (action == QLatin1String("comment"))
+            ui(w).mnuCommentWholeLine->trigger();
+        else if (action == QLatin1String("paste"))
+            ui(w).mnuPaste->trigger();
+        else if (action == QLatin1String("undo"))
+            ui(w).mnuUndo->trigger();
+        else if (action == QLatin1String("colour"))
+            ui(w).toolbarButtons[6]->trigger();
+        else if (action == QLatin1String("delete"))
+            ui(w).mnuDeleteFile->trigger();
+        else if (action == QLatin1String("category"))
+            f.clickNode(QStringLiteral("Other"));
+        else if (action == QLatin1String("quit"))
+            ui(w).mnuQuit->trigger();
+    });
+    // A closed window is not waited for.
+    f.clickEntry(QStringLiteral("a"), action != QLatin1String("quit"));
+    QVERIFY(done);
+    QTRY_VERIFY(!ui(w).txtCodeFile->isLoading() || action == QLatin1String("quit"));
+
+    QCOMPARE(f.readFile(QStringLiteral("Cat/other.code")), QByteArray("other\r\n"));
+    QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")),
+             action == QLatin1String("delete") ? QByteArray() : QByteArray("Dim a\r\n"));
+    if (action == QLatin1String("saveas"))
+        QVERIFY(f.dialogs->lastText().contains(QStringLiteral("still being opened")));
+    if (action == QLatin1String("quit")) {
+        QVERIFY(!w.isVisible());
+        return;
+    }
+    const QTreeWidgetItem* selected = ui(w).lstCode->selectedItems().value(0);
+    if (!opens) {
+        QCOMPARE(ui(w).txtCodeFile->text(), QString());
+        QVERIFY(!selected);
+        QVERIFY(w.heldFile().isEmpty());
+        // Only the question was asked: nothing tried to open a file that went away.
+        for (const auto& shown : f.dialogs->messages())
+            QCOMPARE(shown.message.icon, Dialogs::Icon::Question);
+        return;
+    }
+    QVERIFY(selected);
+    QCOMPARE(selected->text(0), QStringLiteral("a"));
+    QCOMPARE(ui(w).txtCodeFile->text(), QStringLiteral("Dim a\n"));
+    QCOMPARE(w.heldFile(), f.path(QStringLiteral("Cat/a.code")));
 }
 
 // Saving --------------------------------------------------------------------------------------
