@@ -219,7 +219,8 @@ private:
     QTimer* m_loadTimer = nullptr;
     QString m_panelTextBeforeLoading;
     bool stillSelected(const QString& folder, const QString& name) const;
-    void readArrived(quint64 open);
+    // Invoked by name from the reading thread, so no data of that thread's crosses in the call.
+    Q_INVOKABLE void readArrived(quint64 open);
     void openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDecoder> decoder);
     void loadSlice();
     void abandonLoading();

@@ -272,9 +272,10 @@ void frmMain::lstCode_ItemClick() {
                     shared->read = std::move(read);
                     shared->decoder = std::move(decoder);
                 }
-                // The window joins this thread before it goes, so it is still there.
-                QMetaObject::invokeMethod(
-                    this, [this, thisOpen] { readArrived(thisOpen); }, Qt::QueuedConnection);
+                // The window joins this thread before it goes, so it is still there. Called by
+                // name: a functor built here would be read on the window's thread unguarded.
+                QMetaObject::invokeMethod(this, "readArrived", Qt::QueuedConnection,
+                                          Q_ARG(quint64, thisOpen));
             });
         return;
     }
