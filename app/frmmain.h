@@ -219,7 +219,7 @@ private:
     QTimer* m_loadTimer = nullptr;
     QString m_panelTextBeforeLoading;
     bool stillSelected(const QString& folder, const QString& name) const;
-    void readArrived(quint64 open);
+    QTimer* loadTimer();
     void openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDecoder> decoder);
     void loadSlice();
     void abandonLoading();
