@@ -219,8 +219,7 @@ private:
     QTimer* m_loadTimer = nullptr;
     QString m_panelTextBeforeLoading;
     bool stillSelected(const QString& folder, const QString& name) const;
-    // Invoked by name from the reading thread, so no data of that thread's crosses in the call.
-    Q_INVOKABLE void readArrived(quint64 open);
+    QTimer* loadTimer();
     void openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDecoder> decoder);
     void loadSlice();
     void abandonLoading();
@@ -269,15 +268,6 @@ private:
     void createFind();
     std::unique_ptr<SnippetIndex> m_index;
     QPointer<frmFind> m_find;
-    // A found snippet being opened: once its text is in, the caret goes to its first word.
-    struct FoundCaret {
-        QString folder;
-        QString name;
-        int line = 0; // the index's first line holding a word, from 1; 0 for none
-        QStringList words;
-    };
-    std::optional<FoundCaret> m_foundCaret;
-    void placeFoundCaret(); // where an open ends
     SnippetCodec::Encoding m_textEncoding = SnippetCodec::NewTextEncoding;
     SnippetCodec::LineEnd m_textLineEnd = SnippetCodec::NewTextLineEnd;
     bool m_clipboardHasText = false;

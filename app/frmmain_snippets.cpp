@@ -26,6 +26,7 @@ const QString NoCategoryReason = QStringLiteral("no category is selected");
 constexpr qsizetype LoadInOneGo = 1 << 20;
 constexpr qsizetype PieceBytes = 256 * 1024;
 constexpr qint64 SliceMilliseconds = 40;
+constexpr int ReadPollMilliseconds = 10;
 const QString WaitText = QStringLiteral("Loading and processing code file... Please wait.");
 const QString ListOfOtherFolderReason =
     QStringLiteral("the list no longer shows the snippets of the selected category");
@@ -190,10 +191,12 @@ void frmMain::setNewText(const QString& text) {
     m_textLineEnd = SnippetCodec::NewTextLineEnd;
 }
 
-// A long file is read, and its encoding settled, on a thread of its own; the window takes the
-// result from the mutex once the thread has posted that it is there.
+// A long file is read, and its encoding settled, on a thread of its own. The window looks for the
+// result between event passes and takes it from under the mutex: nothing crosses the threads
+// through Qt.
 struct frmMain::BackgroundRead {
     std::atomic<bool> cancel = false;
+    std::atomic<bool> done = false;
     std::mutex mutex;
     LibraryFs::Read read;                              // guarded by mutex
     std::optional<SnippetCodec::PieceDecoder> decoder; // guarded by mutex
@@ -260,40 +263,31 @@ void frmMain::lstCode_ItemClick() {
         m_loading->reading = std::move(reading);
         statusPanels[0]->setText(QStringLiteral("Loading: 0%"));
         LibraryFs* disk = &fs();
-        shared->thread = std::thread(
-            [this, shared, disk, thisOpen, ownPath = QString(path.constData(), path.size())] {
+        shared->thread =
+            std::thread([shared, disk, ownPath = QString(path.constData(), path.size())] {
                 LibraryFs::Read read =
                     disk->readFile(ownPath, LibraryFs::SnippetReadLimit, &shared->cancel);
                 std::optional<SnippetCodec::PieceDecoder> decoder;
                 if (read.result.ok && !shared->cancel.load(std::memory_order_acquire))
                     decoder.emplace(std::exchange(read.bytes, QByteArray()));
-                {
-                    const std::lock_guard lock(shared->mutex);
-                    shared->read = std::move(read);
-                    shared->decoder = std::move(decoder);
-                }
-                // The window joins this thread before it goes, so it is still there. Called by
-                // name: a functor built here would be read on the window's thread unguarded.
-                QMetaObject::invokeMethod(this, "readArrived", Qt::QueuedConnection,
-                                          Q_ARG(quint64, thisOpen));
+                const std::lock_guard lock(shared->mutex);
+                shared->read = std::move(read);
+                shared->decoder = std::move(decoder);
+                shared->done.store(true, std::memory_order_release);
             });
+        loadTimer()->start(ReadPollMilliseconds);
         return;
     }
     openRead(fs().readFile(path, LibraryFs::SnippetReadLimit), std::nullopt);
 }
 
-void frmMain::readArrived(quint64 open) {
-    if (!m_loading || m_loading->open != open || !m_loading->reading)
-        return;
-    LibraryFs::Read read;
-    std::optional<SnippetCodec::PieceDecoder> decoder;
-    {
-        const std::lock_guard lock(m_loading->reading->mutex);
-        read = std::move(m_loading->reading->read);
-        decoder = std::move(m_loading->reading->decoder);
+QTimer* frmMain::loadTimer() {
+    if (!m_loadTimer) {
+        m_loadTimer = new QTimer(this);
+        m_loadTimer->setSingleShot(true);
+        connect(m_loadTimer, &QTimer::timeout, this, &frmMain::loadSlice);
     }
-    m_loading->reading.reset();
-    openRead(std::move(read), std::move(decoder));
+    return m_loadTimer;
 }
 
 void frmMain::openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDecoder> decoder) {
@@ -317,27 +311,40 @@ void frmMain::openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDe
         decoder.emplace(std::move(read.bytes));
     txtCodeFile->beginLoading(decoder->size() > LoadInOneGo);
     load.decoder = std::move(decoder);
-    if (!m_loadTimer) {
-        m_loadTimer = new QTimer(this);
-        m_loadTimer->setSingleShot(true);
-        m_loadTimer->setInterval(0);
-        connect(m_loadTimer, &QTimer::timeout, this, &frmMain::loadSlice);
-    }
     loadSlice();
 }
 
 void frmMain::loadSlice() {
-    if (!m_loading || !m_loading->decoder)
+    if (!m_loading)
         return;
     Loading& load = *m_loading;
-    SnippetCodec::PieceDecoder& decoder = *load.decoder;
     if (m_closing || load.open != m_openCount || !stillSelected(load.folder, load.name)) {
-        // Whatever took the selection away has been done; the half-loaded text goes.
+        // Whatever took the selection away has been done; a read stops, the half-loaded text
+        // goes.
         abandonLoading();
         if (!m_closing)
             setNewText(QString());
         return;
     }
+    if (!load.decoder) {
+        if (!load.reading)
+            return;
+        if (!load.reading->done.load(std::memory_order_acquire)) {
+            m_loadTimer->start(ReadPollMilliseconds);
+            return;
+        }
+        LibraryFs::Read read;
+        std::optional<SnippetCodec::PieceDecoder> arrived;
+        {
+            const std::lock_guard lock(load.reading->mutex);
+            read = std::move(load.reading->read);
+            arrived = std::move(load.reading->decoder);
+        }
+        load.reading.reset();
+        openRead(std::move(read), std::move(arrived));
+        return;
+    }
+    SnippetCodec::PieceDecoder& decoder = *load.decoder;
     QElapsedTimer slice;
     slice.start();
     const bool inOneGo = decoder.size() <= LoadInOneGo;
@@ -347,7 +354,7 @@ void frmMain::loadSlice() {
     if (!decoder.atEnd()) {
         const int percent = int(decoder.position() * 100 / std::max<qsizetype>(1, decoder.size()));
         statusPanels[0]->setText(QStringLiteral("Loading: %1%").arg(percent));
-        m_loadTimer->start();
+        loadTimer()->start(0);
         return;
     }
     m_textEncoding = decoder.encoding();
@@ -356,7 +363,6 @@ void frmMain::loadSlice() {
     abandonLoading();
     setHeld(held.folder, held.name);
     ColorCode();
-    placeFoundCaret();
 }
 
 void frmMain::abandonLoading() {
