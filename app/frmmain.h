@@ -268,6 +268,15 @@ private:
     void createFind();
     std::unique_ptr<SnippetIndex> m_index;
     QPointer<frmFind> m_find;
+    // A found snippet being opened: once its text is in, the caret goes to its first word.
+    struct FoundCaret {
+        QString folder;
+        QString name;
+        int line = 0; // the index's first line holding a word, from 1; 0 for none
+        QStringList words;
+    };
+    std::optional<FoundCaret> m_foundCaret;
+    void placeFoundCaret(); // where an open ends
     SnippetCodec::Encoding m_textEncoding = SnippetCodec::NewTextEncoding;
     SnippetCodec::LineEnd m_textLineEnd = SnippetCodec::NewTextLineEnd;
     bool m_clipboardHasText = false;

@@ -363,6 +363,7 @@ void frmMain::loadSlice() {
     abandonLoading();
     setHeld(held.folder, held.name);
     ColorCode();
+    placeFoundCaret();
 }
 
 void frmMain::abandonLoading() {
