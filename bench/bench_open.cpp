@@ -230,6 +230,8 @@ int main(int argc, char** argv) {
         ticks.start();
         done.start();
         loop.exec();
+        ticks.stop();
+        done.stop();
         b.editor()->viewport()->repaint();
         longest = std::max(longest, ms(sinceTick));
         const double opened = ms(total);
