@@ -75,6 +75,16 @@ QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// The category "home" as a link to a folder outside the library, as a user might make to ~,
+// holding the sub-category Downloads with x.code.
+void linkHomeTo(const WindowFixture& f, const QTemporaryDir& away) {
+    QVERIFY(QDir().mkpath(away.path() + QStringLiteral("/Downloads")));
+    QFile outside(away.path() + QStringLiteral("/Downloads/x.code"));
+    QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("x") == 1);
+    outside.close();
+    QVERIFY(QFile::link(away.path(), f.path(QStringLiteral("home"))));
+}
+
 void selectNode(const WindowFixture& f, const QString& key) {
     f.clickNode(key);
     QCOMPARE(ui(*f.window).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{f.node(key)});
@@ -590,13 +600,8 @@ void TestCategories::removeRefusesBeforeAsking() {
     f.makeFolder(QStringLiteral("Many"));
     for (int i = 1; i <= 7; ++i)
         f.writeFile(QStringLiteral("Many/%1.txt").arg(i), "n");
-    // A category that is a link to a folder outside the library, as to a home folder.
     QTemporaryDir away;
-    QVERIFY(QDir().mkpath(away.path() + QStringLiteral("/Downloads")));
-    QFile outside(away.path() + QStringLiteral("/Downloads/x.code"));
-    QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("x") == 1);
-    outside.close();
-    QVERIFY(QFile::link(away.path(), f.path(QStringLiteral("home"))));
+    linkHomeTo(f, away);
     frmMain& w = f.open();
     selectNode(f, selected);
     fillList(w);
@@ -621,11 +626,7 @@ void TestCategories::commandsNeverWriteOutsideTheLibrary() {
     WindowFixture f;
     f.makeFolder(QStringLiteral("Web"));
     QTemporaryDir away;
-    QVERIFY(QDir().mkpath(away.path() + QStringLiteral("/Downloads")));
-    QFile outside(away.path() + QStringLiteral("/Downloads/x.code"));
-    QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("x") == 1);
-    outside.close();
-    QVERIFY(QFile::link(away.path(), f.path(QStringLiteral("home"))));
+    linkHomeTo(f, away);
     frmMain& w = f.open();
     const auto outsideNow = [&] {
         return QDir(away.path() + QStringLiteral("/Downloads"))

@@ -3,6 +3,7 @@
 // going away while it works, and searches on two threads against a plain scan.
 #include "library/libraryfs.h"
 #include "search/snippetindex.h"
+#include "tests/support/indexsupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,24 +20,6 @@
 #include <tuple>
 
 namespace {
-
-void write(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(f.errorString()));
-    f.write(bytes);
-}
-
-QStringList describe(const SnippetIndex::Results& results) {
-    QStringList out;
-    for (const SnippetIndex::Hit& hit : results.listed) {
-        QString s = hit.category + QLatin1Char('/') + hit.subCategory + QLatin1Char('/') + hit.name;
-        if (!hit.nameMatch)
-            s += QStringLiteral(":%1:%2").arg(hit.line).arg(hit.lineText);
-        out.append(s);
-    }
-    return out;
-}
 
 // Reads of the files named in `held` wait, once read, until the gate opens or the reader's
 // cancel flag is raised, as a read from a slow disk would.

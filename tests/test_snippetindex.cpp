@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "search/snippetindex.h"
 #include "tests/support/faults.h"
+#include "tests/support/indexsupport.h"
 #include "tests/support/privileges.h"
 
 #include <QDateTime>
@@ -13,25 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-void write(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(f.errorString()));
-    f.write(bytes);
-}
-
-// "category/sub/name" for a name match, "category/sub/name:line:text" for a text match.
-QStringList describe(const SnippetIndex::Results& results) {
-    QStringList out;
-    for (const SnippetIndex::Hit& hit : results.listed) {
-        QString s = hit.category + QLatin1Char('/') + hit.subCategory + QLatin1Char('/') + hit.name;
-        if (!hit.nameMatch)
-            s += QStringLiteral(":%1:%2").arg(hit.line).arg(hit.lineText);
-        out.append(s);
-    }
-    return out;
-}
 
 // Types the query a key at a time, as the window searches, and returns the last results.
 SnippetIndex::Results typeQuery(SnippetIndex& index, const QString& query) {
