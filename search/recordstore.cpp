@@ -105,7 +105,8 @@ void RecordStore::store(quint32 id, const QByteArray& foldedName, QByteArrayView
     char* out = chunk.data.get() + chunk.used;
     std::memcpy(out, foldedName.constData(), size_t(foldedName.size()));
     out[foldedName.size()] = '\0';
-    std::memcpy(out + foldedName.size() + 1, text.data(), size_t(text.size()));
+    if (!text.isEmpty()) // a snippet kept by name has no text, and no pointer to it
+        std::memcpy(out + foldedName.size() + 1, text.data(), size_t(text.size()));
     out[length - 1] = '\0';
     e.chunk = int(m_chunks.size() - 1);
     e.start = quint32(chunk.used);
