@@ -16,6 +16,10 @@ LibraryLocations LibraryLocations::beside(const QString& folder) {
             LibraryFs::fileInFolder(folder, KeywordFileName)};
 }
 
+QString LibraryLocations::historyFolder() const {
+    return QDir::cleanPath(library + QStringLiteral("/../history.git"));
+}
+
 LocationSearch locationSearch(const QString& programFolder) {
     LocationSearch search;
     search.programFolder = programFolder;

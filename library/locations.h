@@ -13,6 +13,8 @@ struct LibraryLocations {
 
     // Both in one folder, as in a portable copy of the program.
     static LibraryLocations beside(const QString& folder);
+    // The git directory of the library's history: beside the library, never inside it.
+    QString historyFolder() const;
     friend bool operator==(const LibraryLocations&, const LibraryLocations&) = default;
 };
 
