@@ -573,6 +573,8 @@ void frmMain::mnuDeleteFile_Click() {
         }
         lstCode->clearSelection();
     }
+    // Kept under the name of the snippet it came from, before the editor lets go of it.
+    keepDiscardedText();
     setHeld(QString(), QString());
     setNewText(QString());
 }
