@@ -7,6 +7,8 @@
 
 namespace {
 bool historyAtStart = true;
+// As the index does, the history looks at the library once the window is up.
+constexpr int HistoryStartDelayMs = 1000;
 } // namespace
 
 void frmMain::setHistoryAtStart(bool on) {
@@ -16,7 +18,8 @@ void frmMain::setHistoryAtStart(bool on) {
 void frmMain::createHistory() {
     if (!historyAtStart)
         return;
-    m_history = std::make_unique<History>(m_locations.library, m_locations.historyFolder());
+    m_history = std::make_unique<History>(m_locations.library, m_locations.historyFolder(),
+                                          HistoryStartDelayMs);
     // Sent from the history's thread; the report itself is taken from under its lock.
     connect(m_history.get(), &History::reportReady, this, &frmMain::showHistoryReport,
             Qt::QueuedConnection);

@@ -75,6 +75,7 @@ double wallMs(const QByteArray& command) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     {
         // Made afresh each run: the saves below change it.
         QDir(Root).removeRecursively();

@@ -29,6 +29,15 @@ const QString PathTrailer = QStringLiteral("Quillary-Path:");
 
 } // namespace
 
+void tune() {
+    // The root tree of a large library and the tree of a large category are read again at every
+    // command; libgit2 keeps no tree larger than 4 KB in its cache by default.
+    git_libgit2_opts(GIT_OPT_SET_CACHE_OBJECT_LIMIT, GIT_OBJECT_TREE, size_t(8) << 20);
+    git_libgit2_opts(GIT_OPT_SET_CACHE_OBJECT_LIMIT, GIT_OBJECT_COMMIT, size_t(64) << 10);
+    // git itself does not hash every object again as it reads it; `git fsck` is there for that.
+    git_libgit2_opts(GIT_OPT_ENABLE_STRICT_HASH_VERIFICATION, 0);
+}
+
 const char* actionWord(History::Action action) {
     for (const Word& word : Words) {
         if (word.action == action)

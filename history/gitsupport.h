@@ -13,9 +13,15 @@
 
 namespace gitsupport {
 
+// Settings for the whole process, made once.
+void tune();
+
 // libgit2 is set up for as long as any handle of the program's needs it.
 struct Library {
-    Library() { git_libgit2_init(); }
+    Library() {
+        if (git_libgit2_init() == 1)
+            tune();
+    }
     ~Library() { git_libgit2_shutdown(); }
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;

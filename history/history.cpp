@@ -9,9 +9,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
+#include <QSet>
 #include <QSysInfo>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <pwd.h>
@@ -114,7 +116,7 @@ struct History::Worker {
     History* owner = nullptr;
     QString library; // ends with '/'
     QString gitFolder;
-    Library git;
+    std::chrono::milliseconds startDelay{0};
 
     std::mutex mutex;
     std::condition_variable wake;
@@ -136,6 +138,8 @@ struct History::Worker {
     QString authorEmail;
     int looseObjects = 0;
     QHash<QString, QString> lastDraft; // path -> blob id
+    // Objects written since the last pack, with the paths that let the pack find their deltas.
+    std::vector<std::pair<git_oid, QByteArray>> written;
 
     void post(Job job) {
         {
@@ -170,6 +174,13 @@ struct History::Worker {
     }
 
     void run() {
+        const Library git;
+        {
+            // The window comes first: the history opens once start-up is over, or at once when
+            // the program ends sooner.
+            std::unique_lock guard(mutex);
+            wake.wait_for(guard, startDelay, [this] { return stopping; });
+        }
         const bool opened = open();
         state.store(opened ? State::On : State::Off, std::memory_order_release);
         std::unique_lock guard(mutex);
@@ -239,7 +250,7 @@ struct History::Worker {
                 git_config_set_bool(config.get(), "core.bare", 0) < 0 ||
                 git_config_set_string(config.get(), "core.worktree",
                                       QFile::encodeName(relative).constData()) < 0 ||
-                git_config_set_bool(config.get(), "core.logallrefupdates", 1) < 0) {
+                git_config_set_bool(config.get(), "core.logallrefupdates", 0) < 0) {
                 tell(QStringLiteral("History is off: it cannot be made in \"%1\" (%2). Quillary "
                                     "works as before, without it.")
                          .arg(where, lastError()));
@@ -402,10 +413,32 @@ struct History::Worker {
         if (job.paths.size() > 1)
             shown =
                 QStringLiteral("%1 and %2 more").arg(shownPath(shown)).arg(job.paths.size() - 1);
-        if (!commit(job.action, subject(job.action, shown), job.paths, tree, parent.get(), "HEAD"))
+        git_oid made;
+        if (!commit(job.action, subject(job.action, shown), job.paths, tree, parent.get(), "HEAD",
+                    &made))
             return failed(what);
-        looseObjects += ObjectsPerCommit;
+        remember(tree, job.paths, made);
         emit owner->recorded();
+    }
+
+    void remember(const git_oid& treeId, const QStringList& paths, const git_oid& commitId) {
+        looseObjects += ObjectsPerCommit;
+        written.emplace_back(commitId, QByteArray());
+        written.emplace_back(treeId, QByteArray());
+        Tree root;
+        if (git_tree_lookup(root.out(), repo.get(), &treeId) < 0)
+            return;
+        for (const QString& path : paths) {
+            const QByteArray whole = path.toUtf8();
+            for (qsizetype at = whole.indexOf('/');; at = whole.indexOf('/', at + 1)) {
+                const QByteArray prefix = at < 0 ? whole : whole.left(at);
+                TreeEntry entry;
+                if (git_tree_entry_bypath(entry.out(), root.get(), prefix.constData()) == 0)
+                    written.emplace_back(*git_tree_entry_id(entry.get()), prefix);
+                if (at < 0)
+                    break;
+            }
+        }
     }
 
     bool commit(Action action, const QString& subjectText, const QStringList& paths,
@@ -475,12 +508,13 @@ struct History::Worker {
         git_tree_update update{GIT_TREE_UPDATE_UPSERT, blob, GIT_FILEMODE_BLOB,
                                pathUtf8.constData()};
         git_oid tree;
+        git_oid made;
         if (git_tree_create_updated(&tree, repo.get(), emptyTree.get(), 1, &update) < 0 ||
             !commit(Action::Draft, subject(Action::Draft, path), {path}, tree, tip.get(),
-                    draftsRef.constData()))
+                    draftsRef.constData(), &made))
             return failed(what);
         lastDraft.insert(path, blobHex);
-        looseObjects += ObjectsPerCommit;
+        remember(tree, {path}, made);
         emit owner->recorded();
     }
 
@@ -529,6 +563,8 @@ struct History::Worker {
             return;
         }
         git_oid tree;
+        // The stat cache of a large library is a tenth smaller with paths stored as differences.
+        git_index_set_version(index.get(), 4);
         if (git_index_write_tree(&tree, index.get()) < 0)
             return failed(what);
         if (!unborn && git_oid_equal(&tree, git_tree_id(base.get()))) {
@@ -539,9 +575,13 @@ struct History::Worker {
         Signature author;
         git_oid made;
         const Action action = unborn ? Action::FirstVersion : Action::ChangedOutside;
-        const QByteArray text = message(action, subject(action, {}), {});
+        if (git_tree_lookup(treeObject.out(), scanning.get(), &tree) < 0)
+            return failed(what);
+        const QByteArray text =
+            message(action, subject(action, {}),
+                    unborn ? QStringList() : changedPaths(scanning, base.get(), treeObject.get()));
         const git_commit* parents[] = {parent.get()};
-        if (git_tree_lookup(treeObject.out(), scanning.get(), &tree) < 0 || !signature(author) ||
+        if (!signature(author) ||
             git_commit_create(&made, scanning.get(), nullptr, author.get(), author.get(), nullptr,
                               text.constData(), treeObject.get(), unborn ? 0 : 1, parents) < 0)
             return failed(what);
@@ -550,6 +590,26 @@ struct History::Worker {
             return failed(what);
         git_index_write(index.get());
         emit owner->recorded();
+    }
+
+    // The paths a look at the library found changed, so a snippet's history need not read every
+    // tree; none when there are too many to name, and readers then compare the trees.
+    static QStringList changedPaths(Repository& in, git_tree* before, git_tree* after) {
+        constexpr size_t MostNamed = 1000;
+        QStringList paths;
+        Diff diff;
+        if (git_diff_tree_to_tree(diff.out(), in.get(), before, after, nullptr) < 0 ||
+            git_diff_num_deltas(diff.get()) > MostNamed)
+            return {};
+        for (size_t i = 0; i < git_diff_num_deltas(diff.get()); ++i) {
+            const git_diff_delta* delta = git_diff_get_delta(diff.get(), i);
+            const char* path =
+                delta->status == GIT_DELTA_DELETED ? delta->old_file.path : delta->new_file.path;
+            if (std::strchr(path, '\n'))
+                return {}; // a trailer is one line
+            paths.append(QString::fromUtf8(path));
+        }
+        return paths;
     }
 
     bool writePack(Repository& from, git_odb_backend* memory) {
@@ -593,6 +653,13 @@ struct History::Worker {
         Packbuilder builder;
         if (git_packbuilder_new(builder.out(), repo.get()) < 0)
             return failed(QStringLiteral("a packed copy of its objects"));
+        // Named first, so that each version of a tree or snippet finds the one before it.
+        const QSet<QString> looseSet(loose.cbegin(), loose.cend());
+        for (const auto& [id, name] : written) {
+            if (looseSet.contains(hex(id)))
+                git_packbuilder_insert(builder.get(), &id, name.constData());
+        }
+        written.clear();
         for (const QString& name : loose) {
             const std::optional<git_oid> id = oidOf(name);
             if (id)
@@ -610,9 +677,11 @@ struct History::Worker {
     }
 };
 
-History::History(const QString& libraryFolder, const QString& gitFolder, QObject* parent)
+History::History(const QString& libraryFolder, const QString& gitFolder, int startDelayMs,
+                 QObject* parent)
     : QObject(parent), m_worker(std::make_unique<Worker>()) {
     Worker& w = *m_worker;
+    w.startDelay = std::chrono::milliseconds(startDelayMs);
     w.owner = this;
     w.library =
         libraryFolder.endsWith(QLatin1Char('/')) ? libraryFolder : libraryFolder + QLatin1Char('/');

@@ -45,7 +45,9 @@ public:
 
     // Opens the repository at `gitFolder`, or makes it when nothing is there. A folder that is
     // there but is no readable repository is left untouched, and the history is off.
-    History(const QString& libraryFolder, const QString& gitFolder, QObject* parent = nullptr);
+    // It opens after `startDelayMs`, so that a window starting meanwhile has the machine to itself.
+    History(const QString& libraryFolder, const QString& gitFolder, int startDelayMs = 0,
+            QObject* parent = nullptr);
     // Writes the drafts and commands already told, then returns; a scan under way is cancelled.
     ~History() override;
 

@@ -68,6 +68,21 @@ QDateTime timeOf(const git_commit* commit) {
     return QDateTime::fromSecsSinceEpoch(git_commit_time(commit));
 }
 
+// Whether a commit may have changed `path`. The program's commits name what they touched; any
+// other commit, a merge, or a look at the library that found too much to name, may have.
+bool mayTouch(const git_commit* commit, const Trailers& trailers, const QString& path) {
+    if (!trailers.action || git_commit_parentcount(commit) != 1)
+        return true;
+    if (trailers.paths.isEmpty())
+        return trailers.action == History::Action::ChangedOutside ||
+               trailers.action == History::Action::FirstVersion;
+    for (const QString& named : trailers.paths) {
+        if (named == path || path.startsWith(named + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
 bool same(const std::optional<git_oid>& a, const std::optional<git_oid>& b) {
     return a.has_value() == b.has_value() && (!a || git_oid_equal(&*a, &*b));
 }
@@ -118,6 +133,9 @@ QList<HistoryVersion> HistoryReader::versions(const QString& path) const {
     };
     PathFinder finder(repo, path);
     walk(repo, "HEAD", [&](git_commit* commit) {
+        const Trailers trailers = trailersOf(git_commit_message(commit));
+        if (!mayTouch(commit, trailers, path))
+            return true;
         const std::optional<git_oid> now = finder.in(*git_commit_tree_id(commit));
         std::optional<git_oid> before;
         if (git_commit_parentcount(commit) > 0) {
@@ -127,7 +145,6 @@ QList<HistoryVersion> HistoryReader::versions(const QString& path) const {
         }
         if (same(now, before))
             return true;
-        const Trailers trailers = trailersOf(git_commit_message(commit));
         HistoryVersion version;
         version.action = trailers.action.value_or(History::Action::ChangedOutside);
         version.deleted = !now;
@@ -182,6 +199,13 @@ QList<DeletedEntry> HistoryReader::deleted() const {
         const Trailers trailers = trailersOf(git_commit_message(commit));
         if (trailers.action == History::Action::AddCategory && !trailers.paths.isEmpty())
             categoriesAddedSince.insert(trailers.paths.first());
+        // Only these commits delete; the rest are passed without reading their trees.
+        const bool mayDelete = !trailers.action || git_commit_parentcount(commit) != 1 ||
+                               trailers.action == History::Action::Delete ||
+                               trailers.action == History::Action::RemoveCategory ||
+                               trailers.action == History::Action::ChangedOutside;
+        if (!mayDelete)
+            return true;
         Commit parent;
         Tree before;
         Tree after;
