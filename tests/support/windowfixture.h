@@ -3,6 +3,7 @@
 
 #include "app/frmmain.h"
 #include "editor/codeeditor.h"
+#include "tests/support/faults.h"
 #include "tests/support/mainwindowparts.h"
 #include "tests/support/scripteddialogs.h"
 
@@ -19,6 +20,21 @@ struct WindowFixture {
     QTemporaryDir dir;
     ScriptedDialogs* dialogs = nullptr;
     std::unique_ptr<frmMain> window;
+
+    // Whatever the test did, the history the window wrote is a sound git repository.
+    ~WindowFixture() {
+        window.reset();
+        const QString git = dir.path() + QStringLiteral("/history.git");
+        if (QFile::exists(git + QStringLiteral("/HEAD")) &&
+            !run(QStringLiteral("git"), {QStringLiteral("--git-dir=") + git,
+                                         // fsck reads no work tree; a test may have removed it
+                                         QStringLiteral("--work-tree=") + dir.path(),
+                                         QStringLiteral("fsck"), QStringLiteral("--strict")}))
+            QTest::qFail("the history fails git fsck --strict", __FILE__, __LINE__);
+    }
+    WindowFixture() = default;
+    WindowFixture(const WindowFixture&) = delete;
+    WindowFixture& operator=(const WindowFixture&) = delete;
 
     QString programFolder() const { return dir.path(); }
     QString library() const { return dir.path() + QStringLiteral("/Code/"); }
