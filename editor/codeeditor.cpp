@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -42,10 +43,84 @@ QString fromDocumentText(QString text) {
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;
 }
+
+// Qt lays a line out whole, shaping every character and keeping some 40 bytes for each while it
+// does: for a line of 50 MB that is a quarter of a minute and gigabytes, again at every question
+// about the line. A line longer than this is never laid out: it is measured by its length in the
+// fixed-pitch font, and the editor paints only the part in view.
+constexpr int LongLine = 1 << 16;
+
+bool isLong(const QTextBlock& block) {
+    return block.length() > LongLine;
+}
+
+class LineLayout : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+    qreal advance() const {
+        return QFontMetricsF(document()->defaultFont()).horizontalAdvance(QLatin1Char('x'));
+    }
+
+    QRectF blockBoundingRect(const QTextBlock& block) const override {
+        if (!block.isValid() || !isLong(block))
+            return QPlainTextDocumentLayout::blockBoundingRect(block);
+        if (!block.isVisible())
+            return {};
+        const qreal margin = document()->documentMargin();
+        QRectF box(0, 0, widthOf(block), QFontMetricsF(document()->defaultFont()).lineSpacing());
+        if (!block.next().isValid())
+            box.adjust(0, 0, 0, margin);
+        return box;
+    }
+
+    QSizeF documentSize() const override {
+        QSizeF size = QPlainTextDocumentLayout::documentSize();
+        size.setWidth(std::max(size.width(), m_widestLong));
+        return size;
+    }
+
+protected:
+    void documentChanged(int from, int removed, int added) override {
+        QTextDocument* doc = document();
+        bool longMet = m_widestLong > 0;
+        const QTextBlock last = doc->findBlock(from + added);
+        for (QTextBlock block = doc->findBlock(from); block.isValid(); block = block.next()) {
+            if (isLong(block)) {
+                longMet = true;
+                // The base would lay a line it has laid out before out again.
+                block.layout()->clearLayout();
+            }
+            if (block == last)
+                break;
+        }
+        const qreal widest = m_widestLong;
+        if (longMet) {
+            m_widestLong = 0;
+            for (QTextBlock block = doc->firstBlock(); block.isValid(); block = block.next()) {
+                if (isLong(block) && block.isVisible())
+                    m_widestLong = std::max(m_widestLong, widthOf(block));
+            }
+        }
+        QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        if (m_widestLong != widest)
+            emit documentSizeChanged(documentSize());
+    }
+
+private:
+    qreal widthOf(const QTextBlock& block) const {
+        return 2 * document()->documentMargin() + (block.length() - 1) * advance();
+    }
+
+    qreal m_widestLong = 0;
+};
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     EditorAccessible::install();
+    auto* doc = new QTextDocument(this);
+    doc->setDocumentLayout(new LineLayout(doc));
+    setDocument(doc);
     // Keywords and comments are coloured for a white page: a dark desktop scheme must not
     // darken the page under them.
     QPalette page = palette();
@@ -471,6 +546,7 @@ void CodeEditor::paintEvent(QPaintEvent* event) {
 
 void CodeEditor::forgetLineColours() {
     m_lineColours.clear();
+    m_longLineComments.clear();
     viewport()->update();
 }
 
@@ -551,20 +627,33 @@ void CodeEditor::paintText(QRect clip) {
         const QRectF box = blockBoundingRect(block).translated(offset);
         if (block.isVisible() && box.bottom() >= clip.top() && box.top() <= clip.bottom()) {
             QTextLayout* layout = block.layout();
-            const int start = block.position();
-            const int length = block.length();
+            int start = block.position();
+            int length = block.length();
+            QPointF at = offset;
+            std::optional<QTextLayout> piece;
             // Colours first: a selection drawn after them shows in the selection's colours.
-            QList<QTextLayout::FormatRange> ranges = visibleColours(block, offset, clip);
+            QList<QTextLayout::FormatRange> ranges;
+            if (isLong(block)) {
+                piece.emplace();
+                const int from = layOutPiece(*piece, block, offset, clip, &at);
+                ranges = pieceColours(block, from, piece->text().size());
+                layout = &*piece;
+                start += from;
+                length = piece->text().size() + (from + piece->text().size() == length - 1);
+            } else {
+                ranges = visibleColours(block, offset, clip);
+            }
             for (const QAbstractTextDocumentLayout::Selection& selection : context.selections) {
                 const int from = selection.cursor.selectionStart() - start;
                 const int to = selection.cursor.selectionEnd() - start;
                 if (from < length && to > 0 && to > from) {
-                    ranges.append({from, to - from, selection.format});
+                    ranges.append({std::max(from, 0), std::min(to, length) - std::max(from, 0),
+                                   selection.format});
                 } else if (!selection.cursor.hasSelection() &&
                            selection.format.hasProperty(QTextFormat::FullWidthSelection) &&
                            block.contains(selection.cursor.position())) {
-                    const QTextLine line =
-                        layout->lineForTextPosition(selection.cursor.position() - start);
+                    const QTextLine line = layout->lineForTextPosition(
+                        std::clamp(selection.cursor.position() - start, 0, length - 1));
                     const bool toEnd = line.textStart() + line.textLength() == length - 1;
                     ranges.append(
                         {line.textStart(), line.textLength() + (toEnd ? 1 : 0), selection.format});
@@ -573,24 +662,114 @@ void CodeEditor::paintText(QRect clip) {
             const int caret = context.cursorPosition;
             const bool caretHere = caretShown && caret >= start && caret < start + length;
             // In overwrite mode the caret is the character it stands on, shown inverted.
-            const bool blockCaret = caretHere && overwriteMode() && caret != start + length - 1;
+            const bool blockCaret =
+                caretHere && overwriteMode() && caret != block.position() + block.length() - 1;
             if (blockCaret) {
                 QTextLayout::FormatRange inverted{caret - start, 1, {}};
                 inverted.format.setForeground(palette().base());
                 inverted.format.setBackground(palette().text());
                 ranges.append(inverted);
             }
-            layout->draw(&painter, offset, ranges, clip);
+            layout->draw(&painter, at, ranges, clip);
             const bool preedit =
-                !isReadOnly() && caret < -1 && !layout->preeditAreaText().isEmpty();
+                !isReadOnly() && caret < -1 && !piece && !layout->preeditAreaText().isEmpty();
             if ((caretHere && !blockCaret) || preedit) {
-                const int at =
+                const int position =
                     preedit ? layout->preeditAreaPosition() - (caret + 2) : caret - start;
-                layout->drawCursor(&painter, offset, at, cursorWidth());
+                layout->drawCursor(&painter, at, position, cursorWidth());
             }
         }
         offset.ry() += box.height();
         if (offset.y() > view.height())
             break;
     }
+}
+
+int CodeEditor::layOutPiece(QTextLayout& piece, const QTextBlock& block, const QPointF& offset,
+                            const QRect& clip, QPointF* at) const {
+    // Characters either side of the view, so a wide or combined character at its edge is whole.
+    constexpr int Slack = 8;
+    const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
+    const qreal advance = lines->advance();
+    const qreal left = offset.x() + document()->documentMargin();
+    const int textLength = block.length() - 1;
+    const int from = std::clamp(int((clip.left() - left) / advance) - Slack, 0, textLength);
+    const int to = std::clamp(int((clip.right() + 1 - left) / advance) + Slack, from, textLength);
+    // Character by character: a block's text, or a fragment's, would copy the whole line.
+    QString text(to - from, Qt::Uninitialized);
+    const int blockStart = block.position();
+    for (int i = from; i < to; ++i)
+        text[i - from] = document()->characterAt(blockStart + i);
+    piece.setText(text);
+    piece.setFont(document()->defaultFont());
+    piece.setTextOption(document()->defaultTextOption());
+    piece.setCacheEnabled(true);
+    piece.beginLayout();
+    QTextLine line = piece.createLine();
+    line.setLeadingIncluded(true);
+    line.setPosition(QPointF(0, 0));
+    piece.endLayout();
+    *at = QPointF(left + from * advance, offset.y());
+    return from;
+}
+
+QList<QTextLayout::FormatRange> CodeEditor::pieceColours(const QTextBlock& block, int from,
+                                                         int length) const {
+    const int pieceStart = block.position() + from;
+    QList<ColourRun> runs;
+    for (const ColourRun& run : m_colours.runsIn(pieceStart, length)) {
+        if (run.colour == ColourMap::Derived)
+            runs.append(derivedRunsIn(block, run.start, run.start + run.length));
+        else
+            runs.append(run);
+    }
+    QList<QTextLayout::FormatRange> ranges;
+    for (const ColourRun& run : runs) {
+        if (run.colour == Colours::Default)
+            continue;
+        QTextLayout::FormatRange range;
+        range.start = run.start - pieceStart;
+        range.length = run.length;
+        range.format.setForeground(colourOf(run.colour));
+        range.format.setBackground(palette().base());
+        ranges.append(range);
+    }
+    return ranges;
+}
+
+QList<ColourRun> CodeEditor::derivedRunsIn(const QTextBlock& block, int from, int to) const {
+    // The line's comment is everything after its first apostrophe; a keyword needs a boundary
+    // either side, so the text a keyword's length around the span colours it as the whole line
+    // does.
+    const int blockStart = block.position();
+    auto comment = m_longLineComments.constFind(block.blockNumber());
+    if (comment == m_longLineComments.cend())
+        comment = m_longLineComments.insert(block.blockNumber(),
+                                            int(block.text().indexOf(QLatin1Char('\''))));
+    const int lineEnd = blockStart + block.length() - 1;
+    const int commentStart = *comment < 0 ? lineEnd + 1 : blockStart + *comment + 1;
+    qsizetype reach = 1;
+    for (const QString& keyword : m_keywords)
+        reach = std::max(reach, keyword.size() + 1);
+    const int textStart = std::max<qsizetype>(blockStart, from - reach);
+    const int textEnd = std::min<qsizetype>(lineEnd, to + reach);
+    QList<ColourRun> out;
+    if (commentStart > textStart) {
+        QString text(textEnd - textStart, Qt::Uninitialized);
+        for (int i = textStart; i < textEnd; ++i)
+            text[i - textStart] = document()->characterAt(i);
+        // The line's break, which ends a comment, is the last character of any but the last line.
+        if (textEnd == lineEnd && block.next().isValid())
+            text += QLatin1Char('\n');
+        for (ColourRun run : Colouring::colour(text, m_keywords)) {
+            run.start += textStart;
+            const int start = std::max(run.start, from);
+            const int end = std::min(run.start + run.length, to);
+            if (start < end)
+                out.append({start, end - start, run.colour});
+        }
+    } else if (from < to) {
+        out.append({from, to - from, Colours::Comment});
+    }
+    return out;
 }

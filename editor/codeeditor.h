@@ -100,6 +100,14 @@ private:
     QList<QTextLayout::FormatRange> visibleColours(const QTextBlock& block, const QPointF& offset,
                                                    const QRect& clip) const;
     void paintText(QRect clip);
+    // The part of a line too long to lay out that `clip` shows, laid out on its own in `piece`;
+    // returns where in the line it starts, and sets where it is drawn.
+    int layOutPiece(QTextLayout& piece, const QTextBlock& block, const QPointF& offset,
+                    const QRect& clip, QPointF* at) const;
+    QList<QTextLayout::FormatRange> pieceColours(const QTextBlock& block, int from,
+                                                 int length) const;
+    // The derived colours of [from, to) of a long line, worked out from the text around it.
+    QList<ColourRun> derivedRunsIn(const QTextBlock& block, int from, int to) const;
 
     ColourMap m_colours;
     std::optional<std::pair<int, int>> m_exactEdit; // position and removed length of our own edit
@@ -109,6 +117,7 @@ private:
     static constexpr int KeptLines = 512;
     static constexpr int FewLines = 1000;          // more than any screen shows
     mutable QHash<int, LineColours> m_lineColours; // by line number: the lines lately painted
+    mutable QHash<int, int> m_longLineComments;    // long lines' first apostrophes, -1 for none
     int m_paintSuspensions = 0;
     QStringList m_keywords; // of the last colourAll
     bool m_loading = false;
