@@ -67,8 +67,10 @@ public:
             return QPlainTextDocumentLayout::blockBoundingRect(block);
         if (!block.isVisible())
             return {};
+        // No width: the widget then never asks the line's layout where a position is, which
+        // would lay it out. The document's width comes from documentSize().
         const qreal margin = document()->documentMargin();
-        QRectF box(0, 0, widthOf(block), QFontMetricsF(document()->defaultFont()).lineSpacing());
+        QRectF box(0, 0, 0, QFontMetricsF(document()->defaultFont()).lineSpacing());
         if (!block.next().isValid())
             box.adjust(0, 0, 0, margin);
         return box;
@@ -130,6 +132,9 @@ CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     setFont(codeFont());
     setTabChangesFocus(false);
     connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
+    // After the widget's own scrolling, which does not know where the caret is in a long line.
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditor::showCaretOfLongLine,
+            Qt::QueuedConnection);
     m_colours.assign(0, {});
 }
 
@@ -508,7 +513,62 @@ void CodeEditor::dropEvent(QDropEvent* event) {
     QPlainTextEdit::dropEvent(event);
 }
 
+std::optional<int> CodeEditor::longLinePositionAt(QPointF point) const {
+    QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingRect(block).translated(offset);
+        if (point.y() < box.bottom()) {
+            if (!isLong(block) || point.y() < box.top())
+                return std::nullopt;
+            const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
+            const qreal left = offset.x() + document()->documentMargin();
+            return block.position() +
+                   std::clamp(int(std::lround((point.x() - left) / lines->advance())), 0,
+                              block.length() - 1);
+        }
+        offset.ry() += box.height();
+    }
+    return std::nullopt;
+}
+
+void CodeEditor::mousePressEvent(QMouseEvent* event) {
+    // The widget would look for the character under the mouse in the line's layout, which a
+    // long line does not have.
+    m_draggingInLongLine = false;
+    if (event->button() == Qt::LeftButton) {
+        if (const std::optional<int> at = longLinePositionAt(event->position())) {
+            QTextCursor cursor = textCursor();
+            cursor.setPosition(*at, (event->modifiers() & Qt::ShiftModifier)
+                                        ? QTextCursor::KeepAnchor
+                                        : QTextCursor::MoveAnchor);
+            setTextCursor(cursor);
+            m_draggingInLongLine = true;
+            event->accept();
+            return;
+        }
+    }
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void CodeEditor::mouseMoveEvent(QMouseEvent* event) {
+    if (m_draggingInLongLine && (event->buttons() & Qt::LeftButton)) {
+        if (const std::optional<int> at = longLinePositionAt(event->position())) {
+            QTextCursor cursor = textCursor();
+            cursor.setPosition(*at, QTextCursor::KeepAnchor);
+            setTextCursor(cursor);
+        }
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::mouseMoveEvent(event);
+}
+
 void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
+    if (std::exchange(m_draggingInLongLine, false)) {
+        event->accept();
+        emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
+        return;
+    }
     QPlainTextEdit::mouseReleaseEvent(event);
     emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
 }
@@ -772,4 +832,24 @@ QList<ColourRun> CodeEditor::derivedRunsIn(const QTextBlock& block, int from, in
         out.append({from, to - from, Colours::Comment});
     }
     return out;
+}
+
+void CodeEditor::showCaretOfLongLine() {
+    const QTextCursor cursor = textCursor();
+    const QTextBlock block = cursor.block();
+    if (m_loading || !isLong(block))
+        return;
+    const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
+    const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
+    const QRect view = viewport()->rect();
+    QScrollBar* vertical = verticalScrollBar();
+    if (box.top() < view.top())
+        vertical->setValue(block.firstLineNumber());
+    else if (box.bottom() > view.bottom())
+        vertical->setValue(block.firstLineNumber() - int(view.height() / box.height()) + 1);
+    // The scroll bar counts pixels across the text, from the left margin.
+    QScrollBar* horizontal = horizontalScrollBar();
+    const int x = int((cursor.position() - block.position()) * lines->advance());
+    if (x < horizontal->value() || x + cursorWidth() > horizontal->value() + view.width())
+        horizontal->setValue(x - view.width() / 2);
 }

@@ -79,6 +79,8 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
@@ -108,6 +110,10 @@ private:
                                                  int length) const;
     // The derived colours of [from, to) of a long line, worked out from the text around it.
     QList<ColourRun> derivedRunsIn(const QTextBlock& block, int from, int to) const;
+    // Scrolls a caret in a long line into view.
+    void showCaretOfLongLine();
+    // The position under `point` when it is on a long line.
+    std::optional<int> longLinePositionAt(QPointF point) const;
 
     ColourMap m_colours;
     std::optional<std::pair<int, int>> m_exactEdit; // position and removed length of our own edit
@@ -121,6 +127,7 @@ private:
     int m_paintSuspensions = 0;
     QStringList m_keywords; // of the last colourAll
     bool m_loading = false;
+    bool m_draggingInLongLine = false;
     QPixmap m_loadingPicture;       // what the viewport showed when loading began
     std::vector<int> m_addedBreaks; // line breaks loading put after pieces, removed when it ends
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
