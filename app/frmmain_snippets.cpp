@@ -583,7 +583,10 @@ void frmMain::ColorCode() {
     txtCodeFile->suspendPainting();
     txtCodeFile->colourAll(keywords);
     // A snippet that has just arrived is shown now, already in its colours.
-    txtCodeFile->finishLoading();
-    txtCodeFile->setSelectionStart(txtCodeFile->textLength() == 0 ? 0 : 1);
+    const int caret = txtCodeFile->textLength() == 0 ? 0 : 1;
+    txtCodeFile->finishLoading(caret);
+    // Placing the caret again would make Qt go over the whole of a long first line.
+    if (txtCodeFile->selectionStart() != caret || txtCodeFile->selectionLength() != 0)
+        txtCodeFile->setSelectionStart(caret);
     txtCodeFile->resumePainting();
 }

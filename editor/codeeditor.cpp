@@ -104,7 +104,16 @@ protected:
                     m_widestLong = std::max(m_widestLong, widthOf(block));
             }
         }
-        QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        // An edit inside one long line: the base would lay the line out to see whether its
+        // height changed, and a long line's height never does.
+        const QTextBlock first = doc->findBlock(from);
+        const int blocks = doc->blockCount();
+        if (blocks == m_blockCount && isLong(first) &&
+            first == doc->findBlock(std::max(0, from + removed + added - 1)))
+            emit updateBlock(first);
+        else
+            QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        m_blockCount = blocks;
         if (m_widestLong != widest)
             emit documentSizeChanged(documentSize());
     }
@@ -115,6 +124,7 @@ private:
     }
 
     qreal m_widestLong = 0;
+    int m_blockCount = 1; // as the base counts them, an empty document's one
 };
 } // namespace
 
@@ -369,9 +379,19 @@ void CodeEditor::appendLoadedText(const QString& piece) {
     m_addedBreaks.push_back(cursor.position() - 1);
 }
 
-void CodeEditor::finishLoading() {
+void CodeEditor::finishLoading(int caret) {
     if (!m_loading)
         return;
+    // Placed while the lines are short: once joined, Qt would go over the whole line to find it.
+    int before = std::max(0, caret);
+    for (const int added : m_addedBreaks) {
+        if (added > before)
+            break;
+        ++before;
+    }
+    QTextCursor place = textCursor();
+    place.setPosition(std::min(before, textLength()));
+    setTextCursor(place);
     if (!m_addedBreaks.empty()) {
         // One edit that joins lines: the widget forgets their layouts rather than making them.
         QTextCursor cursor(document());
@@ -385,9 +405,6 @@ void CodeEditor::finishLoading() {
     }
     endLoading();
     document()->setModified(false);
-    QTextCursor cursor = textCursor();
-    cursor.setPosition(0);
-    setTextCursor(cursor);
 }
 
 void CodeEditor::endLoading() {
@@ -494,6 +511,7 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
     if (!isReadOnly() && mayEdit(event))
         keepColoursAroundSelection();
     QPlainTextEdit::keyPressEvent(event);
+    showCaretOfLongLine();
 }
 
 void CodeEditor::inputMethodEvent(QInputMethodEvent* event) {
@@ -531,6 +549,13 @@ std::optional<int> CodeEditor::longLinePositionAt(QPointF point) const {
     return std::nullopt;
 }
 
+void CodeEditor::setCaretInView(const QTextCursor& cursor) {
+    // Qt puts the caret of a long line at the line's start and scrolls there.
+    const int across = horizontalScrollBar()->value();
+    setTextCursor(cursor);
+    horizontalScrollBar()->setValue(across);
+}
+
 void CodeEditor::mousePressEvent(QMouseEvent* event) {
     // The widget would look for the character under the mouse in the line's layout, which a
     // long line does not have.
@@ -541,7 +566,7 @@ void CodeEditor::mousePressEvent(QMouseEvent* event) {
             cursor.setPosition(*at, (event->modifiers() & Qt::ShiftModifier)
                                         ? QTextCursor::KeepAnchor
                                         : QTextCursor::MoveAnchor);
-            setTextCursor(cursor);
+            setCaretInView(cursor);
             m_draggingInLongLine = true;
             event->accept();
             return;
@@ -550,12 +575,44 @@ void CodeEditor::mousePressEvent(QMouseEvent* event) {
     QPlainTextEdit::mousePressEvent(event);
 }
 
+void CodeEditor::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_draggingInLongLine = false;
+    if (event->button() == Qt::LeftButton) {
+        if (const std::optional<int> at = longLinePositionAt(event->position())) {
+            // The word under the mouse, looked for no further than a screen's width or so: Qt
+            // would work out where every word of the line begins.
+            constexpr int Reach = 4096;
+            const QTextBlock block = document()->findBlock(*at);
+            const int first = std::max(block.position(), *at - Reach);
+            const int last = std::min(block.position() + block.length() - 1, *at + Reach);
+            const auto inWord = [this](int position) {
+                const QChar c = document()->characterAt(position);
+                return c.isLetterOrNumber() || c == QLatin1Char('_');
+            };
+            int from = *at;
+            int to = *at;
+            while (from > first && inWord(from - 1))
+                --from;
+            while (to < last && inWord(to))
+                ++to;
+            QTextCursor cursor = textCursor();
+            cursor.setPosition(from);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            setCaretInView(cursor);
+            m_draggingInLongLine = true;
+            event->accept();
+            return;
+        }
+    }
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+}
+
 void CodeEditor::mouseMoveEvent(QMouseEvent* event) {
     if (m_draggingInLongLine && (event->buttons() & Qt::LeftButton)) {
         if (const std::optional<int> at = longLinePositionAt(event->position())) {
             QTextCursor cursor = textCursor();
             cursor.setPosition(*at, QTextCursor::KeepAnchor);
-            setTextCursor(cursor);
+            setCaretInView(cursor);
         }
         event->accept();
         return;
@@ -843,10 +900,8 @@ void CodeEditor::showCaretOfLongLine() {
     const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
     const QRect view = viewport()->rect();
     QScrollBar* vertical = verticalScrollBar();
-    if (box.top() < view.top())
-        vertical->setValue(block.firstLineNumber());
-    else if (box.bottom() > view.bottom())
-        vertical->setValue(block.firstLineNumber() - int(view.height() / box.height()) + 1);
+    if (box.top() < view.top() || box.bottom() > view.bottom())
+        vertical->setValue(block.firstLineNumber() - int(view.height() / box.height() / 2));
     // The scroll bar counts pixels across the text, from the left margin.
     QScrollBar* horizontal = horizontalScrollBar();
     const int x = int((cursor.position() - block.position()) * lines->advance());

@@ -56,7 +56,8 @@ public:
     // meanwhile, so nothing can act on it.
     void showWaitText(const QString& text);
     void appendLoadedText(const QString& piece);
-    void finishLoading(); // the text is shown, caret at 0, in the colours given meanwhile
+    // The text is shown, caret at `caret`, in the colours given meanwhile.
+    void finishLoading(int caret = 0);
     bool isLoading() const { return m_loading; }
 
     void setWordWrapOff();
@@ -80,6 +81,7 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -112,6 +114,7 @@ private:
     QList<ColourRun> derivedRunsIn(const QTextBlock& block, int from, int to) const;
     // Scrolls a caret in a long line into view.
     void showCaretOfLongLine();
+    void setCaretInView(const QTextCursor& cursor); // where the mouse is, not scrolling across
     // The position under `point` when it is on a long line.
     std::optional<int> longLinePositionAt(QPointF point) const;
 
