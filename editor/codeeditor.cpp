@@ -508,10 +508,36 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (moveInLongLine(event))
+        return;
     if (!isReadOnly() && mayEdit(event))
         keepColoursAroundSelection();
     QPlainTextEdit::keyPressEvent(event);
     showCaretOfLongLine();
+}
+
+bool CodeEditor::moveInLongLine(QKeyEvent* event) {
+    // Qt finds the next character by working out the boundaries of every character in the line.
+    const bool left = event->key() == Qt::Key_Left;
+    if ((!left && event->key() != Qt::Key_Right) ||
+        (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) ||
+        !isLong(textCursor().block()))
+        return false;
+    QTextCursor cursor = textCursor();
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    int to = left ? cursor.selectionStart() : cursor.selectionEnd();
+    if (extend || !cursor.hasSelection()) {
+        to = cursor.position() + (left ? -1 : 1);
+        // A character beyond the first plane is two units; the caret never parts them.
+        if (document()->characterAt(to).isLowSurrogate())
+            to += left ? -1 : 1;
+    }
+    cursor.setPosition(std::clamp(to, 0, textLength()),
+                       extend ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    setCaretInView(cursor);
+    showCaretOfLongLine();
+    event->accept();
+    return true;
 }
 
 void CodeEditor::inputMethodEvent(QInputMethodEvent* event) {

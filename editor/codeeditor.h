@@ -115,6 +115,7 @@ private:
     // Scrolls a caret in a long line into view.
     void showCaretOfLongLine();
     void setCaretInView(const QTextCursor& cursor); // where the mouse is, not scrolling across
+    bool moveInLongLine(QKeyEvent* event); // Left and Right in a long line; false for others
     // The position under `point` when it is on a long line.
     std::optional<int> longLinePositionAt(QPointF point) const;
 

@@ -440,6 +440,13 @@ void TestCodeEditor::aLineTooLongToLayOutIsShownAndEdited() {
     QVERIFY(editor.selectedText() == QLatin1String("Dim") ||
             editor.selectedText() == QLatin1String("x"));
 
+    QTest::keyClick(&editor, Qt::Key_Right);
+    QCOMPARE(editor.selectionStart(), wordEnd);
+    QCOMPARE(editor.selectionLength(), 0);
+    QTest::keyClick(&editor, Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(editor.selectedText(), text.mid(wordEnd - 1, 1));
+    editor.setSelectionStart(word);
+    editor.setSelectionLength(wordEnd - word);
     QTest::keyClicks(&editor, QStringLiteral("Q"));
     QCOMPARE(editor.text(), QString(text).replace(word, wordEnd - word, QStringLiteral("Q")));
     QCOMPARE(block.layout()->lineCount(), 0);
