@@ -27,6 +27,8 @@ constexpr qsizetype LoadInOneGo = 1 << 20;
 constexpr qsizetype PieceBytes = 256 * 1024;
 constexpr qint64 SliceMilliseconds = 40;
 constexpr int ReadPollMilliseconds = 10;
+// A keyword list is a few KB; a larger file is no list, and colouring goes on without one.
+constexpr qint64 KeywordListLimit = qint64(16) << 20;
 const QString WaitText = QStringLiteral("Loading and processing code file... Please wait.");
 const QString ListOfOtherFolderReason =
     QStringLiteral("the list no longer shows the snippets of the selected category");
@@ -587,13 +589,16 @@ void frmMain::ColorCode() {
         return;
     // Read at every colouring, so an edited list takes effect at once; without it, comments only.
     QStringList keywords;
-    const LibraryFs::Read list = fs().readFile(fs().keywordFilePath());
+    const LibraryFs::Read list = fs().readFile(fs().keywordFilePath(), KeywordListLimit);
     if (list.result.ok)
         keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
     txtCodeFile->suspendPainting();
     txtCodeFile->colourAll(keywords);
     // A snippet that has just arrived is shown now, already in its colours.
-    txtCodeFile->finishLoading();
-    txtCodeFile->setSelectionStart(txtCodeFile->textLength() == 0 ? 0 : 1);
+    const int caret = txtCodeFile->textLength() == 0 ? 0 : 1;
+    txtCodeFile->finishLoading(caret);
+    // Placing the caret again would make Qt go over the whole of a long first line.
+    if (txtCodeFile->selectionStart() != caret || txtCodeFile->selectionLength() != 0)
+        txtCodeFile->setSelectionStart(caret);
     txtCodeFile->resumePainting();
 }

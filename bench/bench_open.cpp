@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSignalBlocker>
@@ -43,6 +44,20 @@ template <typename Editor> bool stillLoading(const Editor* editor) {
 
 double ms(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Focus, a caret move and the paint after it, as when the user first clicks into shown text:
+// Qt goes over the caret's line once after every change of it.
+double firstTouch(QPlainTextEdit* editor) {
+    QElapsedTimer timer;
+    timer.start();
+    QApplication::setActiveWindow(editor->window());
+    editor->setFocus(Qt::MouseFocusReason);
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QCoreApplication::sendEvent(editor, &right);
+    QCoreApplication::processEvents();
+    editor->viewport()->repaint();
+    return ms(timer);
 }
 
 struct Snippet {
@@ -235,6 +250,7 @@ int main(int argc, char** argv) {
         b.editor()->viewport()->repaint();
         longest = std::max(longest, ms(sinceTick));
         const double opened = ms(total);
+        const double touched = firstTouch(b.editor());
         const QString text = QString::fromUtf8(s.bytes);
         if (b.editor()->text() != text)
             std::printf("\n%s: the window shows other text\n", s.what);
@@ -243,9 +259,13 @@ int main(int argc, char** argv) {
         bare.start();
         b.openPlain(text);
         const double bareMs = ms(bare);
+        const double bareTouched = firstTouch(b.plain.get());
         std::printf("\nlongest gap in the event loop while %s: %.0f ms (open took %.0f ms); "
                     "bare widget, answering nothing meanwhile: %.0f ms; ratio %.2f\n",
                     s.what, longest, opened, bareMs, longest / bareMs);
+        std::printf("then the first focus, Right key and paint: %.0f ms; bare widget: %.0f ms; "
+                    "ratio %.2f\n",
+                    touched, bareTouched, touched / bareTouched);
     }
 
     // A click on another snippet while the 50 MB one is loading, and once it has loaded: from

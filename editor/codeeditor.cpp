@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -42,10 +43,96 @@ QString fromDocumentText(QString text) {
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;
 }
+
+// Qt lays a line out whole, shaping every character and keeping some 40 bytes for each while it
+// does: for a line of 50 MB that is a quarter of a minute and gigabytes, again at every question
+// about the line. A line longer than this is never laid out: it is measured by its length in the
+// fixed-pitch font, and the editor paints only the part in view.
+constexpr int LongLine = 1 << 16;
+
+bool isLong(const QTextBlock& block) {
+    return block.length() > LongLine;
+}
+
+class LineLayout : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+    qreal advance() const {
+        return QFontMetricsF(document()->defaultFont()).horizontalAdvance(QLatin1Char('x'));
+    }
+
+    QRectF blockBoundingRect(const QTextBlock& block) const override {
+        if (!block.isValid() || !isLong(block))
+            return QPlainTextDocumentLayout::blockBoundingRect(block);
+        if (!block.isVisible())
+            return {};
+        // No width: the widget then never asks the line's layout where a position is, which
+        // would lay it out. The document's width comes from documentSize().
+        const qreal margin = document()->documentMargin();
+        QRectF box(0, 0, 0, QFontMetricsF(document()->defaultFont()).lineSpacing());
+        if (!block.next().isValid())
+            box.adjust(0, 0, 0, margin);
+        return box;
+    }
+
+    QSizeF documentSize() const override {
+        QSizeF size = QPlainTextDocumentLayout::documentSize();
+        size.setWidth(std::max(size.width(), m_widestLong));
+        return size;
+    }
+
+protected:
+    void documentChanged(int from, int removed, int added) override {
+        QTextDocument* doc = document();
+        bool longMet = m_widestLong > 0;
+        const QTextBlock last = doc->findBlock(from + added);
+        for (QTextBlock block = doc->findBlock(from); block.isValid(); block = block.next()) {
+            if (isLong(block)) {
+                longMet = true;
+                // The base would lay a line it has laid out before out again.
+                block.layout()->clearLayout();
+            }
+            if (block == last)
+                break;
+        }
+        const qreal widest = m_widestLong;
+        if (longMet) {
+            m_widestLong = 0;
+            for (QTextBlock block = doc->firstBlock(); block.isValid(); block = block.next()) {
+                if (isLong(block) && block.isVisible())
+                    m_widestLong = std::max(m_widestLong, widthOf(block));
+            }
+        }
+        // An edit inside one long line: the base would lay the line out to see whether its
+        // height changed, and a long line's height never does.
+        const QTextBlock first = doc->findBlock(from);
+        const int blocks = doc->blockCount();
+        if (blocks == m_blockCount && isLong(first) &&
+            first == doc->findBlock(std::max(0, from + removed + added - 1)))
+            emit updateBlock(first);
+        else
+            QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        m_blockCount = blocks;
+        if (m_widestLong != widest)
+            emit documentSizeChanged(documentSize());
+    }
+
+private:
+    qreal widthOf(const QTextBlock& block) const {
+        return 2 * document()->documentMargin() + (block.length() - 1) * advance();
+    }
+
+    qreal m_widestLong = 0;
+    int m_blockCount = 1; // as the base counts them, an empty document's one
+};
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     EditorAccessible::install();
+    auto* doc = new QTextDocument(this);
+    doc->setDocumentLayout(new LineLayout(doc));
+    setDocument(doc);
     // Keywords and comments are coloured for a white page: a dark desktop scheme must not
     // darken the page under them.
     QPalette page = palette();
@@ -55,6 +142,9 @@ CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     setFont(codeFont());
     setTabChangesFocus(false);
     connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
+    // After the widget's own scrolling, which does not know where the caret is in a long line.
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditor::showCaretOfLongLine,
+            Qt::QueuedConnection);
     m_colours.assign(0, {});
 }
 
@@ -292,9 +382,19 @@ void CodeEditor::appendLoadedText(const QString& piece) {
     m_addedBreaks.push_back(cursor.position() - 1);
 }
 
-void CodeEditor::finishLoading() {
+void CodeEditor::finishLoading(int caret) {
     if (!m_loading)
         return;
+    // Placed while the lines are short: once joined, Qt would go over the whole line to find it.
+    int before = std::max(0, caret);
+    for (const int added : m_addedBreaks) {
+        if (added > before)
+            break;
+        ++before;
+    }
+    QTextCursor place = textCursor();
+    place.setPosition(std::min(before, textLength()));
+    setTextCursor(place);
     if (!m_addedBreaks.empty()) {
         // One edit that joins lines: the widget forgets their layouts rather than making them.
         QTextCursor cursor(document());
@@ -309,9 +409,6 @@ void CodeEditor::finishLoading() {
     endLoading();
     m_edited = false;
     document()->setModified(false);
-    QTextCursor cursor = textCursor();
-    cursor.setPosition(0);
-    setTextCursor(cursor);
 }
 
 void CodeEditor::endLoading() {
@@ -415,9 +512,36 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (moveInLongLine(event))
+        return;
     if (!isReadOnly() && mayEdit(event))
         keepColoursAroundSelection();
     QPlainTextEdit::keyPressEvent(event);
+    showCaretOfLongLine();
+}
+
+bool CodeEditor::moveInLongLine(QKeyEvent* event) {
+    // Qt finds the next character by working out the boundaries of every character in the line.
+    const bool left = event->key() == Qt::Key_Left;
+    if ((!left && event->key() != Qt::Key_Right) ||
+        (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) ||
+        !isLong(textCursor().block()))
+        return false;
+    QTextCursor cursor = textCursor();
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    int to = left ? cursor.selectionStart() : cursor.selectionEnd();
+    if (extend || !cursor.hasSelection()) {
+        to = cursor.position() + (left ? -1 : 1);
+        // A character beyond the first plane is two units; the caret never parts them.
+        if (document()->characterAt(to).isLowSurrogate())
+            to += left ? -1 : 1;
+    }
+    cursor.setPosition(std::clamp(to, 0, textLength()),
+                       extend ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    setCaretInView(cursor);
+    showCaretOfLongLine();
+    event->accept();
+    return true;
 }
 
 void CodeEditor::inputMethodEvent(QInputMethodEvent* event) {
@@ -437,7 +561,101 @@ void CodeEditor::dropEvent(QDropEvent* event) {
     QPlainTextEdit::dropEvent(event);
 }
 
+std::optional<int> CodeEditor::longLinePositionAt(QPointF point) const {
+    QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingRect(block).translated(offset);
+        if (point.y() < box.bottom()) {
+            if (!isLong(block) || point.y() < box.top())
+                return std::nullopt;
+            const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
+            const qreal left = offset.x() + document()->documentMargin();
+            return block.position() +
+                   std::clamp(int(std::lround((point.x() - left) / lines->advance())), 0,
+                              block.length() - 1);
+        }
+        offset.ry() += box.height();
+    }
+    return std::nullopt;
+}
+
+void CodeEditor::setCaretInView(const QTextCursor& cursor) {
+    // Qt puts the caret of a long line at the line's start and scrolls there.
+    const int across = horizontalScrollBar()->value();
+    setTextCursor(cursor);
+    horizontalScrollBar()->setValue(across);
+}
+
+void CodeEditor::mousePressEvent(QMouseEvent* event) {
+    // The widget would look for the character under the mouse in the line's layout, which a
+    // long line does not have.
+    m_draggingInLongLine = false;
+    if (event->button() == Qt::LeftButton) {
+        if (const std::optional<int> at = longLinePositionAt(event->position())) {
+            QTextCursor cursor = textCursor();
+            cursor.setPosition(*at, (event->modifiers() & Qt::ShiftModifier)
+                                        ? QTextCursor::KeepAnchor
+                                        : QTextCursor::MoveAnchor);
+            setCaretInView(cursor);
+            m_draggingInLongLine = true;
+            event->accept();
+            return;
+        }
+    }
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void CodeEditor::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_draggingInLongLine = false;
+    if (event->button() == Qt::LeftButton) {
+        if (const std::optional<int> at = longLinePositionAt(event->position())) {
+            // The word under the mouse, looked for no further than a screen's width or so: Qt
+            // would work out where every word of the line begins.
+            constexpr int Reach = 4096;
+            const QTextBlock block = document()->findBlock(*at);
+            const int first = std::max(block.position(), *at - Reach);
+            const int last = std::min(block.position() + block.length() - 1, *at + Reach);
+            const auto inWord = [this](int position) {
+                const QChar c = document()->characterAt(position);
+                return c.isLetterOrNumber() || c == QLatin1Char('_');
+            };
+            int from = *at;
+            int to = *at;
+            while (from > first && inWord(from - 1))
+                --from;
+            while (to < last && inWord(to))
+                ++to;
+            QTextCursor cursor = textCursor();
+            cursor.setPosition(from);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            setCaretInView(cursor);
+            m_draggingInLongLine = true;
+            event->accept();
+            return;
+        }
+    }
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+}
+
+void CodeEditor::mouseMoveEvent(QMouseEvent* event) {
+    if (m_draggingInLongLine && (event->buttons() & Qt::LeftButton)) {
+        if (const std::optional<int> at = longLinePositionAt(event->position())) {
+            QTextCursor cursor = textCursor();
+            cursor.setPosition(*at, QTextCursor::KeepAnchor);
+            setCaretInView(cursor);
+        }
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::mouseMoveEvent(event);
+}
+
 void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
+    if (std::exchange(m_draggingInLongLine, false)) {
+        event->accept();
+        emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
+        return;
+    }
     QPlainTextEdit::mouseReleaseEvent(event);
     emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
 }
@@ -477,6 +695,7 @@ void CodeEditor::paintEvent(QPaintEvent* event) {
 
 void CodeEditor::forgetLineColours() {
     m_lineColours.clear();
+    m_longLineComments.clear();
     viewport()->update();
 }
 
@@ -557,20 +776,33 @@ void CodeEditor::paintText(QRect clip) {
         const QRectF box = blockBoundingRect(block).translated(offset);
         if (block.isVisible() && box.bottom() >= clip.top() && box.top() <= clip.bottom()) {
             QTextLayout* layout = block.layout();
-            const int start = block.position();
-            const int length = block.length();
+            int start = block.position();
+            int length = block.length();
+            QPointF at = offset;
+            std::optional<QTextLayout> piece;
             // Colours first: a selection drawn after them shows in the selection's colours.
-            QList<QTextLayout::FormatRange> ranges = visibleColours(block, offset, clip);
+            QList<QTextLayout::FormatRange> ranges;
+            if (isLong(block)) {
+                piece.emplace();
+                const int from = layOutPiece(*piece, block, offset, clip, &at);
+                ranges = pieceColours(block, from, piece->text().size());
+                layout = &*piece;
+                start += from;
+                length = piece->text().size() + (from + piece->text().size() == length - 1);
+            } else {
+                ranges = visibleColours(block, offset, clip);
+            }
             for (const QAbstractTextDocumentLayout::Selection& selection : context.selections) {
                 const int from = selection.cursor.selectionStart() - start;
                 const int to = selection.cursor.selectionEnd() - start;
                 if (from < length && to > 0 && to > from) {
-                    ranges.append({from, to - from, selection.format});
+                    ranges.append({std::max(from, 0), std::min(to, length) - std::max(from, 0),
+                                   selection.format});
                 } else if (!selection.cursor.hasSelection() &&
                            selection.format.hasProperty(QTextFormat::FullWidthSelection) &&
                            block.contains(selection.cursor.position())) {
-                    const QTextLine line =
-                        layout->lineForTextPosition(selection.cursor.position() - start);
+                    const QTextLine line = layout->lineForTextPosition(
+                        std::clamp(selection.cursor.position() - start, 0, length - 1));
                     const bool toEnd = line.textStart() + line.textLength() == length - 1;
                     ranges.append(
                         {line.textStart(), line.textLength() + (toEnd ? 1 : 0), selection.format});
@@ -579,24 +811,132 @@ void CodeEditor::paintText(QRect clip) {
             const int caret = context.cursorPosition;
             const bool caretHere = caretShown && caret >= start && caret < start + length;
             // In overwrite mode the caret is the character it stands on, shown inverted.
-            const bool blockCaret = caretHere && overwriteMode() && caret != start + length - 1;
+            const bool blockCaret =
+                caretHere && overwriteMode() && caret != block.position() + block.length() - 1;
             if (blockCaret) {
                 QTextLayout::FormatRange inverted{caret - start, 1, {}};
                 inverted.format.setForeground(palette().base());
                 inverted.format.setBackground(palette().text());
                 ranges.append(inverted);
             }
-            layout->draw(&painter, offset, ranges, clip);
+            layout->draw(&painter, at, ranges, clip);
             const bool preedit =
-                !isReadOnly() && caret < -1 && !layout->preeditAreaText().isEmpty();
+                !isReadOnly() && caret < -1 && !piece && !layout->preeditAreaText().isEmpty();
             if ((caretHere && !blockCaret) || preedit) {
-                const int at =
+                const int position =
                     preedit ? layout->preeditAreaPosition() - (caret + 2) : caret - start;
-                layout->drawCursor(&painter, offset, at, cursorWidth());
+                layout->drawCursor(&painter, at, position, cursorWidth());
             }
         }
         offset.ry() += box.height();
         if (offset.y() > view.height())
             break;
     }
+}
+
+int CodeEditor::layOutPiece(QTextLayout& piece, const QTextBlock& block, const QPointF& offset,
+                            const QRect& clip, QPointF* at) const {
+    // Characters either side of the view, so a wide or combined character at its edge is whole.
+    constexpr int Slack = 8;
+    const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
+    const qreal advance = lines->advance();
+    const qreal left = offset.x() + document()->documentMargin();
+    const int textLength = block.length() - 1;
+    const int from = std::clamp(int((clip.left() - left) / advance) - Slack, 0, textLength);
+    const int to = std::clamp(int((clip.right() + 1 - left) / advance) + Slack, from, textLength);
+    // Character by character: a block's text, or a fragment's, would copy the whole line.
+    QString text(to - from, Qt::Uninitialized);
+    const int blockStart = block.position();
+    for (int i = from; i < to; ++i)
+        text[i - from] = document()->characterAt(blockStart + i);
+    piece.setText(text);
+    piece.setFont(document()->defaultFont());
+    piece.setTextOption(document()->defaultTextOption());
+    piece.setCacheEnabled(true);
+    piece.beginLayout();
+    QTextLine line = piece.createLine();
+    line.setLeadingIncluded(true);
+    line.setPosition(QPointF(0, 0));
+    piece.endLayout();
+    *at = QPointF(left + from * advance, offset.y());
+    return from;
+}
+
+QList<QTextLayout::FormatRange> CodeEditor::pieceColours(const QTextBlock& block, int from,
+                                                         int length) const {
+    const int pieceStart = block.position() + from;
+    QList<ColourRun> runs;
+    for (const ColourRun& run : m_colours.runsIn(pieceStart, length)) {
+        if (run.colour == ColourMap::Derived)
+            runs.append(derivedRunsIn(block, run.start, run.start + run.length));
+        else
+            runs.append(run);
+    }
+    QList<QTextLayout::FormatRange> ranges;
+    for (const ColourRun& run : runs) {
+        if (run.colour == Colours::Default)
+            continue;
+        QTextLayout::FormatRange range;
+        range.start = run.start - pieceStart;
+        range.length = run.length;
+        range.format.setForeground(colourOf(run.colour));
+        range.format.setBackground(palette().base());
+        ranges.append(range);
+    }
+    return ranges;
+}
+
+QList<ColourRun> CodeEditor::derivedRunsIn(const QTextBlock& block, int from, int to) const {
+    // The line's comment is everything after its first apostrophe; a keyword needs a boundary
+    // either side, so the text a keyword's length around the span colours it as the whole line
+    // does.
+    const int blockStart = block.position();
+    auto comment = m_longLineComments.constFind(block.blockNumber());
+    if (comment == m_longLineComments.cend())
+        comment = m_longLineComments.insert(block.blockNumber(),
+                                            int(block.text().indexOf(QLatin1Char('\''))));
+    const int lineEnd = blockStart + block.length() - 1;
+    const int commentStart = *comment < 0 ? lineEnd + 1 : blockStart + *comment + 1;
+    qsizetype reach = 1;
+    for (const QString& keyword : m_keywords)
+        reach = std::max(reach, keyword.size() + 1);
+    const int textStart = std::max<qsizetype>(blockStart, from - reach);
+    const int textEnd = std::min<qsizetype>(lineEnd, to + reach);
+    QList<ColourRun> out;
+    if (commentStart > textStart) {
+        QString text(textEnd - textStart, Qt::Uninitialized);
+        for (int i = textStart; i < textEnd; ++i)
+            text[i - textStart] = document()->characterAt(i);
+        // The line's break, which ends a comment, is the last character of any but the last line.
+        if (textEnd == lineEnd && block.next().isValid())
+            text += QLatin1Char('\n');
+        for (ColourRun run : Colouring::colour(text, m_keywords)) {
+            run.start += textStart;
+            const int start = std::max(run.start, from);
+            const int end = std::min(run.start + run.length, to);
+            if (start < end)
+                out.append({start, end - start, run.colour});
+        }
+    } else if (from < to) {
+        out.append({from, to - from, Colours::Comment});
+    }
+    return out;
+}
+
+void CodeEditor::showCaretOfLongLine() {
+    const QTextCursor cursor = textCursor();
+    const QTextBlock block = cursor.block();
+    if (m_loading || !isLong(block))
+        return;
+    const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
+    const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
+    const QRect view = viewport()->rect();
+    QScrollBar* vertical = verticalScrollBar();
+    if (box.top() < view.top() || box.bottom() > view.bottom())
+        vertical->setValue(block.firstLineNumber() - int(view.height() / box.height() / 2));
+    // The scroll bar counts pixels across the text, from the left margin.
+    QScrollBar* horizontal = horizontalScrollBar();
+    const int x = int((cursor.position() - block.position()) * lines->advance());
+    if (x < horizontal->value() || x + cursorWidth() > horizontal->value() + view.width())
+        horizontal->setValue(x - view.width() / 2);
 }

@@ -56,7 +56,8 @@ public:
     // meanwhile, so nothing can act on it.
     void showWaitText(const QString& text);
     void appendLoadedText(const QString& piece);
-    void finishLoading(); // the text is shown, caret at 0, in the colours given meanwhile
+    // The text is shown, caret at `caret`, in the colours given meanwhile.
+    void finishLoading(int caret = 0);
     bool isLoading() const { return m_loading; }
     // Whether the user changed the text since it was set, loaded or marked clean (by a save).
     bool isEdited() const { return m_edited; }
@@ -82,6 +83,9 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
@@ -103,6 +107,20 @@ private:
     QList<QTextLayout::FormatRange> visibleColours(const QTextBlock& block, const QPointF& offset,
                                                    const QRect& clip) const;
     void paintText(QRect clip);
+    // The part of a line too long to lay out that `clip` shows, laid out on its own in `piece`;
+    // returns where in the line it starts, and sets where it is drawn.
+    int layOutPiece(QTextLayout& piece, const QTextBlock& block, const QPointF& offset,
+                    const QRect& clip, QPointF* at) const;
+    QList<QTextLayout::FormatRange> pieceColours(const QTextBlock& block, int from,
+                                                 int length) const;
+    // The derived colours of [from, to) of a long line, worked out from the text around it.
+    QList<ColourRun> derivedRunsIn(const QTextBlock& block, int from, int to) const;
+    // Scrolls a caret in a long line into view.
+    void showCaretOfLongLine();
+    void setCaretInView(const QTextCursor& cursor); // where the mouse is, not scrolling across
+    bool moveInLongLine(QKeyEvent* event); // Left and Right in a long line; false for others
+    // The position under `point` when it is on a long line.
+    std::optional<int> longLinePositionAt(QPointF point) const;
 
     ColourMap m_colours;
     std::optional<std::pair<int, int>> m_exactEdit; // position and removed length of our own edit
@@ -112,11 +130,13 @@ private:
     static constexpr int KeptLines = 512;
     static constexpr int FewLines = 1000;          // more than any screen shows
     mutable QHash<int, LineColours> m_lineColours; // by line number: the lines lately painted
+    mutable QHash<int, int> m_longLineComments;    // long lines' first apostrophes, -1 for none
     int m_paintSuspensions = 0;
     QStringList m_keywords; // of the last colourAll
     bool m_loading = false;
     bool m_settingText = false;
     bool m_edited = false;
+    bool m_draggingInLongLine = false;
     QPixmap m_loadingPicture;       // what the viewport showed when loading began
     std::vector<int> m_addedBreaks; // line breaks loading put after pieces, removed when it ends
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;

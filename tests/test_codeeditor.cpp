@@ -68,6 +68,7 @@ private slots:
     void paintsTheColoursInView();
     void textLoadedInPiecesIsExact_data();
     void textLoadedInPiecesIsExact();
+    void aLineTooLongToLayOutIsShownAndEdited();
 };
 
 void TestCodeEditor::textRoundTripIsExact_data() {
@@ -357,6 +358,7 @@ void TestCodeEditor::textLoadedInPiecesIsExact_data() {
     QTest::newRow("breaks inside pieces") << QStringLiteral("a\nbb\nccc\n").repeated(100) << 5;
     QTest::newRow("pieces end at breaks") << QStringLiteral("ab\n").repeated(50) << 3;
     QTest::newRow("empty lines") << QStringLiteral("\n\nx\n\n") << 1;
+    QTest::newRow("a line too long to lay out") << QStringLiteral("Dim x ").repeated(12000) << 4096;
 }
 
 // A long line arrives in pieces, each followed by a line break until loading ends: the text
@@ -384,6 +386,75 @@ void TestCodeEditor::textLoadedInPiecesIsExact() {
     QVERIFY(!editor.document()->isUndoAvailable());
     QVERIFY(editor.colourRuns(0, editor.textLength()).isEmpty());
     editor.viewport()->repaint();
+    // Laying out a line of 50 MB takes Qt a quarter of a minute.
+    if (text.size() > (1 << 16))
+        QCOMPARE(editor.document()->firstBlock().layout()->lineCount(), 0);
+}
+
+// Such a line is painted a piece at a time: it shows in its colours where it is scrolled to, a
+// click puts the caret under the mouse, a caret put into it brings it into view, and it edits.
+void TestCodeEditor::aLineTooLongToLayOutIsShownAndEdited() {
+    CodeEditor editor;
+    editor.setWordWrapOff();
+    editor.resize(400, 200);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    const QString line = QStringLiteral("Dim x ").repeated(12000) + QStringLiteral("' end");
+    const QString text = QStringLiteral("a\n").repeated(100) + line + QStringLiteral("\n") +
+                         QStringLiteral("b\n").repeated(100);
+    editor.setText(text);
+    editor.colourAll({QStringLiteral("dim")});
+    const int lineStart = 200;
+    editor.setSelectionStart(lineStart + 60000);
+    QCoreApplication::processEvents();
+    editor.viewport()->repaint();
+    const QTextBlock block = editor.document()->findBlock(lineStart);
+    QCOMPARE(block.layout()->lineCount(), 0);
+
+    QTextCursor atLine(editor.document());
+    atLine.setPosition(lineStart);
+    const int top = editor.cursorRect(atLine).top();
+    const int height = editor.fontMetrics().height();
+    QVERIFY(top >= 0 && top + height <= editor.viewport()->height());
+    const QImage image = editor.viewport()->grab().toImage();
+    bool keyword = false, plain = false;
+    for (int y = top; y < top + height; ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            keyword =
+                keyword || inkOf(image.pixelColor(x, y), CodeEditor::colourOf(Colours::Keyword));
+            plain = plain || inkOf(image.pixelColor(x, y), Qt::black);
+        }
+    QVERIFY(keyword);
+    QVERIFY(plain);
+
+    const int advance = editor.fontMetrics().horizontalAdvance(QLatin1Char('x'));
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, QPoint(100, top + height / 2));
+    const int clicked = editor.selectionStart();
+    QVERIFY(clicked > lineStart + 50000 && clicked < lineStart + line.size());
+    // Ten columns on, a double click selects the word there ("Dim x " repeats).
+    QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {},
+                       QPoint(100 + 10 * advance, top + height / 2));
+    const int word = editor.selectionStart();
+    const int wordEnd = word + editor.selectionLength();
+    QVERIFY(word <= clicked + 10 && clicked + 10 <= wordEnd);
+    QVERIFY(editor.selectedText() == QLatin1String("Dim") ||
+            editor.selectedText() == QLatin1String("x"));
+
+    QTest::keyClick(&editor, Qt::Key_Right);
+    QCOMPARE(editor.selectionStart(), wordEnd);
+    QCOMPARE(editor.selectionLength(), 0);
+    QTest::keyClick(&editor, Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(editor.selectedText(), text.mid(wordEnd - 1, 1));
+    editor.setSelectionStart(word);
+    editor.setSelectionLength(wordEnd - word);
+    QTest::keyClicks(&editor, QStringLiteral("Q"));
+    QCOMPARE(editor.text(), QString(text).replace(word, wordEnd - word, QStringLiteral("Q")));
+    QCOMPARE(block.layout()->lineCount(), 0);
+    editor.undo();
+    QCOMPARE(editor.text(), text);
+    editor.setText(line);
+    editor.viewport()->repaint();
+    QCOMPARE(editor.document()->firstBlock().layout()->lineCount(), 0);
 }
 
 QTEST_MAIN(TestCodeEditor)

@@ -87,6 +87,7 @@ void TestHostile::oddKeywordLists_data() {
     QTest::newRow("only empty lines") << QByteArray(5000, '\n');
     QTest::newRow("one line of 1 MB") << QByteArray(1024 * 1024, 'd');
     QTest::newRow("binary") << QByteArray("\x00\xFF\xFE dim\r\n\x80\x81", 10);
+    QTest::newRow("dim, then past 16 MiB") << "dim\r\n" + QByteArray(16 << 20, ' ');
 }
 
 void TestHostile::oddKeywordLists() {
@@ -101,6 +102,9 @@ void TestHostile::oddKeywordLists() {
     QVERIFY(f.dialogs->shown.isEmpty());
     // Comments are green whatever the list holds.
     QCOMPARE(ui(w).txtCodeFile->colourAt(code.indexOf("note")), Colours::Comment);
+    // A list too large to be one is not read: no keywords, as without a list.
+    if (wordlist.size() > (16 << 20))
+        QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Default);
     if (wordlist.startsWith("kw")) {
         QCOMPARE(ui(w).txtCodeFile->colourAt(0), Colours::Keyword);
         QCOMPARE(ui(w).txtCodeFile->colourAt(code.indexOf("kw99999")), Colours::Keyword);
