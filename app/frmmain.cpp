@@ -70,6 +70,7 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
     createWidgets();
     createMenus();
     createFind();
+    createHistory();
     createToolbar();
     createStatusBar();
 
@@ -434,6 +435,13 @@ void frmMain::mnuQuit_Click() {
 void frmMain::Form_Unload() {
     if (m_closing)
         return;
+    // Quitting throws the editor's text away: an edit is kept in the history first, and so is
+    // the Code Clipboard's scratch text.
+    keepDiscardedText();
+    if (History* kept = history(); kept && m_clipboard) {
+        if (const QString scratch = m_clipboard->editor()->text(); !scratch.isEmpty())
+            kept->recordDraft(QString::fromLatin1(History::ClipboardText), scratch.toUtf8());
+    }
     m_closing = true;
     tmrEdit->stop();
     // A read under way stops at its next block, so quitting never waits for a long file.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/dialogs.h"
+#include "history/history.h"
 #include "library/libraryfs.h"
 #include "library/snippetcodec.h"
 #include "search/snippetindex.h"
@@ -131,6 +132,11 @@ public:
     frmFind* findWindow() const;
     // Opens a found snippet as clicking its node and entry would, caret on the first word.
     void openFound(const SnippetIndex::Hit& hit, const QStringList& words);
+
+    // The library's history; null while it is off.
+    History* history() const;
+    // A library path as the history names it: relative to the library, with '/'.
+    QString historyPath(const QString& path) const;
 
 protected:
     QMenu* createPopupMenu() override;
@@ -277,11 +283,20 @@ private:
     };
     std::optional<FoundCaret> m_foundCaret;
     void placeFoundCaret(); // where an open ends
+    // History: recording. Commands are told after they changed the disk; text the editor is
+    // about to replace is kept as a draft first.
+    std::unique_ptr<History> m_history;
+    void createHistory();
+    void record(History::Action action, const QString& path, const QByteArray& bytes = {});
+    void keepDiscardedText();
+    void showHistoryReport();
+
     SnippetCodec::Encoding m_textEncoding = SnippetCodec::NewTextEncoding;
     SnippetCodec::LineEnd m_textLineEnd = SnippetCodec::NewTextLineEnd;
     bool m_clipboardHasText = false;
     bool m_treeMouseDown = false;
     bool m_listMouseDown = false;
     bool m_loaded = false;
+    bool m_indexWasRunning = false;
     bool m_closing = false;
 };

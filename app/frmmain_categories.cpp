@@ -52,6 +52,7 @@ void frmMain::AddCat() {
     case LibraryFs::CreateOutcome::Created:
         break;
     }
+    record(History::Action::AddCategory, folder);
     // addNode finds a key of its own when the wanted one is taken, so the folder always has a node.
     addNode(parent, underRoot ? name : parent->text(0) + name, name);
 }
@@ -139,6 +140,7 @@ void frmMain::RemoveCat() {
 
     switch (removed.outcome) {
     case LibraryFs::RemoveOutcome::Removed:
+        record(History::Action::RemoveCategory, folder);
         dropNode();
         return;
     case LibraryFs::RemoveOutcome::Missing:
@@ -154,6 +156,9 @@ void frmMain::RemoveCat() {
         dialogs().error(removalRefusal(folder, removed));
         return;
     case LibraryFs::RemoveOutcome::Failed:
+        // Some snippets may have gone before the failure: the history looks at what is left.
+        if (History* kept = history())
+            kept->noticeOutsideChanges();
         break;
     }
 

@@ -186,6 +186,7 @@ bool frmMain::selectAndOpen(QTreeWidgetItem* node, const QString& snippetName) {
 // Opening -------------------------------------------------------------------------------------
 
 void frmMain::setNewText(const QString& text) {
+    keepDiscardedText();
     txtCodeFile->setText(text);
     m_textEncoding = SnippetCodec::NewTextEncoding;
     m_textLineEnd = SnippetCodec::NewTextLineEnd;
@@ -234,6 +235,7 @@ void frmMain::lstCode_ItemClick() {
     const QString folder = folderOfNode(node);
     const QString path = LibraryFs::fileInFolder(folder, fileName);
 
+    keepDiscardedText();
     const quint64 thisOpen = ++m_openCount;
     abandonLoading();
     setHeld(QString(), QString());
@@ -436,13 +438,17 @@ void frmMain::Save() {
         break;
     }
     const QString path = heldFile();
-    const LibraryFs::Result written = fs().writeSnippet(
-        path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
+    const QByteArray bytes =
+        SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd);
+    const LibraryFs::Result written = fs().writeSnippet(path, bytes);
     m_index->fileChanged(path);
     if (!written.ok) {
         dialogs().error(failureText(QStringLiteral("code file"), written.path,
                                     QStringLiteral("saved"), written.reason));
+        return;
     }
+    record(History::Action::Save, path, bytes);
+    txtCodeFile->markClean();
 }
 
 void frmMain::SaveAs() {
@@ -483,14 +489,17 @@ void frmMain::SaveAs() {
         if (answerReplace == Dialogs::Button::No)
             return;
     }
-    const LibraryFs::Result written = fs().writeSnippet(
-        path, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
+    const QByteArray bytes =
+        SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd);
+    const LibraryFs::Result written = fs().writeSnippet(path, bytes);
     m_index->fileChanged(path);
     if (!written.ok) {
         dialogs().error(failureText(QStringLiteral("code file"), written.path,
                                     QStringLiteral("saved"), written.reason));
         return;
     }
+    record(History::Action::SaveAs, path, bytes);
+    txtCodeFile->markClean();
     const QString entryText = Names::entryTextForFileName(fileName);
     // The user just named this file: the next Save must write it, not the entry opened before.
     setHeld(folder, entryText);
@@ -548,6 +557,7 @@ void frmMain::mnuDeleteFile_Click() {
                                     QStringLiteral("deleted"), removed.reason));
         return;
     }
+    record(History::Action::Delete, path);
     // An open of that file still under way has nothing left to show.
     if (m_loading && m_loading->folder == folder && m_loading->name == name)
         abandonLoading();
@@ -563,6 +573,8 @@ void frmMain::mnuDeleteFile_Click() {
         }
         lstCode->clearSelection();
     }
+    // Kept under the name of the snippet it came from, before the editor lets go of it.
+    keepDiscardedText();
     setHeld(QString(), QString());
     setNewText(QString());
 }

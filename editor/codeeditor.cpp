@@ -84,9 +84,12 @@ void CodeEditor::setText(const QString& text) {
     // Emptying first makes the widget forget the widest line it measured. If that was the first
     // line (the wait text is), laying out a narrower new first line makes it measure every line
     // of the new text, which costs a layout per line in time and memory.
+    m_settingText = true;
     if (!document()->isEmpty())
         setPlainText(QString());
     setPlainText(text);
+    m_settingText = false;
+    m_edited = false;
     m_colours.assign(textLength(), {});
     forgetLineColours();
     QTextCursor cursor = textCursor();
@@ -304,6 +307,7 @@ void CodeEditor::finishLoading() {
         m_addedBreaks.clear();
     }
     endLoading();
+    m_edited = false;
     document()->setModified(false);
     QTextCursor cursor = textCursor();
     cursor.setPosition(0);
@@ -439,6 +443,8 @@ void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CodeEditor::onContentsChange(int position, int removed, int added) {
+    if (!m_loading && !m_settingText)
+        m_edited = true;
     forgetLineColours();
     if (m_exactEdit) {
         position = m_exactEdit->first;

@@ -58,6 +58,9 @@ public:
     void appendLoadedText(const QString& piece);
     void finishLoading(); // the text is shown, caret at 0, in the colours given meanwhile
     bool isLoading() const { return m_loading; }
+    // Whether the user changed the text since it was set, loaded or marked clean (by a save).
+    bool isEdited() const { return m_edited; }
+    void markClean() { m_edited = false; }
 
     void setWordWrapOff();
     bool wordWrapOff() const;
@@ -112,6 +115,8 @@ private:
     int m_paintSuspensions = 0;
     QStringList m_keywords; // of the last colourAll
     bool m_loading = false;
+    bool m_settingText = false;
+    bool m_edited = false;
     QPixmap m_loadingPicture;       // what the viewport showed when loading began
     std::vector<int> m_addedBreaks; // line breaks loading put after pieces, removed when it ends
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;

@@ -12,6 +12,7 @@ PACKAGES=(
     qt6-qpa-plugins                   # Qt's window-system plugins, to show a window at all
     qt6-svg-dev                       # writes the scalable icon at build time
     libx11-dev                        # the keyboard's lock states for the status bar
+    libgit2-dev                       # the library's history, a git repository beside it
 )
 TEST_PACKAGES=(
     clang-14 libclang-rt-14-dev       # the sanitizer build and the fuzzers
@@ -19,6 +20,7 @@ TEST_PACKAGES=(
     desktop-file-utils appstream      # validate the menu entry and the metainfo
     dpkg-dev file                     # cpack's Debian package and its computed dependencies
     xvfb xauth xdotool imagemagick    # screenshots in a real window
+    git                               # reads back and checks (fsck) the history the tests write
 )
 
 wanted=("${PACKAGES[@]}")

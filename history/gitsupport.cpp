@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#include "history/gitsupport.h"
+
+#include <QStringList>
+#include <array>
+
+namespace gitsupport {
+
+namespace {
+
+struct Word {
+    History::Action action;
+    const char* word;
+};
+constexpr std::array Words{
+    Word{History::Action::Save, "save"},
+    Word{History::Action::SaveAs, "save-as"},
+    Word{History::Action::Delete, "delete"},
+    Word{History::Action::AddCategory, "add-category"},
+    Word{History::Action::RemoveCategory, "remove-category"},
+    Word{History::Action::Restore, "restore"},
+    Word{History::Action::ChangedOutside, "changed-outside"},
+    Word{History::Action::FirstVersion, "first-version"},
+    Word{History::Action::Draft, "draft"},
+};
+
+const QString ActionTrailer = QStringLiteral("Quillary-Action:");
+const QString PathTrailer = QStringLiteral("Quillary-Path:");
+
+} // namespace
+
+const char* actionWord(History::Action action) {
+    for (const Word& word : Words) {
+        if (word.action == action)
+            return word.word;
+    }
+    return "";
+}
+
+std::optional<History::Action> actionOfWord(const QString& text) {
+    for (const Word& word : Words) {
+        if (text == QLatin1String(word.word))
+            return word.action;
+    }
+    return std::nullopt;
+}
+
+Trailers trailersOf(const char* message) {
+    Trailers trailers;
+    const QStringList lines = QString::fromUtf8(message).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (line.startsWith(ActionTrailer))
+            trailers.action = actionOfWord(line.mid(ActionTrailer.size()).trimmed());
+        else if (line.startsWith(PathTrailer))
+            trailers.paths.append(line.mid(PathTrailer.size() + 1)); // names may end in spaces
+    }
+    return trailers;
+}
+
+} // namespace gitsupport
