@@ -1,0 +1,314 @@
+// SPDX-License-Identifier: MIT
+#include "windows/frmhistory.h"
+
+#include "editor/codeeditor.h"
+#include "editor/keywordlist.h"
+#include "history/linediff.h"
+#include "library/libraryfs.h"
+#include "library/snippetcodec.h"
+
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int VersionRole = Qt::UserRole; // index into the versions read
+
+QString linesText(int count) {
+    return count == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(count);
+}
+
+QString whenText(const QDateTime& when) {
+    return when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// A light background that leaves the keyword and comment colours readable.
+const QColor MarkedLine(255, 236, 160);
+
+// One selection per run of marked lines, whole lines wide.
+QList<QTextEdit::ExtraSelection> markedLines(QTextDocument* document, const QList<bool>& marked) {
+    QList<QTextEdit::ExtraSelection> selections;
+    QTextCharFormat format;
+    format.setBackground(MarkedLine);
+    format.setProperty(QTextFormat::FullWidthSelection, true);
+    QTextBlock block = document->begin();
+    for (qsizetype line = 0; block.isValid() && line < marked.size();) {
+        if (!marked[line]) {
+            block = block.next();
+            ++line;
+            continue;
+        }
+        QTextCursor cursor(block);
+        while (block.isValid() && line < marked.size() && marked[line]) {
+            cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+            block = block.next();
+            ++line;
+        }
+        // The line break too, so an empty line has something to mark.
+        if (block.isValid())
+            cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
+        selections.append({cursor, format});
+    }
+    return selections;
+}
+
+} // namespace
+
+frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
+    : QDialog(owner), m_fs(fs), m_gitFolder(gitFolder) {
+    setObjectName(QStringLiteral("frmHistory"));
+    setModal(false);
+    setSizeGripEnabled(true);
+
+    lstVersions = new QTreeWidget(this);
+    lstVersions->setObjectName(QStringLiteral("lstVersions"));
+    lstVersions->setAccessibleName(QStringLiteral("Versions"));
+    lstVersions->setAccessibleDescription(QStringLiteral("Newest first"));
+    lstVersions->setHeaderLabels(
+        {QStringLiteral("When"), QStringLiteral("What"), QStringLiteral("Size")});
+    lstVersions->setRootIsDecorated(false);
+    lstVersions->setUniformRowHeights(true);
+    lstVersions->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstVersions->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstVersions->header()->setStretchLastSection(true);
+    lstVersions->setColumnWidth(0, 150);
+    lstVersions->setColumnWidth(1, 110);
+    auto* lblVersions = new QLabel(QStringLiteral("&Versions:"), this);
+    lblVersions->setBuddy(lstVersions);
+
+    txtVersion = new CodeEditor(this);
+    txtVersion->setObjectName(QStringLiteral("txtVersion"));
+    txtVersion->setAccessibleName(QStringLiteral("Chosen version"));
+    txtVersion->setReadOnly(true);
+    txtVersion->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    txtVersion->setWordWrapOff();
+    // Nothing is typed here, so Tab moves on as it does between the other parts.
+    txtVersion->setTabChangesFocus(true);
+    auto* lblText =
+        new QLabel(QStringLiteral("&Text, lines not in the snippet's file marked:"), this);
+    lblText->setBuddy(txtVersion);
+
+    lblDifferences = new QLabel(this);
+    lblDifferences->setObjectName(QStringLiteral("lblDifferences"));
+    lblDifferences->setWordWrap(true);
+
+    cmdRestore = new QPushButton(QStringLiteral("&Restore"), this);
+    cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
+    cmdRestore->setAccessibleDescription(
+        QStringLiteral("Writes the chosen version into the snippet's file and opens it"));
+    cmdCopy = new QPushButton(QStringLiteral("&Copy"), this);
+    cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
+    cmdCopy->setAccessibleDescription(
+        QStringLiteral("Puts the chosen version's text on the clipboard"));
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    // Enter on a version restores it, as Enter on a found snippet opens it.
+    cmdRestore->setDefault(true);
+    cmdCopy->setAutoDefault(false);
+    cmdClose->setAutoDefault(false);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(cmdRestore, QDialogButtonBox::ActionRole);
+    buttons->addButton(cmdCopy, QDialogButtonBox::ActionRole);
+    buttons->addButton(cmdClose, QDialogButtonBox::RejectRole);
+
+    auto* left = new QWidget(this);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(lblVersions);
+    leftLayout->addWidget(lstVersions, 1);
+    auto* right = new QWidget(this);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(lblText);
+    rightLayout->addWidget(txtVersion, 1);
+    rightLayout->addWidget(lblDifferences);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setStretchFactor(1, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(split, 1);
+    layout->addWidget(buttons);
+    resize(820, 480);
+    split->setSizes({330, 490});
+
+    setTabOrder(lstVersions, txtVersion);
+    setTabOrder(txtVersion, cmdRestore);
+    setTabOrder(cmdRestore, cmdCopy);
+    setTabOrder(cmdCopy, cmdClose);
+
+    connect(lstVersions, &QTreeWidget::currentItemChanged, this, &frmHistory::showChosen);
+    connect(cmdRestore, &QPushButton::clicked, this, &frmHistory::restoreChosen);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmHistory::copyChosen);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+frmHistory::~frmHistory() = default;
+
+QString frmHistory::whatText(const HistoryVersion& version) {
+    if (version.deleted)
+        return QStringLiteral("deleted");
+    switch (version.action) {
+    case History::Action::Save:
+        return QStringLiteral("saved");
+    case History::Action::SaveAs:
+        return QStringLiteral("saved as");
+    case History::Action::Draft:
+        return QStringLiteral("draft discarded");
+    case History::Action::ChangedOutside:
+        return QStringLiteral("changed outside");
+    case History::Action::Restore:
+        return QStringLiteral("restored");
+    case History::Action::Delete:
+    case History::Action::RemoveCategory:
+        return QStringLiteral("deleted");
+    case History::Action::FirstVersion:
+        return QStringLiteral("first version");
+    case History::Action::AddCategory:
+        break;
+    }
+    return QStringLiteral("saved");
+}
+
+void frmHistory::showSnippet(const QString& path, const QString& name) {
+    const bool other = path != m_path;
+    m_path = path;
+    m_name = name;
+    setWindowTitle(QStringLiteral("History of %1").arg(name));
+    if (other)
+        lstVersions->clear();
+    refresh();
+}
+
+void frmHistory::refresh() {
+    const int row = chosenRow();
+    const QString chosen =
+        row >= 0 ? m_versions.at(row).commit + m_versions.at(row).blob : QString();
+    // A handle opened afresh sees whatever the history's thread has written since.
+    m_reader = std::make_unique<HistoryReader>(m_gitFolder);
+    m_versions = m_reader->isOpen() ? m_reader->versions(m_path) : QList<HistoryVersion>();
+
+    QList<QTreeWidgetItem*> items;
+    int keep = 0;
+    const QLocale locale;
+    for (int i = 0; i < m_versions.size(); ++i) {
+        const HistoryVersion& version = m_versions.at(i);
+        const QString size = version.deleted || version.size < 0
+                                 ? QString()
+                                 : QStringLiteral("%1 bytes").arg(locale.toString(version.size));
+        auto* item =
+            new QTreeWidgetItem(QStringList{whenText(version.when), whatText(version), size});
+        item->setData(0, VersionRole, i);
+        items.append(item);
+        if (version.commit + version.blob == chosen)
+            keep = i;
+    }
+    {
+        const QSignalBlocker quiet(lstVersions);
+        lstVersions->clear();
+        lstVersions->addTopLevelItems(items);
+        if (!items.isEmpty())
+            lstVersions->setCurrentItem(items.at(keep));
+    }
+    showChosen();
+}
+
+int frmHistory::chosenRow() const {
+    const QTreeWidgetItem* item = lstVersions->currentItem();
+    if (!item)
+        return -1;
+    const int row = item->data(0, VersionRole).toInt();
+    return row >= 0 && row < m_versions.size() ? row : -1;
+}
+
+std::optional<QByteArray> frmHistory::chosenBytes() const {
+    const int row = chosenRow();
+    if (row < 0 || !m_reader || m_versions.at(row).deleted || m_versions.at(row).blob.isEmpty())
+        return std::nullopt;
+    return m_reader->text(m_versions.at(row).blob);
+}
+
+void frmHistory::showChosen() {
+    const int row = chosenRow();
+    const std::optional<QByteArray> bytes = chosenBytes();
+    cmdRestore->setEnabled(bytes.has_value());
+    cmdCopy->setEnabled(bytes.has_value());
+    if (!bytes) {
+        m_shownText.clear();
+        txtVersion->setExtraSelections({});
+        txtVersion->setText(QString());
+        QString why;
+        if (!m_reader || !m_reader->isOpen())
+            why = QStringLiteral("The history of the library cannot be read.");
+        else if (row < 0)
+            why = QStringLiteral("The history holds no version of this snippet.");
+        else if (m_versions.at(row).deleted)
+            why = QStringLiteral("The snippet was deleted here; choose an earlier version.");
+        else
+            why = QStringLiteral("The text of this version cannot be read from the history.");
+        lblDifferences->setText(why);
+        txtVersion->setAccessibleDescription(why);
+        return;
+    }
+    m_shownText = SnippetCodec::decode(*bytes).text;
+    txtVersion->setText(m_shownText);
+    QStringList keywords;
+    if (const LibraryFs::Read list = m_fs.readFile(m_fs.keywordFilePath()); list.result.ok)
+        keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
+    txtVersion->colourAll(keywords);
+
+    const LibraryFs::Read current =
+        m_fs.readFile(m_fs.libraryPath() + m_path, LibraryFs::SnippetReadLimit);
+    const QStringList currentLines = current.result.ok
+                                         ? LineDiff::lines(SnippetCodec::decode(current.bytes).text)
+                                         : QStringList();
+    const LineDiff::Marks marks = LineDiff::compare(LineDiff::lines(m_shownText), currentLines);
+    txtVersion->setExtraSelections(markedLines(txtVersion->document(), marks.onlyInOld));
+    QString summary;
+    if (!current.result.ok)
+        summary =
+            QStringLiteral("The snippet's file cannot be read now (%1): every line is marked.")
+                .arg(current.result.reason);
+    else if (!marks.exact)
+        summary = QStringLiteral("Too different from the snippet's file now to compare line by "
+                                 "line: every line is marked.");
+    else if (marks.countOld() == 0 && marks.countNew() == 0)
+        summary = QStringLiteral("The same as the snippet's file now.");
+    else
+        summary = QStringLiteral("%1 marked here %2 not in the snippet's file now; %3 of the file "
+                                 "%4 not here.")
+                      .arg(linesText(marks.countOld()),
+                           marks.countOld() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
+                           linesText(marks.countNew()),
+                           marks.countNew() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+    lblDifferences->setText(summary);
+    txtVersion->setAccessibleDescription(summary);
+}
+
+void frmHistory::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    lstVersions->setFocus();
+}
+
+void frmHistory::restoreChosen() {
+    // The restore runs events and boxes, and the window may be given another snippet meanwhile.
+    const QString path = m_path;
+    if (const std::optional<QByteArray> bytes = chosenBytes())
+        emit restoreRequested(path, *bytes);
+}
+
+void frmHistory::copyChosen() {
+    if (chosenBytes())
+        QGuiApplication::clipboard()->setText(m_shownText);
+}
