@@ -64,8 +64,9 @@ void frmMain::createHistoryMenus() {
                      &frmMain::ShowHistory);
     // Free in the menus, the editor and the tree and list.
     mnuHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    // D is Delete's in the Edit menu and Delete Code File's in the list's pop-up.
     mnuDeletedSnippets = add(mnuEditPopup, "mnuDeletedSnippets",
-                             QStringLiteral("&Deleted Snippets..."), &frmMain::ShowDeleted);
+                             QStringLiteral("Delet&ed Snippets..."), &frmMain::ShowDeleted);
     mnuCodePopup->addSeparator()->setObjectName(QStringLiteral("sepCodeHistory"));
     mnuCodeHistory = add(mnuCodePopup, "mnuCodeHistory", QStringLiteral("Snippet &History..."),
                          &frmMain::ShowHistory);
@@ -73,7 +74,7 @@ void frmMain::createHistoryMenus() {
     // One action owns the key; the pop-up's item only shows it.
     mnuCodeHistory->setShortcutContext(Qt::WidgetShortcut);
     mnuCodeDeletedSnippets = add(mnuCodePopup, "mnuCodeDeletedSnippets",
-                                 QStringLiteral("&Deleted Snippets..."), &frmMain::ShowDeleted);
+                                 QStringLiteral("Delet&ed Snippets..."), &frmMain::ShowDeleted);
 }
 
 void frmMain::ShowHistory() {

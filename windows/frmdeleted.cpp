@@ -123,7 +123,7 @@ void frmDeleted::refresh() {
     if (!reader.isOpen())
         lblCount->setText(QStringLiteral("The history of the library cannot be read."));
     else if (items.isEmpty())
-        lblCount->setText(QStringLiteral("Nothing has been deleted."));
+        lblCount->setText(QStringLiteral("No deleted snippets or categories to restore."));
     else
         lblCount->setText(items.size() == 1 ? QStringLiteral("1 entry")
                                             : QStringLiteral("%1 entries").arg(items.size()));

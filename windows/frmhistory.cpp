@@ -12,11 +12,15 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -34,33 +38,6 @@ QString whenText(const QDateTime& when) {
 
 // A light background that leaves the keyword and comment colours readable.
 const QColor MarkedLine(255, 236, 160);
-
-// One selection per run of marked lines, whole lines wide.
-QList<QTextEdit::ExtraSelection> markedLines(QTextDocument* document, const QList<bool>& marked) {
-    QList<QTextEdit::ExtraSelection> selections;
-    QTextCharFormat format;
-    format.setBackground(MarkedLine);
-    format.setProperty(QTextFormat::FullWidthSelection, true);
-    QTextBlock block = document->begin();
-    for (qsizetype line = 0; block.isValid() && line < marked.size();) {
-        if (!marked[line]) {
-            block = block.next();
-            ++line;
-            continue;
-        }
-        QTextCursor cursor(block);
-        while (block.isValid() && line < marked.size() && marked[line]) {
-            cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
-            block = block.next();
-            ++line;
-        }
-        // The line break too, so an empty line has something to mark.
-        if (block.isValid())
-            cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
-        selections.append({cursor, format});
-    }
-    return selections;
-}
 
 } // namespace
 
@@ -81,8 +58,8 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     lstVersions->setSelectionMode(QAbstractItemView::SingleSelection);
     lstVersions->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstVersions->header()->setStretchLastSection(true);
-    lstVersions->setColumnWidth(0, 150);
-    lstVersions->setColumnWidth(1, 110);
+    lstVersions->setColumnWidth(0, 135);
+    lstVersions->setColumnWidth(1, 100);
     auto* lblVersions = new QLabel(QStringLiteral("&Versions:"), this);
     lblVersions->setBuddy(lstVersions);
 
@@ -94,6 +71,15 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     txtVersion->setWordWrapOff();
     // Nothing is typed here, so Tab moves on as it does between the other parts.
     txtVersion->setTabChangesFocus(true);
+    // Marked lines are painted beneath the text, so the text keeps its colours on them: the
+    // editor's own background, which it also gives each coloured run, becomes clear, and the
+    // window paints it instead.
+    m_background = txtVersion->palette().base().color();
+    QPalette clear = txtVersion->palette();
+    clear.setColor(QPalette::Base, Qt::transparent);
+    txtVersion->setPalette(clear);
+    txtVersion->viewport()->installEventFilter(this);
+    txtVersion->installEventFilter(this);
     auto* lblText =
         new QLabel(QStringLiteral("&Text, lines not in the snippet's file marked:"), this);
     lblText->setBuddy(txtVersion);
@@ -141,7 +127,7 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     layout->addWidget(split, 1);
     layout->addWidget(buttons);
     resize(820, 480);
-    split->setSizes({330, 490});
+    split->setSizes({345, 475});
 
     setTabOrder(lstVersions, txtVersion);
     setTabOrder(txtVersion, cmdRestore);
@@ -246,7 +232,7 @@ void frmHistory::showChosen() {
     cmdCopy->setEnabled(bytes.has_value());
     if (!bytes) {
         m_shownText.clear();
-        txtVersion->setExtraSelections({});
+        m_marked.clear();
         txtVersion->setText(QString());
         QString why;
         if (!m_reader || !m_reader->isOpen())
@@ -274,7 +260,8 @@ void frmHistory::showChosen() {
                                          ? LineDiff::lines(SnippetCodec::decode(current.bytes).text)
                                          : QStringList();
     const LineDiff::Marks marks = LineDiff::compare(LineDiff::lines(m_shownText), currentLines);
-    txtVersion->setExtraSelections(markedLines(txtVersion->document(), marks.onlyInOld));
+    m_marked = marks.onlyInOld;
+    txtVersion->viewport()->update();
     QString summary;
     if (!current.result.ok)
         summary =
@@ -299,6 +286,30 @@ void frmHistory::showChosen() {
 void frmHistory::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     lstVersions->setFocus();
+}
+
+bool frmHistory::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == txtVersion->viewport() && event->type() == QEvent::Paint) {
+        const QRect area = static_cast<QPaintEvent*>(event)->rect();
+        QPainter painter(txtVersion->viewport());
+        painter.fillRect(area, m_background);
+        const int bottom = txtVersion->viewport()->height();
+        for (QTextBlock block = txtVersion->cursorForPosition(QPoint(0, 0)).block();
+             block.isValid(); block = block.next()) {
+            const QRect caret = txtVersion->cursorRect(QTextCursor(block));
+            if (caret.top() > bottom)
+                break;
+            if (block.blockNumber() < m_marked.size() && m_marked[block.blockNumber()])
+                painter.fillRect(QRect(area.left(), caret.top(), area.width(), caret.height()),
+                                 MarkedLine);
+        }
+        return false; // the editor paints the text over it
+    }
+    // In overwrite mode the caret would be drawn in the clear background.
+    if (watched == txtVersion && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Insert)
+        return true;
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmHistory::restoreChosen() {

@@ -3,6 +3,7 @@
 
 #include "history/history.h"
 
+#include <QColor>
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -45,6 +46,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showChosen();
@@ -60,5 +62,7 @@ private:
     QString m_path;
     QString m_name;
     QList<HistoryVersion> m_versions;
-    QString m_shownText; // of the chosen version, as the editor shows it
+    QString m_shownText;  // of the chosen version, as the editor shows it
+    QList<bool> m_marked; // per line of it: not in the snippet's file now
+    QColor m_background;  // the editor's, painted by the window beneath the marks
 };
