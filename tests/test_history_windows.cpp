@@ -273,6 +273,9 @@ void TestHistoryWindows::restoring() {
         QCOMPARE(asked.prompt, QStringLiteral("Enter a filename: "));
         QCOMPARE(asked.inputTitle, QStringLiteral("Save Code"));
     }
+    // The window follows the history: the restore is its newest version.
+    if (frmHistory* history = windowOf<frmHistory>(w))
+        QTRY_COMPARE(history->lstVersions->topLevelItem(0)->text(1), QStringLiteral("restored"));
     const MainWindowParts parts = ui(w);
     QTRY_VERIFY(!parts.txtCodeFile->isLoading());
     const QList<QTreeWidgetItem*> nodes = parts.tvwFolders->selectedItems();
