@@ -236,6 +236,8 @@ void TestHistoryWindows::restoring() {
         w.ShowDeleted();
         frmDeleted* deleted = windowOf<frmDeleted>(w);
         QVERIFY(deleted && deleted->isVisible());
+        // Read off the window's thread.
+        QTRY_VERIFY(!deleted->isReading());
         // The newest loss is listed first.
         QVERIFY(deleted->lstDeleted->topLevelItemCount() >= 1);
         QCOMPARE(deleted->lstDeleted->currentItem(), deleted->lstDeleted->topLevelItem(0));
@@ -246,6 +248,7 @@ void TestHistoryWindows::restoring() {
         w.ShowHistory();
         frmHistory* history = windowOf<frmHistory>(w);
         QVERIFY(history && history->isVisible());
+        QTRY_VERIFY(!history->isReading());
         QCOMPARE(history->lstVersions->topLevelItemCount(), c.commits.size());
         history->lstVersions->setCurrentItem(history->lstVersions->topLevelItem(c.chosenRow));
         // The older text, with what the file now lacks marked.

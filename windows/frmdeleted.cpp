@@ -81,18 +81,37 @@ frmDeleted::frmDeleted(const QString& gitFolder, QWidget* owner)
             [this] { cmdRestore->setEnabled(lstDeleted->currentItem() != nullptr); });
     connect(cmdRestore, &QPushButton::clicked, this, &frmDeleted::restoreChosen);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+    cmdRestore->setEnabled(false);
+    lblCount->setText(QStringLiteral("Reading the history..."));
     refresh();
 }
 
+frmDeleted::~frmDeleted() {
+    // The loader's thread is joined before anything it could wake goes.
+    m_loader.reset();
+}
+
 void frmDeleted::refresh() {
+    if (!m_loader)
+        m_loader = std::make_unique<HistoryLoader<Listing>>(m_gitFolder, this, "takeEntries");
+    const quint64 asked = ++m_asked;
+    m_loader->ask([asked](const HistoryReader& reader) {
+        return Listing{asked, reader.isOpen(),
+                       reader.isOpen() ? reader.deleted() : QList<DeletedEntry>()};
+    });
+}
+
+void frmDeleted::takeEntries() {
+    std::optional<Listing> listing = m_loader->take();
+    if (!listing || listing->asked < m_shown)
+        return;
+    m_shown = listing->asked;
     const QTreeWidgetItem* current = lstDeleted->currentItem();
     const int row = current ? current->data(0, EntryRole).toInt() : -1;
     const QString chosen = row >= 0 && row < m_entries.size()
                                ? m_entries.at(row).commit + m_entries.at(row).path
                                : QString();
-    // A handle opened afresh sees whatever the history's thread has written since.
-    const HistoryReader reader(m_gitFolder);
-    m_entries = reader.isOpen() ? reader.deleted() : QList<DeletedEntry>();
+    m_entries = std::move(listing->entries);
 
     QList<QTreeWidgetItem*> items;
     int keep = 0;
@@ -120,13 +139,14 @@ void frmDeleted::refresh() {
             lstDeleted->setCurrentItem(items.at(keep));
     }
     cmdRestore->setEnabled(!items.isEmpty());
-    if (!reader.isOpen())
+    if (!listing->open)
         lblCount->setText(QStringLiteral("The history of the library cannot be read."));
     else if (items.isEmpty())
         lblCount->setText(QStringLiteral("No deleted snippets or categories to restore."));
     else
         lblCount->setText(items.size() == 1 ? QStringLiteral("1 entry")
                                             : QStringLiteral("%1 entries").arg(items.size()));
+    emit entriesShown();
 }
 
 void frmDeleted::showEvent(QShowEvent* event) {

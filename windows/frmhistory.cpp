@@ -140,7 +140,10 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-frmHistory::~frmHistory() = default;
+// The loader's thread is joined before anything it could wake goes.
+frmHistory::~frmHistory() {
+    m_loader.reset();
+}
 
 QString frmHistory::whatText(const HistoryVersion& version) {
     if (version.deleted)
@@ -172,18 +175,37 @@ void frmHistory::showSnippet(const QString& path, const QString& name) {
     m_path = path;
     m_name = name;
     setWindowTitle(QStringLiteral("History of %1").arg(name));
-    if (other)
+    if (other) {
+        m_versions.clear();
         lstVersions->clear();
+        showChosen();
+        lblDifferences->setText(QStringLiteral("Reading the history..."));
+    }
     refresh();
 }
 
 void frmHistory::refresh() {
+    if (!m_loader)
+        m_loader = std::make_unique<HistoryLoader<Listing>>(m_gitFolder, this, "takeVersions");
+    const quint64 asked = ++m_asked;
+    m_loader->ask([asked, path = m_path](const HistoryReader& reader) {
+        return Listing{asked, path, reader.isOpen(),
+                       reader.isOpen() ? reader.versions(path) : QList<HistoryVersion>()};
+    });
+}
+
+void frmHistory::takeVersions() {
+    std::optional<Listing> listing = m_loader->take();
+    // A read for another snippet, or older than one shown, has nothing to say now.
+    if (!listing || listing->path != m_path || listing->asked < m_shown)
+        return;
+    m_shown = listing->asked;
     const int row = chosenRow();
     const QString chosen =
         row >= 0 ? m_versions.at(row).commit + m_versions.at(row).blob : QString();
-    // A handle opened afresh sees whatever the history's thread has written since.
-    m_reader = std::make_unique<HistoryReader>(m_gitFolder);
-    m_versions = m_reader->isOpen() ? m_reader->versions(m_path) : QList<HistoryVersion>();
+    m_versions = std::move(listing->versions);
+    // The texts are read here, when a version is chosen: one blob is quick to read.
+    m_reader = listing->open ? std::make_unique<HistoryReader>(m_gitFolder) : nullptr;
 
     QList<QTreeWidgetItem*> items;
     int keep = 0;
@@ -208,6 +230,7 @@ void frmHistory::refresh() {
             lstVersions->setCurrentItem(items.at(keep));
     }
     showChosen();
+    emit versionsShown();
 }
 
 int frmHistory::chosenRow() const {

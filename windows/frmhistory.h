@@ -2,6 +2,7 @@
 #pragma once
 
 #include "history/history.h"
+#include "windows/historyloader.h"
 
 #include <QColor>
 #include <QDialog>
@@ -28,8 +29,10 @@ public:
     // The snippet at `path` (relative to the library), listed in the main window as `name`.
     void showSnippet(const QString& path, const QString& name);
     QString snippetPath() const { return m_path; }
-    // Reads the versions and the snippet's file again; the chosen version stays chosen.
+    // Reads the versions again, off the window's thread; the chosen version stays chosen.
     void refresh();
+    // Whether a read asked for has not been shown yet.
+    bool isReading() const { return m_shown != m_asked; }
     // What a version was, in the list's words.
     static QString whatText(const HistoryVersion& version);
 
@@ -43,10 +46,14 @@ public:
 signals:
     // `bytes` is the chosen version's text as it was stored.
     void restoreRequested(const QString& path, const QByteArray& bytes);
+    void versionsShown();
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void takeVersions();
 
 private:
     void showChosen();
@@ -65,4 +72,13 @@ private:
     QString m_shownText;  // of the chosen version, as the editor shows it
     QList<bool> m_marked; // per line of it: not in the snippet's file now
     QColor m_background;  // the editor's, painted by the window beneath the marks
+    struct Listing {
+        quint64 asked = 0;
+        QString path;
+        bool open = false;
+        QList<HistoryVersion> versions;
+    };
+    quint64 m_asked = 0;
+    quint64 m_shown = 0;
+    std::unique_ptr<HistoryLoader<Listing>> m_loader; // last: its thread goes first
 };
