@@ -136,6 +136,8 @@ public:
     // Opens a found snippet as clicking its node and entry would, caret on the first word.
     void openFound(const SnippetIndex::Hit& hit, const QStringList& words);
 
+    // Off, windows made afterwards keep no history; the benchmark measures start-up both ways.
+    static void setHistoryAtStart(bool on);
     // The library's history; null while it is off.
     History* history() const;
     // A library path as the history names it: relative to the library, with '/'.

@@ -5,7 +5,17 @@
 #include "editor/codeeditor.h"
 #include "windows/frmclipboard.h"
 
+namespace {
+bool historyAtStart = true;
+} // namespace
+
+void frmMain::setHistoryAtStart(bool on) {
+    historyAtStart = on;
+}
+
 void frmMain::createHistory() {
+    if (!historyAtStart)
+        return;
     m_history = std::make_unique<History>(m_locations.library, m_locations.historyFolder());
     // Sent from the history's thread; the report itself is taken from under its lock.
     connect(m_history.get(), &History::reportReady, this, &frmMain::showHistoryReport,

@@ -225,7 +225,8 @@ struct History::Worker {
                                                        QDir::Hidden | QDir::System))) {
             // Made bare, then given its work tree: made with one, libgit2 would leave a ".git"
             // link inside the library, which the tree would show as a category.
-            git_repository_init_options options = GIT_REPOSITORY_INIT_OPTIONS_INIT;
+            git_repository_init_options options{};
+            git_repository_init_options_init(&options, GIT_REPOSITORY_INIT_OPTIONS_VERSION);
             options.flags = GIT_REPOSITORY_INIT_MKPATH | GIT_REPOSITORY_INIT_BARE |
                             GIT_REPOSITORY_INIT_NO_REINIT;
             options.initial_head = "main";
@@ -552,7 +553,7 @@ struct History::Worker {
     }
 
     bool writePack(Repository& from, git_odb_backend* memory) {
-        git_buf pack = GIT_BUF_INIT;
+        git_buf pack{};
         Odb target;
         git_odb_writepack* writer = nullptr;
         git_indexer_progress progress{};
