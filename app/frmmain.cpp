@@ -71,6 +71,7 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
     createMenus();
     createFind();
     createHistory();
+    createHistoryMenus();
     createToolbar();
     createStatusBar();
 

@@ -17,7 +17,10 @@
 #include <optional>
 
 class CodeEditor;
+class frmDeleted;
 class frmFind;
+class frmHistory;
+struct DeletedEntry;
 class QAction;
 class QLabel;
 class QMenu;
@@ -139,6 +142,18 @@ public:
     History* history() const;
     // A library path as the history names it: relative to the library, with '/'.
     QString historyPath(const QString& path) const;
+
+    // History windows
+    void ShowHistory(); // of the snippet selected in the list
+    void ShowDeleted();
+    frmHistory* historyWindow() const;
+    frmDeleted* deletedWindow() const;
+    // Writes `bytes` into the snippet at `path` (relative to the library) and opens it as a click
+    // would; false when nothing was written.
+    bool restoreVersion(const QString& path, const QByteArray& bytes);
+    // Puts a deleted snippet or category back, asking for another name where one has been taken
+    // meanwhile, and selects it; false when nothing was written.
+    bool restoreDeleted(const DeletedEntry& entry);
 
 protected:
     QMenu* createPopupMenu() override;
@@ -301,4 +316,14 @@ private:
     bool m_loaded = false;
     bool m_indexWasRunning = false;
     bool m_closing = false;
+
+    // History windows
+    void createHistoryMenus();
+    void reloadTree();
+    QAction* mnuHistory = nullptr;
+    QAction* mnuDeletedSnippets = nullptr;
+    QAction* mnuCodeHistory = nullptr;
+    QAction* mnuCodeDeletedSnippets = nullptr;
+    QPointer<frmHistory> m_historyWindow;
+    QPointer<frmDeleted> m_deletedWindow;
 };

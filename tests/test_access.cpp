@@ -70,15 +70,18 @@ void TestAccess::keyboardPopUps_data() {
     QTest::newRow("tree category, Menu key") << tree << int(How::MenuKey) << "category"
                                              << "mnuAddCategory+ mnuRemoveCategory+";
     QTest::newRow("empty list") << list << int(How::Request) << "root"
-                                << "mnuDeleteFile-";
-    QTest::newRow("list entry, Shift+F10") << list << int(How::ShiftF10) << "entry"
-                                           << "mnuDeleteFile+";
+                                << "mnuDeleteFile- mnuCodeHistory+ mnuCodeDeletedSnippets+";
+    QTest::newRow("list entry, Shift+F10")
+        << list << int(How::ShiftF10) << "entry"
+        << "mnuDeleteFile+ mnuCodeHistory+ mnuCodeDeletedSnippets+";
     QTest::newRow("editor caret, nothing to paste")
         << editor << int(How::Request) << "caret"
-        << "mnuUndo+ mnuDelete- mnuCut- mnuCopy- mnuPaste- mnuFind+";
+        << "mnuUndo+ mnuDelete- mnuCut- mnuCopy- mnuPaste- mnuFind+ mnuHistory+ "
+           "mnuDeletedSnippets+";
     QTest::newRow("editor selection, text to paste, Menu key")
         << editor << int(How::MenuKey) << "selection"
-        << "mnuUndo+ mnuDelete+ mnuCut+ mnuCopy+ mnuPaste+ mnuFind+";
+        << "mnuUndo+ mnuDelete+ mnuCut+ mnuCopy+ mnuPaste+ mnuFind+ mnuHistory+ "
+           "mnuDeletedSnippets+";
 }
 
 void TestAccess::keyboardPopUps() {

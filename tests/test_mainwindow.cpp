@@ -344,7 +344,10 @@ void TestMainWindow::menuTree() {
                           {"mnuQuit", "&Quit", "Ctrl+Q", true}});
     check(ui(w).mnuFolderPopup, {{"mnuAddCategory", "&Add Category", none, true},
                                  {"mnuRemoveCategory", "&Remove Category", none, true}});
-    check(ui(w).mnuCodePopup, {{"mnuDeleteFile", "&Delete Code File", none, true}});
+    check(ui(w).mnuCodePopup, {{"mnuDeleteFile", "&Delete Code File", none, true},
+                               {"sepCodeHistory", "-", none, true},
+                               {"mnuCodeHistory", "Snippet &History...", "Ctrl+H", true},
+                               {"mnuCodeDeletedSnippets", "Delet&ed Snippets...", none, true}});
     check(ui(w).mnuEditPopup, {{"mnuUndo", "&Undo", none, true},
                                {"sep1", "-", none, true},
                                {"mnuDelete", "&Delete", none, true},
@@ -354,7 +357,10 @@ void TestMainWindow::menuTree() {
                                {"sep5", "-", none, true},
                                {"mnuComment", "Comment", none, true},
                                {"sepFind", "-", none, true},
-                               {"mnuFind", "&Find Snippets...", "Ctrl+Shift+F", true}});
+                               {"mnuFind", "&Find Snippets...", "Ctrl+Shift+F", true},
+                               {"sepHistory", "-", none, true},
+                               {"mnuHistory", "Snippet &History...", "Ctrl+H", true},
+                               {"mnuDeletedSnippets", "Delet&ed Snippets...", none, true}});
     check(ui(w).mnuComment, {{"mnuCommentSelected", "Selected Text", none, true},
                              {"mnuCommentWholeLine", "Whole Line", none, true},
                              {"mnuCommentFromHere", "To End of Line", none, true}});

@@ -1,0 +1,348 @@
+// SPDX-License-Identifier: MIT
+#include "windows/frmhistory.h"
+
+#include "editor/codeeditor.h"
+#include "editor/keywordlist.h"
+#include "history/linediff.h"
+#include "library/libraryfs.h"
+#include "library/snippetcodec.h"
+
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int VersionRole = Qt::UserRole; // index into the versions read
+
+QString linesText(int count) {
+    return count == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(count);
+}
+
+QString whenText(const QDateTime& when) {
+    return when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// A light background that leaves the keyword and comment colours readable.
+const QColor MarkedLine(255, 236, 160);
+
+} // namespace
+
+frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
+    : QDialog(owner), m_fs(fs), m_gitFolder(gitFolder) {
+    setObjectName(QStringLiteral("frmHistory"));
+    setModal(false);
+    setSizeGripEnabled(true);
+
+    lstVersions = new QTreeWidget(this);
+    lstVersions->setObjectName(QStringLiteral("lstVersions"));
+    lstVersions->setAccessibleName(QStringLiteral("Versions"));
+    lstVersions->setAccessibleDescription(QStringLiteral("Newest first"));
+    lstVersions->setHeaderLabels(
+        {QStringLiteral("When"), QStringLiteral("What"), QStringLiteral("Size")});
+    lstVersions->setRootIsDecorated(false);
+    lstVersions->setUniformRowHeights(true);
+    lstVersions->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstVersions->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstVersions->header()->setStretchLastSection(true);
+    lstVersions->setColumnWidth(0, 135);
+    lstVersions->setColumnWidth(1, 100);
+    auto* lblVersions = new QLabel(QStringLiteral("&Versions:"), this);
+    lblVersions->setBuddy(lstVersions);
+
+    txtVersion = new CodeEditor(this);
+    txtVersion->setObjectName(QStringLiteral("txtVersion"));
+    txtVersion->setAccessibleName(QStringLiteral("Chosen version"));
+    txtVersion->setReadOnly(true);
+    txtVersion->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    txtVersion->setWordWrapOff();
+    // Nothing is typed here, so Tab moves on as it does between the other parts.
+    txtVersion->setTabChangesFocus(true);
+    // Marked lines are painted beneath the text, so the text keeps its colours on them: the
+    // editor's own background, which it also gives each coloured run, becomes clear, and the
+    // window paints it instead.
+    m_background = txtVersion->palette().base().color();
+    QPalette clear = txtVersion->palette();
+    clear.setColor(QPalette::Base, Qt::transparent);
+    txtVersion->setPalette(clear);
+    txtVersion->viewport()->installEventFilter(this);
+    txtVersion->installEventFilter(this);
+    auto* lblText =
+        new QLabel(QStringLiteral("&Text, lines not in the snippet's file marked:"), this);
+    lblText->setBuddy(txtVersion);
+
+    lblDifferences = new QLabel(this);
+    lblDifferences->setObjectName(QStringLiteral("lblDifferences"));
+    lblDifferences->setWordWrap(true);
+
+    cmdRestore = new QPushButton(QStringLiteral("&Restore"), this);
+    cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
+    cmdRestore->setAccessibleDescription(
+        QStringLiteral("Writes the chosen version into the snippet's file and opens it"));
+    cmdCopy = new QPushButton(QStringLiteral("&Copy"), this);
+    cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
+    cmdCopy->setAccessibleDescription(
+        QStringLiteral("Puts the chosen version's text on the clipboard"));
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    // Enter on a version restores it, as Enter on a found snippet opens it.
+    cmdRestore->setDefault(true);
+    cmdCopy->setAutoDefault(false);
+    cmdClose->setAutoDefault(false);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(cmdRestore, QDialogButtonBox::ActionRole);
+    buttons->addButton(cmdCopy, QDialogButtonBox::ActionRole);
+    buttons->addButton(cmdClose, QDialogButtonBox::RejectRole);
+
+    auto* left = new QWidget(this);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(lblVersions);
+    leftLayout->addWidget(lstVersions, 1);
+    auto* right = new QWidget(this);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(lblText);
+    rightLayout->addWidget(txtVersion, 1);
+    rightLayout->addWidget(lblDifferences);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setStretchFactor(1, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(split, 1);
+    layout->addWidget(buttons);
+    resize(820, 480);
+    split->setSizes({345, 475});
+
+    setTabOrder(lstVersions, txtVersion);
+    setTabOrder(txtVersion, cmdRestore);
+    setTabOrder(cmdRestore, cmdCopy);
+    setTabOrder(cmdCopy, cmdClose);
+
+    connect(lstVersions, &QTreeWidget::currentItemChanged, this, &frmHistory::showChosen);
+    connect(cmdRestore, &QPushButton::clicked, this, &frmHistory::restoreChosen);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmHistory::copyChosen);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+// The loader's thread is joined before anything it could wake goes.
+frmHistory::~frmHistory() {
+    m_loader.reset();
+}
+
+QString frmHistory::whatText(const HistoryVersion& version) {
+    if (version.deleted)
+        return QStringLiteral("deleted");
+    switch (version.action) {
+    case History::Action::Save:
+        return QStringLiteral("saved");
+    case History::Action::SaveAs:
+        return QStringLiteral("saved as");
+    case History::Action::Draft:
+        return QStringLiteral("draft discarded");
+    case History::Action::ChangedOutside:
+        return QStringLiteral("changed outside");
+    case History::Action::Restore:
+        return QStringLiteral("restored");
+    case History::Action::Delete:
+    case History::Action::RemoveCategory:
+        return QStringLiteral("deleted");
+    case History::Action::FirstVersion:
+        return QStringLiteral("first version");
+    case History::Action::AddCategory:
+        break;
+    }
+    return QStringLiteral("saved");
+}
+
+void frmHistory::showSnippet(const QString& path, const QString& name) {
+    const bool other = path != m_path;
+    m_path = path;
+    m_name = name;
+    setWindowTitle(QStringLiteral("History of %1").arg(name));
+    if (other) {
+        m_versions.clear();
+        lstVersions->clear();
+        showChosen();
+        lblDifferences->setText(QStringLiteral("Reading the history..."));
+    }
+    refresh();
+}
+
+void frmHistory::refresh() {
+    if (!m_loader)
+        m_loader = std::make_unique<HistoryLoader<Listing>>(m_gitFolder, this, "takeVersions");
+    const quint64 asked = ++m_asked;
+    m_loader->ask([asked, path = m_path](const HistoryReader& reader) {
+        return Listing{asked, path, reader.isOpen(),
+                       reader.isOpen() ? reader.versions(path) : QList<HistoryVersion>()};
+    });
+}
+
+void frmHistory::takeVersions() {
+    std::optional<Listing> listing = m_loader->take();
+    // A read for another snippet, or older than one shown, has nothing to say now.
+    if (!listing || listing->path != m_path || listing->asked < m_shown)
+        return;
+    m_shown = listing->asked;
+    const int row = chosenRow();
+    const QString chosen =
+        row >= 0 ? m_versions.at(row).commit + m_versions.at(row).blob : QString();
+    m_versions = std::move(listing->versions);
+    // The texts are read here, when a version is chosen: one blob is quick to read.
+    m_reader = listing->open ? std::make_unique<HistoryReader>(m_gitFolder) : nullptr;
+
+    QList<QTreeWidgetItem*> items;
+    int keep = 0;
+    const QLocale locale;
+    for (int i = 0; i < m_versions.size(); ++i) {
+        const HistoryVersion& version = m_versions.at(i);
+        const QString size = version.deleted || version.size < 0
+                                 ? QString()
+                                 : QStringLiteral("%1 bytes").arg(locale.toString(version.size));
+        auto* item =
+            new QTreeWidgetItem(QStringList{whenText(version.when), whatText(version), size});
+        item->setData(0, VersionRole, i);
+        items.append(item);
+        if (version.commit + version.blob == chosen)
+            keep = i;
+    }
+    {
+        const QSignalBlocker quiet(lstVersions);
+        lstVersions->clear();
+        lstVersions->addTopLevelItems(items);
+        if (!items.isEmpty())
+            lstVersions->setCurrentItem(items.at(keep));
+    }
+    showChosen();
+    emit versionsShown();
+}
+
+int frmHistory::chosenRow() const {
+    const QTreeWidgetItem* item = lstVersions->currentItem();
+    if (!item)
+        return -1;
+    const int row = item->data(0, VersionRole).toInt();
+    return row >= 0 && row < m_versions.size() ? row : -1;
+}
+
+std::optional<QByteArray> frmHistory::chosenBytes() const {
+    const int row = chosenRow();
+    if (row < 0 || !m_reader || m_versions.at(row).deleted || m_versions.at(row).blob.isEmpty())
+        return std::nullopt;
+    return m_reader->text(m_versions.at(row).blob);
+}
+
+void frmHistory::showChosen() {
+    const int row = chosenRow();
+    const std::optional<QByteArray> bytes = chosenBytes();
+    cmdRestore->setEnabled(bytes.has_value());
+    cmdCopy->setEnabled(bytes.has_value());
+    if (!bytes) {
+        m_shownText.clear();
+        m_marked.clear();
+        txtVersion->setText(QString());
+        QString why;
+        if (!m_reader || !m_reader->isOpen())
+            why = QStringLiteral("The history of the library cannot be read.");
+        else if (row < 0)
+            why = QStringLiteral("The history holds no version of this snippet.");
+        else if (m_versions.at(row).deleted)
+            why = QStringLiteral("The snippet was deleted here; choose an earlier version.");
+        else
+            why = QStringLiteral("The text of this version cannot be read from the history.");
+        lblDifferences->setText(why);
+        txtVersion->setAccessibleDescription(why);
+        return;
+    }
+    m_shownText = SnippetCodec::decode(*bytes).text;
+    txtVersion->setText(m_shownText);
+    QStringList keywords;
+    if (const LibraryFs::Read list = m_fs.readFile(m_fs.keywordFilePath()); list.result.ok)
+        keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
+    txtVersion->colourAll(keywords);
+
+    const LibraryFs::Read current =
+        m_fs.readFile(m_fs.libraryPath() + m_path, LibraryFs::SnippetReadLimit);
+    const QStringList currentLines = current.result.ok
+                                         ? LineDiff::lines(SnippetCodec::decode(current.bytes).text)
+                                         : QStringList();
+    const LineDiff::Marks marks = LineDiff::compare(LineDiff::lines(m_shownText), currentLines);
+    m_marked = marks.onlyInOld;
+    txtVersion->viewport()->update();
+    QString summary;
+    if (!current.result.ok)
+        summary =
+            QStringLiteral("The snippet's file cannot be read now (%1): every line is marked.")
+                .arg(current.result.reason);
+    else if (!marks.exact)
+        summary = QStringLiteral("Too different from the snippet's file now to compare line by "
+                                 "line: every line is marked.");
+    else if (marks.countOld() == 0 && marks.countNew() == 0)
+        summary = QStringLiteral("The same as the snippet's file now.");
+    else
+        summary = QStringLiteral("%1 marked here %2 not in the snippet's file now; %3 of the file "
+                                 "%4 not here.")
+                      .arg(linesText(marks.countOld()),
+                           marks.countOld() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
+                           linesText(marks.countNew()),
+                           marks.countNew() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+    lblDifferences->setText(summary);
+    txtVersion->setAccessibleDescription(summary);
+}
+
+void frmHistory::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    lstVersions->setFocus();
+}
+
+bool frmHistory::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == txtVersion->viewport() && event->type() == QEvent::Paint) {
+        const QRect area = static_cast<QPaintEvent*>(event)->rect();
+        QPainter painter(txtVersion->viewport());
+        painter.fillRect(area, m_background);
+        const int bottom = txtVersion->viewport()->height();
+        for (QTextBlock block = txtVersion->cursorForPosition(QPoint(0, 0)).block();
+             block.isValid(); block = block.next()) {
+            const QRect caret = txtVersion->cursorRect(QTextCursor(block));
+            if (caret.top() > bottom)
+                break;
+            if (block.blockNumber() < m_marked.size() && m_marked[block.blockNumber()])
+                painter.fillRect(QRect(area.left(), caret.top(), area.width(), caret.height()),
+                                 MarkedLine);
+        }
+        return false; // the editor paints the text over it
+    }
+    // In overwrite mode the caret would be drawn in the clear background.
+    if (watched == txtVersion && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Insert)
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmHistory::restoreChosen() {
+    // The restore runs events and boxes, and the window may be given another snippet meanwhile.
+    const QString path = m_path;
+    if (const std::optional<QByteArray> bytes = chosenBytes())
+        emit restoreRequested(path, *bytes);
+}
+
+void frmHistory::copyChosen() {
+    if (chosenBytes())
+        QGuiApplication::clipboard()->setText(m_shownText);
+}
