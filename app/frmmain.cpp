@@ -70,7 +70,6 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
     createWidgets();
     createMenus();
     createFind();
-    createHistory();
     createHistoryMenus();
     createToolbar();
     createStatusBar();
@@ -81,6 +80,9 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
 
     resize(StartClientWidth, StartClientHeight + menuBar()->sizeHint().height());
     Form_Load();
+    // After the library folder is made: without one there is nothing to record, and the user
+    // has been told why already.
+    createHistory();
     tvwFolders->setFocus();
 }
 

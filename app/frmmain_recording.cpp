@@ -16,7 +16,7 @@ void frmMain::setHistoryAtStart(bool on) {
 }
 
 void frmMain::createHistory() {
-    if (!historyAtStart)
+    if (!historyAtStart || !fs().folderExists(m_locations.library))
         return;
     m_history = std::make_unique<History>(m_locations.library, m_locations.historyFolder(),
                                           HistoryStartDelayMs);

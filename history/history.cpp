@@ -557,11 +557,10 @@ struct History::Worker {
             git_index_add_all(index.get(), &spec, GIT_INDEX_ADD_FORCE, scanFilter, &payload);
         if (cancel.load(std::memory_order_acquire))
             return;
-        if (added < 0 || git_index_update_all(index.get(), &spec, scanFilter, &payload) < 0) {
-            if (!cancel.load(std::memory_order_acquire))
-                failed(what);
+        // A folder of the library that cannot be read fails the look; the window says so when
+        // the user opens it, and the next look tries again, so the history says nothing here.
+        if (added < 0 || git_index_update_all(index.get(), &spec, scanFilter, &payload) < 0)
             return;
-        }
         git_oid tree;
         // The stat cache of a large library is a tenth smaller with paths stored as differences.
         git_index_set_version(index.get(), 4);
