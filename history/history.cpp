@@ -406,8 +406,11 @@ struct History::Worker {
             }
         }
         git_oid tree = *git_tree_id(base.get());
-        if (!updates.empty() && git_tree_create_updated(&tree, repo.get(), base.get(),
-                                                        updates.size(), updates.data()) < 0)
+        const bool spliced = updates.size() == 1 && updates[0].action == GIT_TREE_UPDATE_UPSERT &&
+                             replaceInTrees(base.get(), updates[0].path, updates[0].id, tree);
+        if (!spliced && !updates.empty() &&
+            git_tree_create_updated(&tree, repo.get(), base.get(), updates.size(), updates.data()) <
+                0)
             return failed(what);
         QString shown = job.paths.value(0);
         if (job.paths.size() > 1)
@@ -419,6 +422,58 @@ struct History::Worker {
             return failed(what);
         remember(tree, job.paths, made);
         emit owner->recorded();
+    }
+
+    // A save of a snippet that is already recorded changes one id in each tree on its path.
+    // Writing those trees as they are with the one id replaced keeps a save into a category of
+    // tens of thousands of snippets quick: no tree is taken apart and built again. False when
+    // the path does not lead to a recorded file, so the general way is taken.
+    bool replaceInTrees(git_tree* root, const QByteArray& path, const git_oid& blob,
+                        git_oid& newRoot) {
+        const QList<QByteArray> names = path.split('/');
+        std::vector<git_oid> trees{*git_tree_id(root)};
+        for (qsizetype i = 0; i + 1 < names.size(); ++i) {
+            TreeEntry entry;
+            if (git_tree_entry_bypath(entry.out(), root,
+                                      names.mid(0, i + 1).join('/').constData()) < 0 ||
+                git_tree_entry_type(entry.get()) != GIT_OBJECT_TREE)
+                return false;
+            trees.push_back(*git_tree_entry_id(entry.get()));
+        }
+        Odb odb;
+        if (git_repository_odb(odb.out(), repo.get()) < 0)
+            return false;
+        git_oid child = blob;
+        for (qsizetype level = names.size() - 1; level >= 0; --level) {
+            git_odb_object* raw = nullptr;
+            if (git_odb_read(&raw, odb.get(), &trees[size_t(level)]) < 0)
+                return false;
+            QByteArray data(static_cast<const char*>(git_odb_object_data(raw)),
+                            qsizetype(git_odb_object_size(raw)));
+            git_odb_object_free(raw);
+            // Entries are "mode name\0" and twenty bytes of id.
+            qsizetype at = 0;
+            qsizetype idAt = -1;
+            while (at < data.size()) {
+                const qsizetype space = data.indexOf(' ', at);
+                const qsizetype end = space < 0 ? -1 : data.indexOf('\0', space);
+                if (end < 0 || end + 1 + GIT_OID_RAWSZ > data.size())
+                    return false;
+                if (QByteArrayView(data).sliced(space + 1, end - space - 1) == names[level]) {
+                    idAt = end + 1;
+                    break;
+                }
+                at = end + 1 + GIT_OID_RAWSZ;
+            }
+            if (idAt < 0)
+                return false;
+            std::memcpy(data.data() + idAt, child.id, GIT_OID_RAWSZ);
+            if (git_odb_write(&child, odb.get(), data.constData(), size_t(data.size()),
+                              GIT_OBJECT_TREE) < 0)
+                return false;
+        }
+        newRoot = child;
+        return true;
     }
 
     void remember(const git_oid& treeId, const QStringList& paths, const git_oid& commitId) {
