@@ -77,6 +77,23 @@ void frmMain::createHistoryMenus() {
                                  QStringLiteral("Delet&ed Snippets..."), &frmMain::ShowDeleted);
 }
 
+namespace {
+
+// A window shown reads the history again once the history has written something.
+template <typename Window> void refreshOnRecord(History* history, Window* window) {
+    if (!history)
+        return;
+    QObject::connect(
+        history, &History::recorded, window,
+        [window] {
+            if (window->isVisible())
+                window->refresh();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
 void frmMain::ShowHistory() {
     const QTreeWidgetItem* entry = selectedEntry();
     if (!entry) {
@@ -94,16 +111,7 @@ void frmMain::ShowHistory() {
                 [this](const QString& restored, const QByteArray& bytes) {
                     restoreVersion(restored, bytes);
                 });
-        if (History* kept = history()) {
-            frmHistory* window = m_historyWindow;
-            connect(
-                kept, &History::recorded, window,
-                [window] {
-                    if (window->isVisible())
-                        window->refresh();
-                },
-                Qt::QueuedConnection);
-        }
+        refreshOnRecord(history(), m_historyWindow.data());
     }
     m_historyWindow->showSnippet(path, name);
     m_historyWindow->show();
@@ -116,16 +124,7 @@ void frmMain::ShowDeleted() {
         m_deletedWindow = new frmDeleted(m_locations.historyFolder(), this);
         connect(m_deletedWindow, &frmDeleted::restoreRequested, this,
                 [this](const DeletedEntry& entry) { restoreDeleted(entry); });
-        if (History* kept = history()) {
-            frmDeleted* window = m_deletedWindow;
-            connect(
-                kept, &History::recorded, window,
-                [window] {
-                    if (window->isVisible())
-                        window->refresh();
-                },
-                Qt::QueuedConnection);
-        }
+        refreshOnRecord(history(), m_deletedWindow.data());
     } else {
         m_deletedWindow->refresh();
     }
