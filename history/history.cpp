@@ -218,8 +218,13 @@ struct History::Worker {
                 scan();
                 break;
             }
-            packIfNeeded();
             guard.lock();
+            // Packing can wait for the next run: quitting never waits for it.
+            if (!stopping) {
+                guard.unlock();
+                packIfNeeded();
+                guard.lock();
+            }
             busy = false;
             idle.notify_all();
         }
