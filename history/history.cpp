@@ -306,7 +306,7 @@ struct History::Worker {
         for (const char* name : LeftoverLocks)
             QFile::remove(gitFolder + QLatin1Char('/') + QLatin1String(name));
 
-        if (git_repository_set_workdir(repo.get(), QFile::encodeName(library).constData(), 0) < 0)
+        if (!useLibraryAsWorkTree(repo))
             return unreadable(lastError());
         // Snippets are kept byte for byte, whatever the user's own git settings say of line ends.
         Config config;
@@ -325,6 +325,16 @@ struct History::Worker {
         }
         looseObjects = countLoose().size();
         return true;
+    }
+
+    // The repository names its work tree relative to itself, so this holds unless the folders
+    // were moved apart. libgit2 1.5 leaks a little memory setting one, so it is set only then.
+    bool useLibraryAsWorkTree(Repository& in) const {
+        const char* current = git_repository_workdir(in.get());
+        if (current &&
+            QDir(QFile::decodeName(current)).canonicalPath() == QDir(library).canonicalPath())
+            return true;
+        return git_repository_set_workdir(in.get(), QFile::encodeName(library).constData(), 0) == 0;
     }
 
     QStringList countLoose() const {
@@ -590,8 +600,8 @@ struct History::Worker {
         const QByteArray workdir = QFile::encodeName(library);
         Odb odb;
         git_odb_backend* memory = nullptr;
-        if (git_repository_set_workdir(scanning.get(), workdir.constData(), 0) < 0 ||
-            git_repository_odb(odb.out(), scanning.get()) < 0 || git_mempack_new(&memory) < 0)
+        if (!useLibraryAsWorkTree(scanning) || git_repository_odb(odb.out(), scanning.get()) < 0 ||
+            git_mempack_new(&memory) < 0)
             return failed(what);
         if (git_odb_add_backend(odb.get(), memory, 1000) < 0) {
             memory->free(memory);
