@@ -3,6 +3,7 @@
 #include "history/history.h"
 #include "history/sync.h"
 #include "library/libraryfs.h"
+#include "support/failingfs.h"
 #include "support/faults.h"
 
 #include <QDir>
@@ -10,7 +11,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <arpa/inet.h>
+#include <csignal>
 #include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -84,15 +89,33 @@ struct Side {
                 put(it.key().mid(1), it.value());
         }
     }
-    SyncOutcome sync(const QString& remote, LibrarySync::Step cancelAt = LibrarySync::Step(-1)) {
-        LibraryFs fs(LibraryLocations{library(), {}});
+    using Hook = std::function<void(LibrarySync::Step, std::atomic<bool>& cancel)>;
+    SyncOutcome sync(const QString& remote, const Hook& hook = {}, int failingWrite = 0) {
+        FailingFs fs(LibraryLocations{library(), {}});
+        if (failingWrite)
+            fs.failOn(FailingFs::Primitive::WriteFileAtomically, failingWrite,
+                      QStringLiteral("No space left on device"));
         LibrarySync syncing(git(), fs);
         std::atomic<bool> cancel = false;
         syncing.beforeStep = [&](LibrarySync::Step step) {
-            if (step == cancelAt)
-                cancel.store(true, std::memory_order_release);
+            if (hook)
+                hook(step, cancel);
         };
         return syncing.run(remote, cancel);
+    }
+    // Every file and folder of the library, with the files' bytes.
+    Snippets everything() const {
+        Snippets found;
+        QDirIterator it(library(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile in(path);
+            found.insert(path.mid(library().size()),
+                         it.fileInfo().isDir() || !in.open(QIODevice::ReadOnly) ? QByteArray("/")
+                                                                                : in.readAll());
+        }
+        return found;
     }
     Snippets snippets() const {
         Snippets found;
@@ -125,13 +148,14 @@ class TestSync : public QObject {
 private slots:
     void twoLibrariesAgree_data();
     void twoLibrariesAgree();
+    void overGitDaemon();
 };
 
 void TestSync::twoLibrariesAgree_data() {
     QTest::addColumn<Snippets>("common"); // recorded on A, synced to the remote, then to B
     QTest::addColumn<Snippets>("onA");    // then changed on A and on B, B synced first
     QTest::addColumn<Snippets>("onB");
-    QTest::addColumn<QString>("twist");      // "", "no repository", "cancel"
+    QTest::addColumn<QString>("twist"); // "", "no repository", "cancel", "write fails", "moves on"
     QTest::addColumn<QStringList>("copies"); // what A's sync keeps of B's under a new name
     QTest::addColumn<int>("parents");        // of the commit A's sync made; 0 when it made none
     QTest::addColumn<Snippets>("expected");  // both libraries, in the end
@@ -178,6 +202,15 @@ void TestSync::twoLibrariesAgree_data() {
         << QStringList{"S/a (deskb).code"} << 1
         << Snippets{
                {"S/a.code", "not yet recorded"}, {"S/a (deskb).code", "a2"}, {"S/b.code", "b"}};
+    QTest::newRow("a file that cannot be written")
+        << Snippets{{"S/a.code", "a"}, {"S/b.code", "b"}} << Snippets{{"S/a.code", "a2"}}
+        << Snippets{{"S/b.code", "b2"}, {"T/c.code", "c"}} << QStringLiteral("write fails")
+        << QStringList() << 2
+        << Snippets{{"S/a.code", "a2"}, {"S/b.code", "b2"}, {"T/c.code", "c"}};
+    QTest::newRow("the remote moves on before the push")
+        << Snippets{{"S/a.code", "a"}} << Snippets{{"S/a.code", "a2"}}
+        << Snippets{{"S/b.code", "b"}} << QStringLiteral("moves on") << QStringList() << 2
+        << Snippets{{"S/a.code", "a2"}, {"S/b.code", "b"}, {"S/late.code", "late"}};
     QTest::newRow("a remote that is not a repository")
         << Snippets{} << Snippets{{"S/a.code", "a"}} << Snippets{}
         << QStringLiteral("no repository") << QStringList() << 0 << Snippets{};
@@ -217,7 +250,7 @@ void TestSync::twoLibrariesAgree() {
     const SyncOutcome first = b.sync(remote);
     QVERIFY2(first.ok(), qPrintable(describe(first)));
 
-    const Snippets aBefore = a.snippets();
+    const Snippets aBefore = a.everything();
     const QString aHead = a.head();
     const QString remoteHead =
         output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote));
@@ -228,21 +261,43 @@ void TestSync::twoLibrariesAgree() {
         QCOMPARE(refused.result, SyncOutcome::Result::Failed);
         QVERIFY2(refused.failure.contains(notThere), qPrintable(refused.failure));
         QVERIFY(QDir(notThere).isEmpty());
-        QCOMPARE(a.snippets(), aBefore);
+        QCOMPARE(a.everything(), aBefore);
         QCOMPARE(a.head(), aHead);
         QVERIFY(fsck(a.git()));
         return;
     }
     if (twist == QLatin1String("cancel")) {
-        const SyncOutcome stopped = a.sync(remote, LibrarySync::Step::Push);
+        const SyncOutcome stopped = a.sync(remote, [](LibrarySync::Step step, auto& cancel) {
+            if (step == LibrarySync::Step::Push)
+                cancel = true;
+        });
         QCOMPARE(stopped.result, SyncOutcome::Result::Cancelled);
-        QCOMPARE(a.snippets(), aBefore);
+        QCOMPARE(a.everything(), aBefore);
         QCOMPARE(a.head(), aHead);
         QCOMPARE(output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)),
                  remoteHead);
     }
+    if (twist == QLatin1String("write fails")) {
+        // The merge reached the remote; here the first file written is put back, the folder
+        // made for the second goes, and the history stays where it was.
+        const SyncOutcome full = a.sync(remote, {}, 2);
+        QCOMPARE(full.result, SyncOutcome::Result::Failed);
+        QVERIFY2(full.failure.contains(QLatin1String("No space left")), qPrintable(full.failure));
+        QCOMPARE(a.everything(), aBefore);
+        QCOMPARE(a.head(), aHead);
+    }
+    Side::Hook hook;
+    if (twist == QLatin1String("moves on")) {
+        hook = [&](LibrarySync::Step step, auto&) {
+            if (step != LibrarySync::Step::Push ||
+                b.snippets().contains(QStringLiteral("S/late.code")))
+                return;
+            b.change({{QStringLiteral("S/late.code"), "late"}});
+            QVERIFY(b.sync(remote).ok());
+        };
+    }
 
-    const SyncOutcome synced = a.sync(remote);
+    const SyncOutcome synced = a.sync(remote, hook);
     QVERIFY2(synced.ok(), qPrintable(describe(synced)));
     QCOMPARE(synced.copies, copies);
     for (const QString& copy : copies)
@@ -273,6 +328,91 @@ void TestSync::twoLibrariesAgree() {
     QCOMPARE(a.head(), b.head());
     QCOMPARE(output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)), a.head());
     for (const QString& git : {a.git(), b.git(), remote})
+        QVERIFY2(fsck(git), qPrintable(git));
+}
+
+// The same sync over git's own protocol, with a real server.
+void TestSync::overGitDaemon() {
+    QTemporaryDir served;
+    QVERIFY(run(QStringLiteral("git"), {QStringLiteral("init"), QStringLiteral("--bare"),
+                                        QStringLiteral("-q"), served.filePath("remote.git")}));
+    // A free port: taken from the system, then let go for the server.
+    int port = 0;
+    {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (probe >= 0 && ::bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+            ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+        if (probe >= 0)
+            ::close(probe);
+    }
+    if (port == 0)
+        QSKIP("no free port for git daemon");
+    QByteArrayList words{"git",
+                         "daemon",
+                         "--export-all",
+                         "--enable=receive-pack",
+                         "--listen=127.0.0.1",
+                         "--reuseaddr",
+                         "--base-path=" + QFile::encodeName(served.path()),
+                         "--port=" + QByteArray::number(port)};
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t daemon = 0;
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    const int spawned = posix_spawnp(&daemon, "git", &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0)
+        QSKIP("git daemon cannot start");
+    const auto stop = qScopeGuard([daemon] {
+        ::kill(daemon, SIGTERM);
+        ::waitpid(daemon, nullptr, 0);
+    });
+    bool listening = false;
+    for (int tries = 0; tries < 100 && !listening; ++tries) {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(quint16(port));
+        listening = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(probe);
+        if (!listening)
+            QTest::qWait(100);
+    }
+    if (!listening)
+        QSKIP("git daemon did not start listening");
+    const QString remote = QStringLiteral("git://127.0.0.1:%1/remote.git").arg(port);
+
+    Side a;
+    Side b;
+    a.init(QStringLiteral("ann@deska"));
+    b.init(QStringLiteral("bea@deskb"));
+    a.change({{QStringLiteral("S/a.code"), "a"}, {QStringLiteral("S/b.code"), "b"}});
+    const SyncOutcome pushed = a.sync(remote);
+    QVERIFY2(pushed.ok(), qPrintable(describe(pushed)));
+    QVERIFY(b.sync(remote).ok());
+    b.change({{QStringLiteral("S/a.code"), "theirs"}});
+    a.change({{QStringLiteral("S/a.code"), "mine"}});
+    QVERIFY(b.sync(remote).ok());
+    const SyncOutcome merged = a.sync(remote);
+    QVERIFY2(merged.ok(), qPrintable(describe(merged)));
+    QCOMPARE(merged.copies, QStringList{QStringLiteral("S/a (deskb).code")});
+    QVERIFY(b.sync(remote).ok());
+    const Snippets expected{{QStringLiteral("S/a.code"), "mine"},
+                            {QStringLiteral("S/a (deskb).code"), "theirs"},
+                            {QStringLiteral("S/b.code"), "b"}};
+    QCOMPARE(a.snippets(), expected);
+    QCOMPARE(b.snippets(), expected);
+    for (const QString& git : {a.git(), b.git(), served.filePath("remote.git")})
         QVERIFY2(fsck(git), qPrintable(git));
 }
 
