@@ -78,8 +78,8 @@ int pushUpdate(const char*, const char* status, void* data) {
 bool belongsOnDisk(const QByteArray& path, const Entry& entry) {
     if (entry.mode != GIT_FILEMODE_BLOB && entry.mode != GIT_FILEMODE_BLOB_EXECUTABLE)
         return false;
-    if (!path.endsWith(".code"))
-        return false;
+    if (!path.endsWith(".code") || QString::fromUtf8(path).toUtf8() != path)
+        return false; // a name the library could not show or write back
     for (const QByteArray& part : path.split('/')) {
         if (part.isEmpty() || part == "." || part == ".." || part.startsWith(".git") ||
             part.contains('\\') || part.contains('\0'))
