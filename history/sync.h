@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+
+class LibraryFs;
+
+// What one sync did, for the window to refresh what it shows, or why it failed.
+struct SyncOutcome {
+    enum class Result { Synced, Cancelled, Failed };
+    Result result = Result::Synced;
+    QString failure;     // names the remote and the cause
+    QStringList written; // relative to the library, copies of the other side included
+    QStringList removed;
+    QStringList copies; // "NAME (HOST).code": the other side's version of a snippet both changed
+    bool ok() const { return result == Result::Synced; }
+};
+
+// One sync of the library's history with a remote (a folder, file://, ssh or https URL):
+// fetches the remote's main branch and drafts, brings the other side's commits in, pushes main.
+// Nothing is ever lost: a snippet both sides changed is kept twice, a change beats a deletion.
+// The remote is pushed to before the library is written, and HEAD moves only once every file is
+// written, so a failure or a cancel leaves the library and its history as they were.
+// Runs on any thread but the window's; the caller keeps commits from running meanwhile.
+class LibrarySync {
+public:
+    enum class Step { Fetch, Merge, Push, Write };
+
+    LibrarySync(const QString& gitFolder, LibraryFs& fs);
+    SyncOutcome run(const QString& remote, const std::atomic<bool>& cancel);
+
+    // Told before each step, on the syncing thread.
+    std::function<void(Step)> beforeStep;
+
+    // The trailer the sync's commits carry, and the name it gives this machine in them.
+    static const char* const ActionWord; // "sync"
+    static QString hostName();
+
+private:
+    QString m_gitFolder;
+    LibraryFs& m_fs;
+};

@@ -1,0 +1,420 @@
+// SPDX-License-Identifier: MIT
+// Syncing two libraries through one bare repository, with real git on every side.
+#include "history/history.h"
+#include "history/sync.h"
+#include "library/libraryfs.h"
+#include "support/failingfs.h"
+#include "support/faults.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace {
+
+constexpr int Wait = 20000;
+using Snippets = QMap<QString, QByteArray>; // path in the library -> bytes
+
+QString output(const QString& command) {
+    QByteArray out;
+    if (FILE* pipe =
+            ::popen((command + QStringLiteral(" 2>/dev/null")).toUtf8().constData(), "r")) {
+        char buffer[4096];
+        size_t got = 0;
+        while ((got = ::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, qsizetype(got));
+        ::pclose(pipe);
+    }
+    return QString::fromUtf8(out).trimmed();
+}
+
+bool fsck(const QString& gitFolder) {
+    return run(QStringLiteral("git"), {QStringLiteral("--git-dir=") + gitFolder,
+                                       QStringLiteral("fsck"), QStringLiteral("--strict")});
+}
+
+// One copy of the program's library: `Code/` and its history beside it, its author on `host`.
+struct Side {
+    QTemporaryDir dir;
+    QString library() const { return dir.filePath(QStringLiteral("Code/")); }
+    QString git() const { return dir.filePath(QStringLiteral("history.git")); }
+
+    void init(const QString& who) {
+        QVERIFY(QDir().mkpath(library()));
+        { History made(library(), git(), 600000); } // made, never looked at: no first version
+        QVERIFY(run(QStringLiteral("git"),
+                    {QStringLiteral("--git-dir=") + git(), QStringLiteral("config"),
+                     QStringLiteral("user.email"), who}));
+        QVERIFY(run(QStringLiteral("git"),
+                    {QStringLiteral("--git-dir=") + git(), QStringLiteral("config"),
+                     QStringLiteral("user.name"), who.section(QLatin1Char('@'), 0, 0)}));
+    }
+    void put(const QString& path, const QByteArray& bytes) const {
+        const QString full = library() + path;
+        if (bytes.isNull()) {
+            QFile::remove(full);
+            return;
+        }
+        QDir().mkpath(QFileInfo(full).absolutePath());
+        QFile out(full);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+    }
+    // Changes made outside, recorded by a look at the library. A path ending in '/' is a
+    // category removed; a path starting with '!' is written after the look, so it is an edit
+    // not yet recorded.
+    void change(const Snippets& changes) {
+        {
+            History history(library(), git());
+            QVERIFY(history.waitForIdle(Wait));
+            for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+                if (it.key().endsWith(QLatin1Char('/')))
+                    QVERIFY(QDir(library() + it.key()).removeRecursively());
+                else if (!it.key().startsWith(QLatin1Char('!')))
+                    put(it.key(), it.value());
+            }
+            history.noticeOutsideChanges();
+            QVERIFY(history.waitForIdle(Wait));
+            QCOMPARE(history.takeReport(), QString());
+        }
+        for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+            if (it.key().startsWith(QLatin1Char('!')))
+                put(it.key().mid(1), it.value());
+        }
+    }
+    using Hook = std::function<void(LibrarySync::Step, std::atomic<bool>& cancel)>;
+    SyncOutcome sync(const QString& remote, const Hook& hook = {}, int failingWrite = 0) {
+        FailingFs fs(LibraryLocations{library(), {}});
+        if (failingWrite)
+            fs.failOn(FailingFs::Primitive::WriteFileAtomically, failingWrite,
+                      QStringLiteral("No space left on device"));
+        LibrarySync syncing(git(), fs);
+        std::atomic<bool> cancel = false;
+        syncing.beforeStep = [&](LibrarySync::Step step) {
+            if (hook)
+                hook(step, cancel);
+        };
+        return syncing.run(remote, cancel);
+    }
+    // Every file and folder of the library, with the files' bytes.
+    Snippets everything() const {
+        Snippets found;
+        QDirIterator it(library(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile in(path);
+            found.insert(path.mid(library().size()),
+                         it.fileInfo().isDir() || !in.open(QIODevice::ReadOnly) ? QByteArray("/")
+                                                                                : in.readAll());
+        }
+        return found;
+    }
+    Snippets snippets() const {
+        Snippets found;
+        QDirIterator it(library(), {QStringLiteral("*.code")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile in(path);
+            if (in.open(QIODevice::ReadOnly))
+                found.insert(path.mid(library().size()), in.readAll());
+        }
+        return found;
+    }
+    QString head() const {
+        return output(
+            QStringLiteral("git --git-dir='%1' rev-parse --verify -q refs/heads/main").arg(git()));
+    }
+};
+
+QString describe(const SyncOutcome& outcome) {
+    return QStringLiteral("result %1, failure \"%2\", copies %3")
+        .arg(int(outcome.result))
+        .arg(outcome.failure, outcome.copies.join(QLatin1Char(',')));
+}
+
+} // namespace
+
+class TestSync : public QObject {
+    Q_OBJECT
+private slots:
+    void twoLibrariesAgree_data();
+    void twoLibrariesAgree();
+    void overGitDaemon();
+};
+
+void TestSync::twoLibrariesAgree_data() {
+    QTest::addColumn<Snippets>("common"); // recorded on A, synced to the remote, then to B
+    QTest::addColumn<Snippets>("onA");    // then changed on A and on B, B synced first
+    QTest::addColumn<Snippets>("onB");
+    QTest::addColumn<QString>("twist"); // "", "no repository", "cancel", "write fails", "moves on"
+    QTest::addColumn<QStringList>("copies"); // what A's sync keeps of B's under a new name
+    QTest::addColumn<int>("parents");        // of the commit A's sync made; 0 when it made none
+    QTest::addColumn<Snippets>("expected");  // both libraries, in the end
+    const QByteArray gone;                   // null: deleted
+
+    QTest::newRow("first sync to an empty remote")
+        << Snippets{} << Snippets{{"S/a.code", "a"}, {"S/b.code", "b\r\n"}} << Snippets{}
+        << QString() << QStringList() << 0 << Snippets{{"S/a.code", "a"}, {"S/b.code", "b\r\n"}};
+    QTest::newRow("first sync of an empty library from a remote")
+        << Snippets{} << Snippets{} << Snippets{{"Files/Old/Copy.code", "x"}, {"S/a.code", "a"}}
+        << QString() << QStringList() << 0
+        << Snippets{{"Files/Old/Copy.code", "x"}, {"S/a.code", "a"}};
+    QTest::newRow("different files on each side")
+        << Snippets{{"S/a.code", "a"}, {"S/b.code", "b"}} << Snippets{{"S/a.code", "a2"}}
+        << Snippets{{"S/b.code", "b2"}, {"T/c.code", "c"}} << QString() << QStringList() << 2
+        << Snippets{{"S/a.code", "a2"}, {"S/b.code", "b2"}, {"T/c.code", "c"}};
+    QTest::newRow("same snippet on both sides")
+        << Snippets{{"S/a.code", "a"}, {"S/a (deskb).code", "an older copy"}}
+        << Snippets{{"S/a.code", "mine"}} << Snippets{{"S/a.code", "theirs\xe9"}} << QString()
+        << QStringList{"S/a (deskb 2).code"} << 2
+        << Snippets{{"S/a.code", "mine"},
+                    {"S/a (deskb).code", "an older copy"},
+                    {"S/a (deskb 2).code", "theirs\xe9"}};
+    QTest::newRow("an edit against a deletion")
+        << Snippets{{"S/a.code", "a"}, {"S/b.code", "b"}, {"S/c.code", "c"}}
+        << Snippets{{"S/a.code", gone}, {"S/b.code", "b2"}}
+        << Snippets{{"S/a.code", "a2"}, {"S/b.code", gone}} << QString() << QStringList() << 2
+        << Snippets{{"S/a.code", "a2"}, {"S/b.code", "b2"}, {"S/c.code", "c"}};
+    QTest::newRow("a category removed against a snippet added to it")
+        << Snippets{{"G/x.code", "x"}, {"G/y.code", "y"}, {"H/h.code", "h"}} << Snippets{{"G/", {}}}
+        << Snippets{{"G/z.code", "z"}} << QString() << QStringList() << 2
+        << Snippets{{"G/z.code", "z"}, {"H/h.code", "h"}};
+    QTest::newRow("unrelated histories")
+        << Snippets{} << Snippets{{"S/a.code", "mine"}, {"S/only.code", "o"}}
+        << Snippets{{"S/a.code", "theirs"}, {"T/t.code", "t"}} << QString()
+        << QStringList{"S/a (deskb).code"} << 2
+        << Snippets{{"S/a.code", "mine"},
+                    {"S/a (deskb).code", "theirs"},
+                    {"S/only.code", "o"},
+                    {"T/t.code", "t"}};
+    QTest::newRow("an edit not yet recorded against an arriving version")
+        << Snippets{{"S/a.code", "a"}, {"S/b.code", "b"}}
+        << Snippets{{"!S/a.code", "not yet recorded"}} << Snippets{{"S/a.code", "a2"}} << QString()
+        << QStringList{"S/a (deskb).code"} << 1
+        << Snippets{
+               {"S/a.code", "not yet recorded"}, {"S/a (deskb).code", "a2"}, {"S/b.code", "b"}};
+    QTest::newRow("a file that cannot be written")
+        << Snippets{{"S/a.code", "a"}, {"S/b.code", "b"}} << Snippets{{"S/a.code", "a2"}}
+        << Snippets{{"S/b.code", "b2"}, {"T/c.code", "c"}} << QStringLiteral("write fails")
+        << QStringList() << 2
+        << Snippets{{"S/a.code", "a2"}, {"S/b.code", "b2"}, {"T/c.code", "c"}};
+    QTest::newRow("the remote moves on before the push")
+        << Snippets{{"S/a.code", "a"}} << Snippets{{"S/a.code", "a2"}}
+        << Snippets{{"S/b.code", "b"}} << QStringLiteral("moves on") << QStringList() << 2
+        << Snippets{{"S/a.code", "a2"}, {"S/b.code", "b"}, {"S/late.code", "late"}};
+    QTest::newRow("a remote that is not a repository")
+        << Snippets{} << Snippets{{"S/a.code", "a"}} << Snippets{}
+        << QStringLiteral("no repository") << QStringList() << 0 << Snippets{};
+    QTest::newRow("cancelled before the push")
+        << Snippets{{"S/a.code", "a"}} << Snippets{{"S/a.code", "a2"}}
+        << Snippets{{"S/b.code", "b"}} << QStringLiteral("cancel") << QStringList() << 2
+        << Snippets{{"S/a.code", "a2"}, {"S/b.code", "b"}};
+}
+
+void TestSync::twoLibrariesAgree() {
+    QFETCH(Snippets, common);
+    QFETCH(Snippets, onA);
+    QFETCH(Snippets, onB);
+    QFETCH(QString, twist);
+    QFETCH(QStringList, copies);
+    QFETCH(int, parents);
+    QFETCH(Snippets, expected);
+    QTemporaryDir remoteDir;
+    const QString remote = remoteDir.filePath(QStringLiteral("remote.git"));
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    Side a;
+    Side b;
+    a.init(QStringLiteral("ann@deska"));
+    b.init(QStringLiteral("bea@deskb"));
+
+    if (!common.isEmpty()) {
+        a.change(common);
+        QVERIFY2(a.sync(remote).ok(), "A's first sync");
+        QVERIFY2(b.sync(QStringLiteral("file://") + remote).ok(), "B's first sync");
+        QCOMPARE(b.snippets(), common);
+    }
+    if (!onA.isEmpty())
+        a.change(onA);
+    if (!onB.isEmpty())
+        b.change(onB);
+    const SyncOutcome first = b.sync(remote);
+    QVERIFY2(first.ok(), qPrintable(describe(first)));
+
+    const Snippets aBefore = a.everything();
+    const QString aHead = a.head();
+    const QString remoteHead =
+        output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote));
+    if (twist == QLatin1String("no repository")) {
+        const QString notThere = remoteDir.filePath(QStringLiteral("plain"));
+        QVERIFY(QDir().mkpath(notThere));
+        const SyncOutcome refused = a.sync(notThere);
+        QCOMPARE(refused.result, SyncOutcome::Result::Failed);
+        QVERIFY2(refused.failure.contains(notThere), qPrintable(refused.failure));
+        QVERIFY(QDir(notThere).isEmpty());
+        QCOMPARE(a.everything(), aBefore);
+        QCOMPARE(a.head(), aHead);
+        QVERIFY(fsck(a.git()));
+        return;
+    }
+    if (twist == QLatin1String("cancel")) {
+        const SyncOutcome stopped = a.sync(remote, [](LibrarySync::Step step, auto& cancel) {
+            if (step == LibrarySync::Step::Push)
+                cancel = true;
+        });
+        QCOMPARE(stopped.result, SyncOutcome::Result::Cancelled);
+        QCOMPARE(a.everything(), aBefore);
+        QCOMPARE(a.head(), aHead);
+        QCOMPARE(output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)),
+                 remoteHead);
+    }
+    if (twist == QLatin1String("write fails")) {
+        // The merge reached the remote; here the first file written is put back, the folder
+        // made for the second goes, and the history stays where it was.
+        const SyncOutcome full = a.sync(remote, {}, 2);
+        QCOMPARE(full.result, SyncOutcome::Result::Failed);
+        QVERIFY2(full.failure.contains(QLatin1String("No space left")), qPrintable(full.failure));
+        QCOMPARE(a.everything(), aBefore);
+        QCOMPARE(a.head(), aHead);
+    }
+    Side::Hook hook;
+    if (twist == QLatin1String("moves on")) {
+        hook = [&](LibrarySync::Step step, auto&) {
+            if (step != LibrarySync::Step::Push ||
+                b.snippets().contains(QStringLiteral("S/late.code")))
+                return;
+            b.change({{QStringLiteral("S/late.code"), "late"}});
+            QVERIFY(b.sync(remote).ok());
+        };
+    }
+
+    const SyncOutcome synced = a.sync(remote, hook);
+    QVERIFY2(synced.ok(), qPrintable(describe(synced)));
+    QCOMPARE(synced.copies, copies);
+    for (const QString& copy : copies)
+        QVERIFY(synced.written.contains(copy));
+    const QString message =
+        output(QStringLiteral("git --git-dir='%1' log -1 --format=%B main").arg(a.git()));
+    QCOMPARE(message.contains(QLatin1String("Quillary-Action: sync")), parents > 0);
+    if (parents > 0) {
+        const QString parentLine =
+            output(QStringLiteral("git --git-dir='%1' log -1 --format=%P main").arg(a.git()));
+        QCOMPARE(int(parentLine.split(QLatin1Char(' ')).size()), parents);
+        for (const QString& copy : copies)
+            QVERIFY(message.contains(QLatin1String("Quillary-Path: ") + copy));
+    }
+    // What the sync wrote is what its history says: a look at the library finds nothing new,
+    // apart from the edit that was not recorded yet.
+    const QString synchedHead = a.head();
+    a.change({});
+    const bool unrecorded = std::any_of(onA.keyBegin(), onA.keyEnd(), [](const QString& path) {
+        return path.startsWith(QLatin1Char('!'));
+    });
+    QCOMPARE(a.head() == synchedHead, !unrecorded);
+
+    QVERIFY(a.sync(remote).ok());
+    QVERIFY(b.sync(remote).ok());
+    QCOMPARE(a.snippets(), expected);
+    QCOMPARE(b.snippets(), expected);
+    QCOMPARE(a.head(), b.head());
+    QCOMPARE(output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)), a.head());
+    for (const QString& git : {a.git(), b.git(), remote})
+        QVERIFY2(fsck(git), qPrintable(git));
+}
+
+// The same sync over git's own protocol, with a real server.
+void TestSync::overGitDaemon() {
+    QTemporaryDir served;
+    QVERIFY(run(QStringLiteral("git"), {QStringLiteral("init"), QStringLiteral("--bare"),
+                                        QStringLiteral("-q"), served.filePath("remote.git")}));
+    // A free port: taken from the system, then let go for the server.
+    int port = 0;
+    {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (probe >= 0 && ::bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+            ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+        if (probe >= 0)
+            ::close(probe);
+    }
+    if (port == 0)
+        QSKIP("no free port for git daemon");
+    QByteArrayList words{"git",
+                         "daemon",
+                         "--export-all",
+                         "--enable=receive-pack",
+                         "--listen=127.0.0.1",
+                         "--reuseaddr",
+                         "--base-path=" + QFile::encodeName(served.path()),
+                         "--port=" + QByteArray::number(port)};
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t daemon = 0;
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    const int spawned = posix_spawnp(&daemon, "git", &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0)
+        QSKIP("git daemon cannot start");
+    const auto stop = qScopeGuard([daemon] {
+        ::kill(daemon, SIGTERM);
+        ::waitpid(daemon, nullptr, 0);
+    });
+    bool listening = false;
+    for (int tries = 0; tries < 100 && !listening; ++tries) {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(quint16(port));
+        listening = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(probe);
+        if (!listening)
+            QTest::qWait(100);
+    }
+    if (!listening)
+        QSKIP("git daemon did not start listening");
+    const QString remote = QStringLiteral("git://127.0.0.1:%1/remote.git").arg(port);
+
+    Side a;
+    Side b;
+    a.init(QStringLiteral("ann@deska"));
+    b.init(QStringLiteral("bea@deskb"));
+    a.change({{QStringLiteral("S/a.code"), "a"}, {QStringLiteral("S/b.code"), "b"}});
+    const SyncOutcome pushed = a.sync(remote);
+    QVERIFY2(pushed.ok(), qPrintable(describe(pushed)));
+    QVERIFY(b.sync(remote).ok());
+    b.change({{QStringLiteral("S/a.code"), "theirs"}});
+    a.change({{QStringLiteral("S/a.code"), "mine"}});
+    QVERIFY(b.sync(remote).ok());
+    const SyncOutcome merged = a.sync(remote);
+    QVERIFY2(merged.ok(), qPrintable(describe(merged)));
+    QCOMPARE(merged.copies, QStringList{QStringLiteral("S/a (deskb).code")});
+    QVERIFY(b.sync(remote).ok());
+    const Snippets expected{{QStringLiteral("S/a.code"), "mine"},
+                            {QStringLiteral("S/a (deskb).code"), "theirs"},
+                            {QStringLiteral("S/b.code"), "b"}};
+    QCOMPARE(a.snippets(), expected);
+    QCOMPARE(b.snippets(), expected);
+    for (const QString& git : {a.git(), b.git(), served.filePath("remote.git")})
+        QVERIFY2(fsck(git), qPrintable(git));
+}
+
+QTEST_GUILESS_MAIN(TestSync)
+#include "test_sync.moc"
