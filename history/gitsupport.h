@@ -16,15 +16,17 @@ namespace gitsupport {
 // Settings for the whole process, made once.
 void tune();
 
-// libgit2 is set up for as long as any handle of the program's needs it.
+// libgit2 is set up once and kept for the life of the process. Shut down while another thread
+// still held an error of its own, it would lose that thread's state, which leaks.
 struct Library {
     Library() {
-        if (git_libgit2_init() == 1)
+        static const bool ready = [] {
+            git_libgit2_init();
             tune();
+            return true;
+        }();
+        (void)ready;
     }
-    ~Library() { git_libgit2_shutdown(); }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
 };
 
 template <typename T, void (*Free)(T*)> class Own {
