@@ -233,6 +233,9 @@ struct History::Worker {
     }
 
     bool open() {
+        // A library that has gone has nothing to record; the window says why when it is used.
+        if (!QFileInfo(library).isDir())
+            return false;
         const QFileInfo folder(gitFolder);
         const QString where = QDir::toNativeSeparators(gitFolder);
         // An empty folder holds nothing to keep: it is where the history goes.
@@ -592,6 +595,8 @@ struct History::Worker {
     // records what differs; the first time, records it whole. New objects are gathered in memory
     // and written as one pack, so a first recording of many files writes one file, not many.
     void scan() {
+        if (!QFileInfo(library).isDir())
+            return;
         const QString what = QStringLiteral("the changes made outside Quillary");
         Repository scanning;
         if (git_repository_open_ext(scanning.out(), QFile::encodeName(gitFolder).constData(),
