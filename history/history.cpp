@@ -626,15 +626,15 @@ struct History::Worker {
             return failed(what);
         char pattern[] = "*.code";
         char* patterns[] = {pattern};
-        const git_strarray spec{patterns, 1};
+        const git_strarray pathspec{patterns, 1};
         ScanPayload payload{&cancel, workdir};
         const int added =
-            git_index_add_all(index.get(), &spec, GIT_INDEX_ADD_FORCE, scanFilter, &payload);
+            git_index_add_all(index.get(), &pathspec, GIT_INDEX_ADD_FORCE, scanFilter, &payload);
         if (cancel.load(std::memory_order_acquire))
             return;
         // A folder of the library that cannot be read fails the look; the window says so when
         // the user opens it, and the next look tries again, so the history says nothing here.
-        if (added < 0 || git_index_update_all(index.get(), &spec, scanFilter, &payload) < 0)
+        if (added < 0 || git_index_update_all(index.get(), &pathspec, scanFilter, &payload) < 0)
             return;
         git_oid tree;
         // The stat cache of a large library is a tenth smaller with paths stored as differences.

@@ -186,8 +186,8 @@ private:
         options.download_tags = GIT_REMOTE_DOWNLOAD_TAGS_NONE;
         char mainSpec[] = "+refs/heads/main:refs/remotes/sync/main";
         char draftSpec[] = "+refs/quillary/drafts:refs/remotes/sync/drafts";
-        char* specs[] = {mainSpec, draftSpec};
-        const git_strarray refspecs{specs, 2};
+        char* fetched[] = {mainSpec, draftSpec};
+        const git_strarray refspecs{fetched, 2};
         if (git_remote_fetch(remote.get(), &refspecs, &options, "sync: fetch") < 0)
             throwCancelledOr(lastError());
         const git_remote_head** heads = nullptr;
@@ -483,9 +483,9 @@ private:
         options.callbacks = callbacks(&payload);
         options.callbacks.push_transfer_progress = pushProgress;
         options.callbacks.push_update_reference = pushUpdate;
-        char spec[] = "refs/quillary/sync-push:refs/heads/main";
-        char* specs[] = {spec};
-        const git_strarray refspecs{specs, 1};
+        char pushSpec[] = "refs/quillary/sync-push:refs/heads/main";
+        char* pushed[] = {pushSpec};
+        const git_strarray refspecs{pushed, 1};
         int error = git_remote_create_anonymous(remote.out(), m_repo.get(), m_url.constData());
         if (error == 0)
             error = git_remote_push(remote.get(), &refspecs, &options);
