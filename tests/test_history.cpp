@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The library's history: each command read back through libgit2 and checked by git itself.
 #include "history/history.h"
-#include "support/faults.h"
+#include "support/gitcheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,23 +26,10 @@ struct Place {
         out.write(bytes);
     }
     QString gitLine(const QString& arguments) const {
-        const QByteArray command = "git --git-dir='" + QFile::encodeName(git()) +
-                                   "' --work-tree='" + QFile::encodeName(library()) + "' " +
-                                   arguments.toUtf8() + " 2>/dev/null";
-        QByteArray out;
-        if (FILE* pipe = ::popen(command.constData(), "r")) {
-            char buffer[4096];
-            size_t got = 0;
-            while ((got = ::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-                out.append(buffer, qsizetype(got));
-            ::pclose(pipe);
-        }
-        return QString::fromUtf8(out).trimmed();
+        return commandOutput(QStringLiteral("git --git-dir='%1' --work-tree='%2' %3")
+                                 .arg(git(), library(), arguments));
     }
-    bool fsck() const {
-        return run(QStringLiteral("git"), {QStringLiteral("--git-dir=") + git(),
-                                           QStringLiteral("fsck"), QStringLiteral("--strict")});
-    }
+    bool fsck() const { return fsckStrict(git()); }
 };
 
 QByteArray readAll(const QString& path) {

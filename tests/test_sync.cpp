@@ -4,7 +4,7 @@
 #include "history/sync.h"
 #include "library/libraryfs.h"
 #include "support/failingfs.h"
-#include "support/faults.h"
+#include "support/gitcheck.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -21,24 +21,6 @@ namespace {
 
 constexpr int Wait = 20000;
 using Snippets = QMap<QString, QByteArray>; // path in the library -> bytes
-
-QString output(const QString& command) {
-    QByteArray out;
-    if (FILE* pipe =
-            ::popen((command + QStringLiteral(" 2>/dev/null")).toUtf8().constData(), "r")) {
-        char buffer[4096];
-        size_t got = 0;
-        while ((got = ::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, qsizetype(got));
-        ::pclose(pipe);
-    }
-    return QString::fromUtf8(out).trimmed();
-}
-
-bool fsck(const QString& gitFolder) {
-    return run(QStringLiteral("git"), {QStringLiteral("--git-dir=") + gitFolder,
-                                       QStringLiteral("fsck"), QStringLiteral("--strict")});
-}
 
 // One copy of the program's library: `Code/` and its history beside it, its author on `host`.
 struct Side {
@@ -130,7 +112,7 @@ struct Side {
         return found;
     }
     QString head() const {
-        return output(
+        return commandOutput(
             QStringLiteral("git --git-dir='%1' rev-parse --verify -q refs/heads/main").arg(git()));
     }
 };
@@ -253,7 +235,7 @@ void TestSync::twoLibrariesAgree() {
     const Snippets aBefore = a.everything();
     const QString aHead = a.head();
     const QString remoteHead =
-        output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote));
+        commandOutput(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote));
     if (twist == QLatin1String("no repository")) {
         const QString notThere = remoteDir.filePath(QStringLiteral("plain"));
         QVERIFY(QDir().mkpath(notThere));
@@ -263,7 +245,7 @@ void TestSync::twoLibrariesAgree() {
         QVERIFY(QDir(notThere).isEmpty());
         QCOMPARE(a.everything(), aBefore);
         QCOMPARE(a.head(), aHead);
-        QVERIFY(fsck(a.git()));
+        QVERIFY(fsckStrict(a.git()));
         return;
     }
     if (twist == QLatin1String("cancel")) {
@@ -274,7 +256,7 @@ void TestSync::twoLibrariesAgree() {
         QCOMPARE(stopped.result, SyncOutcome::Result::Cancelled);
         QCOMPARE(a.everything(), aBefore);
         QCOMPARE(a.head(), aHead);
-        QCOMPARE(output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)),
+        QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)),
                  remoteHead);
     }
     if (twist == QLatin1String("write fails")) {
@@ -303,11 +285,11 @@ void TestSync::twoLibrariesAgree() {
     for (const QString& copy : copies)
         QVERIFY(synced.written.contains(copy));
     const QString message =
-        output(QStringLiteral("git --git-dir='%1' log -1 --format=%B main").arg(a.git()));
+        commandOutput(QStringLiteral("git --git-dir='%1' log -1 --format=%B main").arg(a.git()));
     QCOMPARE(message.contains(QLatin1String("Quillary-Action: sync")), parents > 0);
     if (parents > 0) {
-        const QString parentLine =
-            output(QStringLiteral("git --git-dir='%1' log -1 --format=%P main").arg(a.git()));
+        const QString parentLine = commandOutput(
+            QStringLiteral("git --git-dir='%1' log -1 --format=%P main").arg(a.git()));
         QCOMPARE(int(parentLine.split(QLatin1Char(' ')).size()), parents);
         for (const QString& copy : copies)
             QVERIFY(message.contains(QLatin1String("Quillary-Path: ") + copy));
@@ -326,9 +308,10 @@ void TestSync::twoLibrariesAgree() {
     QCOMPARE(a.snippets(), expected);
     QCOMPARE(b.snippets(), expected);
     QCOMPARE(a.head(), b.head());
-    QCOMPARE(output(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)), a.head());
+    QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)),
+             a.head());
     for (const QString& git : {a.git(), b.git(), remote})
-        QVERIFY2(fsck(git), qPrintable(git));
+        QVERIFY2(fsckStrict(git), qPrintable(git));
 }
 
 // The same sync over git's own protocol, with a real server.
@@ -413,7 +396,7 @@ void TestSync::overGitDaemon() {
     QCOMPARE(a.snippets(), expected);
     QCOMPARE(b.snippets(), expected);
     for (const QString& git : {a.git(), b.git(), served.filePath("remote.git")})
-        QVERIFY2(fsck(git), qPrintable(git));
+        QVERIFY2(fsckStrict(git), qPrintable(git));
 }
 
 QTEST_GUILESS_MAIN(TestSync)

@@ -3,7 +3,7 @@
 
 #include "app/frmmain.h"
 #include "editor/codeeditor.h"
-#include "tests/support/faults.h"
+#include "tests/support/gitcheck.h"
 #include "tests/support/mainwindowparts.h"
 #include "tests/support/scripteddialogs.h"
 
@@ -25,11 +25,8 @@ struct WindowFixture {
     ~WindowFixture() {
         window.reset();
         const QString git = dir.path() + QStringLiteral("/history.git");
-        if (QFile::exists(git + QStringLiteral("/HEAD")) &&
-            !run(QStringLiteral("git"), {QStringLiteral("--git-dir=") + git,
-                                         // fsck reads no work tree; a test may have removed it
-                                         QStringLiteral("--work-tree=") + dir.path(),
-                                         QStringLiteral("fsck"), QStringLiteral("--strict")}))
+        // The work tree a test may have removed is not what fsck reads.
+        if (QFile::exists(git + QStringLiteral("/HEAD")) && !fsckStrict(git, dir.path()))
             QTest::qFail("the history fails git fsck --strict", __FILE__, __LINE__);
     }
     WindowFixture() = default;
