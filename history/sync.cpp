@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSysInfo>
+#include <QUrl>
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -643,6 +644,16 @@ QString LibrarySync::hostName() {
     return host.isEmpty() ? QStringLiteral("other") : host;
 }
 
+QString LibrarySync::shown(const QString& remote) {
+    if (!remote.contains(QLatin1String("://")))
+        return remote; // a folder, or scp's user@host:path, which has no place for a secret
+    QUrl url(remote);
+    if (!url.isValid())
+        return remote.section(QLatin1Char('@'), -1); // whatever sat before an '@' may be secret
+    url.setPassword({});
+    return url.toString();
+}
+
 SyncOutcome LibrarySync::run(const QString& remote, const std::atomic<bool>& cancel) {
     const Library git;
     SyncOutcome outcome;
@@ -655,7 +666,7 @@ SyncOutcome LibrarySync::run(const QString& remote, const std::atomic<bool>& can
         outcome = {};
         outcome.result = SyncOutcome::Result::Failed;
         outcome.failure = QStringLiteral("The library could not be synced with \"%1\": %2.")
-                              .arg(remote, failure.cause);
+                              .arg(shown(remote), failure.cause);
     }
     return outcome;
 }

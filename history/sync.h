@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <optional>
 
 class LibraryFs;
 
@@ -34,10 +35,29 @@ public:
 
     // Told before each step, on the syncing thread.
     std::function<void(Step)> beforeStep;
+    // Objects received or sent so far in a fetch or push, on the syncing thread.
+    std::function<void(Step, quint64 done, quint64 total)> progress;
+
+    // What the sync needs from the user; asked on the syncing thread, which waits for the answer.
+    // None set means "no": an unknown host is refused and no login is tried.
+    struct Login {
+        QString user;
+        QString secret; // a token or password
+    };
+    // An ssh host not in ~/.ssh/known_hosts: whether to trust it (and add it there).
+    std::function<bool(const QString& host, const QString& keyType, const QString& fingerprint)>
+        trustUnknownHost;
+    // A login for an https remote. `attempt` counts from 0; a later attempt means the one before
+    // was refused. nullopt gives up; a login that worked is told to `loginWorked`.
+    std::function<std::optional<Login>(const QString& remote, const QString& user, int attempt)>
+        askLogin;
+    std::function<void(const QString& remote, const Login&)> loginWorked;
 
     // The trailer the sync's commits carry, and the name it gives this machine in them.
     static const char* const ActionWord; // "sync"
     static QString hostName();
+    // The remote as messages may show it: a password or token written into the URL left out.
+    static QString shown(const QString& remote);
 
 private:
     QString m_gitFolder;
