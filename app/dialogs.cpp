@@ -2,6 +2,7 @@
 #include "app/dialogs.h"
 
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 Dialogs::Button Dialogs::message(Message message) {
@@ -12,6 +13,10 @@ Dialogs::Button Dialogs::message(Message message) {
 
 QString Dialogs::input(const QString& prompt, const QString& title, const QString& defaultText) {
     return showInput(prompt, title.isEmpty() ? programTitle() : title, defaultText);
+}
+
+QString Dialogs::secret(const QString& prompt, const QString& title) {
+    return showSecret(prompt, title.isEmpty() ? programTitle() : title);
 }
 
 void Dialogs::error(const QString& text) {
@@ -58,6 +63,17 @@ QString WidgetDialogs::showInput(const QString& prompt, const QString& title,
     box.setLabelText(prompt);
     box.setTextValue(defaultText);
     box.setInputMode(QInputDialog::TextInput);
+    if (box.exec() != QDialog::Accepted)
+        return QString();
+    return box.textValue();
+}
+
+QString WidgetDialogs::showSecret(const QString& prompt, const QString& title) {
+    QInputDialog box(m_parent);
+    box.setWindowTitle(title);
+    box.setLabelText(prompt);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setTextEchoMode(QLineEdit::Password);
     if (box.exec() != QDialog::Accepted)
         return QString();
     return box.textValue();

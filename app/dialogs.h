@@ -27,6 +27,8 @@ public:
     Button message(Message message);
     // The entered text; empty when the user cancels.
     QString input(const QString& prompt, const QString& title, const QString& defaultText);
+    // As input, with what is typed hidden: for a password or token.
+    QString secret(const QString& prompt, const QString& title);
 
     // A failure the user should know of: error icon, OK, the program's title.
     void error(const QString& text);
@@ -35,6 +37,9 @@ protected:
     virtual Button showMessage(const Message& message) = 0;
     virtual QString showInput(const QString& prompt, const QString& title,
                               const QString& defaultText) = 0;
+    virtual QString showSecret(const QString& prompt, const QString& title) {
+        return showInput(prompt, title, {});
+    }
 };
 
 // The one wording of a failure that names a file or folder: "The code file "/a/b.code" cannot be
@@ -51,6 +56,7 @@ protected:
     Button showMessage(const Message& message) override;
     QString showInput(const QString& prompt, const QString& title,
                       const QString& defaultText) override;
+    QString showSecret(const QString& prompt, const QString& title) override;
 
 private:
     QWidget* m_parent;

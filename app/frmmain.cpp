@@ -2,6 +2,7 @@
 #include "app/frmmain.h"
 
 #include "app/formlayout.h"
+#include "app/keyring.h"
 #include "app/pictures.h"
 #include "editor/codeeditor.h"
 #include "windows/frmabout.h"
@@ -71,6 +72,7 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
     createMenus();
     createFind();
     createHistoryMenus();
+    createSyncMenus();
     createToolbar();
     createStatusBar();
 
@@ -83,6 +85,7 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
     // After the library folder is made: without one there is nothing to record, and the user
     // has been told why already.
     createHistory();
+    startSyncClock();
     tvwFolders->setFocus();
 }
 
@@ -427,6 +430,10 @@ void frmMain::Form_Resize() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (syncBeforeClosing()) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }

@@ -20,6 +20,7 @@ class CodeEditor;
 class frmDeleted;
 class frmFind;
 class frmHistory;
+class Keyring;
 struct DeletedEntry;
 class QAction;
 class QLabel;
@@ -154,6 +155,12 @@ public:
     // Puts a deleted snippet or category back, asking for another name where one has been taken
     // meanwhile, and selects it; false when nothing was written.
     bool restoreDeleted(const DeletedEntry& entry);
+
+    // Sync: the library's history brought together with a git remote's.
+    void ShowSyncSettings();
+    void SyncNow(); // cancels the sync under way, if there is one
+    // Tests keep logins in a keyring of their own; by default the desktop's is used.
+    void setKeyring(std::unique_ptr<Keyring> keyring);
 
 protected:
     QMenu* createPopupMenu() override;
@@ -326,4 +333,27 @@ private:
     QAction* mnuCodeDeletedSnippets = nullptr;
     QPointer<frmHistory> m_historyWindow;
     QPointer<frmDeleted> m_deletedWindow;
+
+    // Sync
+    enum class SyncStart { Command, Automatic, AtQuit };
+    void createSyncMenus();
+    void startSyncClock();
+    void beginSync(const QString& remote, SyncStart start);
+    void showSyncProgress();
+    void answerSyncQuestion();
+    void finishSync();
+    void showSyncedFiles(const SyncOutcome& outcome);
+    void setSyncPanel(const QString& text, const QString& toolTip);
+    bool syncBeforeClosing();
+    Keyring& keyring();
+    QAction* mnuSyncSettings = nullptr;
+    QAction* mnuSyncNow = nullptr;
+    QTimer* m_syncClock = nullptr;
+    std::unique_ptr<Keyring> m_keyring;
+    QString m_syncRemote; // of the sync under way
+    SyncStart m_syncStart = SyncStart::Command;
+    bool m_syncStarting = false; // waiting for the keyring
+    bool m_quitAfterSync = false;
+    bool m_syncedForQuit = false;
+    bool m_automaticFailureShown = false;
 };

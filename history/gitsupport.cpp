@@ -22,6 +22,7 @@ constexpr std::array Words{
     Word{History::Action::ChangedOutside, "changed-outside"},
     Word{History::Action::FirstVersion, "first-version"},
     Word{History::Action::Draft, "draft"},
+    Word{History::Action::Sync, "sync"}, // LibrarySync::ActionWord
 };
 
 const QString ActionTrailer = QStringLiteral("Quillary-Action:");

@@ -44,8 +44,11 @@ QString shownPath(const QString& path) {
     return path.endsWith(QStringLiteral(".code")) ? path.chopped(5) : path;
 }
 
-QByteArray message(History::Action action, const QString& subject, const QStringList& paths) {
-    QByteArray text = subject.toUtf8() + "\n\nQuillary-Action: " + actionWord(action) + "\n";
+// The machine's name names the copy a sync keeps of a snippet both sides changed.
+QByteArray message(History::Action action, const QString& subject, const QStringList& paths,
+                   const QString& host) {
+    QByteArray text = subject.toUtf8() + "\n\nQuillary-Action: " + actionWord(action) +
+                      "\nQuillary-Host: " + host.toUtf8() + "\n";
     for (const QString& path : paths)
         text += "Quillary-Path: " + path.toUtf8() + "\n";
     return text;
@@ -100,6 +103,8 @@ QString History::subject(Action action, const QString& path) {
         return QStringLiteral("First version of the library");
     case Action::Draft:
         return QStringLiteral("Draft of ") + shown;
+    case Action::Sync:
+        return QStringLiteral("Sync");
     }
     return shown;
 }
@@ -107,10 +112,11 @@ QString History::subject(Action action, const QString& path) {
 struct History::Worker {
     enum class State { Starting, On, Off };
     struct Job {
-        enum class Kind { Command, Draft, Scan } kind;
+        enum class Kind { Command, Draft, Scan, Sync } kind;
         Action action = Action::Save;
-        QStringList paths;
+        QStringList paths; // a sync's remote
         QList<QByteArray> bytes;
+        std::optional<LibrarySync::Login> login = {};
     };
 
     History* owner = nullptr;
@@ -131,11 +137,23 @@ struct History::Worker {
     std::atomic<bool> cancel = false;
     std::thread thread;
 
+    // Syncing: set by the window's thread, read by the worker, all guarded by mutex.
+    bool syncing = false;
+    std::atomic<bool> syncCancel = false;
+    SyncProgress progress;
+    std::chrono::steady_clock::time_point progressSent;
+    std::optional<SyncQuestion> question;
+    std::optional<std::pair<bool, LibrarySync::Login>> answer;
+    std::condition_variable answered;
+    SyncOutcome outcome;
+    std::optional<LibrarySync::Login> workedLogin;
+
     // The worker's own, touched by no other thread.
     Repository repo;
     std::unique_ptr<QLockFile> lock;
     QString authorName;
     QString authorEmail;
+    QString hostName; // git config quillary.host, else the machine's
     int looseObjects = 0;
     QHash<QString, QString> lastDraft; // path -> blob id
     // Objects written since the last pack, with the paths that let the pack find their deltas.
@@ -205,6 +223,10 @@ struct History::Worker {
                 if (stopping)
                     continue; // quitting never waits for a look over the library
             }
+            if (job.kind == Job::Kind::Sync && stopping) {
+                syncing = false;
+                continue; // nor for a sync that has not begun
+            }
             busy = true;
             guard.unlock();
             switch (job.kind) {
@@ -216,6 +238,9 @@ struct History::Worker {
                 break;
             case Job::Kind::Scan:
                 scan();
+                break;
+            case Job::Kind::Sync:
+                sync(job);
                 break;
             }
             guard.lock();
@@ -317,6 +342,14 @@ struct History::Worker {
             int autocrlf = 0;
             if (git_config_get_bool(&autocrlf, config.get(), "core.autocrlf") != 0 || autocrlf)
                 git_config_set_bool(config.get(), "core.autocrlf", 0);
+        }
+        hostName = LibrarySync::hostName();
+        if (Config settings; git_repository_config(settings.out(), repo.get()) == 0) {
+            git_buf named{};
+            if (git_config_get_string_buf(&named, settings.get(), "quillary.host") == 0 &&
+                named.size > 0)
+                hostName = QString::fromUtf8(named.ptr, qsizetype(named.size));
+            git_buf_dispose(&named);
         }
         Signature configured;
         if (git_signature_default(configured.out(), repo.get()) == 0) {
@@ -523,7 +556,7 @@ struct History::Worker {
             return false;
         git_oid id;
         const git_commit* parents[] = {parent};
-        const QByteArray text = message(action, subjectText, paths);
+        const QByteArray text = message(action, subjectText, paths, hostName);
         if (git_commit_create(&id, repo.get(), ref, author.get(), author.get(), nullptr,
                               text.constData(), tree.get(), parent ? 1 : 0, parents) < 0)
             return false;
@@ -653,7 +686,8 @@ struct History::Worker {
             return failed(what);
         const QByteArray text =
             message(action, subject(action, {}),
-                    unborn ? QStringList() : changedPaths(scanning, base.get(), treeObject.get()));
+                    unborn ? QStringList() : changedPaths(scanning, base.get(), treeObject.get()),
+                    hostName);
         const git_commit* parents[] = {parent.get()};
         if (!signature(author) ||
             git_commit_create(&made, scanning.get(), nullptr, author.get(), author.get(), nullptr,
@@ -717,6 +751,88 @@ struct History::Worker {
                0;
     }
 
+    void sync(const Job& job) {
+        const QString remote = job.paths.value(0);
+        // What other programs changed is recorded first, so the sync takes nothing unrecorded.
+        scan();
+        LibraryFs fs(LibraryLocations{library, {}});
+        LibrarySync syncer(gitFolder, fs);
+        syncer.beforeStep = [this](LibrarySync::Step step) { moved(step, 0, 0, true); };
+        syncer.progress = [this](LibrarySync::Step step, quint64 done, quint64 total) {
+            moved(step, done, total, false);
+        };
+        syncer.trustUnknownHost = [&](const QString& host, const QString& keyType,
+                                      const QString& fingerprint) {
+            SyncQuestion asked;
+            asked.kind = SyncQuestion::Kind::TrustHost;
+            asked.remote = remote;
+            asked.host = host;
+            asked.keyType = keyType;
+            asked.fingerprint = fingerprint;
+            return ask(asked).first;
+        };
+        syncer.askLogin = [&](const QString&, const QString& user,
+                              int attempt) -> std::optional<LibrarySync::Login> {
+            if (attempt == 0 && job.login)
+                return job.login;
+            SyncQuestion asked;
+            asked.kind = SyncQuestion::Kind::Login;
+            asked.remote = remote;
+            asked.user = user;
+            asked.attempt = attempt;
+            const auto [yes, login] = ask(asked);
+            return yes ? std::optional(login) : std::nullopt;
+        };
+        syncer.loginWorked = [this](const QString&, const LibrarySync::Login& login) {
+            const std::lock_guard guard(mutex);
+            workedLogin = login;
+        };
+        SyncOutcome done = syncer.run(remote, syncCancel);
+        // The sync wrote objects and moved the branch through a handle of its own.
+        if (Odb odb; repo && git_repository_odb(odb.out(), repo.get()) == 0)
+            git_odb_refresh(odb.get());
+        const bool changed = done.ok() && (!done.written.isEmpty() || !done.removed.isEmpty());
+        {
+            const std::lock_guard guard(mutex);
+            outcome = std::move(done);
+            syncing = false;
+        }
+        emit owner->synced();
+        if (changed)
+            emit owner->recorded();
+    }
+
+    void moved(LibrarySync::Step step, quint64 done, quint64 total, bool stepped) {
+        const auto now = std::chrono::steady_clock::now();
+        {
+            const std::lock_guard guard(mutex);
+            // The window needs no more than a few updates a second.
+            if (!stepped && now - progressSent < std::chrono::milliseconds(100))
+                return;
+            progressSent = now;
+            progress = {true, step, done, total};
+        }
+        emit owner->syncProgressed();
+    }
+
+    // Waits for the window's answer; a cancel or the program's end answers no.
+    std::pair<bool, LibrarySync::Login> ask(const SyncQuestion& asked) {
+        {
+            const std::lock_guard guard(mutex);
+            question = asked;
+            answer.reset();
+        }
+        emit owner->syncAsks();
+        std::unique_lock guard(mutex);
+        answered.wait(guard, [this] {
+            return answer.has_value() || stopping || syncCancel.load(std::memory_order_acquire);
+        });
+        question.reset();
+        if (!answer)
+            return {false, {}};
+        return *std::exchange(answer, std::nullopt);
+    }
+
     void packIfNeeded() {
         if (looseObjects < PackAfterLooseObjects || !repo)
             return;
@@ -769,7 +885,9 @@ History::~History() {
         m_worker->stopping = true;
     }
     m_worker->cancel.store(true, std::memory_order_release);
+    m_worker->syncCancel.store(true, std::memory_order_release);
     m_worker->wake.notify_all();
+    m_worker->answered.notify_all();
     m_worker->thread.join();
 }
 
@@ -796,6 +914,69 @@ void History::recordDraft(const QString& path, const QByteArray& bytes) {
 
 void History::noticeOutsideChanges() {
     m_worker->post({Worker::Job::Kind::Scan, Action::ChangedOutside, {}, {}});
+}
+
+bool History::startSync(const QString& remote, std::optional<LibrarySync::Login> storedLogin) {
+    Worker& w = *m_worker;
+    {
+        const std::lock_guard guard(w.mutex);
+        if (w.syncing || w.stopping ||
+            w.state.load(std::memory_order_acquire) == Worker::State::Off)
+            return false;
+        w.syncing = true;
+        w.syncCancel.store(false, std::memory_order_release);
+        w.progress = {};
+        w.outcome = {};
+        w.workedLogin.reset();
+        w.jobs.push_back({Worker::Job::Kind::Sync, Action::Sync, {remote}, {}, storedLogin});
+    }
+    w.wake.notify_one();
+    return true;
+}
+
+void History::cancelSync() {
+    {
+        const std::lock_guard guard(m_worker->mutex);
+        if (!m_worker->syncing)
+            return;
+        m_worker->syncCancel.store(true, std::memory_order_release);
+    }
+    m_worker->answered.notify_all();
+}
+
+bool History::isSyncing() const {
+    const std::lock_guard guard(m_worker->mutex);
+    return m_worker->syncing;
+}
+
+History::SyncProgress History::syncProgress() const {
+    const std::lock_guard guard(m_worker->mutex);
+    return m_worker->progress;
+}
+
+std::optional<History::SyncQuestion> History::syncQuestion() const {
+    const std::lock_guard guard(m_worker->mutex);
+    return m_worker->answer ? std::nullopt : m_worker->question;
+}
+
+void History::answerSyncQuestion(bool yes, const LibrarySync::Login& login) {
+    {
+        const std::lock_guard guard(m_worker->mutex);
+        if (!m_worker->question)
+            return;
+        m_worker->answer = std::pair(yes, login);
+    }
+    m_worker->answered.notify_all();
+}
+
+SyncOutcome History::takeSyncOutcome() {
+    const std::lock_guard guard(m_worker->mutex);
+    return std::exchange(m_worker->outcome, SyncOutcome());
+}
+
+std::optional<LibrarySync::Login> History::takeWorkedLogin() {
+    const std::lock_guard guard(m_worker->mutex);
+    return std::exchange(m_worker->workedLogin, std::nullopt);
 }
 
 bool History::waitForIdle(int milliseconds) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "history/sync.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -34,6 +35,7 @@ public:
         ChangedOutside, // noticed, not commanded
         FirstVersion,   // the library as it was when its history began
         Draft,          // text the editor replaced without a save
+        Sync,           // what another machine's library brought in
     };
 
     // Paths given to the history are relative to the library, with '/': "Strings/Reverse.code",
@@ -65,6 +67,34 @@ public:
     // Other programs may have changed the library: it is compared with the last version.
     void noticeOutsideChanges();
 
+    // Syncs the library with `remote` on the history's thread, after a look at the library, so
+    // commits and syncs never interleave. False when the history is off or a sync is under way.
+    // `storedLogin` answers the first login an https remote asks for.
+    bool startSync(const QString& remote, std::optional<LibrarySync::Login> storedLogin = {});
+    // The sync under way stops as soon as it can, leaving the library as it was.
+    void cancelSync();
+    bool isSyncing() const;
+    struct SyncProgress {
+        bool started = false; // false while commands or the look at the library go first
+        LibrarySync::Step step = LibrarySync::Step::Fetch;
+        quint64 done = 0;
+        quint64 total = 0;
+    };
+    SyncProgress syncProgress() const;
+    // What the sync waits for the user to answer, with answerSyncQuestion.
+    struct SyncQuestion {
+        enum class Kind { TrustHost, Login } kind = Kind::TrustHost;
+        QString remote;
+        QString host, keyType, fingerprint; // an unknown ssh host
+        QString user;                       // the login's user name as the URL gives it
+        int attempt = 0;                    // a later attempt: the one before was refused
+    };
+    std::optional<SyncQuestion> syncQuestion() const;
+    void answerSyncQuestion(bool yes, const LibrarySync::Login& login = {});
+    // Once `synced` is sent: what the sync did, and the login that worked, if one was asked for.
+    SyncOutcome takeSyncOutcome();
+    std::optional<LibrarySync::Login> takeWorkedLogin();
+
     // For tests and benchmarks: waits until everything told has been written.
     bool waitForIdle(int milliseconds);
     // The commit message's first line for an action, as the history shows it.
@@ -74,6 +104,10 @@ signals:
     // A report waits (takeReport), or a commit was written; sent from the history's thread.
     void reportReady();
     void recorded();
+    // Sent from the history's thread: a sync moved on, asks a question, or ended.
+    void syncProgressed();
+    void syncAsks();
+    void synced();
 
 private:
     struct Worker;

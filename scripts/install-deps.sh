@@ -13,6 +13,7 @@ PACKAGES=(
     qt6-svg-dev                       # writes the scalable icon at build time
     libx11-dev                        # the keyboard's lock states for the status bar
     libgit2-dev                       # the library's history, a git repository beside it
+    qtkeychain-qt6-dev                # sync logins kept in the desktop's keyring
 )
 TEST_PACKAGES=(
     clang-14 libclang-rt-14-dev       # the sanitizer build and the fuzzers

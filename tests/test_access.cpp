@@ -77,11 +77,11 @@ void TestAccess::keyboardPopUps_data() {
     QTest::newRow("editor caret, nothing to paste")
         << editor << int(How::Request) << "caret"
         << "mnuUndo+ mnuDelete- mnuCut- mnuCopy- mnuPaste- mnuFind+ mnuHistory+ "
-           "mnuDeletedSnippets+";
+           "mnuDeletedSnippets+ mnuSyncSettings+ mnuSyncNow+";
     QTest::newRow("editor selection, text to paste, Menu key")
         << editor << int(How::MenuKey) << "selection"
         << "mnuUndo+ mnuDelete+ mnuCut+ mnuCopy+ mnuPaste+ mnuFind+ mnuHistory+ "
-           "mnuDeletedSnippets+";
+           "mnuDeletedSnippets+ mnuSyncSettings+ mnuSyncNow+";
 }
 
 void TestAccess::keyboardPopUps() {

@@ -360,7 +360,10 @@ void TestMainWindow::menuTree() {
                                {"mnuFind", "&Find Snippets...", "Ctrl+Shift+F", true},
                                {"sepHistory", "-", none, true},
                                {"mnuHistory", "Snippet &History...", "Ctrl+H", true},
-                               {"mnuDeletedSnippets", "Delet&ed Snippets...", none, true}});
+                               {"mnuDeletedSnippets", "Delet&ed Snippets...", none, true},
+                               {"sepSync", "-", none, true},
+                               {"mnuSyncSettings", "S&ync Settings...", none, true},
+                               {"mnuSyncNow", "Sy&nc Now", "F8", true}});
     check(ui(w).mnuComment, {{"mnuCommentSelected", "Selected Text", none, true},
                              {"mnuCommentWholeLine", "Whole Line", none, true},
                              {"mnuCommentFromHere", "To End of Line", none, true}});

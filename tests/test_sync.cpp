@@ -37,6 +37,9 @@ struct Side {
         QVERIFY(run(QStringLiteral("git"),
                     {QStringLiteral("--git-dir=") + git(), QStringLiteral("config"),
                      QStringLiteral("user.name"), who.section(QLatin1Char('@'), 0, 0)}));
+        QVERIFY(run(QStringLiteral("git"),
+                    {QStringLiteral("--git-dir=") + git(), QStringLiteral("config"),
+                     QStringLiteral("quillary.host"), who.section(QLatin1Char('@'), 1)}));
     }
     void put(const QString& path, const QByteArray& bytes) const {
         const QString full = library() + path;

@@ -164,6 +164,8 @@ QString frmHistory::whatText(const HistoryVersion& version) {
         return QStringLiteral("deleted");
     case History::Action::FirstVersion:
         return QStringLiteral("first version");
+    case History::Action::Sync:
+        return QStringLiteral("synced");
     case History::Action::AddCategory:
         break;
     }

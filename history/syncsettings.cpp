@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#include "history/syncsettings.h"
+
+#include <QSettings>
+
+namespace {
+
+QSettings store() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quillary"),
+                     QStringLiteral("Quillary"));
+}
+
+} // namespace
+
+SyncSettings SyncSettings::load() {
+    const QSettings settings = store();
+    SyncSettings loaded;
+    loaded.remote = settings.value(QStringLiteral("Sync/Remote")).toString().trimmed();
+    loaded.atStart = settings.value(QStringLiteral("Sync/AtStart"), false).toBool();
+    loaded.atQuit = settings.value(QStringLiteral("Sync/AtQuit"), false).toBool();
+    // A hand-edited file may say anything; a clock never runs faster than once a minute.
+    loaded.everyMinutes =
+        std::clamp(settings.value(QStringLiteral("Sync/EveryMinutes"), 0).toInt(), 0, MostMinutes);
+    return loaded;
+}
+
+bool SyncSettings::save() const {
+    QSettings settings = store();
+    settings.setValue(QStringLiteral("Sync/Remote"), remote.trimmed());
+    settings.setValue(QStringLiteral("Sync/AtStart"), atStart);
+    settings.setValue(QStringLiteral("Sync/AtQuit"), atQuit);
+    settings.setValue(QStringLiteral("Sync/EveryMinutes"), everyMinutes);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
