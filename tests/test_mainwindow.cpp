@@ -331,7 +331,12 @@ void TestMainWindow::menuTree() {
             QCOMPARE(actual[i].name, expected[i].name);
             QCOMPARE(actual[i].caption, expected[i].caption);
             QCOMPARE(actual[i].shortcut, expected[i].shortcut);
-            QCOMPARE(actual[i].enabled, expected[i].enabled);
+            // The edit tick turns these on and off with the selection and the clipboard, as
+            // soon as it first runs; test_access checks their states.
+            static const QStringList ticked{"mnuDelete", "mnuCut", "mnuCopy", "mnuPaste",
+                                            "mnuCommentSelected"};
+            if (!ticked.contains(actual[i].name))
+                QVERIFY2(actual[i].enabled == expected[i].enabled, qPrintable(actual[i].name));
         }
     };
     const QString none;
