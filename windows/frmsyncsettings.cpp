@@ -19,7 +19,7 @@ frmSyncSettings::frmSyncSettings(const SyncSettings& settings, QWidget* owner)
 
     txtRemote = new QLineEdit(settings.remote, this);
     txtRemote->setObjectName(QStringLiteral("txtRemote"));
-    txtRemote->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+    txtRemote->setMinimumWidth(fontMetrics().averageCharWidth() * 60);
     txtRemote->setPlaceholderText(tr("ssh://host/path, user@host:path, https://... or a folder"));
     txtRemote->setToolTip(tr("The git repository every machine syncs its library with. Leave it "
                              "empty to sync nowhere."));
