@@ -186,8 +186,8 @@ struct History::Worker {
     }
 
     void failed(const QString& what) {
-        tell(QStringLiteral("The history could not record %1 (%2). The command itself was done; "
-                            "the history goes on recording what comes next.")
+        tell(History::tr("The history could not record %1 (%2). The command itself was done; "
+                         "the history goes on recording what comes next.")
                  .arg(what, lastError()));
     }
 
@@ -284,17 +284,17 @@ struct History::Worker {
                 git_config_set_string(config.get(), "core.worktree",
                                       QFile::encodeName(relative).constData()) < 0 ||
                 git_config_set_bool(config.get(), "core.logallrefupdates", 0) < 0) {
-                tell(QStringLiteral("History is off: it cannot be made in \"%1\" (%2). Quillary "
-                                    "works as before, without it.")
+                tell(History::tr("History is off: it cannot be made in \"%1\" (%2). Quillary "
+                                 "works as before, without it.")
                          .arg(where, lastError()));
                 return false;
             }
             repo.reset();
         }
         const auto unreadable = [&](const QString& why) {
-            tell(QStringLiteral("History is off: the history in \"%1\" cannot be read (%2). "
-                                "Quillary works as before, without it, and leaves that folder "
-                                "as it is.")
+            tell(History::tr("History is off: the history in \"%1\" cannot be read (%2). "
+                             "Quillary works as before, without it, and leaves that folder "
+                             "as it is.")
                      .arg(where, why));
             repo.reset();
             return false;
@@ -321,12 +321,12 @@ struct History::Worker {
             const bool other = lock->error() == QLockFile::LockFailedError;
             lock.reset();
             repo.reset();
-            tell(other ? QStringLiteral("History is off in this copy of Quillary: another copy "
-                                        "is recording the history in \"%1\", so this one records "
-                                        "nothing.")
+            tell(other ? History::tr("History is off in this copy of Quillary: another copy "
+                                     "is recording the history in \"%1\", so this one records "
+                                     "nothing.")
                              .arg(where)
-                       : QStringLiteral("History is off: the history in \"%1\" cannot be "
-                                        "written to. Quillary works as before, without it.")
+                       : History::tr("History is off: the history in \"%1\" cannot be "
+                                     "written to. Quillary works as before, without it.")
                              .arg(where));
             return false;
         }
@@ -842,7 +842,7 @@ struct History::Worker {
             return;
         Packbuilder builder;
         if (git_packbuilder_new(builder.out(), repo.get()) < 0)
-            return failed(QStringLiteral("a packed copy of its objects"));
+            return failed(History::tr("a packed copy of its objects"));
         // Named first, so that each version of a tree or snippet finds the one before it.
         const QSet<QString> looseSet(loose.cbegin(), loose.cend());
         for (const auto& [id, name] : written) {
@@ -856,7 +856,7 @@ struct History::Worker {
                 git_packbuilder_insert(builder.get(), &*id, nullptr);
         }
         if (git_packbuilder_write(builder.get(), nullptr, 0, nullptr, nullptr) < 0)
-            return failed(QStringLiteral("a packed copy of its objects"));
+            return failed(History::tr("a packed copy of its objects"));
         // Only now that the pack is whole on disk may the loose copies go.
         const QDir objects(gitFolder + QStringLiteral("/objects"));
         for (const QString& name : loose)
