@@ -2,6 +2,7 @@
 #include "app/language.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -23,7 +24,12 @@ std::unique_ptr<QTranslator>& qts() {
 namespace Language {
 
 QStringList catalogued() {
-    return {QStringLiteral("de"), QStringLiteral("es")};
+    QStringList languages;
+    const QStringList files =
+        QDir(QStringLiteral(":/i18n")).entryList({QStringLiteral("quillary_*.qm")});
+    for (const QString& file : files)
+        languages.append(file.section(QLatin1Char('_'), 1).section(QLatin1Char('.'), 0, 0));
+    return languages;
 }
 
 QString choose(const QStringList& uiLanguages, const QString& messagesLocale,

@@ -8,7 +8,7 @@ class QCoreApplication;
 // Which language the program speaks: the desktop's, where a catalogue of ours fits, else English.
 namespace Language {
 
-// The languages built into the program, besides English.
+// The languages built into the program, besides English: "de", "es".
 QStringList catalogued();
 
 // The first of the desktop's languages ("de-DE", "de", ...) that `available` holds, by its
