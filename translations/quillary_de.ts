@@ -111,6 +111,14 @@
     </message>
 </context>
 <context>
+    <name>TextPosition</name>
+    <message>
+        <source>COL: %1  ROW: %2</source>
+        <extracomment>The status bar&apos;s position panel, kept short: %1 the column, %2 the line</extracomment>
+        <translation>SP: %1  Z: %2</translation>
+    </message>
+</context>
+<context>
     <name>frmAbout</name>
     <message>
         <source>About Quillary™</source>
