@@ -153,7 +153,7 @@
     <name>frmClipboard</name>
     <message>
         <source>Code Clipboard</source>
-        <translation>Code-Ablage</translation>
+        <translation>Code-Zwischenablage</translation>
     </message>
     <message>
         <source>Close</source>
@@ -161,7 +161,7 @@
     </message>
     <message>
         <source>Code Clipboard editor</source>
-        <translation>Editor der Code-Ablage</translation>
+        <translation>Editor der Code-Zwischenablage</translation>
     </message>
 </context>
 <context>
@@ -564,7 +564,7 @@
     </message>
     <message>
         <source>Code Clipboard</source>
-        <translation>Code-Ablage</translation>
+        <translation>Code-Zwischenablage</translation>
     </message>
     <message>
         <source>Status</source>
