@@ -251,9 +251,10 @@ void TestTranslations::catalogues() {
     QStringList arguments;
     for (const char* folder : {"app", "windows", "editor", "library", "search", "history"})
         arguments.append(source + u'/' + QLatin1String(folder));
-    arguments << QStringLiteral("-extensions") << QStringLiteral("cpp,h")
-              << QStringLiteral("-no-obsolete") << QStringLiteral("-locations")
-              << QStringLiteral("none") << QStringLiteral("-ts");
+    // As the update_translations target runs it, so both read the same contexts.
+    arguments << QStringLiteral("-I") << source << QStringLiteral("-extensions")
+              << QStringLiteral("cpp,h") << QStringLiteral("-no-obsolete")
+              << QStringLiteral("-locations") << QStringLiteral("none") << QStringLiteral("-ts");
     const QStringList catalogues =
         QDir(source + QStringLiteral("/translations")).entryList({QStringLiteral("quillary_*.ts")});
     QVERIFY(catalogues.size() >= 2);
