@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/dialogs.h"
 
+#include <QCoreApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -23,36 +24,43 @@ void Dialogs::error(const QString& text) {
     message({text, programTitle(), Icon::Error, Buttons::Ok, Button::Ok});
 }
 
-Dialogs::Button WidgetDialogs::showMessage(const Message& message) {
-    QMessageBox box(m_parent);
-    box.setWindowTitle(message.title);
-    box.setText(message.text);
+std::unique_ptr<QMessageBox> WidgetDialogs::messageBox(const Message& message, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(message.title);
+    box->setText(message.text);
     switch (message.icon) {
     case Icon::None:
-        box.setIcon(QMessageBox::NoIcon);
+        box->setIcon(QMessageBox::NoIcon);
         break;
     case Icon::Information:
-        box.setIcon(QMessageBox::Information);
+        box->setIcon(QMessageBox::Information);
         break;
     case Icon::Warning:
-        box.setIcon(QMessageBox::Warning);
+        box->setIcon(QMessageBox::Warning);
         break;
     case Icon::Error:
-        box.setIcon(QMessageBox::Critical);
+        box->setIcon(QMessageBox::Critical);
         break;
     case Icon::Question:
-        box.setIcon(QMessageBox::Question);
+        box->setIcon(QMessageBox::Question);
         break;
     }
     if (message.buttons == Buttons::YesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(message.defaultButton == Button::No ? QMessageBox::No
-                                                                 : QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes ? Button::Yes : Button::No;
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(message.defaultButton == Button::No ? QMessageBox::No
+                                                                  : QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::No);
+    } else {
+        box->setStandardButtons(QMessageBox::Ok);
     }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    return box;
+}
+
+Dialogs::Button WidgetDialogs::showMessage(const Message& message) {
+    const std::unique_ptr<QMessageBox> box = messageBox(message, m_parent);
+    const int answer = box->exec();
+    if (message.buttons == Buttons::YesNo)
+        return answer == QMessageBox::Yes ? Button::Yes : Button::No;
     return Button::Ok;
 }
 
@@ -79,7 +87,45 @@ QString WidgetDialogs::showSecret(const QString& prompt, const QString& title) {
     return box.textValue();
 }
 
+namespace {
+// The words a failure's sentence is made of, so the catalogue holds them.
+const char* const FailureParts[] = {
+    //: What failed, put into "The %1 "path" cannot be ...": a translation may carry its article
+    QT_TRANSLATE_NOOP("Failure", "code file"),
+    //: What failed, put into "The %1 "path" cannot be ..."
+    QT_TRANSLATE_NOOP("Failure", "category folder"),
+    //: What failed, put into "The %1 "path" cannot be ..."
+    QT_TRANSLATE_NOOP("Failure", "library folder"),
+    //: What failed, put into "The %1 "path" cannot be ..."
+    QT_TRANSLATE_NOOP("Failure", "history folder"),
+    //: What could not be done, put into "... cannot be %3: why"
+    QT_TRANSLATE_NOOP("Failure", "opened"),
+    //: What could not be done, put into "... cannot be %3: why"
+    QT_TRANSLATE_NOOP("Failure", "saved"),
+    //: What could not be done, put into "... cannot be %3: why"
+    QT_TRANSLATE_NOOP("Failure", "deleted"),
+    //: What could not be done, put into "... cannot be %3: why"
+    QT_TRANSLATE_NOOP("Failure", "created"),
+    //: What could not be done, put into "... cannot be %3: why"
+    QT_TRANSLATE_NOOP("Failure", "removed"),
+    //: What could not be done, put into "... cannot be %3: why"
+    QT_TRANSLATE_NOOP("Failure", "read"),
+    //: What could not be done, put into "... cannot be %3: why"
+    QT_TRANSLATE_NOOP("Failure", "restored"),
+};
+} // namespace
+
+QString failurePart(const QString& english) {
+    for (const char* part : FailureParts) {
+        if (english == QLatin1String(part))
+            return QCoreApplication::translate("Failure", part);
+    }
+    return english;
+}
+
 QString failureText(const QString& what, const QString& path, const QString& action,
                     const QString& reason) {
-    return QStringLiteral("The %1 \"%2\" cannot be %3: %4.").arg(what, path, action, reason);
+    //: %1 what failed ("code file"), %2 its path, %3 what could not be done ("saved"), %4 why
+    return QCoreApplication::translate("Failure", "The %1 \"%2\" cannot be %3: %4.")
+        .arg(failurePart(what), path, failurePart(action), reason);
 }

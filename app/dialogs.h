@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 // Every message box and input box of the program goes through here, so tests can answer them.
@@ -43,14 +45,19 @@ protected:
 };
 
 // The one wording of a failure that names a file or folder: "The code file "/a/b.code" cannot be
-// saved: no space left on device."
+// saved: no space left on device." `what` and `action` are the English words, translated here.
 QString failureText(const QString& what, const QString& path, const QString& action,
                     const QString& reason);
+// One of those words ("code file", "saved") in the user's language.
+QString failurePart(const QString& english);
 
 // The real boxes, modal over `parent`.
 class WidgetDialogs : public Dialogs {
 public:
     explicit WidgetDialogs(QWidget* parent) : m_parent(parent) {}
+
+    // The box a message shows, built but not yet shown: its buttons speak Qt's own words.
+    static std::unique_ptr<QMessageBox> messageBox(const Message& message, QWidget* parent);
 
 protected:
     Button showMessage(const Message& message) override;

@@ -111,7 +111,7 @@ void frmMain::createWidgets() {
 
     tvwFolders = new QTreeWidget(client);
     tvwFolders->setObjectName(QStringLiteral("tvwFolders"));
-    tvwFolders->setAccessibleName(QStringLiteral("Categories"));
+    tvwFolders->setAccessibleName(tr("Categories"));
     tvwFolders->setHeaderHidden(true);
     tvwFolders->setColumnCount(1);
     tvwFolders->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -126,7 +126,7 @@ void frmMain::createWidgets() {
 
     txtCodeFile = new CodeEditor(client);
     txtCodeFile->setObjectName(QStringLiteral("txtCodeFile"));
-    txtCodeFile->setAccessibleName(QStringLiteral("Code"));
+    txtCodeFile->setAccessibleName(tr("Code"));
     txtCodeFile->setContextMenuPolicy(Qt::NoContextMenu);
     connect(txtCodeFile, &CodeEditor::mouseButtonReleased, this, [this](Qt::MouseButton button) {
         if (const int code = buttonCode(button))
@@ -135,9 +135,9 @@ void frmMain::createWidgets() {
 
     lstCode = new QTreeWidget(client);
     lstCode->setObjectName(QStringLiteral("lstCode"));
-    lstCode->setAccessibleName(QStringLiteral("Code Name"));
+    lstCode->setAccessibleName(tr("Code Name"));
     lstCode->setColumnCount(1);
-    lstCode->setHeaderLabels({QStringLiteral("Code Name")});
+    lstCode->setHeaderLabels({tr("Code Name")});
     lstCode->setRootIsDecorated(false);
     lstCode->setItemsExpandable(false);
     lstCode->setUniformRowHeights(true);
@@ -186,52 +186,53 @@ void frmMain::createMenus() {
         return m;
     };
 
-    mnuFile = menu("mnuFile", QStringLiteral("&File"));
-    mnuSave = item(mnuFile, "mnuSave", QStringLiteral("&Save"), &frmMain::mnuSave_Click);
+    mnuFile = menu("mnuFile", tr("&File"));
+    mnuSave = item(mnuFile, "mnuSave", tr("&Save"), &frmMain::mnuSave_Click);
     mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    mnuSaveAs = item(mnuFile, "mnuSaveAs", QStringLiteral("Save &As"), &frmMain::mnuSaveAs_Click);
+    mnuSaveAs = item(mnuFile, "mnuSaveAs", tr("Save &As"), &frmMain::mnuSaveAs_Click);
     separator(mnuFile, "sep2");
-    mnuAddCat =
-        item(mnuFile, "mnuAddCat", QStringLiteral("Add Category"), &frmMain::mnuAddCat_Click);
-    mnuRemoveCat = item(mnuFile, "mnuRemoveCat", QStringLiteral("Remove Category"),
-                        &frmMain::mnuRemoveCat_Click);
+    mnuAddCat = item(mnuFile, "mnuAddCat", tr("Add Category"), &frmMain::mnuAddCat_Click);
+    mnuRemoveCat =
+        item(mnuFile, "mnuRemoveCat", tr("Remove Category"), &frmMain::mnuRemoveCat_Click);
     separator(mnuFile, "sep3");
-    mnuQuit = item(mnuFile, "mnuQuit", QStringLiteral("&Quit"), &frmMain::mnuQuit_Click);
+    mnuQuit = item(mnuFile, "mnuQuit", tr("&Quit"), &frmMain::mnuQuit_Click);
     mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    mnuFolderPopup = menu("mnuFolderPopup", QStringLiteral("FolderPopup"));
-    mnuAddCategory = item(mnuFolderPopup, "mnuAddCategory", QStringLiteral("&Add Category"),
-                          &frmMain::mnuAddCategory_Click);
-    mnuRemoveCategory = item(mnuFolderPopup, "mnuRemoveCategory",
-                             QStringLiteral("&Remove Category"), &frmMain::mnuRemoveCategory_Click);
+    //: The category tree's pop-up menu, never shown in the menu bar
+    mnuFolderPopup = menu("mnuFolderPopup", tr("FolderPopup"));
+    mnuAddCategory =
+        item(mnuFolderPopup, "mnuAddCategory", tr("&Add Category"), &frmMain::mnuAddCategory_Click);
+    mnuRemoveCategory = item(mnuFolderPopup, "mnuRemoveCategory", tr("&Remove Category"),
+                             &frmMain::mnuRemoveCategory_Click);
 
-    mnuCodePopup = menu("mnuCodePopup", QStringLiteral("CodePopup"));
-    mnuDeleteFile = item(mnuCodePopup, "mnuDeleteFile", QStringLiteral("&Delete Code File"),
-                         &frmMain::mnuDeleteFile_Click);
+    //: The code list's pop-up menu, never shown in the menu bar
+    mnuCodePopup = menu("mnuCodePopup", tr("CodePopup"));
+    mnuDeleteFile =
+        item(mnuCodePopup, "mnuDeleteFile", tr("&Delete Code File"), &frmMain::mnuDeleteFile_Click);
 
-    mnuEditPopup = menu("mnuEditPopup", QStringLiteral("&Edit"));
-    mnuUndo = item(mnuEditPopup, "mnuUndo", QStringLiteral("&Undo"), &frmMain::mnuUndo_Click);
+    mnuEditPopup = menu("mnuEditPopup", tr("&Edit"));
+    mnuUndo = item(mnuEditPopup, "mnuUndo", tr("&Undo"), &frmMain::mnuUndo_Click);
     separator(mnuEditPopup, "sep1");
-    mnuDelete =
-        item(mnuEditPopup, "mnuDelete", QStringLiteral("&Delete"), &frmMain::mnuDelete_Click);
-    mnuCut = item(mnuEditPopup, "mnuCut", QStringLiteral("Cu&t"), &frmMain::mnuCut_Click);
-    mnuCopy = item(mnuEditPopup, "mnuCopy", QStringLiteral("&Copy"), &frmMain::mnuCopy_Click);
-    mnuPaste = item(mnuEditPopup, "mnuPaste", QStringLiteral("&Paste"), &frmMain::mnuPaste_Click);
+    mnuDelete = item(mnuEditPopup, "mnuDelete", tr("&Delete"), &frmMain::mnuDelete_Click);
+    mnuCut = item(mnuEditPopup, "mnuCut", tr("Cu&t"), &frmMain::mnuCut_Click);
+    mnuCopy = item(mnuEditPopup, "mnuCopy", tr("&Copy"), &frmMain::mnuCopy_Click);
+    mnuPaste = item(mnuEditPopup, "mnuPaste", tr("&Paste"), &frmMain::mnuPaste_Click);
     separator(mnuEditPopup, "sep5");
-    mnuComment = menu("mnuComment", QStringLiteral("Comment"));
+    //: A sub-menu of Edit: put a comment mark on ...
+    mnuComment = menu("mnuComment", tr("Comment"));
     mnuEditPopup->addMenu(mnuComment);
-    mnuCommentSelected = item(mnuComment, "mnuCommentSelected", QStringLiteral("Selected Text"),
+    mnuCommentSelected = item(mnuComment, "mnuCommentSelected", tr("Selected Text"),
                               &frmMain::mnuCommentSelected_Click);
-    mnuCommentWholeLine = item(mnuComment, "mnuCommentWholeLine", QStringLiteral("Whole Line"),
+    mnuCommentWholeLine = item(mnuComment, "mnuCommentWholeLine", tr("Whole Line"),
                                &frmMain::mnuCommentWholeLine_Click);
-    mnuCommentFromHere = item(mnuComment, "mnuCommentFromHere", QStringLiteral("To End of Line"),
+    mnuCommentFromHere = item(mnuComment, "mnuCommentFromHere", tr("To End of Line"),
                               &frmMain::mnuCommentFromHere_Click);
 
-    mnuHelp = menu("mnuHelp", QStringLiteral("&Help"));
-    mnuContents = item(mnuHelp, "mnuContents", QStringLiteral("&Contents"), nullptr);
+    mnuHelp = menu("mnuHelp", tr("&Help"));
+    mnuContents = item(mnuHelp, "mnuContents", tr("&Contents"), nullptr);
     mnuContents->setEnabled(false);
     separator(mnuHelp, "sep4");
-    mnuAbout = item(mnuHelp, "mnuAbout", QStringLiteral("&About"), &frmMain::mnuAbout_Click);
+    mnuAbout = item(mnuHelp, "mnuAbout", tr("&About"), &frmMain::mnuAbout_Click);
 
     // The two pop-up menus never show in the menu bar.
     menuBar()->addMenu(mnuFile);
@@ -242,7 +243,7 @@ void frmMain::createMenus() {
 void frmMain::createToolbar() {
     Toolbar1 = new QToolBar(this);
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setAccessibleName(QStringLiteral("Toolbar"));
+    Toolbar1->setAccessibleName(tr("Toolbar"));
     Toolbar1->setMovable(false);
     Toolbar1->setFloatable(false);
     Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -259,9 +260,10 @@ void frmMain::createToolbar() {
         const char* accessibleName;
     };
     const QList<QIcon> pictures = Pictures::toolbarIcons();
-    const Button buttons[8] = {{5, "Save"},         {6, "Save As"},         {0, nullptr},
-                               {1, "Add Category"}, {4, "Remove Category"}, {0, nullptr},
-                               {3, "Colour Code"},  {2, "Code Clipboard"}};
+    const Button buttons[8] = {
+        {5, QT_TR_NOOP("Save")},         {6, QT_TR_NOOP("Save As")},         {0, nullptr},
+        {1, QT_TR_NOOP("Add Category")}, {4, QT_TR_NOOP("Remove Category")}, {0, nullptr},
+        {3, QT_TR_NOOP("Colour Code")},  {2, QT_TR_NOOP("Code Clipboard")}};
     for (int i = 0; i < 8; ++i) {
         const int position = i + 1;
         QAction* action = nullptr;
@@ -273,7 +275,7 @@ void frmMain::createToolbar() {
                     [this, position] { Toolbar1_ButtonClick(position); });
             if (QWidget* button = Toolbar1->widgetForAction(action)) {
                 button->setFixedSize(23, 22);
-                button->setAccessibleName(QLatin1String(buttons[i].accessibleName));
+                button->setAccessibleName(tr(buttons[i].accessibleName));
                 button->setObjectName(QStringLiteral("Toolbar1Button%1").arg(position));
             }
         }
@@ -285,19 +287,20 @@ void frmMain::createToolbar() {
 void frmMain::createStatusBar() {
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setAccessibleName(QStringLiteral("Status"));
+    StatusBar->setAccessibleName(tr("Status"));
     StatusBar->setSizeGripEnabled(false);
     StatusBar->setFixedHeight(px(285));
     setStatusBar(StatusBar);
-    const QString texts[5] = {QString(), QStringLiteral("COL: "), QStringLiteral("CAPS"),
-                              QStringLiteral("NUM"), QStringLiteral("INS")};
+    //: Status bar panels: the column label, then Caps Lock, Num Lock and Insert, kept short
+    const QString texts[5] = {QString(), tr("COL: "), tr("CAPS"), tr("NUM"), tr("INS")};
     // The accessible name is the text shown, so a screen reader reads the value; the
     // description says what the panel is.
-    const char* what[5] = {"Status", "Position", "Caps Lock", "Num Lock", "Insert"};
+    const char* what[5] = {QT_TR_NOOP("Status"), QT_TR_NOOP("Position"), QT_TR_NOOP("Caps Lock"),
+                           QT_TR_NOOP("Num Lock"), QT_TR_NOOP("Insert")};
     for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(texts[i], StatusBar);
         panel->setObjectName(QStringLiteral("StatusBarPanel%1").arg(i + 1));
-        panel->setAccessibleDescription(QLatin1String(what[i]));
+        panel->setAccessibleDescription(tr(what[i]));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setFixedWidth(px(PanelTwips[i]));
@@ -343,9 +346,9 @@ void frmMain::setKeyPanel(int index, bool on) {
     if (panel->isEnabled() != on)
         panel->setEnabled(on);
     // Dimming alone says nothing to a screen reader.
-    const QString what[5] = {
-        {}, {}, QStringLiteral("Caps Lock"), QStringLiteral("Num Lock"), QStringLiteral("Insert")};
-    const QString description = what[index] + (on ? QStringLiteral(" on") : QStringLiteral(" off"));
+    const QString what[5] = {{}, {}, tr("Caps Lock"), tr("Num Lock"), tr("Insert")};
+    //: %1 is a key's name: Caps Lock, Num Lock or Insert
+    const QString description = (on ? tr("%1 on") : tr("%1 off")).arg(what[index]);
     if (panel->accessibleDescription() != description)
         panel->setAccessibleDescription(description);
 }

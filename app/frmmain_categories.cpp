@@ -16,8 +16,8 @@ const QString RootKey = QStringLiteral("root");
 } // namespace
 
 void frmMain::AddCat() {
-    const QString name = dialogs().input(QStringLiteral("Enter a category name."),
-                                         QStringLiteral("Add Category"), QStringLiteral("Blah"));
+    const QString name =
+        dialogs().input(tr("Enter a category name."), tr("Add Category"), tr("Blah"));
     if (name.isEmpty())
         return;
 
@@ -25,14 +25,14 @@ void frmMain::AddCat() {
     if (!parent)
         return;
     if (!isRoot(parent) && !isCategory(parent)) {
-        dialogs().message(
-            {QStringLiteral("Cannot created Sub-Subdirectories in this version. Sorry."), QString(),
-             Dialogs::Icon::Information, Dialogs::Buttons::Ok, Dialogs::Button::Ok});
+        dialogs().message({tr("Cannot created Sub-Subdirectories in this version. Sorry."),
+                           QString(), Dialogs::Icon::Information, Dialogs::Buttons::Ok,
+                           Dialogs::Button::Ok});
         return;
     }
     // A name must not reach outside the library folder or name a folder twice.
     if (Names::isForbidden(name)) {
-        dialogs().message({Names::categoryRefusalText(), QStringLiteral("Create Category"),
+        dialogs().message({Names::categoryRefusalText(), tr("Create Category"),
                            Dialogs::Icon::Error, Dialogs::Buttons::Ok, Dialogs::Button::Ok});
         return;
     }
@@ -64,8 +64,8 @@ QString removalRefusal(const QString& folder, const LibraryFs::Remove& check) {
     using Outcome = LibraryFs::RemoveOutcome;
     switch (check.outcome) {
     case Outcome::HasSubfolders:
-        return QStringLiteral("The category \"%1\" still holds sub-categories or other "
-                              "folders. Remove them first; nothing was deleted.")
+        return frmMain::tr("The category \"%1\" still holds sub-categories or other "
+                           "folders. Remove them first; nothing was deleted.")
             .arg(folder);
     case Outcome::HasOtherFiles: {
         constexpr int Named = 5;
@@ -74,14 +74,14 @@ QString removalRefusal(const QString& folder, const LibraryFs::Remove& check) {
             name = QStringLiteral("\"%1\"").arg(name);
         QString list = names.join(QStringLiteral(", "));
         if (check.others.size() > Named)
-            list += QStringLiteral(" and %1 more").arg(check.others.size() - Named);
-        return QStringLiteral("The category \"%1\" holds files that are not code snippets: %2. "
-                              "Move or delete them first; nothing was deleted.")
+            list += frmMain::tr(" and %1 more").arg(check.others.size() - Named);
+        return frmMain::tr("The category \"%1\" holds files that are not code snippets: %2. "
+                           "Move or delete them first; nothing was deleted.")
             .arg(folder, list);
     }
     case Outcome::Outside:
-        return QStringLiteral("The category \"%1\" lies outside the library folder, so it is "
-                              "not removed; nothing was deleted.")
+        return frmMain::tr("The category \"%1\" lies outside the library folder, so it is "
+                           "not removed; nothing was deleted.")
             .arg(folder);
     case Outcome::Removed:
     case Outcome::Missing:
@@ -96,9 +96,8 @@ QString removalRefusal(const QString& folder, const LibraryFs::Remove& check) {
 void frmMain::RemoveCat() {
     QTreeWidgetItem* node = selectedNode();
     if (isRoot(node)) {
-        dialogs().message({QStringLiteral("Cannot delete the root folder."),
-                           QStringLiteral("Error"), Dialogs::Icon::Error, Dialogs::Buttons::Ok,
-                           Dialogs::Button::Ok});
+        dialogs().message({tr("Cannot delete the root folder."), tr("Error"), Dialogs::Icon::Error,
+                           Dialogs::Buttons::Ok, Dialogs::Button::Ok});
         return;
     }
     const QString folder = folderOfNode(node);
@@ -109,9 +108,8 @@ void frmMain::RemoveCat() {
         return;
     }
     const Dialogs::Button answer = dialogs().message(
-        {QStringLiteral(
-             "Are you sure you want to delete this category and all the code snippets within?"),
-         QStringLiteral("Delete Category"), Dialogs::Icon::Question, Dialogs::Buttons::YesNo,
+        {tr("Are you sure you want to delete this category and all the code snippets within?"),
+         tr("Delete Category"), Dialogs::Icon::Question, Dialogs::Buttons::YesNo,
          Dialogs::Button::Yes});
     if (answer == Dialogs::Button::No)
         return;
@@ -145,8 +143,8 @@ void frmMain::RemoveCat() {
         return;
     case LibraryFs::RemoveOutcome::Missing:
         dropNode();
-        dialogs().error(QStringLiteral("The category folder \"%1\" no longer exists (%2), so the "
-                                       "category has been removed from the tree.")
+        dialogs().error(tr("The category folder \"%1\" no longer exists (%2), so the "
+                           "category has been removed from the tree.")
                             .arg(folder, removed.result.reason));
         return;
     case LibraryFs::RemoveOutcome::HasSubfolders:
@@ -166,8 +164,8 @@ void frmMain::RemoveCat() {
         dialogs().error(failureText(QStringLiteral("category folder"), folder,
                                     QStringLiteral("removed"), removed.result.reason));
     else
-        dialogs().error(QStringLiteral("The category \"%1\" cannot be removed: \"%2\" cannot be "
-                                       "deleted: %3.")
+        dialogs().error(tr("The category \"%1\" cannot be removed: \"%2\" cannot be "
+                           "deleted: %3.")
                             .arg(folder, removed.result.path, removed.result.reason));
     node = nodeByKey(key);
     if (!node)
@@ -259,7 +257,7 @@ void frmMain::removeNode(QTreeWidgetItem* node) {
 
 void frmMain::LoadCodeTree() {
     const LibraryFs::Result created = fs().ensureLibraryFolder();
-    QTreeWidgetItem* root = addNode(nullptr, RootKey, QStringLiteral("Categories"));
+    QTreeWidgetItem* root = addNode(nullptr, RootKey, tr("Categories"));
     root->setExpanded(true);
     if (!created.ok) {
         dialogs().error(failureText(QStringLiteral("library folder"), created.path,
@@ -293,8 +291,8 @@ void frmMain::LoadCodeTree() {
     }
     root->addChildren(categoryNodes);
     if (!unreadable.isEmpty()) {
-        dialogs().error(QStringLiteral("These category folders cannot be read, so their "
-                                       "sub-categories are not shown:\n%1")
+        dialogs().error(tr("These category folders cannot be read, so their "
+                           "sub-categories are not shown:\n%1")
                             .arg(unreadable.join(QLatin1Char('\n'))));
     }
 }

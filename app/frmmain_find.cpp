@@ -59,7 +59,7 @@ void frmMain::setIndexingAtStart(bool on) {
 
 void frmMain::createFind() {
     mnuEditPopup->addSeparator()->setObjectName(QStringLiteral("sepFind"));
-    mnuFind = mnuEditPopup->addAction(QStringLiteral("&Find Snippets..."));
+    mnuFind = mnuEditPopup->addAction(tr("&Find Snippets..."));
     mnuFind->setObjectName(QStringLiteral("mnuFind"));
     mnuFind->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     connect(mnuFind, &QAction::triggered, this, &frmMain::ShowFind);
@@ -122,9 +122,9 @@ void frmMain::openFound(const SnippetIndex::Hit& found, const QStringList& words
     // Gone since it was indexed: opening it fails as opening a vanished entry does. The file is
     // only opened, never read, to learn why.
     const LibraryFs::Read look = fs().readFile(path, 0);
-    dialogs().error(failureText(QStringLiteral("code file"), path, QStringLiteral("opened"),
-                                look.stamp.exists ? QStringLiteral("it is no longer listed")
-                                                  : look.result.reason));
+    dialogs().error(
+        failureText(QStringLiteral("code file"), path, QStringLiteral("opened"),
+                    look.stamp.exists ? tr("it is no longer listed") : look.result.reason));
     if (!look.stamp.exists)
         m_index->fileChanged(path);
 }

@@ -60,21 +60,20 @@ void frmMain::createHistoryMenus() {
         return action;
     };
     mnuEditPopup->addSeparator()->setObjectName(QStringLiteral("sepHistory"));
-    mnuHistory = add(mnuEditPopup, "mnuHistory", QStringLiteral("Snippet &History..."),
-                     &frmMain::ShowHistory);
+    mnuHistory = add(mnuEditPopup, "mnuHistory", tr("Snippet &History..."), &frmMain::ShowHistory);
     // Free in the menus, the editor and the tree and list.
     mnuHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     // D is Delete's in the Edit menu and Delete Code File's in the list's pop-up.
-    mnuDeletedSnippets = add(mnuEditPopup, "mnuDeletedSnippets",
-                             QStringLiteral("Delet&ed Snippets..."), &frmMain::ShowDeleted);
+    mnuDeletedSnippets =
+        add(mnuEditPopup, "mnuDeletedSnippets", tr("Delet&ed Snippets..."), &frmMain::ShowDeleted);
     mnuCodePopup->addSeparator()->setObjectName(QStringLiteral("sepCodeHistory"));
-    mnuCodeHistory = add(mnuCodePopup, "mnuCodeHistory", QStringLiteral("Snippet &History..."),
-                         &frmMain::ShowHistory);
+    mnuCodeHistory =
+        add(mnuCodePopup, "mnuCodeHistory", tr("Snippet &History..."), &frmMain::ShowHistory);
     mnuCodeHistory->setShortcut(mnuHistory->shortcut());
     // One action owns the key; the pop-up's item only shows it.
     mnuCodeHistory->setShortcutContext(Qt::WidgetShortcut);
-    mnuCodeDeletedSnippets = add(mnuCodePopup, "mnuCodeDeletedSnippets",
-                                 QStringLiteral("Delet&ed Snippets..."), &frmMain::ShowDeleted);
+    mnuCodeDeletedSnippets = add(mnuCodePopup, "mnuCodeDeletedSnippets", tr("Delet&ed Snippets..."),
+                                 &frmMain::ShowDeleted);
 }
 
 namespace {
@@ -97,8 +96,7 @@ template <typename Window> void refreshOnRecord(History* history, Window* window
 void frmMain::ShowHistory() {
     const QTreeWidgetItem* entry = selectedEntry();
     if (!entry) {
-        dialogs().error(
-            QStringLiteral("No code file is selected in the list, so no history is shown."));
+        dialogs().error(tr("No code file is selected in the list, so no history is shown."));
         return;
     }
     // An entry always belongs to the folder the list was filled from.
@@ -160,7 +158,7 @@ bool frmMain::restoreVersion(const QString& restored, const QByteArray& bytes) {
     if (!place) {
         dialogs().error(failureText(QStringLiteral("code file"), fs().libraryPath() + path,
                                     QStringLiteral("restored"),
-                                    QStringLiteral("it does not lie in a category")));
+                                    tr("it does not lie in a category")));
         return false;
     }
     const QStringList folders = foldersOf(fs(), *place);
@@ -205,8 +203,7 @@ bool frmMain::restoreDeleted(const DeletedEntry& deleted) {
     const HistoryReader reader(gitFolder);
     if (!reader.isOpen()) {
         dialogs().error(failureText(QStringLiteral("history folder"), gitFolder,
-                                    QStringLiteral("read"),
-                                    QStringLiteral("it is not a readable repository")));
+                                    QStringLiteral("read"), tr("it is not a readable repository")));
         return false;
     }
     const QString what =
@@ -215,7 +212,7 @@ bool frmMain::restoreDeleted(const DeletedEntry& deleted) {
     if (!where || entry.files.size() != entry.blobs.size()) {
         dialogs().error(failureText(what, fs().libraryPath() + entry.path,
                                     QStringLiteral("restored"),
-                                    QStringLiteral("the history does not place it in a category")));
+                                    tr("the history does not place it in a category")));
         return false;
     }
 
@@ -231,11 +228,11 @@ bool frmMain::restoreDeleted(const DeletedEntry& deleted) {
         std::optional<Place> place = placeOf(entry.files[i], false);
         const std::optional<QByteArray> bytes = reader.text(entry.blobs[i]);
         if (!place || !bytes) {
-            dialogs().error(
-                failureText(QStringLiteral("code file"), fs().libraryPath() + entry.files[i],
-                            QStringLiteral("restored"),
-                            place ? QStringLiteral("its text is missing from the history")
-                                  : QStringLiteral("the history does not place it in a category")));
+            dialogs().error(failureText(QStringLiteral("code file"),
+                                        fs().libraryPath() + entry.files[i],
+                                        QStringLiteral("restored"),
+                                        place ? tr("its text is missing from the history")
+                                              : tr("the history does not place it in a category")));
             return false;
         }
         const QString folder = foldersOf(fs(), *place).last();
@@ -247,14 +244,14 @@ bool frmMain::restoreDeleted(const DeletedEntry& deleted) {
         };
         // A name taken meanwhile is asked for again, with Save As's rules.
         while (taken(file)) {
-            const QString answer = dialogs().input(QStringLiteral("Enter a filename: "),
-                                                   QStringLiteral("Save Code"), place->fileName);
+            const QString answer =
+                dialogs().input(tr("Enter a filename: "), tr("Save Code"), place->fileName);
             if (answer.isEmpty())
                 return false;
             const QString fileName = Names::fileNameForAnswer(answer);
             if (Names::isForbidden(answer) || Names::isForbidden(fileName)) {
-                dialogs().message({Names::snippetRefusalText(), QStringLiteral("Save Code"),
-                                   Dialogs::Icon::Error});
+                dialogs().message(
+                    {Names::snippetRefusalText(), tr("Save Code"), Dialogs::Icon::Error});
                 return false;
             }
             place->fileName = fileName;

@@ -46,7 +46,7 @@ void frmMain::setUpKeyboardAccess() {
         toolbarButtons[position]->setShortcut(key);
         Toolbar1->widgetForAction(toolbarButtons[position])
             ->setAccessibleDescription(
-                QStringLiteral("Shortcut %1").arg(key.toString(QKeySequence::NativeText)));
+                tr("Shortcut %1").arg(key.toString(QKeySequence::NativeText)));
     }
 
     // The buttons take the focus from Tab alone, so a click leaves it in the editor.

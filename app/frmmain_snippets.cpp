@@ -21,7 +21,7 @@
 namespace {
 
 using Names::SnippetEnding;
-const QString NoCategoryReason = QStringLiteral("no category is selected");
+const char* const NoCategoryReason = QT_TRANSLATE_NOOP("frmMain", "no category is selected");
 // Longer snippets load in slices, each short enough that the window keeps answering.
 constexpr qsizetype LoadInOneGo = 1 << 20;
 constexpr qsizetype PieceBytes = 256 * 1024;
@@ -29,9 +29,10 @@ constexpr qint64 SliceMilliseconds = 40;
 constexpr int ReadPollMilliseconds = 10;
 // A keyword list is a few KB; a larger file is no list, and colouring goes on without one.
 constexpr qint64 KeywordListLimit = qint64(16) << 20;
-const QString WaitText = QStringLiteral("Loading and processing code file... Please wait.");
-const QString ListOfOtherFolderReason =
-    QStringLiteral("the list no longer shows the snippets of the selected category");
+const char* const WaitText =
+    QT_TRANSLATE_NOOP("frmMain", "Loading and processing code file... Please wait.");
+const char* const ListOfOtherFolderReason =
+    QT_TRANSLATE_NOOP("frmMain", "the list no longer shows the snippets of the selected category");
 
 } // namespace
 
@@ -52,9 +53,9 @@ bool frmMain::hasEntry(const QString& text) const {
 
 QString frmMain::listMismatch(const QTreeWidgetItem* node) const {
     if (isRoot(node))
-        return NoCategoryReason;
+        return tr(NoCategoryReason);
     if (folderOfNode(node) != m_listFolder)
-        return ListOfOtherFolderReason;
+        return tr(ListOfOtherFolderReason);
     return QString();
 }
 
@@ -245,7 +246,7 @@ void frmMain::lstCode_ItemClick() {
     // rather than take the wait text for the snippet.
     m_panelTextBeforeLoading = statusPanels[0]->text();
     m_loading.emplace(Loading{thisOpen, folder, name, std::nullopt, nullptr});
-    txtCodeFile->showWaitText(WaitText);
+    txtCodeFile->showWaitText(tr(WaitText));
     txtCodeFile->viewport()->repaint();
     QCoreApplication::processEvents();
     // Anything handled in that pass that opened something newer, closed the window or changed
@@ -265,7 +266,7 @@ void frmMain::lstCode_ItemClick() {
         auto reading = std::make_shared<BackgroundRead>();
         BackgroundRead* shared = reading.get();
         m_loading->reading = std::move(reading);
-        statusPanels[0]->setText(QStringLiteral("Loading: 0%"));
+        statusPanels[0]->setText(tr("Loading: 0%"));
         LibraryFs* disk = &fs();
         shared->thread =
             std::thread([shared, disk, ownPath = QString(path.constData(), path.size())] {
@@ -357,7 +358,7 @@ void frmMain::loadSlice() {
     }
     if (!decoder.atEnd()) {
         const int percent = int(decoder.position() * 100 / std::max<qsizetype>(1, decoder.size()));
-        statusPanels[0]->setText(QStringLiteral("Loading: %1%").arg(percent));
+        statusPanels[0]->setText(tr("Loading: %1%").arg(percent));
         loadTimer()->start(0);
         return;
     }
@@ -384,8 +385,9 @@ bool frmMain::refusedWhileLoading(const QString& action) {
     if (!m_loading)
         return false;
     dialogs().error(
-        QStringLiteral("The code cannot be %1: the code file \"%2\" is still being opened.")
-            .arg(action,
+        //: %1 what could not be done ("saved"), %2 the file's path
+        tr("The code cannot be %1: the code file \"%2\" is still being opened.")
+            .arg(failurePart(action),
                  LibraryFs::fileInFolder(m_loading->folder, m_loading->name + SnippetEnding)));
     return true;
 }
@@ -431,10 +433,10 @@ void frmMain::Save() {
             entryRefusal(node, entry->text(0) + SnippetEnding, QStringLiteral("saved")));
         return;
     case SaveTarget::Decision::RefuseNotHeld:
-        dialogs().error(failureText(
-            QStringLiteral("code file"),
-            LibraryFs::fileInFolder(m_listFolder, entry->text(0) + SnippetEnding),
-            QStringLiteral("saved"), QStringLiteral("the editor does not show that snippet")));
+        dialogs().error(
+            failureText(QStringLiteral("code file"),
+                        LibraryFs::fileInFolder(m_listFolder, entry->text(0) + SnippetEnding),
+                        QStringLiteral("saved"), tr("the editor does not show that snippet")));
         return;
     case SaveTarget::Decision::WriteSelected:
         break;
@@ -460,34 +462,31 @@ void frmMain::SaveAs() {
     const QString mismatch = listMismatch(node);
     switch (SaveTarget::forSaveAs(selectionsOf(lstCode, node, nullptr, mismatch, QString()))) {
     case SaveTarget::Decision::RefuseRoot:
-        dialogs().message({QStringLiteral("You cannot save code in the root directory."),
-                           QStringLiteral("Error"), Dialogs::Icon::Information});
+        dialogs().message({tr("You cannot save code in the root directory."), tr("Error"),
+                           Dialogs::Icon::Information});
         return;
     case SaveTarget::Decision::RefuseOtherList:
-        dialogs().error(QStringLiteral("The code cannot be saved into \"%1\": %2.")
-                            .arg(folderOfNode(node), mismatch));
+        dialogs().error(
+            tr("The code cannot be saved into \"%1\": %2.").arg(folderOfNode(node), mismatch));
         return;
     default:
         break;
     }
     const QString folder = folderOfNode(node);
     const QString answer =
-        dialogs().input(QStringLiteral("Enter a filename: "), QStringLiteral("Save Code"),
-                        QStringLiteral("untitled.code"));
+        dialogs().input(tr("Enter a filename: "), tr("Save Code"), tr("untitled.code"));
     if (answer.isEmpty())
         return;
     const QString fileName = Names::fileNameForAnswer(answer);
     if (Names::isForbidden(answer) || Names::isForbidden(fileName)) {
-        dialogs().message(
-            {Names::snippetRefusalText(), QStringLiteral("Save Code"), Dialogs::Icon::Error});
+        dialogs().message({Names::snippetRefusalText(), tr("Save Code"), Dialogs::Icon::Error});
         return;
     }
     const QString path = LibraryFs::fileInFolder(folder, fileName);
     if (fs().fileExists(path)) {
         const Dialogs::Button answerReplace = dialogs().message(
-            {QStringLiteral("%1 already exists. Do you want to replace it?").arg(fileName),
-             QStringLiteral("Save Code"), Dialogs::Icon::Warning, Dialogs::Buttons::YesNo,
-             Dialogs::Button::No});
+            {tr("%1 already exists. Do you want to replace it?").arg(fileName), tr("Save Code"),
+             Dialogs::Icon::Warning, Dialogs::Buttons::YesNo, Dialogs::Button::No});
         if (answerReplace == Dialogs::Button::No)
             return;
     }
@@ -532,8 +531,8 @@ void frmMain::lstCode_MouseUp(int button) {
 void frmMain::mnuDeleteFile_Click() {
     const QTreeWidgetItem* entry = selectedEntry();
     if (!entry) {
-        dialogs().error(QStringLiteral("No code file is selected in the list, so nothing was "
-                                       "deleted."));
+        dialogs().error(tr("No code file is selected in the list, so nothing was "
+                           "deleted."));
         return;
     }
     const QString name = entry->text(0);
@@ -546,9 +545,8 @@ void frmMain::mnuDeleteFile_Click() {
     }
     const QString folder = folderOfNode(node);
     const Dialogs::Button answer =
-        dialogs().message({QStringLiteral("Are you sure you want to delete this file?"),
-                           QStringLiteral("Delete File"), Dialogs::Icon::Question,
-                           Dialogs::Buttons::YesNo, Dialogs::Button::Yes});
+        dialogs().message({tr("Are you sure you want to delete this file?"), tr("Delete File"),
+                           Dialogs::Icon::Question, Dialogs::Buttons::YesNo, Dialogs::Button::Yes});
     if (answer == Dialogs::Button::No)
         return;
     const QString path = LibraryFs::fileInFolder(folder, fileName);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/frmmain.h"
+#include "app/language.h"
 #include "generated/version.h"
 #include "library/libraryfs.h"
 #include "library/locations.h"
@@ -13,6 +14,7 @@ int main(int argc, char* argv[]) {
         QStringLiteral("%1.%2.%3").arg(Version::Major).arg(Version::Minor).arg(Version::Revision));
     // Task bars and Wayland compositors find the icon and name through the menu entry.
     QApplication::setDesktopFileName(QStringLiteral(QUILLARY_APP_ID));
+    Language::install(Language::fromDesktop());
 
     LibraryFs probe(LibraryLocations{});
     const LibraryLocations locations =

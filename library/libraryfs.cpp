@@ -3,6 +3,7 @@
 
 #include "library/names.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -189,16 +190,19 @@ LibraryFs::Read LibraryFs::readFile(const QString& path, qint64 limit,
     read.stamp = stampOf(info);
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
-        read.result = S_ISDIR(info.st_mode)
-                          ? errnoFailure(path, EISDIR)
-                          : Result::failure(path, QStringLiteral("Not a regular file"));
+        read.result =
+            S_ISDIR(info.st_mode)
+                ? errnoFailure(path, EISDIR)
+                : Result::failure(path,
+                                  QCoreApplication::translate("LibraryFs", "Not a regular file"));
         return read;
     }
     const auto refuseAsTooLarge = [&] {
         read.tooLarge = true;
         read.bytes = QByteArray();
-        read.result =
-            Result::failure(path, QStringLiteral("it is larger than %1 MB").arg(limit >> 20));
+        read.result = Result::failure(
+            path,
+            QCoreApplication::translate("LibraryFs", "it is larger than %1 MB").arg(limit >> 20));
     };
     if (limit >= 0 && info.st_size > limit) {
         ::close(fd);
@@ -215,7 +219,8 @@ LibraryFs::Read LibraryFs::readFile(const QString& path, qint64 limit,
         if (cancel && cancel->load(std::memory_order_relaxed)) {
             read.cancelled = true;
             read.bytes = QByteArray();
-            read.result = Result::failure(path, QStringLiteral("Reading was cancelled"));
+            read.result = Result::failure(
+                path, QCoreApplication::translate("LibraryFs", "Reading was cancelled"));
             break;
         }
         if (limit >= 0 && used > limit) {
@@ -298,7 +303,8 @@ LibraryFs::Result LibraryFs::ensureLibraryFolder() {
 LibraryFs::Remove LibraryFs::checkCategoryRemoval(const QString& path) {
     if (QDir::cleanPath(path) == QDir::cleanPath(libraryPath()))
         return {RemoveOutcome::Failed,
-                Result::failure(path, QStringLiteral("This is the library folder itself")),
+                Result::failure(path, QCoreApplication::translate(
+                                          "LibraryFs", "This is the library folder itself")),
                 {}};
     const bool link = isSymbolicLink(path);
     if (!insideLibrary(path, !link))
@@ -316,7 +322,8 @@ LibraryFs::Remove LibraryFs::checkCategoryRemoval(const QString& path) {
         return {RemoveOutcome::Failed, folders.result, {}};
     if (!folders.names.isEmpty())
         return {RemoveOutcome::HasSubfolders,
-                Result::failure(path, QStringLiteral("The folder holds other folders")),
+                Result::failure(path, QCoreApplication::translate(
+                                          "LibraryFs", "The folder holds other folders")),
                 {}};
 
     const Listing files = listFiles(path);
@@ -329,8 +336,9 @@ LibraryFs::Remove LibraryFs::checkCategoryRemoval(const QString& path) {
     }
     if (!others.isEmpty())
         return {RemoveOutcome::HasOtherFiles,
-                Result::failure(path, QStringLiteral("The folder holds files that are not "
-                                                     "code snippets")),
+                Result::failure(path, QCoreApplication::translate(
+                                          "LibraryFs", "The folder holds files that are not "
+                                                       "code snippets")),
                 others};
     return {};
 }
@@ -386,7 +394,7 @@ bool LibraryFs::insideLibrary(const QString& path, bool followLast) {
 }
 
 QString LibraryFs::outsideReason() {
-    return QStringLiteral("it lies outside the library folder");
+    return QCoreApplication::translate("LibraryFs", "it lies outside the library folder");
 }
 
 LibraryFs::Result LibraryFs::writeSnippet(const QString& path, const QByteArray& bytes) {

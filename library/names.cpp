@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "library/names.h"
 
+#include <QCoreApplication>
+
 namespace Names {
 namespace {
 
@@ -24,12 +26,14 @@ bool isForbidden(QStringView name) {
 }
 
 QString categoryRefusalText() {
-    return QStringLiteral("A category name cannot include any of the following characters:\n") +
+    return QCoreApplication::translate(
+               "Names", "A category name cannot include any of the following characters:\n") +
            forbiddenCharactersLine();
 }
 
 QString snippetRefusalText() {
-    return QStringLiteral("A file name cannot include any of the following characters:\n") +
+    return QCoreApplication::translate(
+               "Names", "A file name cannot include any of the following characters:\n") +
            forbiddenCharactersLine();
 }
 

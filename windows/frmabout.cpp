@@ -32,7 +32,7 @@ frmAbout::frmAbout(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("About Quillary™"));
+    setWindowTitle(tr("About Quillary™"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::ApplicationModal);
     setSizeGripEnabled(false);
@@ -42,29 +42,28 @@ frmAbout::frmAbout(QWidget* owner)
     setFont(arial);
     setFixedSize(toPixels(5550), toPixels(3465));
 
-    auto* cmdOk = new QPushButton(QStringLiteral("OK I get the picture..."), this);
+    auto* cmdOk = new QPushButton(tr("OK I get the picture..."), this);
     cmdOk->setObjectName(QStringLiteral("cmdOk"));
     cmdOk->setGeometry(place(1628, 2820, 2295, 525));
     cmdOk->setDefault(true);
     connect(cmdOk, &QPushButton::clicked, this, &frmAbout::cmdOk_Click);
 
     addInfoLabel(this, 0, QStringLiteral("Quillary™"), place(990, 120, 1005, 240))->adjustSize();
-    addInfoLabel(this, 1, QStringLiteral("Version "), place(990, 390, 720, 240))->adjustSize();
-    addInfoLabel(this, 2, QStringLiteral("Copyright © 2026 the Quillary authors"),
-                 place(990, 660, 3150, 240))
+    addInfoLabel(this, 1, tr("Version "), place(990, 390, 720, 240))->adjustSize();
+    addInfoLabel(this, 2, tr("Copyright © 2026 the Quillary authors"), place(990, 660, 3150, 240))
         ->adjustSize();
-    QLabel* thanks = addInfoLabel(
-        this, 3,
-        QStringLiteral("Thanks to everyone who tried the early builds, sent in snippets and "
-                       "keyword lists, and told us plainly what got in their way. Quillary is "
-                       "built with the Qt toolkit."),
-        place(180, 1020, 5190, 1500));
+    QLabel* thanks =
+        addInfoLabel(this, 3,
+                     tr("Thanks to everyone who tried the early builds, sent in snippets and "
+                        "keyword lists, and told us plainly what got in their way. Quillary is "
+                        "built with the Qt toolkit."),
+                     place(180, 1020, 5190, 1500));
     thanks->setWordWrap(true);
     thanks->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setAccessibleName(QStringLiteral("Quillary icon"));
+    Image1->setAccessibleName(tr("Quillary icon"));
     Image1->setPixmap(programPicture());
     Image1->setGeometry(place(300, 180, 480, 480));
 
@@ -80,7 +79,7 @@ void frmAbout::showModal(QWidget* owner) {
 }
 
 QString frmAbout::versionText() {
-    return QStringLiteral("Version %1.%2 build %3")
+    return tr("Version %1.%2 build %3")
         .arg(Version::Major)
         .arg(Version::Minor)
         .arg(Version::Revision);

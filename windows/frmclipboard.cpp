@@ -113,8 +113,8 @@ public:
 
 frmClipboard::frmClipboard(QWidget* parent) : QFrame(parent), d(new Private) {
     setObjectName(QStringLiteral("frmClipboard"));
-    setWindowTitle(QStringLiteral("Code Clipboard"));
-    setAccessibleName(QStringLiteral("Code Clipboard"));
+    setWindowTitle(tr("Code Clipboard"));
+    setAccessibleName(tr("Code Clipboard"));
     setFrameStyle(QFrame::WinPanel | QFrame::Raised);
     setAutoFillBackground(true);
 
@@ -129,7 +129,7 @@ frmClipboard::frmClipboard(QWidget* parent) : QFrame(parent), d(new Private) {
     QFont captionFont = font();
     captionFont.setBold(true);
     captionFont.setPointSizeF(captionFont.pointSizeF() * 0.9);
-    d->captionText = new QLabel(QStringLiteral("Code Clipboard"), d->caption);
+    d->captionText = new QLabel(tr("Code Clipboard"), d->caption);
     d->captionText->setObjectName(QStringLiteral("captionText"));
     d->captionText->setTextFormat(Qt::PlainText);
     d->captionText->setFont(captionFont);
@@ -138,7 +138,7 @@ frmClipboard::frmClipboard(QWidget* parent) : QFrame(parent), d(new Private) {
 
     d->closeBox = new QToolButton(d->caption);
     d->closeBox->setObjectName(QStringLiteral("closeBox"));
-    d->closeBox->setAccessibleName(QStringLiteral("Close"));
+    d->closeBox->setAccessibleName(tr("Close"));
     d->closeBox->setFocusPolicy(Qt::NoFocus);
     const int boxSize = captionHeight - 2;
     d->closeBox->setFixedSize(boxSize + 2, boxSize);
@@ -151,7 +151,7 @@ frmClipboard::frmClipboard(QWidget* parent) : QFrame(parent), d(new Private) {
     d->client->setObjectName(QStringLiteral("clientArea"));
     d->txtCodeFile = new CodeEditor(d->client);
     d->txtCodeFile->setObjectName(QStringLiteral("txtCodeFile"));
-    d->txtCodeFile->setAccessibleName(QStringLiteral("Code Clipboard editor"));
+    d->txtCodeFile->setAccessibleName(tr("Code Clipboard editor"));
     d->txtCodeFile->setFont(CodeEditor::codeFont());
     d->txtCodeFile->setGeometry(editorPlace);
     setFocusProxy(d->txtCodeFile);

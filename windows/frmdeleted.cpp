@@ -31,16 +31,15 @@ std::pair<QString, QString> nameAndPlace(const DeletedEntry& entry) {
 frmDeleted::frmDeleted(const QString& gitFolder, QWidget* owner)
     : QDialog(owner), m_gitFolder(gitFolder) {
     setObjectName(QStringLiteral("frmDeleted"));
-    setWindowTitle(QStringLiteral("Deleted Snippets"));
+    setWindowTitle(tr("Deleted Snippets"));
     setModal(false);
     setSizeGripEnabled(true);
 
     lstDeleted = new QTreeWidget(this);
     lstDeleted->setObjectName(QStringLiteral("lstDeleted"));
-    lstDeleted->setAccessibleName(QStringLiteral("Deleted snippets and categories"));
-    lstDeleted->setAccessibleDescription(QStringLiteral("Newest first"));
-    lstDeleted->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("What"),
-                                 QStringLiteral("Where"), QStringLiteral("When")});
+    lstDeleted->setAccessibleName(tr("Deleted snippets and categories"));
+    lstDeleted->setAccessibleDescription(tr("Newest first"));
+    lstDeleted->setHeaderLabels({tr("Name"), tr("What"), tr("Where"), tr("When")});
     lstDeleted->setRootIsDecorated(false);
     lstDeleted->setUniformRowHeights(true);
     lstDeleted->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -49,17 +48,17 @@ frmDeleted::frmDeleted(const QString& gitFolder, QWidget* owner)
     lstDeleted->setColumnWidth(0, 160);
     lstDeleted->setColumnWidth(1, 150);
     lstDeleted->setColumnWidth(2, 140);
-    auto* lblList = new QLabel(QStringLiteral("&Deleted:"), this);
+    auto* lblList = new QLabel(tr("&Deleted:"), this);
     lblList->setBuddy(lstDeleted);
 
     lblCount = new QLabel(this);
     lblCount->setObjectName(QStringLiteral("lblCount"));
 
-    cmdRestore = new QPushButton(QStringLiteral("&Restore"), this);
+    cmdRestore = new QPushButton(tr("&Restore"), this);
     cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
     cmdRestore->setAccessibleDescription(
-        QStringLiteral("Puts the chosen snippet or category back into the library"));
-    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+        tr("Puts the chosen snippet or category back into the library"));
+    cmdClose = new QPushButton(tr("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdRestore->setDefault(true);
     cmdClose->setAutoDefault(false);
@@ -82,7 +81,7 @@ frmDeleted::frmDeleted(const QString& gitFolder, QWidget* owner)
     connect(cmdRestore, &QPushButton::clicked, this, &frmDeleted::restoreChosen);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
     cmdRestore->setEnabled(false);
-    lblCount->setText(QStringLiteral("Reading the history..."));
+    lblCount->setText(tr("Reading the history..."));
     refresh();
 }
 
@@ -118,11 +117,10 @@ void frmDeleted::takeEntries() {
     for (int i = 0; i < m_entries.size(); ++i) {
         const DeletedEntry& entry = m_entries.at(i);
         const auto [name, place] = nameAndPlace(entry);
-        QString what = QStringLiteral("snippet");
+        QString what = tr("snippet");
         if (entry.category)
-            what = entry.files.size() == 1
-                       ? QStringLiteral("category, 1 snippet")
-                       : QStringLiteral("category, %1 snippets").arg(entry.files.size());
+            what = entry.files.size() == 1 ? tr("category, 1 snippet")
+                                           : tr("category, %1 snippets").arg(entry.files.size());
         auto* item = new QTreeWidgetItem(
             QStringList{name, what, place,
                         entry.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
@@ -140,12 +138,11 @@ void frmDeleted::takeEntries() {
     }
     cmdRestore->setEnabled(!items.isEmpty());
     if (!listing->open)
-        lblCount->setText(QStringLiteral("The history of the library cannot be read."));
+        lblCount->setText(tr("The history of the library cannot be read."));
     else if (items.isEmpty())
-        lblCount->setText(QStringLiteral("No deleted snippets or categories to restore."));
+        lblCount->setText(tr("No deleted snippets or categories to restore."));
     else
-        lblCount->setText(items.size() == 1 ? QStringLiteral("1 entry")
-                                            : QStringLiteral("%1 entries").arg(items.size()));
+        lblCount->setText(items.size() == 1 ? tr("1 entry") : tr("%1 entries").arg(items.size()));
     emit entriesShown();
 }
 

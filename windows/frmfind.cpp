@@ -17,31 +17,30 @@
 namespace {
 QString countText(int total, int listed) {
     if (total == 0)
-        return QStringLiteral("No snippets match");
-    QString text = total == 1 ? QStringLiteral("1 snippet matches")
-                              : QStringLiteral("%1 snippets match").arg(total);
+        return frmFind::tr("No snippets match");
+    QString text =
+        total == 1 ? frmFind::tr("1 snippet matches") : frmFind::tr("%1 snippets match").arg(total);
     if (listed < total)
-        text += QStringLiteral("; the first %1 are listed").arg(listed);
+        text += frmFind::tr("; the first %1 are listed").arg(listed);
     return text;
 }
 } // namespace
 
 frmFind::frmFind(SnippetIndex& index, QWidget* owner) : QDialog(owner), m_index(index) {
     setObjectName(QStringLiteral("frmFind"));
-    setWindowTitle(QStringLiteral("Find Snippets"));
+    setWindowTitle(tr("Find Snippets"));
     setModal(false);
     setSizeGripEnabled(true);
 
     txtFind = new QLineEdit(this);
     txtFind->setObjectName(QStringLiteral("txtFind"));
-    txtFind->setAccessibleName(QStringLiteral("Find"));
+    txtFind->setAccessibleName(tr("Find"));
     txtFind->setClearButtonEnabled(true);
 
     lstResults = new QTreeWidget(this);
     lstResults->setObjectName(QStringLiteral("lstResults"));
-    lstResults->setAccessibleName(QStringLiteral("Snippets found"));
-    lstResults->setHeaderLabels({QStringLiteral("Category"), QStringLiteral("Sub-category"),
-                                 QStringLiteral("Name"), QStringLiteral("Line")});
+    lstResults->setAccessibleName(tr("Snippets found"));
+    lstResults->setHeaderLabels({tr("Category"), tr("Sub-category"), tr("Name"), tr("Line")});
     lstResults->setRootIsDecorated(false);
     lstResults->setUniformRowHeights(true);
     lstResults->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -234,7 +233,7 @@ void frmFind::showProgress() {
     lblIndexing->setVisible(progress.running);
     if (progress.running)
         lblIndexing->setText(
-            QStringLiteral("Indexing %1 of %2 snippets").arg(progress.done).arg(progress.total));
+            tr("Indexing %1 of %2 snippets").arg(progress.done).arg(progress.total));
 }
 
 void frmFind::showEvent(QShowEvent* event) {

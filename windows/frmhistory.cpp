@@ -28,8 +28,23 @@ namespace {
 
 constexpr int VersionRole = Qt::UserRole; // index into the versions read
 
-QString linesText(int count) {
-    return count == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(count);
+// Whole sentences, one for each way the counts may fall, so a language can agree with them.
+QString differenceText(int old, int now) {
+    if (old == 1 && now == 1)
+        return frmHistory::tr("1 line marked here is not in the snippet's file now; 1 line of the "
+                              "file is not here.");
+    if (old == 1)
+        return frmHistory::tr("1 line marked here is not in the snippet's file now; %1 lines of "
+                              "the file are not here.")
+            .arg(now);
+    if (now == 1)
+        return frmHistory::tr("%1 lines marked here are not in the snippet's file now; 1 line of "
+                              "the file is not here.")
+            .arg(old);
+    return frmHistory::tr("%1 lines marked here are not in the snippet's file now; %2 lines of "
+                          "the file are not here.")
+        .arg(old)
+        .arg(now);
 }
 
 QString whenText(const QDateTime& when) {
@@ -49,10 +64,9 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
 
     lstVersions = new QTreeWidget(this);
     lstVersions->setObjectName(QStringLiteral("lstVersions"));
-    lstVersions->setAccessibleName(QStringLiteral("Versions"));
-    lstVersions->setAccessibleDescription(QStringLiteral("Newest first"));
-    lstVersions->setHeaderLabels(
-        {QStringLiteral("When"), QStringLiteral("What"), QStringLiteral("Size")});
+    lstVersions->setAccessibleName(tr("Versions"));
+    lstVersions->setAccessibleDescription(tr("Newest first"));
+    lstVersions->setHeaderLabels({tr("When"), tr("What"), tr("Size")});
     lstVersions->setRootIsDecorated(false);
     lstVersions->setUniformRowHeights(true);
     lstVersions->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -60,12 +74,12 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     lstVersions->header()->setStretchLastSection(true);
     lstVersions->setColumnWidth(0, 135);
     lstVersions->setColumnWidth(1, 100);
-    auto* lblVersions = new QLabel(QStringLiteral("&Versions:"), this);
+    auto* lblVersions = new QLabel(tr("&Versions:"), this);
     lblVersions->setBuddy(lstVersions);
 
     txtVersion = new CodeEditor(this);
     txtVersion->setObjectName(QStringLiteral("txtVersion"));
-    txtVersion->setAccessibleName(QStringLiteral("Chosen version"));
+    txtVersion->setAccessibleName(tr("Chosen version"));
     txtVersion->setReadOnly(true);
     txtVersion->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     txtVersion->setWordWrapOff();
@@ -80,23 +94,21 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     txtVersion->setPalette(clear);
     txtVersion->viewport()->installEventFilter(this);
     txtVersion->installEventFilter(this);
-    auto* lblText =
-        new QLabel(QStringLiteral("&Text, lines not in the snippet's file marked:"), this);
+    auto* lblText = new QLabel(tr("&Text, lines not in the snippet's file marked:"), this);
     lblText->setBuddy(txtVersion);
 
     lblDifferences = new QLabel(this);
     lblDifferences->setObjectName(QStringLiteral("lblDifferences"));
     lblDifferences->setWordWrap(true);
 
-    cmdRestore = new QPushButton(QStringLiteral("&Restore"), this);
+    cmdRestore = new QPushButton(tr("&Restore"), this);
     cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
     cmdRestore->setAccessibleDescription(
-        QStringLiteral("Writes the chosen version into the snippet's file and opens it"));
-    cmdCopy = new QPushButton(QStringLiteral("&Copy"), this);
+        tr("Writes the chosen version into the snippet's file and opens it"));
+    cmdCopy = new QPushButton(tr("&Copy"), this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
-    cmdCopy->setAccessibleDescription(
-        QStringLiteral("Puts the chosen version's text on the clipboard"));
-    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdCopy->setAccessibleDescription(tr("Puts the chosen version's text on the clipboard"));
+    cmdClose = new QPushButton(tr("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     // Enter on a version restores it, as Enter on a found snippet opens it.
     cmdRestore->setDefault(true);
@@ -147,41 +159,41 @@ frmHistory::~frmHistory() {
 
 QString frmHistory::whatText(const HistoryVersion& version) {
     if (version.deleted)
-        return QStringLiteral("deleted");
+        return tr("deleted");
     switch (version.action) {
     case History::Action::Save:
-        return QStringLiteral("saved");
+        return tr("saved");
     case History::Action::SaveAs:
-        return QStringLiteral("saved as");
+        return tr("saved as");
     case History::Action::Draft:
-        return QStringLiteral("draft discarded");
+        return tr("draft discarded");
     case History::Action::ChangedOutside:
-        return QStringLiteral("changed outside");
+        return tr("changed outside");
     case History::Action::Restore:
-        return QStringLiteral("restored");
+        return tr("restored");
     case History::Action::Delete:
     case History::Action::RemoveCategory:
-        return QStringLiteral("deleted");
+        return tr("deleted");
     case History::Action::FirstVersion:
-        return QStringLiteral("first version");
+        return tr("first version");
     case History::Action::Sync:
-        return QStringLiteral("synced");
+        return tr("synced");
     case History::Action::AddCategory:
         break;
     }
-    return QStringLiteral("saved");
+    return tr("saved");
 }
 
 void frmHistory::showSnippet(const QString& path, const QString& name) {
     const bool other = path != m_path;
     m_path = path;
     m_name = name;
-    setWindowTitle(QStringLiteral("History of %1").arg(name));
+    setWindowTitle(tr("History of %1").arg(name));
     if (other) {
         m_versions.clear();
         lstVersions->clear();
         showChosen();
-        lblDifferences->setText(QStringLiteral("Reading the history..."));
+        lblDifferences->setText(tr("Reading the history..."));
     }
     refresh();
 }
@@ -216,7 +228,7 @@ void frmHistory::takeVersions() {
         const HistoryVersion& version = m_versions.at(i);
         const QString size = version.deleted || version.size < 0
                                  ? QString()
-                                 : QStringLiteral("%1 bytes").arg(locale.toString(version.size));
+                                 : tr("%1 bytes").arg(locale.toString(version.size));
         auto* item =
             new QTreeWidgetItem(QStringList{whenText(version.when), whatText(version), size});
         item->setData(0, VersionRole, i);
@@ -261,13 +273,13 @@ void frmHistory::showChosen() {
         txtVersion->setText(QString());
         QString why;
         if (!m_reader || !m_reader->isOpen())
-            why = QStringLiteral("The history of the library cannot be read.");
+            why = tr("The history of the library cannot be read.");
         else if (row < 0)
-            why = QStringLiteral("The history holds no version of this snippet.");
+            why = tr("The history holds no version of this snippet.");
         else if (m_versions.at(row).deleted)
-            why = QStringLiteral("The snippet was deleted here; choose an earlier version.");
+            why = tr("The snippet was deleted here; choose an earlier version.");
         else
-            why = QStringLiteral("The text of this version cannot be read from the history.");
+            why = tr("The text of this version cannot be read from the history.");
         lblDifferences->setText(why);
         txtVersion->setAccessibleDescription(why);
         return;
@@ -289,21 +301,15 @@ void frmHistory::showChosen() {
     txtVersion->viewport()->update();
     QString summary;
     if (!current.result.ok)
-        summary =
-            QStringLiteral("The snippet's file cannot be read now (%1): every line is marked.")
-                .arg(current.result.reason);
+        summary = tr("The snippet's file cannot be read now (%1): every line is marked.")
+                      .arg(current.result.reason);
     else if (!marks.exact)
-        summary = QStringLiteral("Too different from the snippet's file now to compare line by "
-                                 "line: every line is marked.");
+        summary = tr("Too different from the snippet's file now to compare line by "
+                     "line: every line is marked.");
     else if (marks.countOld() == 0 && marks.countNew() == 0)
-        summary = QStringLiteral("The same as the snippet's file now.");
+        summary = tr("The same as the snippet's file now.");
     else
-        summary = QStringLiteral("%1 marked here %2 not in the snippet's file now; %3 of the file "
-                                 "%4 not here.")
-                      .arg(linesText(marks.countOld()),
-                           marks.countOld() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
-                           linesText(marks.countNew()),
-                           marks.countNew() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+        summary = differenceText(marks.countOld(), marks.countNew());
     lblDifferences->setText(summary);
     txtVersion->setAccessibleDescription(summary);
 }

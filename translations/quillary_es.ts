@@ -1,0 +1,783 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="es_ES">
+<context>
+    <name>Failure</name>
+    <message>
+        <source>code file</source>
+        <extracomment>What failed, put into &quot;The %1 &quot;path&quot; cannot be ...&quot;: a translation may carry its article</extracomment>
+        <translation>el archivo de código</translation>
+    </message>
+    <message>
+        <source>category folder</source>
+        <extracomment>What failed, put into &quot;The %1 &quot;path&quot; cannot be ...&quot;</extracomment>
+        <translation>la carpeta de categoría</translation>
+    </message>
+    <message>
+        <source>library folder</source>
+        <extracomment>What failed, put into &quot;The %1 &quot;path&quot; cannot be ...&quot;</extracomment>
+        <translation>la carpeta de la biblioteca</translation>
+    </message>
+    <message>
+        <source>history folder</source>
+        <extracomment>What failed, put into &quot;The %1 &quot;path&quot; cannot be ...&quot;</extracomment>
+        <translation>la carpeta del historial</translation>
+    </message>
+    <message>
+        <source>opened</source>
+        <extracomment>What could not be done, put into &quot;... cannot be %3: why&quot;</extracomment>
+        <translation>abrir</translation>
+    </message>
+    <message>
+        <source>saved</source>
+        <extracomment>What could not be done, put into &quot;... cannot be %3: why&quot;</extracomment>
+        <translation>guardar</translation>
+    </message>
+    <message>
+        <source>deleted</source>
+        <extracomment>What could not be done, put into &quot;... cannot be %3: why&quot;</extracomment>
+        <translation>eliminar</translation>
+    </message>
+    <message>
+        <source>created</source>
+        <extracomment>What could not be done, put into &quot;... cannot be %3: why&quot;</extracomment>
+        <translation>crear</translation>
+    </message>
+    <message>
+        <source>removed</source>
+        <extracomment>What could not be done, put into &quot;... cannot be %3: why&quot;</extracomment>
+        <translation>quitar</translation>
+    </message>
+    <message>
+        <source>read</source>
+        <extracomment>What could not be done, put into &quot;... cannot be %3: why&quot;</extracomment>
+        <translation>leer</translation>
+    </message>
+    <message>
+        <source>restored</source>
+        <extracomment>What could not be done, put into &quot;... cannot be %3: why&quot;</extracomment>
+        <translation>restaurar</translation>
+    </message>
+    <message>
+        <source>The %1 &quot;%2&quot; cannot be %3: %4.</source>
+        <extracomment>%1 what failed (&quot;code file&quot;), %2 its path, %3 what could not be done (&quot;saved&quot;), %4 why</extracomment>
+        <translation>No se puede %3 %1 «%2»: %4.</translation>
+    </message>
+</context>
+<context>
+    <name>LibraryFs</name>
+    <message>
+        <source>Not a regular file</source>
+        <translation>No es un archivo normal</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 MB</source>
+        <translation>ocupa más de %1 MB</translation>
+    </message>
+    <message>
+        <source>Reading was cancelled</source>
+        <translation>Se canceló la lectura</translation>
+    </message>
+    <message>
+        <source>This is the library folder itself</source>
+        <translation>Es la propia carpeta de la biblioteca</translation>
+    </message>
+    <message>
+        <source>The folder holds other folders</source>
+        <translation>La carpeta contiene otras carpetas</translation>
+    </message>
+    <message>
+        <source>The folder holds files that are not code snippets</source>
+        <translation>La carpeta contiene archivos que no son fragmentos de código</translation>
+    </message>
+    <message>
+        <source>it lies outside the library folder</source>
+        <translation>está fuera de la carpeta de la biblioteca</translation>
+    </message>
+</context>
+<context>
+    <name>Names</name>
+    <message>
+        <source>A category name cannot include any of the following characters:
+</source>
+        <translation>Un nombre de categoría no puede contener ninguno de los siguientes caracteres:
+</translation>
+    </message>
+    <message>
+        <source>A file name cannot include any of the following characters:
+</source>
+        <translation>Un nombre de archivo no puede contener ninguno de los siguientes caracteres:
+</translation>
+    </message>
+</context>
+<context>
+    <name>TextPosition</name>
+    <message>
+        <source>COL: %1  ROW: %2</source>
+        <extracomment>The status bar&apos;s position panel, kept short: %1 the column, %2 the line</extracomment>
+        <translation>COL: %1  LÍN: %2</translation>
+    </message>
+</context>
+<context>
+    <name>frmAbout</name>
+    <message>
+        <source>About Quillary™</source>
+        <translation>Acerca de Quillary™</translation>
+    </message>
+    <message>
+        <source>OK I get the picture...</source>
+        <translation>Vale, entendido…</translation>
+    </message>
+    <message>
+        <source>Version </source>
+        <translation>Versión </translation>
+    </message>
+    <message>
+        <source>Copyright © 2026 the Quillary authors</source>
+        <translation>Copyright © 2026 los autores de Quillary</translation>
+    </message>
+    <message>
+        <source>Thanks to everyone who tried the early builds, sent in snippets and keyword lists, and told us plainly what got in their way. Quillary is built with the Qt toolkit.</source>
+        <translation>Gracias a todos los que probaron las primeras versiones, enviaron fragmentos y listas de palabras clave y nos dijeron con franqueza qué les estorbaba. Quillary está hecho con el kit de herramientas Qt.</translation>
+    </message>
+    <message>
+        <source>Quillary icon</source>
+        <translation>Icono de Quillary</translation>
+    </message>
+    <message>
+        <source>Version %1.%2 build %3</source>
+        <translation>Versión %1.%2 compilación %3</translation>
+    </message>
+</context>
+<context>
+    <name>frmClipboard</name>
+    <message>
+        <source>Code Clipboard</source>
+        <translation>Portapapeles de código</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>Code Clipboard editor</source>
+        <translation>Editor del portapapeles de código</translation>
+    </message>
+</context>
+<context>
+    <name>frmDeleted</name>
+    <message>
+        <source>Deleted Snippets</source>
+        <translation>Fragmentos eliminados</translation>
+    </message>
+    <message>
+        <source>Deleted snippets and categories</source>
+        <translation>Fragmentos y categorías eliminados</translation>
+    </message>
+    <message>
+        <source>Newest first</source>
+        <translation>Los más recientes primero</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nombre</translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translation>Qué</translation>
+    </message>
+    <message>
+        <source>Where</source>
+        <translation>Dónde</translation>
+    </message>
+    <message>
+        <source>When</source>
+        <translation>Cuándo</translation>
+    </message>
+    <message>
+        <source>&amp;Deleted:</source>
+        <translation>&amp;Eliminados:</translation>
+    </message>
+    <message>
+        <source>&amp;Restore</source>
+        <translation>&amp;Restaurar</translation>
+    </message>
+    <message>
+        <source>Puts the chosen snippet or category back into the library</source>
+        <translation>Devuelve el fragmento o la categoría elegidos a la biblioteca</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>Reading the history...</source>
+        <translation>Leyendo el historial…</translation>
+    </message>
+    <message>
+        <source>snippet</source>
+        <translation>fragmento</translation>
+    </message>
+    <message>
+        <source>category, 1 snippet</source>
+        <translation>categoría, 1 fragmento</translation>
+    </message>
+    <message>
+        <source>category, %1 snippets</source>
+        <translation>categoría, %1 fragmentos</translation>
+    </message>
+    <message>
+        <source>The history of the library cannot be read.</source>
+        <translation>No se puede leer el historial de la biblioteca.</translation>
+    </message>
+    <message>
+        <source>No deleted snippets or categories to restore.</source>
+        <translation>No hay fragmentos ni categorías eliminados que restaurar.</translation>
+    </message>
+    <message>
+        <source>1 entry</source>
+        <translation>1 entrada</translation>
+    </message>
+    <message>
+        <source>%1 entries</source>
+        <translation>%1 entradas</translation>
+    </message>
+</context>
+<context>
+    <name>frmFind</name>
+    <message>
+        <source>No snippets match</source>
+        <translation>Ningún fragmento coincide</translation>
+    </message>
+    <message>
+        <source>1 snippet matches</source>
+        <translation>1 fragmento coincide</translation>
+    </message>
+    <message>
+        <source>%1 snippets match</source>
+        <translation>%1 fragmentos coinciden</translation>
+    </message>
+    <message>
+        <source>; the first %1 are listed</source>
+        <translation>; se muestran los primeros %1</translation>
+    </message>
+    <message>
+        <source>Find Snippets</source>
+        <translation>Buscar fragmentos</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Buscar</translation>
+    </message>
+    <message>
+        <source>Snippets found</source>
+        <translation>Fragmentos encontrados</translation>
+    </message>
+    <message>
+        <source>Category</source>
+        <translation>Categoría</translation>
+    </message>
+    <message>
+        <source>Sub-category</source>
+        <translation>Subcategoría</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nombre</translation>
+    </message>
+    <message>
+        <source>Line</source>
+        <translation>Línea</translation>
+    </message>
+    <message>
+        <source>Indexing %1 of %2 snippets</source>
+        <translation>Indexando %1 de %2 fragmentos</translation>
+    </message>
+</context>
+<context>
+    <name>frmHistory</name>
+    <message>
+        <source>1 line marked here is not in the snippet&apos;s file now; 1 line of the file is not here.</source>
+        <translation>1 línea marcada aquí ya no está en el archivo del fragmento; 1 línea del archivo no está aquí.</translation>
+    </message>
+    <message>
+        <source>1 line marked here is not in the snippet&apos;s file now; %1 lines of the file are not here.</source>
+        <translation>1 línea marcada aquí ya no está en el archivo del fragmento; %1 líneas del archivo no están aquí.</translation>
+    </message>
+    <message>
+        <source>%1 lines marked here are not in the snippet&apos;s file now; 1 line of the file is not here.</source>
+        <translation>%1 líneas marcadas aquí ya no están en el archivo del fragmento; 1 línea del archivo no está aquí.</translation>
+    </message>
+    <message>
+        <source>%1 lines marked here are not in the snippet&apos;s file now; %2 lines of the file are not here.</source>
+        <translation>%1 líneas marcadas aquí ya no están en el archivo del fragmento; %2 líneas del archivo no están aquí.</translation>
+    </message>
+    <message>
+        <source>Versions</source>
+        <translation>Versiones</translation>
+    </message>
+    <message>
+        <source>Newest first</source>
+        <translation>Las más recientes primero</translation>
+    </message>
+    <message>
+        <source>When</source>
+        <translation>Cuándo</translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translation>Qué</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Tamaño</translation>
+    </message>
+    <message>
+        <source>&amp;Versions:</source>
+        <translation>&amp;Versiones:</translation>
+    </message>
+    <message>
+        <source>Chosen version</source>
+        <translation>Versión elegida</translation>
+    </message>
+    <message>
+        <source>&amp;Text, lines not in the snippet&apos;s file marked:</source>
+        <translation>&amp;Texto, con las líneas que no están en el archivo del fragmento marcadas:</translation>
+    </message>
+    <message>
+        <source>&amp;Restore</source>
+        <translation>&amp;Restaurar</translation>
+    </message>
+    <message>
+        <source>Writes the chosen version into the snippet&apos;s file and opens it</source>
+        <translation>Escribe la versión elegida en el archivo del fragmento y lo abre</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Copiar</translation>
+    </message>
+    <message>
+        <source>Puts the chosen version&apos;s text on the clipboard</source>
+        <translation>Copia el texto de la versión elegida al portapapeles</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>deleted</source>
+        <translation>eliminado</translation>
+    </message>
+    <message>
+        <source>saved</source>
+        <translation>guardado</translation>
+    </message>
+    <message>
+        <source>saved as</source>
+        <translation>guardado como</translation>
+    </message>
+    <message>
+        <source>draft discarded</source>
+        <translation>borrador descartado</translation>
+    </message>
+    <message>
+        <source>changed outside</source>
+        <translation>cambiado fuera</translation>
+    </message>
+    <message>
+        <source>restored</source>
+        <translation>restaurado</translation>
+    </message>
+    <message>
+        <source>first version</source>
+        <translation>primera versión</translation>
+    </message>
+    <message>
+        <source>History of %1</source>
+        <translation>Historial de %1</translation>
+    </message>
+    <message>
+        <source>Reading the history...</source>
+        <translation>Leyendo el historial…</translation>
+    </message>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>The history of the library cannot be read.</source>
+        <translation>No se puede leer el historial de la biblioteca.</translation>
+    </message>
+    <message>
+        <source>The history holds no version of this snippet.</source>
+        <translation>El historial no contiene ninguna versión de este fragmento.</translation>
+    </message>
+    <message>
+        <source>The snippet was deleted here; choose an earlier version.</source>
+        <translation>El fragmento se eliminó aquí; elija una versión anterior.</translation>
+    </message>
+    <message>
+        <source>The text of this version cannot be read from the history.</source>
+        <translation>No se puede leer el texto de esta versión del historial.</translation>
+    </message>
+    <message>
+        <source>The snippet&apos;s file cannot be read now (%1): every line is marked.</source>
+        <translation>Ahora no se puede leer el archivo del fragmento (%1): todas las líneas están marcadas.</translation>
+    </message>
+    <message>
+        <source>Too different from the snippet&apos;s file now to compare line by line: every line is marked.</source>
+        <translation>Demasiado distinto del archivo actual del fragmento para compararlo línea a línea: todas las líneas están marcadas.</translation>
+    </message>
+    <message>
+        <source>The same as the snippet&apos;s file now.</source>
+        <translation>Igual que el archivo actual del fragmento.</translation>
+    </message>
+</context>
+<context>
+    <name>frmMain</name>
+    <message>
+        <source>Categories</source>
+        <translation>Categorías</translation>
+    </message>
+    <message>
+        <source>Code</source>
+        <translation>Código</translation>
+    </message>
+    <message>
+        <source>Code Name</source>
+        <translation>Nombre del código</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Archivo</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Guardar</translation>
+    </message>
+    <message>
+        <source>Save &amp;As</source>
+        <translation>Guardar &amp;como…</translation>
+    </message>
+    <message>
+        <source>Add Category</source>
+        <translation>Añadir categoría</translation>
+    </message>
+    <message>
+        <source>Remove Category</source>
+        <translation>Quitar categoría</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Salir</translation>
+    </message>
+    <message>
+        <source>FolderPopup</source>
+        <extracomment>The category tree&apos;s pop-up menu, never shown in the menu bar</extracomment>
+        <translation>Menú de categoría</translation>
+    </message>
+    <message>
+        <source>&amp;Add Category</source>
+        <translation>&amp;Añadir categoría</translation>
+    </message>
+    <message>
+        <source>&amp;Remove Category</source>
+        <translation>&amp;Quitar categoría</translation>
+    </message>
+    <message>
+        <source>CodePopup</source>
+        <extracomment>The code list&apos;s pop-up menu, never shown in the menu bar</extracomment>
+        <translation>Menú de código</translation>
+    </message>
+    <message>
+        <source>&amp;Delete Code File</source>
+        <translation>&amp;Eliminar archivo de código</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Editar</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Deshacer</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Eliminar</translation>
+    </message>
+    <message>
+        <source>Cu&amp;t</source>
+        <translation>Cor&amp;tar</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Copiar</translation>
+    </message>
+    <message>
+        <source>&amp;Paste</source>
+        <translation>&amp;Pegar</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <extracomment>A sub-menu of Edit: put a comment mark on ...</extracomment>
+        <translation>Comentario</translation>
+    </message>
+    <message>
+        <source>Selected Text</source>
+        <translation>Texto seleccionado</translation>
+    </message>
+    <message>
+        <source>Whole Line</source>
+        <translation>Línea entera</translation>
+    </message>
+    <message>
+        <source>To End of Line</source>
+        <translation>Hasta el final de la línea</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>Ay&amp;uda</translation>
+    </message>
+    <message>
+        <source>&amp;Contents</source>
+        <translation>&amp;Contenido</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>&amp;Acerca de</translation>
+    </message>
+    <message>
+        <source>Toolbar</source>
+        <translation>Barra de herramientas</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Guardar</translation>
+    </message>
+    <message>
+        <source>Save As</source>
+        <translation>Guardar como</translation>
+    </message>
+    <message>
+        <source>Colour Code</source>
+        <translation>Colorear código</translation>
+    </message>
+    <message>
+        <source>Code Clipboard</source>
+        <translation>Portapapeles de código</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Estado</translation>
+    </message>
+    <message>
+        <source>COL: </source>
+        <extracomment>Status bar panels: the column label, then Caps Lock, Num Lock and Insert, kept short</extracomment>
+        <translation>COL: </translation>
+    </message>
+    <message>
+        <source>CAPS</source>
+        <translation>MAY</translation>
+    </message>
+    <message>
+        <source>NUM</source>
+        <translation>NUM</translation>
+    </message>
+    <message>
+        <source>INS</source>
+        <translation>INS</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>Posición</translation>
+    </message>
+    <message>
+        <source>Caps Lock</source>
+        <translation>Bloq Mayús</translation>
+    </message>
+    <message>
+        <source>Num Lock</source>
+        <translation>Bloq Num</translation>
+    </message>
+    <message>
+        <source>Insert</source>
+        <translation>Insertar</translation>
+    </message>
+    <message>
+        <source>%1 on</source>
+        <extracomment>%1 is a key&apos;s name: Caps Lock, Num Lock or Insert</extracomment>
+        <translation>%1 activado</translation>
+    </message>
+    <message>
+        <source>%1 off</source>
+        <translation>%1 desactivado</translation>
+    </message>
+    <message>
+        <source>Enter a category name.</source>
+        <translation>Escriba un nombre de categoría.</translation>
+    </message>
+    <message>
+        <source>Blah</source>
+        <translation>Bla</translation>
+    </message>
+    <message>
+        <source>Cannot created Sub-Subdirectories in this version. Sorry.</source>
+        <translation>Lo sentimos: esta versión no puede crear subcarpetas dentro de subcarpetas.</translation>
+    </message>
+    <message>
+        <source>Create Category</source>
+        <translation>Crear categoría</translation>
+    </message>
+    <message>
+        <source>The category &quot;%1&quot; still holds sub-categories or other folders. Remove them first; nothing was deleted.</source>
+        <translation>La categoría «%1» todavía contiene subcategorías u otras carpetas. Quítelas primero; no se ha eliminado nada.</translation>
+    </message>
+    <message>
+        <source> and %1 more</source>
+        <translation> y %1 más</translation>
+    </message>
+    <message>
+        <source>The category &quot;%1&quot; holds files that are not code snippets: %2. Move or delete them first; nothing was deleted.</source>
+        <translation>La categoría «%1» contiene archivos que no son fragmentos de código: %2. Muévalos o elimínelos primero; no se ha eliminado nada.</translation>
+    </message>
+    <message>
+        <source>The category &quot;%1&quot; lies outside the library folder, so it is not removed; nothing was deleted.</source>
+        <translation>La categoría «%1» está fuera de la carpeta de la biblioteca, así que no se quita; no se ha eliminado nada.</translation>
+    </message>
+    <message>
+        <source>Cannot delete the root folder.</source>
+        <translation>No se puede eliminar la carpeta raíz.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this category and all the code snippets within?</source>
+        <translation>¿Seguro que quiere eliminar esta categoría y todos los fragmentos de código que contiene?</translation>
+    </message>
+    <message>
+        <source>Delete Category</source>
+        <translation>Eliminar categoría</translation>
+    </message>
+    <message>
+        <source>The category folder &quot;%1&quot; no longer exists (%2), so the category has been removed from the tree.</source>
+        <translation>La carpeta de categoría «%1» ya no existe (%2), así que la categoría se ha quitado del árbol.</translation>
+    </message>
+    <message>
+        <source>The category &quot;%1&quot; cannot be removed: &quot;%2&quot; cannot be deleted: %3.</source>
+        <translation>No se puede quitar la categoría «%1»: no se puede eliminar «%2»: %3.</translation>
+    </message>
+    <message>
+        <source>These category folders cannot be read, so their sub-categories are not shown:
+%1</source>
+        <translation>No se pueden leer estas carpetas de categoría, así que sus subcategorías no se muestran:
+%1</translation>
+    </message>
+    <message>
+        <source>&amp;Find Snippets...</source>
+        <translation>&amp;Buscar fragmentos…</translation>
+    </message>
+    <message>
+        <source>it is no longer listed</source>
+        <translation>ya no aparece en la lista</translation>
+    </message>
+    <message>
+        <source>Snippet &amp;History...</source>
+        <translation>&amp;Historial del fragmento…</translation>
+    </message>
+    <message>
+        <source>Delet&amp;ed Snippets...</source>
+        <translation>Fragmentos e&amp;liminados…</translation>
+    </message>
+    <message>
+        <source>No code file is selected in the list, so no history is shown.</source>
+        <translation>No hay ningún archivo de código seleccionado en la lista, así que no se muestra ningún historial.</translation>
+    </message>
+    <message>
+        <source>it does not lie in a category</source>
+        <translation>no está en ninguna categoría</translation>
+    </message>
+    <message>
+        <source>it is not a readable repository</source>
+        <translation>no es un repositorio legible</translation>
+    </message>
+    <message>
+        <source>the history does not place it in a category</source>
+        <translation>el historial no indica en qué categoría está</translation>
+    </message>
+    <message>
+        <source>its text is missing from the history</source>
+        <translation>su texto no está en el historial</translation>
+    </message>
+    <message>
+        <source>Enter a filename: </source>
+        <translation>Escriba un nombre de archivo: </translation>
+    </message>
+    <message>
+        <source>Save Code</source>
+        <translation>Guardar código</translation>
+    </message>
+    <message>
+        <source>Shortcut %1</source>
+        <translation>Atajo %1</translation>
+    </message>
+    <message>
+        <source>no category is selected</source>
+        <translation>no hay ninguna categoría seleccionada</translation>
+    </message>
+    <message>
+        <source>Loading and processing code file... Please wait.</source>
+        <translation>Cargando y procesando el archivo de código… Espere, por favor.</translation>
+    </message>
+    <message>
+        <source>the list no longer shows the snippets of the selected category</source>
+        <translation>la lista ya no muestra los fragmentos de la categoría seleccionada</translation>
+    </message>
+    <message>
+        <source>Loading: 0%</source>
+        <translation>Cargando: 0 %</translation>
+    </message>
+    <message>
+        <source>Loading: %1%</source>
+        <translation>Cargando: %1 %</translation>
+    </message>
+    <message>
+        <source>The code cannot be %1: the code file &quot;%2&quot; is still being opened.</source>
+        <extracomment>%1 what could not be done (&quot;saved&quot;), %2 the file&apos;s path</extracomment>
+        <translation>No se puede %1 el código: el archivo de código «%2» todavía se está abriendo.</translation>
+    </message>
+    <message>
+        <source>the editor does not show that snippet</source>
+        <translation>el editor no muestra ese fragmento</translation>
+    </message>
+    <message>
+        <source>You cannot save code in the root directory.</source>
+        <translation>No se puede guardar código en la carpeta raíz.</translation>
+    </message>
+    <message>
+        <source>The code cannot be saved into &quot;%1&quot;: %2.</source>
+        <translation>No se puede guardar el código en «%1»: %2.</translation>
+    </message>
+    <message>
+        <source>untitled.code</source>
+        <translation>sin título.code</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Do you want to replace it?</source>
+        <translation>%1 ya existe. ¿Quiere reemplazarlo?</translation>
+    </message>
+    <message>
+        <source>No code file is selected in the list, so nothing was deleted.</source>
+        <translation>No hay ningún archivo de código seleccionado en la lista, así que no se ha eliminado nada.</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this file?</source>
+        <translation>¿Seguro que quiere eliminar este archivo?</translation>
+    </message>
+    <message>
+        <source>Delete File</source>
+        <translation>Eliminar archivo</translation>
+    </message>
+</context>
+</TS>
