@@ -65,6 +65,33 @@
     </message>
 </context>
 <context>
+    <name>History</name>
+    <message>
+        <source>The history could not record %1 (%2). The command itself was done; the history goes on recording what comes next.</source>
+        <translation>Der Verlauf konnte %1 nicht aufzeichnen (%2). Der Befehl selbst wurde ausgeführt; der Verlauf zeichnet das Nächste wieder auf.</translation>
+    </message>
+    <message>
+        <source>History is off: it cannot be made in &quot;%1&quot; (%2). Quillary works as before, without it.</source>
+        <translation>Der Verlauf ist aus: Er kann in „%1“ nicht angelegt werden (%2). Quillary arbeitet wie bisher, ohne ihn.</translation>
+    </message>
+    <message>
+        <source>History is off: the history in &quot;%1&quot; cannot be read (%2). Quillary works as before, without it, and leaves that folder as it is.</source>
+        <translation>Der Verlauf ist aus: Der Verlauf in „%1“ kann nicht gelesen werden (%2). Quillary arbeitet wie bisher, ohne ihn, und lässt diesen Ordner unverändert.</translation>
+    </message>
+    <message>
+        <source>History is off in this copy of Quillary: another copy is recording the history in &quot;%1&quot;, so this one records nothing.</source>
+        <translation>Der Verlauf ist in diesem Quillary aus: Ein anderes Quillary zeichnet den Verlauf in „%1“ bereits auf, daher zeichnet dieses nichts auf.</translation>
+    </message>
+    <message>
+        <source>History is off: the history in &quot;%1&quot; cannot be written to. Quillary works as before, without it.</source>
+        <translation>Der Verlauf ist aus: In den Verlauf in „%1“ kann nicht geschrieben werden. Quillary arbeitet wie bisher, ohne ihn.</translation>
+    </message>
+    <message>
+        <source>a packed copy of its objects</source>
+        <translation>eine gepackte Kopie seiner Objekte</translation>
+    </message>
+</context>
+<context>
     <name>LibraryFs</name>
     <message>
         <source>Not a regular file</source>
@@ -432,6 +459,10 @@
         <source>The same as the snippet&apos;s file now.</source>
         <translation>Gleich der jetzigen Datei des Schnipsels.</translation>
     </message>
+    <message>
+        <source>synced</source>
+        <translation>abgeglichen</translation>
+    </message>
 </context>
 <context>
     <name>frmMain</name>
@@ -778,6 +809,169 @@
     <message>
         <source>Delete File</source>
         <translation>Datei löschen</translation>
+    </message>
+    <message>
+        <source>S&amp;ync Settings...</source>
+        <translation>Synchronisierungs-Ei&amp;nstellungen …</translation>
+    </message>
+    <message>
+        <source>Sy&amp;nc Now</source>
+        <translation>&amp;Jetzt synchronisieren</translation>
+    </message>
+    <message>
+        <source>The sync settings cannot be saved in the configuration folder; they hold for this run of Quillary only.</source>
+        <translation>Die Synchronisierungs-Einstellungen können nicht im Konfigurationsordner gespeichert werden; sie gelten nur, solange Quillary läuft.</translation>
+    </message>
+    <message>
+        <source>The library cannot be synced: its history is off, and the sync brings histories together.</source>
+        <translation>Die Bibliothek kann nicht synchronisiert werden: Ihr Verlauf ist aus, und die Synchronisierung führt Verläufe zusammen.</translation>
+    </message>
+    <message>
+        <source>Cancel Sy&amp;nc</source>
+        <translation>Synchronisierung a&amp;bbrechen</translation>
+    </message>
+    <message>
+        <source>Syncing...</source>
+        <extracomment>The status bar&apos;s first panel, which is narrow.</extracomment>
+        <translation>Abgleich …</translation>
+    </message>
+    <message>
+        <source>Syncing with &quot;%1&quot;</source>
+        <translation>Synchronisierung mit „%1“</translation>
+    </message>
+    <message>
+        <source>receiving</source>
+        <translation>empfangen</translation>
+    </message>
+    <message>
+        <source>merging</source>
+        <translation>zusammenführen</translation>
+    </message>
+    <message>
+        <source>sending</source>
+        <translation>senden</translation>
+    </message>
+    <message>
+        <source>writing the library</source>
+        <translation>Bibliothek schreiben</translation>
+    </message>
+    <message>
+        <source>Sync: %1%</source>
+        <extracomment>The status bar&apos;s first panel, which is narrow; %1 is a percentage.</extracomment>
+        <translation>Abgleich: %1%</translation>
+    </message>
+    <message>
+        <source>Syncing with &quot;%1&quot;: %2 (%3%)</source>
+        <translation>Synchronisierung mit „%1“: %2 (%3%)</translation>
+    </message>
+    <message>
+        <source>Syncing with &quot;%1&quot;: %2</source>
+        <translation>Synchronisierung mit „%1“: %2</translation>
+    </message>
+    <message>
+        <source>The host &quot;%1&quot; is not known to this machine yet. It shows a %2 key with the fingerprint
+
+%3
+
+Trust this host, remember its key and sync with it?</source>
+        <extracomment>%1 is a host name, %2 a key type such as ssh-ed25519, %3 its SHA256 fingerprint.</extracomment>
+        <translation>Der Rechner „%1“ ist diesem Rechner noch nicht bekannt. Er zeigt einen %2-Schlüssel mit dem Fingerabdruck
+
+%3
+
+Möchten Sie diesem Rechner vertrauen, seinen Schlüssel speichern und mit ihm synchronisieren?</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; refused that login. User name for &quot;%1&quot;:</source>
+        <translation>„%1“ hat diese Anmeldung abgelehnt. Benutzername für „%1“:</translation>
+    </message>
+    <message>
+        <source>User name for &quot;%1&quot;:</source>
+        <translation>Benutzername für „%1“:</translation>
+    </message>
+    <message>
+        <source>Sync</source>
+        <translation>Synchronisierung</translation>
+    </message>
+    <message>
+        <source>Token or password of &quot;%1&quot; for &quot;%2&quot;:</source>
+        <translation>Token oder Passwort von „%1“ für „%2“:</translation>
+    </message>
+    <message>
+        <source>The login worked, but the desktop&apos;s keyring cannot keep it (%1). Quillary will ask for it at the next sync.</source>
+        <translation>Die Anmeldung hat funktioniert, aber der Schlüsselbund der Arbeitsumgebung kann sie nicht speichern (%1). Quillary fragt bei der nächsten Synchronisierung erneut danach.</translation>
+    </message>
+    <message>
+        <source>Synced</source>
+        <translation>Abgeglichen</translation>
+    </message>
+    <message>
+        <source>Synced with &quot;%1&quot; at %2</source>
+        <translation>Mit „%1“ um %2 synchronisiert</translation>
+    </message>
+    <message>
+        <source>These snippets were changed both here and on another machine. Both are kept: the other machine&apos;s version is the snippet named after it.
+
+%1</source>
+        <translation>Diese Schnipsel wurden hier und auf einem anderen Rechner geändert. Beide Fassungen bleiben erhalten: Die des anderen Rechners ist der Schnipsel, der nach ihm benannt ist.
+
+%1</translation>
+    </message>
+    <message>
+        <source>Sync cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>The sync with &quot;%1&quot; was cancelled; the library is as it was.</source>
+        <translation>Die Synchronisierung mit „%1“ wurde abgebrochen; die Bibliothek ist unverändert.</translation>
+    </message>
+    <message>
+        <source>Sync failed</source>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Quillary closes once the sync with &quot;%1&quot; ends. Quit again to close now.</source>
+        <translation>Quillary schließt, sobald die Synchronisierung mit „%1“ beendet ist. Beenden Sie erneut, um sofort zu schließen.</translation>
+    </message>
+</context>
+<context>
+    <name>frmSyncSettings</name>
+    <message>
+        <source>Sync Settings</source>
+        <translation>Synchronisierungs-Einstellungen</translation>
+    </message>
+    <message>
+        <source>ssh://host/path, user@host:path, https://... or a folder</source>
+        <translation>ssh://rechner/pfad, benutzer@rechner:pfad, https://… oder ein Ordner</translation>
+    </message>
+    <message>
+        <source>The git repository every machine syncs its library with. Leave it empty to sync nowhere.</source>
+        <translation>Das Git-Repository, mit dem jeder Rechner seine Bibliothek synchronisiert. Leer lassen, um nicht zu synchronisieren.</translation>
+    </message>
+    <message>
+        <source>Remote &amp;URL:</source>
+        <translation>&amp;Adresse der Gegenstelle:</translation>
+    </message>
+    <message>
+        <source>Sync when Quillary &amp;starts</source>
+        <translation>Beim &amp;Start von Quillary synchronisieren</translation>
+    </message>
+    <message>
+        <source>Sync when Quillary &amp;quits</source>
+        <translation>Beim &amp;Beenden von Quillary synchronisieren</translation>
+    </message>
+    <message>
+        <source>Sync &amp;every</source>
+        <translation>&amp;Regelmäßig, alle</translation>
+    </message>
+    <message>
+        <source> minutes</source>
+        <extracomment>After the number of minutes between two syncs.</extracomment>
+        <translation> Minuten</translation>
+    </message>
+    <message>
+        <source>Minutes between syncs</source>
+        <translation>Minuten zwischen zwei Synchronisierungen</translation>
     </message>
 </context>
 </TS>

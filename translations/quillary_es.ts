@@ -65,6 +65,33 @@
     </message>
 </context>
 <context>
+    <name>History</name>
+    <message>
+        <source>The history could not record %1 (%2). The command itself was done; the history goes on recording what comes next.</source>
+        <translation>El historial no pudo registrar %1 (%2). La orden se ejecutó; el historial seguirá registrando lo que venga después.</translation>
+    </message>
+    <message>
+        <source>History is off: it cannot be made in &quot;%1&quot; (%2). Quillary works as before, without it.</source>
+        <translation>El historial está desactivado: no se puede crear en «%1» (%2). Quillary funciona como antes, sin él.</translation>
+    </message>
+    <message>
+        <source>History is off: the history in &quot;%1&quot; cannot be read (%2). Quillary works as before, without it, and leaves that folder as it is.</source>
+        <translation>El historial está desactivado: no se puede leer el historial de «%1» (%2). Quillary funciona como antes, sin él, y deja esa carpeta como está.</translation>
+    </message>
+    <message>
+        <source>History is off in this copy of Quillary: another copy is recording the history in &quot;%1&quot;, so this one records nothing.</source>
+        <translation>El historial está desactivado en esta copia de Quillary: otra copia está registrando el historial en «%1», así que esta no registra nada.</translation>
+    </message>
+    <message>
+        <source>History is off: the history in &quot;%1&quot; cannot be written to. Quillary works as before, without it.</source>
+        <translation>El historial está desactivado: no se puede escribir en el historial de «%1». Quillary funciona como antes, sin él.</translation>
+    </message>
+    <message>
+        <source>a packed copy of its objects</source>
+        <translation>una copia empaquetada de sus objetos</translation>
+    </message>
+</context>
+<context>
     <name>LibraryFs</name>
     <message>
         <source>Not a regular file</source>
@@ -432,6 +459,10 @@
         <source>The same as the snippet&apos;s file now.</source>
         <translation>Igual que el archivo actual del fragmento.</translation>
     </message>
+    <message>
+        <source>synced</source>
+        <translation>sincronizado</translation>
+    </message>
 </context>
 <context>
     <name>frmMain</name>
@@ -778,6 +809,169 @@
     <message>
         <source>Delete File</source>
         <translation>Eliminar archivo</translation>
+    </message>
+    <message>
+        <source>S&amp;ync Settings...</source>
+        <translation>Pre&amp;ferencias de sincronización…</translation>
+    </message>
+    <message>
+        <source>Sy&amp;nc Now</source>
+        <translation>Si&amp;ncronizar ahora</translation>
+    </message>
+    <message>
+        <source>The sync settings cannot be saved in the configuration folder; they hold for this run of Quillary only.</source>
+        <translation>No se pueden guardar las preferencias de sincronización en la carpeta de configuración; solo valen mientras Quillary siga abierto.</translation>
+    </message>
+    <message>
+        <source>The library cannot be synced: its history is off, and the sync brings histories together.</source>
+        <translation>No se puede sincronizar la biblioteca: su historial está desactivado, y la sincronización une historiales.</translation>
+    </message>
+    <message>
+        <source>Cancel Sy&amp;nc</source>
+        <translation>Cancelar si&amp;ncronización</translation>
+    </message>
+    <message>
+        <source>Syncing...</source>
+        <extracomment>The status bar&apos;s first panel, which is narrow.</extracomment>
+        <translation>Sincronizando…</translation>
+    </message>
+    <message>
+        <source>Syncing with &quot;%1&quot;</source>
+        <translation>Sincronizando con «%1»</translation>
+    </message>
+    <message>
+        <source>receiving</source>
+        <translation>recibiendo</translation>
+    </message>
+    <message>
+        <source>merging</source>
+        <translation>combinando</translation>
+    </message>
+    <message>
+        <source>sending</source>
+        <translation>enviando</translation>
+    </message>
+    <message>
+        <source>writing the library</source>
+        <translation>escribiendo la biblioteca</translation>
+    </message>
+    <message>
+        <source>Sync: %1%</source>
+        <extracomment>The status bar&apos;s first panel, which is narrow; %1 is a percentage.</extracomment>
+        <translation>Sinc.: %1%</translation>
+    </message>
+    <message>
+        <source>Syncing with &quot;%1&quot;: %2 (%3%)</source>
+        <translation>Sincronizando con «%1»: %2 (%3%)</translation>
+    </message>
+    <message>
+        <source>Syncing with &quot;%1&quot;: %2</source>
+        <translation>Sincronizando con «%1»: %2</translation>
+    </message>
+    <message>
+        <source>The host &quot;%1&quot; is not known to this machine yet. It shows a %2 key with the fingerprint
+
+%3
+
+Trust this host, remember its key and sync with it?</source>
+        <extracomment>%1 is a host name, %2 a key type such as ssh-ed25519, %3 its SHA256 fingerprint.</extracomment>
+        <translation>Este equipo aún no conoce el servidor «%1». Presenta una clave %2 con la huella
+
+%3
+
+¿Confiar en este servidor, recordar su clave y sincronizar con él?</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; refused that login. User name for &quot;%1&quot;:</source>
+        <translation>«%1» rechazó ese inicio de sesión. Nombre de usuario para «%1»:</translation>
+    </message>
+    <message>
+        <source>User name for &quot;%1&quot;:</source>
+        <translation>Nombre de usuario para «%1»:</translation>
+    </message>
+    <message>
+        <source>Sync</source>
+        <translation>Sincronización</translation>
+    </message>
+    <message>
+        <source>Token or password of &quot;%1&quot; for &quot;%2&quot;:</source>
+        <translation>Token o contraseña de «%1» para «%2»:</translation>
+    </message>
+    <message>
+        <source>The login worked, but the desktop&apos;s keyring cannot keep it (%1). Quillary will ask for it at the next sync.</source>
+        <translation>El inicio de sesión funcionó, pero el depósito de claves del escritorio no puede guardarlo (%1). Quillary lo pedirá en la próxima sincronización.</translation>
+    </message>
+    <message>
+        <source>Synced</source>
+        <translation>Sincronizado</translation>
+    </message>
+    <message>
+        <source>Synced with &quot;%1&quot; at %2</source>
+        <translation>Sincronizado con «%1» a las %2</translation>
+    </message>
+    <message>
+        <source>These snippets were changed both here and on another machine. Both are kept: the other machine&apos;s version is the snippet named after it.
+
+%1</source>
+        <translation>Estos fragmentos se modificaron aquí y en otro equipo. Se conservan ambos: la versión del otro equipo es el fragmento que lleva su nombre.
+
+%1</translation>
+    </message>
+    <message>
+        <source>Sync cancelled</source>
+        <translation>Cancelada</translation>
+    </message>
+    <message>
+        <source>The sync with &quot;%1&quot; was cancelled; the library is as it was.</source>
+        <translation>Se canceló la sincronización con «%1»; la biblioteca está como estaba.</translation>
+    </message>
+    <message>
+        <source>Sync failed</source>
+        <translation>Falló la sinc.</translation>
+    </message>
+    <message>
+        <source>Quillary closes once the sync with &quot;%1&quot; ends. Quit again to close now.</source>
+        <translation>Quillary se cerrará cuando termine la sincronización con «%1». Salga otra vez para cerrarlo ya.</translation>
+    </message>
+</context>
+<context>
+    <name>frmSyncSettings</name>
+    <message>
+        <source>Sync Settings</source>
+        <translation>Preferencias de sincronización</translation>
+    </message>
+    <message>
+        <source>ssh://host/path, user@host:path, https://... or a folder</source>
+        <translation>ssh://servidor/ruta, usuario@servidor:ruta, https://… o una carpeta</translation>
+    </message>
+    <message>
+        <source>The git repository every machine syncs its library with. Leave it empty to sync nowhere.</source>
+        <translation>El repositorio git con el que cada equipo sincroniza su biblioteca. Déjelo vacío para no sincronizar.</translation>
+    </message>
+    <message>
+        <source>Remote &amp;URL:</source>
+        <translation>&amp;URL del remoto:</translation>
+    </message>
+    <message>
+        <source>Sync when Quillary &amp;starts</source>
+        <translation>Sincronizar al &amp;iniciar Quillary</translation>
+    </message>
+    <message>
+        <source>Sync when Quillary &amp;quits</source>
+        <translation>Sincronizar al &amp;salir de Quillary</translation>
+    </message>
+    <message>
+        <source>Sync &amp;every</source>
+        <translation>Sincronizar &amp;cada</translation>
+    </message>
+    <message>
+        <source> minutes</source>
+        <extracomment>After the number of minutes between two syncs.</extracomment>
+        <translation> minutos</translation>
+    </message>
+    <message>
+        <source>Minutes between syncs</source>
+        <translation>Minutos entre sincronizaciones</translation>
     </message>
 </context>
 </TS>
