@@ -664,9 +664,10 @@ void CodeEditor::undo() {
     QPlainTextEdit::setTextCursor(QTextCursor());
     m_undoneAt = -1;
     document()->undo();
-    const int at = m_undoneAt >= 0 ? m_undoneAt : m_longCaret.position();
+    const QTextCursor kept = m_longCaret;
     m_longCaret = QTextCursor();
-    setTextCursor(cursorAt(at, at));
+    // Nothing to take back leaves the selection as it was.
+    setTextCursor(m_undoneAt >= 0 ? cursorAt(m_undoneAt, m_undoneAt) : kept);
     ensureCursorVisible();
 }
 
@@ -678,9 +679,10 @@ void CodeEditor::redo() {
     QPlainTextEdit::setTextCursor(QTextCursor());
     m_undoneAt = -1;
     document()->redo();
-    const int at = m_undoneAt >= 0 ? m_undoneAt : m_longCaret.position();
+    const QTextCursor kept = m_longCaret;
     m_longCaret = QTextCursor();
-    setTextCursor(cursorAt(at, at));
+    // Nothing to take back leaves the selection as it was.
+    setTextCursor(m_undoneAt >= 0 ? cursorAt(m_undoneAt, m_undoneAt) : kept);
     ensureCursorVisible();
 }
 
