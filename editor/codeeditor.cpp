@@ -336,16 +336,29 @@ void CodeEditor::keepColoursOfLines(int start, int end) {
     const QTextBlock last = document()->findBlock(std::clamp(end, 0, length));
     if (!first.isValid() || !last.isValid())
         return;
-    const int from = first.position();
-    const int to = std::min(last.position() + last.length(), length);
+    // Of a long line only the stretch round the edit: colouring all of it would take seconds.
+    constexpr int Around = 256;
     QList<ColourRun> derived;
-    for (const ColourRun& run : m_colours.runsIn(from, to - from)) {
-        if (run.colour == ColourMap::Derived)
+    QList<ColourRun> own;
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        int from = block.position();
+        int to = std::min(from + block.length(), length);
+        if (isLong(block)) {
+            from = std::max(from, start - Around);
+            to = std::min(to, end + Around);
+        }
+        for (const ColourRun& run : m_colours.runsIn(from, to - from)) {
+            if (run.colour != ColourMap::Derived)
+                continue;
             derived.append(run);
+            if (isLong(block))
+                own.append(derivedRunsIn(block, run.start, run.start + run.length));
+            else
+                own.append(resolved({run}));
+        }
+        if (block == last)
+            break;
     }
-    if (derived.isEmpty())
-        return;
-    const QList<ColourRun> own = resolved(derived);
     for (const ColourRun& run : derived)
         m_colours.setRange(run.start, run.length, Colours::Default);
     for (const ColourRun& run : own)
@@ -900,6 +913,9 @@ std::optional<int> CodeEditor::longLinePositionAt(QPointF point) const {
                               block.length() - 1);
         }
         offset.ry() += box.height();
+        // Below the last line: the click lands on it, as Qt places it.
+        if (!block.next().isValid() && isLong(block) && point.y() >= offset.y())
+            return longLinePositionAt(QPointF(point.x(), offset.y() - box.height() / 2));
     }
     return std::nullopt;
 }
