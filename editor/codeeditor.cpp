@@ -5,13 +5,17 @@
 #include "editor/editoraccessibility.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QClipboard>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPlainTextDocumentLayout>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -171,6 +175,22 @@ QString CodeEditor::text() const {
 
 void CodeEditor::setText(const QString& text) {
     endLoading();
+    // Qt would place its caret at the start of a long first line, working through all of it.
+    bool longLine = false;
+    for (qsizetype at = 0; at < text.size() && !longLine;) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        if (end < 0)
+            end = text.size();
+        longLine = end - at >= LongLine;
+        at = end + 1;
+    }
+    if (longLine) {
+        beginLoading(false);
+        for (qsizetype at = 0; at < text.size(); at += LongLine)
+            appendLoadedText(text.mid(at, LongLine));
+        finishLoading(0);
+        return;
+    }
     // Emptying first makes the widget forget the widest line it measured. If that was the first
     // line (the wait text is), laying out a narrower new first line makes it measure every line
     // of the new text, which costs a layout per line in time and memory.
@@ -201,19 +221,15 @@ int CodeEditor::selectionLength() const {
 }
 
 void CodeEditor::setSelectionStart(int start) {
-    QTextCursor cursor = textCursor();
-    cursor.setPosition(std::clamp(start, 0, textLength()));
-    setTextCursor(cursor);
+    const int at = std::clamp(start, 0, textLength());
+    setTextCursor(cursorAt(at, at));
 }
 
 bool CodeEditor::setSelectionLength(int length) {
     if (length < 0)
         return false;
-    QTextCursor cursor = textCursor();
-    const int start = cursor.selectionStart();
-    cursor.setPosition(start);
-    cursor.setPosition(std::min(start + length, textLength()), QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
+    const int start = textCursor().selectionStart();
+    setTextCursor(cursorAt(start, std::min(start + length, textLength())));
     return true;
 }
 
@@ -224,6 +240,11 @@ QString CodeEditor::selectedText() const {
 void CodeEditor::replaceSelection(const QString& text) {
     if (m_loading)
         return;
+    if (!m_longCaret.isNull()) {
+        editInLongLine(m_longCaret.selectionStart(), m_longCaret.selectionEnd(), text);
+        document()->setModified(false);
+        return;
+    }
     keepColoursAroundSelection();
     QTextCursor cursor = textCursor();
     // The document may report a whole line as changed; the colours follow the exact edit.
@@ -315,16 +336,29 @@ void CodeEditor::keepColoursOfLines(int start, int end) {
     const QTextBlock last = document()->findBlock(std::clamp(end, 0, length));
     if (!first.isValid() || !last.isValid())
         return;
-    const int from = first.position();
-    const int to = std::min(last.position() + last.length(), length);
+    // Of a long line only the stretch round the edit: colouring all of it would take seconds.
+    constexpr int Around = 256;
     QList<ColourRun> derived;
-    for (const ColourRun& run : m_colours.runsIn(from, to - from)) {
-        if (run.colour == ColourMap::Derived)
+    QList<ColourRun> own;
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        int from = block.position();
+        int to = std::min(from + block.length(), length);
+        if (isLong(block)) {
+            from = std::max(from, start - Around);
+            to = std::min(to, end + Around);
+        }
+        for (const ColourRun& run : m_colours.runsIn(from, to - from)) {
+            if (run.colour != ColourMap::Derived)
+                continue;
             derived.append(run);
+            if (isLong(block))
+                own.append(derivedRunsIn(block, run.start, run.start + run.length));
+            else
+                own.append(resolved({run}));
+        }
+        if (block == last)
+            break;
     }
-    if (derived.isEmpty())
-        return;
-    const QList<ColourRun> own = resolved(derived);
     for (const ColourRun& run : derived)
         m_colours.setRange(run.start, run.length, Colours::Default);
     for (const ColourRun& run : own)
@@ -359,6 +393,7 @@ void CodeEditor::beginLoading(bool showPicture) {
             m_loadingPicture = viewport()->grab();
         enterLoading();
     }
+    m_longCaret = QTextCursor();
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);
     // Keeps the view from measuring the last lines after every piece.
@@ -392,10 +427,11 @@ void CodeEditor::finishLoading(int caret) {
             break;
         ++before;
     }
-    QTextCursor place = textCursor();
-    place.setPosition(std::min(before, textLength()));
-    setTextCursor(place);
+    QTextCursor place = cursorAt(0, std::min(before, textLength()));
     if (!m_addedBreaks.empty()) {
+        // Kept by the editor while lines are joined; Qt's caret would then sit in a long line.
+        m_longCaret = place;
+        QPlainTextEdit::setTextCursor(QTextCursor());
         // One edit that joins lines: the widget forgets their layouts rather than making them.
         QTextCursor cursor(document());
         cursor.beginEditBlock();
@@ -405,7 +441,9 @@ void CodeEditor::finishLoading(int caret) {
         }
         cursor.endEditBlock();
         m_addedBreaks.clear();
+        place = m_longCaret;
     }
+    setTextCursor(place);
     endLoading();
     m_edited = false;
     document()->setModified(false);
@@ -512,7 +550,14 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (moveInLongLine(event))
+    if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+        // Qt places its caret where the text changed, which may be in a long line.
+        if (!isReadOnly())
+            event->matches(QKeySequence::Undo) ? undo() : redo();
+        event->accept();
+        return;
+    }
+    if (keyInLongLine(event))
         return;
     if (!isReadOnly() && mayEdit(event))
         keepColoursAroundSelection();
@@ -520,36 +565,329 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
     showCaretOfLongLine();
 }
 
-bool CodeEditor::moveInLongLine(QKeyEvent* event) {
-    // Qt finds the next character by working out the boundaries of every character in the line.
-    const bool left = event->key() == Qt::Key_Left;
-    if ((!left && event->key() != Qt::Key_Right) ||
-        (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) ||
-        !isLong(textCursor().block()))
-        return false;
-    QTextCursor cursor = textCursor();
-    const bool extend = event->modifiers() & Qt::ShiftModifier;
-    int to = left ? cursor.selectionStart() : cursor.selectionEnd();
-    if (extend || !cursor.hasSelection()) {
-        to = cursor.position() + (left ? -1 : 1);
-        // A character beyond the first plane is two units; the caret never parts them.
-        if (document()->characterAt(to).isLowSurrogate())
-            to += left ? -1 : 1;
+bool CodeEditor::touchesLongLine(const QTextCursor& cursor) const {
+    return !cursor.isNull() && (isLong(document()->findBlock(cursor.position())) ||
+                                isLong(document()->findBlock(cursor.anchor())));
+}
+
+QTextCursor CodeEditor::cursorAt(int anchor, int position) const {
+    // Outside an edit block, each move of a cursor asks the line's layout where the caret stands.
+    QTextCursor cursor(document());
+    QTextCursor guard(document());
+    guard.beginEditBlock();
+    cursor.setPosition(std::clamp(anchor, 0, textLength()));
+    cursor.setPosition(std::clamp(position, 0, textLength()), QTextCursor::KeepAnchor);
+    guard.endEditBlock();
+    return cursor;
+}
+
+QTextCursor CodeEditor::textCursor() const {
+    return m_longCaret.isNull() ? QPlainTextEdit::textCursor() : m_longCaret;
+}
+
+void CodeEditor::setTextCursor(const QTextCursor& cursor) {
+    const QTextCursor before = textCursor();
+    if (touchesLongLine(cursor)) {
+        m_longCaret = cursorAt(cursor.anchor(), cursor.position());
+        if (!QPlainTextEdit::textCursor().isNull())
+            QPlainTextEdit::setTextCursor(QTextCursor());
+        restartBlink();
+        viewport()->update();
+        if (before.position() != cursor.position())
+            emit cursorPositionChanged();
+        if (before.anchor() != cursor.anchor() || before.position() != cursor.position())
+            emit selectionChanged();
+        return;
     }
-    cursor.setPosition(std::clamp(to, 0, textLength()),
-                       extend ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
-    setCaretInView(cursor);
+    const bool wasLong = !m_longCaret.isNull();
+    m_longCaret = QTextCursor();
+    m_blink.stop();
+    QPlainTextEdit::setTextCursor(cursor);
+    if (wasLong)
+        viewport()->update();
+}
+
+void CodeEditor::restartBlink() {
+    m_longCaretOn = hasFocus();
+    m_blink.stop();
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    if (hasFocus() && flash >= 2)
+        m_blink.start(flash / 2, this);
+}
+
+void CodeEditor::focusInEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusInEvent(event);
+    if (!m_longCaret.isNull()) {
+        restartBlink();
+        viewport()->update();
+    }
+}
+
+void CodeEditor::focusOutEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusOutEvent(event);
+    m_blink.stop();
+    m_longCaretOn = false;
+    if (!m_longCaret.isNull())
+        viewport()->update();
+}
+
+void CodeEditor::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != m_blink.timerId()) {
+        QPlainTextEdit::timerEvent(event);
+        return;
+    }
+    m_longCaretOn = !m_longCaretOn;
+    viewport()->update(longCaretRect(m_longCaret.position()));
+}
+
+QRect CodeEditor::longCaretRect(int position) const {
+    const QTextBlock block = document()->findBlock(position);
+    const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
+    const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
+    const qreal x = box.left() + document()->documentMargin() +
+                    (position - block.position()) * lines->advance();
+    const qreal width = overwriteMode() ? lines->advance() : cursorWidth();
+    return QRectF(x, box.top(), width, QFontMetricsF(document()->defaultFont()).lineSpacing())
+        .toAlignedRect();
+}
+
+QRect CodeEditor::cursorRect(const QTextCursor& cursor) const {
+    if (!cursor.isNull() && isLong(cursor.block()))
+        return longCaretRect(cursor.position());
+    return QPlainTextEdit::cursorRect(cursor);
+}
+
+QRect CodeEditor::cursorRect() const {
+    return cursorRect(textCursor());
+}
+
+void CodeEditor::ensureCursorVisible() {
+    if (m_longCaret.isNull())
+        QPlainTextEdit::ensureCursorVisible();
+    else
+        showCaretOfLongLine();
+}
+
+void CodeEditor::undo() {
+    if (m_loading)
+        return;
+    // Qt would put its caret where the text changed, asking that line's layout.
+    const QTextCursor caret = textCursor();
+    m_longCaret = cursorAt(caret.anchor(), caret.position());
+    QPlainTextEdit::setTextCursor(QTextCursor());
+    m_undoneAt = -1;
+    document()->undo();
+    const QTextCursor kept = m_longCaret;
+    m_longCaret = QTextCursor();
+    // Nothing to take back leaves the selection as it was.
+    setTextCursor(m_undoneAt >= 0 ? cursorAt(m_undoneAt, m_undoneAt) : kept);
+    ensureCursorVisible();
+}
+
+void CodeEditor::redo() {
+    if (m_loading)
+        return;
+    const QTextCursor caret = textCursor();
+    m_longCaret = cursorAt(caret.anchor(), caret.position());
+    QPlainTextEdit::setTextCursor(QTextCursor());
+    m_undoneAt = -1;
+    document()->redo();
+    const QTextCursor kept = m_longCaret;
+    m_longCaret = QTextCursor();
+    // Nothing to take back leaves the selection as it was.
+    setTextCursor(m_undoneAt >= 0 ? cursorAt(m_undoneAt, m_undoneAt) : kept);
+    ensureCursorVisible();
+}
+
+QVariant CodeEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
+    if (m_longCaret.isNull())
+        return QPlainTextEdit::inputMethodQuery(query);
+    // Answered from the editor's own geometry and a stretch of text around the caret: Qt would
+    // lay the line out for a rectangle and copy all of it for the surrounding text.
+    constexpr int Around = 512;
+    const QTextBlock block = m_longCaret.block();
+    const int lineStart = block.position();
+    const int lineEnd = lineStart + block.length() - 1;
+    const int from = std::max(
+        lineStart, std::min(m_longCaret.selectionStart(), m_longCaret.position()) - Around);
+    const int to = std::min(lineEnd, m_longCaret.selectionEnd() + Around);
+    const auto textIn = [this](int a, int b) {
+        QString text(std::max(0, b - a), Qt::Uninitialized);
+        for (int i = a; i < b; ++i)
+            text[i - a] = document()->characterAt(i);
+        return text;
+    };
+    switch (query) {
+    case Qt::ImCursorRectangle:
+        return QRectF(longCaretRect(m_longCaret.position()));
+    case Qt::ImAnchorRectangle:
+        return QRectF(longCaretRect(m_longCaret.anchor()));
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorPosition:
+        return m_longCaret.position() - from;
+    case Qt::ImAnchorPosition:
+        return std::clamp(m_longCaret.anchor(), from, to) - from;
+    case Qt::ImSurroundingText:
+        return textIn(from, to);
+    case Qt::ImCurrentSelection:
+        return selectedText();
+    case Qt::ImAbsolutePosition:
+        return m_longCaret.position();
+    case Qt::ImTextBeforeCursor:
+        return textIn(from, m_longCaret.position());
+    case Qt::ImTextAfterCursor:
+        return textIn(m_longCaret.position(), to);
+    case Qt::ImMaximumTextLength:
+        return QVariant();
+    default:
+        return QPlainTextEdit::inputMethodQuery(query);
+    }
+}
+
+void CodeEditor::editInLongLine(int from, int to, const QString& text) {
+    keepColoursOfLines(from - 1, to + 1);
+    QTextCursor cursor = cursorAt(from, to);
+    m_exactEdit = {from, to - from};
+    // One block round the edit: Qt places the cursor after it on the line's layout otherwise.
+    QTextCursor guard(document());
+    guard.beginEditBlock();
+    if (text.isEmpty())
+        cursor.removeSelectedText();
+    else
+        cursor.insertText(text);
+    guard.endEditBlock();
+    m_exactEdit.reset();
+    const int at = from + int(text.size());
+    setTextCursor(cursorAt(at, at));
     showCaretOfLongLine();
+}
+
+bool CodeEditor::keyInLongLine(QKeyEvent* event) {
+    const QTextCursor caret = textCursor();
+    if (m_longCaret.isNull()) {
+        // A line break removed next to a long line joins Qt's caret to it.
+        const QTextBlock block = caret.block();
+        const bool joinsBefore = event->matches(QKeySequence::Backspace) && !caret.hasSelection() &&
+                                 caret.atBlockStart() && isLong(block.previous());
+        const bool joinsAfter = event->matches(QKeySequence::Delete) && !caret.hasSelection() &&
+                                caret.position() == block.position() + block.length() - 1 &&
+                                isLong(block.next());
+        if (isReadOnly() || (!joinsBefore && !joinsAfter))
+            return false;
+        setTextCursor(cursorAt(caret.position(), caret.position()));
+    }
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
+    const bool extend = modifiers & Qt::ShiftModifier;
+    const bool control = modifiers & Qt::ControlModifier;
+    const int anchor = caret.anchor();
+    const int position = caret.position();
+    const QTextBlock block = caret.block();
+    const int lineStart = block.position();
+    const int lineEnd = lineStart + block.length() - 1;
+    const auto moveTo = [&](int to) {
+        to = std::clamp(to, 0, textLength());
+        setCaretInView(cursorAt(extend ? anchor : to, to));
+        showCaretOfLongLine();
+    };
+    // A character beyond the first plane is two units; the caret never parts them.
+    const auto step = [this](int from, int by) {
+        const int to = from + by;
+        return document()->characterAt(to).isLowSurrogate() ? to + by : to;
+    };
+    const auto column = [&](const QTextBlock& line) {
+        return line.position() + std::min(position - lineStart, line.length() - 1);
+    };
+    const int pageLines = std::max(
+        1, int(viewport()->height() / QFontMetricsF(document()->defaultFont()).lineSpacing()) - 1);
+    const bool editable = !isReadOnly();
     event->accept();
+    if (event->matches(QKeySequence::SelectAll)) {
+        setTextCursor(cursorAt(0, textLength()));
+    } else if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Cut)) {
+        if (caret.hasSelection()) {
+            QGuiApplication::clipboard()->setText(selectedText());
+            if (editable && event->matches(QKeySequence::Cut))
+                editInLongLine(caret.selectionStart(), caret.selectionEnd(), QString());
+        }
+    } else if (event->matches(QKeySequence::Paste)) {
+        const QString pasted = QGuiApplication::clipboard()->text();
+        if (editable && !pasted.isEmpty())
+            editInLongLine(caret.selectionStart(), caret.selectionEnd(), pasted);
+    } else if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+        const bool left = event->key() == Qt::Key_Left;
+        if (modifiers & ~(Qt::ShiftModifier)) {
+            event->ignore();
+            return true;
+        }
+        int to = left ? caret.selectionStart() : caret.selectionEnd();
+        if (extend || !caret.hasSelection())
+            to = step(position, left ? -1 : 1);
+        moveTo(to);
+    } else if (event->key() == Qt::Key_Home) {
+        moveTo(control ? 0 : lineStart);
+    } else if (event->key() == Qt::Key_End) {
+        moveTo(control ? textLength() : lineEnd);
+    } else if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down ||
+               event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
+        const bool up = event->key() == Qt::Key_Up || event->key() == Qt::Key_PageUp;
+        const int lines =
+            (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) ? 1 : pageLines;
+        QTextBlock line = block;
+        for (int i = 0; i < lines; ++i) {
+            const QTextBlock next = up ? line.previous() : line.next();
+            if (!next.isValid())
+                break;
+            line = next;
+        }
+        if (line == block)
+            moveTo(up ? lineStart : lineEnd);
+        else
+            moveTo(column(line));
+    } else if (!editable) {
+        event->ignore();
+    } else if (event->key() == Qt::Key_Backspace || event->matches(QKeySequence::Delete)) {
+        if (caret.hasSelection())
+            editInLongLine(caret.selectionStart(), caret.selectionEnd(), QString());
+        else if (event->key() == Qt::Key_Backspace && position > 0)
+            editInLongLine(step(position, -1), position, QString());
+        else if (event->key() != Qt::Key_Backspace && position < textLength())
+            editInLongLine(position, step(position, 1), QString());
+    } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        editInLongLine(caret.selectionStart(), caret.selectionEnd(), QStringLiteral("\n"));
+    } else if (!event->text().isEmpty() && !(modifiers & (Qt::ControlModifier | Qt::AltModifier)) &&
+               (event->text().at(0).isPrint() || event->text().at(0) == QLatin1Char('\t'))) {
+        int to = caret.selectionEnd();
+        if (overwriteMode() && !caret.hasSelection() && position < lineEnd)
+            to = step(position, 1);
+        editInLongLine(caret.selectionStart(), to, event->text());
+    } else {
+        event->ignore();
+    }
     return true;
 }
 
 void CodeEditor::inputMethodEvent(QInputMethodEvent* event) {
+    if (!m_longCaret.isNull()) {
+        // Only what is committed: a long line shows no text being composed.
+        if (!isReadOnly() && !event->commitString().isEmpty())
+            editInLongLine(m_longCaret.selectionStart(), m_longCaret.selectionEnd(),
+                           event->commitString());
+        event->accept();
+        return;
+    }
     keepColoursAroundSelection();
     QPlainTextEdit::inputMethodEvent(event);
 }
 
 void CodeEditor::insertFromMimeData(const QMimeData* source) {
+    if (!m_longCaret.isNull()) {
+        if (!isReadOnly() && source && source->hasText())
+            editInLongLine(m_longCaret.selectionStart(), m_longCaret.selectionEnd(),
+                           source->text());
+        return;
+    }
     keepColoursAroundSelection();
     QPlainTextEdit::insertFromMimeData(source);
 }
@@ -575,6 +913,9 @@ std::optional<int> CodeEditor::longLinePositionAt(QPointF point) const {
                               block.length() - 1);
         }
         offset.ry() += box.height();
+        // Below the last line: the click lands on it, as Qt places it.
+        if (!block.next().isValid() && isLong(block) && point.y() >= offset.y())
+            return longLinePositionAt(QPointF(point.x(), offset.y() - box.height() / 2));
     }
     return std::nullopt;
 }
@@ -592,11 +933,8 @@ void CodeEditor::mousePressEvent(QMouseEvent* event) {
     m_draggingInLongLine = false;
     if (event->button() == Qt::LeftButton) {
         if (const std::optional<int> at = longLinePositionAt(event->position())) {
-            QTextCursor cursor = textCursor();
-            cursor.setPosition(*at, (event->modifiers() & Qt::ShiftModifier)
-                                        ? QTextCursor::KeepAnchor
-                                        : QTextCursor::MoveAnchor);
-            setCaretInView(cursor);
+            const bool extend = event->modifiers() & Qt::ShiftModifier;
+            setCaretInView(cursorAt(extend ? textCursor().anchor() : *at, *at));
             m_draggingInLongLine = true;
             event->accept();
             return;
@@ -625,10 +963,7 @@ void CodeEditor::mouseDoubleClickEvent(QMouseEvent* event) {
                 --from;
             while (to < last && inWord(to))
                 ++to;
-            QTextCursor cursor = textCursor();
-            cursor.setPosition(from);
-            cursor.setPosition(to, QTextCursor::KeepAnchor);
-            setCaretInView(cursor);
+            setCaretInView(cursorAt(from, to));
             m_draggingInLongLine = true;
             event->accept();
             return;
@@ -640,9 +975,7 @@ void CodeEditor::mouseDoubleClickEvent(QMouseEvent* event) {
 void CodeEditor::mouseMoveEvent(QMouseEvent* event) {
     if (m_draggingInLongLine && (event->buttons() & Qt::LeftButton)) {
         if (const std::optional<int> at = longLinePositionAt(event->position())) {
-            QTextCursor cursor = textCursor();
-            cursor.setPosition(*at, QTextCursor::KeepAnchor);
-            setCaretInView(cursor);
+            setCaretInView(cursorAt(textCursor().anchor(), *at));
         }
         event->accept();
         return;
@@ -663,6 +996,7 @@ void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
 void CodeEditor::onContentsChange(int position, int removed, int added) {
     if (!m_loading && !m_settingText)
         m_edited = true;
+    m_undoneAt = position + added;
     forgetLineColours();
     if (m_exactEdit) {
         position = m_exactEdit->first;
@@ -771,6 +1105,20 @@ void CodeEditor::paintText(QRect clip) {
     painter.setPen(context.palette.text().color());
     const bool caretShown =
         !isReadOnly() || (textInteractionFlags() & Qt::TextSelectableByKeyboard);
+    QList<QAbstractTextDocumentLayout::Selection> selections = context.selections;
+    int caret = context.cursorPosition;
+    if (!m_longCaret.isNull()) {
+        // Qt's caret is null meanwhile; the editor's is drawn as Qt draws its own.
+        caret = m_longCaretOn ? m_longCaret.position() : -1;
+        if (m_longCaret.hasSelection()) {
+            const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+            QAbstractTextDocumentLayout::Selection selection;
+            selection.cursor = m_longCaret;
+            selection.format.setBackground(palette().brush(group, QPalette::Highlight));
+            selection.format.setForeground(palette().brush(group, QPalette::HighlightedText));
+            selections.append(selection);
+        }
+    }
 
     for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
         const QRectF box = blockBoundingRect(block).translated(offset);
@@ -792,7 +1140,7 @@ void CodeEditor::paintText(QRect clip) {
             } else {
                 ranges = visibleColours(block, offset, clip);
             }
-            for (const QAbstractTextDocumentLayout::Selection& selection : context.selections) {
+            for (const QAbstractTextDocumentLayout::Selection& selection : selections) {
                 const int from = selection.cursor.selectionStart() - start;
                 const int to = selection.cursor.selectionEnd() - start;
                 if (from < length && to > 0 && to > from) {
@@ -808,7 +1156,6 @@ void CodeEditor::paintText(QRect clip) {
                         {line.textStart(), line.textLength() + (toEnd ? 1 : 0), selection.format});
                 }
             }
-            const int caret = context.cursorPosition;
             const bool caretHere = caretShown && caret >= start && caret < start + length;
             // In overwrite mode the caret is the character it stands on, shown inverted.
             const bool blockCaret =

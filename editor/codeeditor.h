@@ -4,6 +4,7 @@
 #include "editor/colourmap.h"
 #include "editor/colours.h"
 
+#include <QBasicTimer>
 #include <QColor>
 #include <QHash>
 #include <QPixmap>
@@ -71,6 +72,22 @@ public:
     void suspendPainting();
     void resumePainting();
 
+    // The caret and selection. Qt's own text control never holds a caret in a line too long to lay
+    // out: every question it asks about its caret (focus, blinking, each key, the input method)
+    // would make Qt work through the whole line. The editor keeps such a caret itself, and these
+    // hide QPlainTextEdit's own so that every caller sees it.
+    QTextCursor textCursor() const;
+    void setTextCursor(const QTextCursor& cursor);
+    QRect cursorRect() const;
+    QRect cursorRect(const QTextCursor& cursor) const;
+    void ensureCursorVisible();
+    void undo();
+    void redo();
+    // A cursor from `anchor` to `position`, made without Qt asking the line's layout where it is.
+    QTextCursor cursorAt(int anchor, int position) const;
+    // The position under `point` (viewport coordinates) when it is on a long line.
+    std::optional<int> longLinePositionAt(QPointF point) const;
+
 signals:
     void mouseButtonReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                              QPoint position);
@@ -88,6 +105,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
     void onContentsChange(int position, int removed, int added);
@@ -118,9 +139,14 @@ private:
     // Scrolls a caret in a long line into view.
     void showCaretOfLongLine();
     void setCaretInView(const QTextCursor& cursor); // where the mouse is, not scrolling across
-    bool moveInLongLine(QKeyEvent* event); // Left and Right in a long line; false for others
-    // The position under `point` when it is on a long line.
-    std::optional<int> longLinePositionAt(QPointF point) const;
+    // A key while the caret is in a long line; false for keys left to the widget.
+    bool keyInLongLine(QKeyEvent* event);
+    // Replaces [from, to) with `text` as one undo step, the caret after it.
+    void editInLongLine(int from, int to, const QString& text);
+    bool touchesLongLine(const QTextCursor& cursor) const;
+    void restartBlink();
+    // Where the caret at `position` of a long line is drawn, in viewport coordinates.
+    QRect longCaretRect(int position) const;
 
     ColourMap m_colours;
     std::optional<std::pair<int, int>> m_exactEdit; // position and removed length of our own edit
@@ -137,6 +163,10 @@ private:
     bool m_settingText = false;
     bool m_edited = false;
     bool m_draggingInLongLine = false;
+    QTextCursor m_longCaret; // the caret while it is in a long line; Qt's own is null meanwhile
+    bool m_longCaretOn = false;
+    QBasicTimer m_blink;
+    int m_undoneAt = -1;            // where the last undo or redo changed the text
     QPixmap m_loadingPicture;       // what the viewport showed when loading began
     std::vector<int> m_addedBreaks; // line breaks loading put after pieces, removed when it ends
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;

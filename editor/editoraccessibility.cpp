@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "editor/editoraccessibility.h"
 
+#include "editor/codeeditor.h"
+
 #include <QFontMetrics>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -11,7 +12,7 @@ namespace {
 
 QAccessibleInterface* editorFactory(const QString& className, QObject* object) {
     if (className == QLatin1String("CodeEditor"))
-        if (auto* editor = qobject_cast<QPlainTextEdit*>(object))
+        if (auto* editor = qobject_cast<CodeEditor*>(object))
             return new EditorAccessible(editor);
     return nullptr;
 }
@@ -24,7 +25,7 @@ QString withLineBreaks(QString text) {
 
 } // namespace
 
-EditorAccessible::EditorAccessible(QPlainTextEdit* editor)
+EditorAccessible::EditorAccessible(CodeEditor* editor)
     : QAccessibleWidget(editor, QAccessible::EditableText) {}
 
 void EditorAccessible::install() {
@@ -35,8 +36,8 @@ void EditorAccessible::install() {
     Q_UNUSED(installed);
 }
 
-QPlainTextEdit* EditorAccessible::editor() const {
-    return static_cast<QPlainTextEdit*>(widget());
+CodeEditor* EditorAccessible::editor() const {
+    return static_cast<CodeEditor*>(widget());
 }
 
 int EditorAccessible::clamped(int offset) const {
@@ -95,10 +96,7 @@ void EditorAccessible::removeSelection(int selectionIndex) {
 void EditorAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
     if (selectionIndex != 0)
         return;
-    QTextCursor cursor = editor()->textCursor();
-    cursor.setPosition(clamped(startOffset));
-    cursor.setPosition(clamped(endOffset), QTextCursor::KeepAnchor);
-    editor()->setTextCursor(cursor);
+    editor()->setTextCursor(editor()->cursorAt(clamped(startOffset), clamped(endOffset)));
 }
 
 int EditorAccessible::cursorPosition() const {
@@ -106,16 +104,12 @@ int EditorAccessible::cursorPosition() const {
 }
 
 void EditorAccessible::setCursorPosition(int position) {
-    QTextCursor cursor = editor()->textCursor();
-    cursor.setPosition(clamped(position));
-    editor()->setTextCursor(cursor);
+    editor()->setTextCursor(editor()->cursorAt(clamped(position), clamped(position)));
 }
 
 QString EditorAccessible::text(int startOffset, int endOffset) const {
-    QTextCursor cursor(editor()->document());
-    cursor.setPosition(clamped(startOffset));
-    cursor.setPosition(clamped(endOffset), QTextCursor::KeepAnchor);
-    return withLineBreaks(cursor.selectedText());
+    return withLineBreaks(
+        editor()->cursorAt(clamped(startOffset), clamped(endOffset)).selectedText());
 }
 
 int EditorAccessible::characterCount() const {
@@ -126,15 +120,12 @@ QRect EditorAccessible::characterRect(int offset) const {
     if (offset < 0 || offset > characterCount())
         return QRect();
     // The editor's cursor rectangles know where each line is on screen, scrolled or not.
-    const QPlainTextEdit* edit = editor();
-    QTextCursor cursor(edit->document());
-    cursor.setPosition(offset);
-    const QRect before = edit->cursorRect(cursor);
-    const QTextBlock block = cursor.block();
+    const CodeEditor* edit = editor();
+    const QRect before = edit->cursorRect(edit->cursorAt(offset, offset));
+    const QTextBlock block = edit->document()->findBlock(offset);
     int width = 0;
     if (offset < block.position() + block.length() - 1) {
-        cursor.setPosition(offset + 1);
-        const QRect after = edit->cursorRect(cursor);
+        const QRect after = edit->cursorRect(edit->cursorAt(offset + 1, offset + 1));
         if (after.top() == before.top())
             width = std::abs(after.left() - before.left());
     }
@@ -145,10 +136,15 @@ QRect EditorAccessible::characterRect(int offset) const {
 }
 
 int EditorAccessible::offsetAtPoint(const QPoint& point) const {
-    const QPlainTextEdit* edit = editor();
+    const CodeEditor* edit = editor();
     const QPoint inside = edit->viewport()->mapFromGlobal(point);
     if (!edit->viewport()->rect().contains(inside))
         return -1;
+    if (const std::optional<int> at = edit->longLinePositionAt(inside)) {
+        const QTextBlock block = edit->document()->findBlock(*at);
+        return *at - (inside.x() < edit->cursorRect(edit->cursorAt(*at, *at)).left() &&
+                      *at > block.position());
+    }
     // The nearest caret place; a point left of it lies on the character before.
     const QTextCursor cursor = edit->cursorForPosition(inside);
     int offset = cursor.position();
@@ -158,14 +154,11 @@ int EditorAccessible::offsetAtPoint(const QPoint& point) const {
 }
 
 void EditorAccessible::scrollToSubstring(int startIndex, int endIndex) {
-    QPlainTextEdit* edit = editor();
-    QTextCursor cursor(edit->document());
-    cursor.setPosition(clamped(startIndex));
+    CodeEditor* edit = editor();
     // The editors never wrap, so the vertical scroll bar counts lines.
     QScrollBar* vertical = edit->verticalScrollBar();
-    const int first = cursor.blockNumber();
-    cursor.setPosition(clamped(endIndex));
-    const int last = cursor.blockNumber();
+    const int first = edit->document()->findBlock(clamped(startIndex)).blockNumber();
+    const int last = edit->document()->findBlock(clamped(endIndex)).blockNumber();
     const int lineHeight = std::max(1, QFontMetrics(edit->font()).lineSpacing());
     const int visibleLines = std::max(1, edit->viewport()->height() / lineHeight);
     if (first < vertical->value())
@@ -173,8 +166,7 @@ void EditorAccessible::scrollToSubstring(int startIndex, int endIndex) {
     else if (last >= vertical->value() + visibleLines)
         vertical->setValue(std::min(first, last - visibleLines + 1));
 
-    cursor.setPosition(clamped(startIndex));
-    const QRect start = edit->cursorRect(cursor);
+    const QRect start = edit->cursorRect(edit->cursorAt(clamped(startIndex), clamped(startIndex)));
     QScrollBar* horizontal = edit->horizontalScrollBar();
     if (start.left() < 0 || start.right() > edit->viewport()->width())
         horizontal->setValue(horizontal->value() + start.left() - edit->viewport()->width() / 4);
@@ -202,8 +194,10 @@ void EditorAccessible::insertText(int offset, const QString& text) {
 void EditorAccessible::replaceText(int startOffset, int endOffset, const QString& text) {
     if (editor()->isReadOnly())
         return;
-    QTextCursor cursor(editor()->document());
-    cursor.setPosition(clamped(startOffset));
-    cursor.setPosition(clamped(endOffset), QTextCursor::KeepAnchor);
+    QTextCursor cursor = editor()->cursorAt(clamped(startOffset), clamped(endOffset));
+    // In one block: after an edit Qt asks the line's layout where the cursor now is.
+    QTextCursor guard(editor()->document());
+    guard.beginEditBlock();
     cursor.insertText(text);
+    guard.endEditBlock();
 }

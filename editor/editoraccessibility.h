@@ -3,7 +3,7 @@
 
 #include <QAccessibleWidget>
 
-class QPlainTextEdit;
+class CodeEditor;
 
 // What assistive technology reads from a code editor: its text, caret, selection and the
 // on-screen box of every character. Qt's own interface for a plain-text editor places every
@@ -12,7 +12,7 @@ class EditorAccessible : public QAccessibleWidget,
                          public QAccessibleTextInterface,
                          public QAccessibleEditableTextInterface {
 public:
-    explicit EditorAccessible(QPlainTextEdit* editor);
+    explicit EditorAccessible(CodeEditor* editor);
 
     // Makes every CodeEditor answer with this interface; safe to call more than once.
     static void install();
@@ -42,6 +42,6 @@ public:
     void replaceText(int startOffset, int endOffset, const QString& text) override;
 
 private:
-    QPlainTextEdit* editor() const;
+    CodeEditor* editor() const;
     int clamped(int offset) const;
 };

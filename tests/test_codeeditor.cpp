@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <malloc.h>
 
 namespace {
 // Whether `pixel` is mostly ink of `colour` on the white page: each channel lightened from the
@@ -46,6 +47,12 @@ bool paintedIn(CodeEditor& editor, int start, int length, const QColor& colour) 
 bool paintedIn(CodeEditor& editor, int start, int length, quint32 colour) {
     return paintedIn(editor, start, length, CodeEditor::colourOf(colour));
 }
+
+// Bytes the heap holds. When Qt works through a line for its caret, it keeps a copy of the line.
+qint64 heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks) + qint64(info.hblkhd);
+}
 } // namespace
 
 class TestCodeEditor : public QObject {
@@ -69,6 +76,8 @@ private slots:
     void textLoadedInPiecesIsExact_data();
     void textLoadedInPiecesIsExact();
     void aLineTooLongToLayOutIsShownAndEdited();
+    void keysInALongLineNeverWorkThroughIt_data();
+    void keysInALongLineNeverWorkThroughIt();
 };
 
 void TestCodeEditor::textRoundTripIsExact_data() {
@@ -454,6 +463,92 @@ void TestCodeEditor::aLineTooLongToLayOutIsShownAndEdited() {
     QCOMPARE(editor.text(), text);
     editor.setText(line);
     editor.viewport()->repaint();
+    QCOMPARE(editor.document()->firstBlock().layout()->lineCount(), 0);
+}
+
+void TestCodeEditor::keysInALongLineNeverWorkThroughIt_data() {
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<QString>("keys"); // letters typed; <, >, H, E, B, D, S stand for keys
+    QTest::addColumn<int>("wantCaret");
+    QTest::addColumn<int>("wantSelected");
+    QTest::addColumn<QString>("wantInserted"); // at the first caret, after what was removed
+    QTest::addColumn<int>("wantRemoved");
+    QTest::newRow("typing") << 1000 << "abc" << 1003 << 0 << "abc" << 0;
+    QTest::newRow("Backspace and Delete") << 1000 << "BD" << 999 << 0 << "" << 2;
+    QTest::newRow("arrows, then typing") << 1000 << "<<<>>>x" << 1001 << 0 << "x" << 0;
+    QTest::newRow("Home") << 1000 << "H" << 0 << 0 << "" << 0;
+    QTest::newRow("End") << 1000 << "E" << (3 << 20) << 0 << "" << 0;
+    QTest::newRow("Shift+Left selects") << 1000 << "SSS" << 997 << 3 << "" << 0;
+    QTest::newRow("typed over a selection") << 1000 << "SSSq" << 998 << 0 << "q" << 3;
+}
+
+// Focus, blinking, keys and the input method's questions about a caret in a line of megabytes:
+// the text and caret come out as typed, and Qt never makes a copy of the line to work through.
+void TestCodeEditor::keysInALongLineNeverWorkThroughIt() {
+    QFETCH(int, caret);
+    QFETCH(QString, keys);
+    QFETCH(int, wantCaret);
+    QFETCH(int, wantSelected);
+    QFETCH(QString, wantInserted);
+    QFETCH(int, wantRemoved);
+    const int length = 3 << 20;
+    const QString line(length, QLatin1Char('y'));
+    CodeEditor editor;
+    editor.setWordWrapOff();
+    editor.resize(400, 200);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setText(line);
+    editor.setSelectionStart(caret);
+    // The document's buffer grows once on the first edit; it is not what is looked for.
+    QTest::keyClick(&editor, Qt::Key_Z);
+    QTest::keyClick(&editor, Qt::Key_Backspace);
+    QApplication::processEvents();
+    const qint64 before = heapInUse();
+    editor.activateWindow();
+    editor.setFocus();
+    QApplication::processEvents();
+    for (const QChar key : keys) {
+        switch (key.unicode()) {
+        case '<':
+            QTest::keyClick(&editor, Qt::Key_Left);
+            break;
+        case '>':
+            QTest::keyClick(&editor, Qt::Key_Right);
+            break;
+        case 'H':
+            QTest::keyClick(&editor, Qt::Key_Home);
+            break;
+        case 'E':
+            QTest::keyClick(&editor, Qt::Key_End);
+            break;
+        case 'B':
+            QTest::keyClick(&editor, Qt::Key_Backspace);
+            break;
+        case 'D':
+            QTest::keyClick(&editor, Qt::Key_Delete);
+            break;
+        case 'S':
+            QTest::keyClick(&editor, Qt::Key_Left, Qt::ShiftModifier);
+            break;
+        default:
+            QTest::keyClicks(&editor, QString(key));
+            break;
+        }
+        QApplication::processEvents();
+    }
+    QInputMethodQueryEvent query(Qt::ImQueryAll);
+    QApplication::sendEvent(&editor, &query);
+    QVERIFY(query.value(Qt::ImCursorRectangle).toRectF().isValid());
+    editor.clearFocus();
+    editor.viewport()->repaint();
+    QApplication::processEvents();
+    QVERIFY2(heapInUse() - before < length, qPrintable(QString::number(heapInUse() - before)));
+    QCOMPARE(editor.selectionStart(), wantCaret);
+    QCOMPARE(editor.selectionLength(), wantSelected);
+    const int from = caret - wantRemoved;
+    QCOMPARE(editor.textLength(), length - wantRemoved + int(wantInserted.size()));
+    QCOMPARE(editor.text().mid(from, wantInserted.size() + 1), wantInserted + QLatin1Char('y'));
     QCOMPARE(editor.document()->firstBlock().layout()->lineCount(), 0);
 }
 
