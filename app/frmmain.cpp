@@ -448,6 +448,8 @@ void frmMain::mnuQuit_Click() {
 void frmMain::Form_Unload() {
     if (m_closing)
         return;
+    // The window goes at once; keeping a long edit safe below may take a moment more.
+    hide();
     // Quitting throws the editor's text away: an edit is kept in the history first, and so is
     // the Code Clipboard's scratch text.
     keepDiscardedText();
