@@ -394,16 +394,18 @@ private:
         }
     }
 
-    static int certificateCheck(git_cert* cert, int, const char* host, void* payload) {
+    static int certificateCheck(git_cert* cert, int valid, const char* host, void* payload) {
         Run& run = *static_cast<Run*>(payload);
         if (cert->cert_type != GIT_CERT_HOSTKEY_LIBSSH2)
             return GIT_PASSTHROUGH; // https: libgit2's own check of the certificate stands
+        if (valid)
+            return 0; // libgit2 found the key in ~/.ssh/known_hosts
         return run.checkHost(*reinterpret_cast<const git_cert_hostkey*>(cert),
                              QString::fromUtf8(host));
     }
 
-    // libgit2 1.5 leaves ~/.ssh/known_hosts to its caller: a known key passes, an unknown one is
-    // asked about before anything is sent, and a changed one fails.
+    // libgit2 says only "not known": whether the host is new, to be asked about before anything
+    // is sent, or has another key, which fails unasked, is read here.
     int checkHost(const git_cert_hostkey& cert, const QString& host) {
         if (!(cert.type & GIT_CERT_SSH_RAW) || !cert.hostkey || cert.hostkey_len == 0)
             return stop(QStringLiteral("the host's key could not be read"));
@@ -481,10 +483,11 @@ private:
             cause = QStringLiteral("the login was refused");
         else if (error == GIT_ECERTIFICATE || kind == GIT_ERROR_SSL)
             cause = QStringLiteral("the server's certificate is not trusted");
-        else if (has("could not find repository") || has("status code: 404") ||
-                 has("not a git repository") || has("not appear to be a git repository") ||
-                 has("repository not found") || has("does not exist") || has("early EOF") ||
-                 has("unexpected EOF") || has("remote closed the connection"))
+        else if (has("could not find repository") || has("failed to resolve path") ||
+                 has("status code: 404") || has("not a git repository") ||
+                 has("not appear to be a git repository") || has("repository not found") ||
+                 has("does not exist") || has("early EOF") || has("unexpected EOF") ||
+                 has("remote closed the connection"))
             cause = QStringLiteral("there is no repository at that address");
         else if (has("unsupported URL protocol"))
             cause = QStringLiteral("this program cannot reach a remote of that kind");
