@@ -486,9 +486,11 @@ private:
         else if (has("could not find repository") || has("failed to resolve path") ||
                  has("status code: 404") || has("not a git repository") ||
                  has("not appear to be a git repository") || has("repository not found") ||
-                 has("does not exist") || has("early EOF") || has("unexpected EOF") ||
-                 has("remote closed the connection"))
+                 has("does not exist"))
             cause = QStringLiteral("there is no repository at that address");
+        else if (has("early EOF") || has("unexpected EOF") || has("remote closed the connection"))
+            cause = QStringLiteral("the remote closed the connection; there may be no repository "
+                                   "at that address");
         else if (has("unsupported URL protocol"))
             cause = QStringLiteral("this program cannot reach a remote of that kind");
         return cause.isEmpty() ? said : cause + QStringLiteral(" (") + said + QLatin1Char(')');
