@@ -832,6 +832,7 @@ private:
             git_packbuilder_set_callbacks(builder.get(), packBuilt, this) < 0 ||
             git_packbuilder_insert_walk(builder.get(), walk.get()) < 0)
             failLocal();
+        git_packbuilder_set_threads(builder.get(), 0); // as many as the machine has
         git_buf pack = GIT_BUF_INIT;
         const auto freePack = qScopeGuard([&pack] { git_buf_dispose(&pack); });
         if (git_packbuilder_write_buf(&pack, builder.get()) < 0)
@@ -882,6 +883,7 @@ private:
         git_push_options options;
         git_push_options_init(&options, GIT_PUSH_OPTIONS_VERSION);
         options.callbacks = callbacks(LibrarySync::Step::Push);
+        options.pb_parallelism = 0; // as many threads as the machine has, for the deltas
         char pushSpec[] = "refs/quillary/sync-push:refs/heads/main";
         char* pushed[] = {pushSpec};
         const git_strarray refspecs{pushed, 1};
