@@ -138,8 +138,9 @@ int main(int argc, char* argv[]) {
         const QString history = Work + QStringLiteral("/history%1.git").arg(run);
         const QString copy = Work + QStringLiteral("/remote%1.git").arg(run);
         shell("cp -a " + quoted(a + QStringLiteral("/history.git")) + ' ' + quoted(history) +
-              " && cp -a " + quoted(remote) + ' ' + quoted(copy) + " && git --git-dir=" +
-              quoted(history) + " config core.worktree " + quoted(a + QStringLiteral("/Code")));
+              " && cp -a " + quoted(remote) + ' ' + quoted(copy) + " && git config --file " +
+              quoted(history + QStringLiteral("/config")) + " core.worktree " +
+              quoted(a + QStringLiteral("/Code")));
         QElapsedTimer timer;
         timer.start();
         if (run % 2 == 0) {
