@@ -44,11 +44,15 @@ public:
         QString user;
         QString secret; // a token or password
     };
-    // An ssh host not in ~/.ssh/known_hosts: whether to trust it (and add it there).
+    // An ssh host not in ~/.ssh/known_hosts: whether to trust it (and add it there). `host` as
+    // known_hosts names it ("[host]:port" off port 22), `fingerprint` as ssh shows it
+    // ("SHA256:..."). A host known with another key fails unasked.
+    // An ssh login tries ssh-agent, then ~/.ssh/id_ed25519, then ~/.ssh/id_rsa, each once.
     std::function<bool(const QString& host, const QString& keyType, const QString& fingerprint)>
         trustUnknownHost;
     // A login for an https remote. `attempt` counts from 0; a later attempt means the one before
-    // was refused. nullopt gives up; a login that worked is told to `loginWorked`.
+    // was refused; after three refused the sync fails. nullopt gives up; a login that worked is
+    // told to `loginWorked`. Both are given the remote as `shown` gives it.
     std::function<std::optional<Login>(const QString& remote, const QString& user, int attempt)>
         askLogin;
     std::function<void(const QString& remote, const Login&)> loginWorked;

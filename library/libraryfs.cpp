@@ -274,6 +274,17 @@ LibraryFs::Result LibraryFs::removeFile(const QString& path) {
     return Result::success();
 }
 
+LibraryFs::Result LibraryFs::restrictToOwner(const QString& path) {
+    if (holdsNul(path))
+        return errnoFailure(path, EINVAL);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0 ||
+        ::chmod(name.constData(), S_ISDIR(info.st_mode) ? 0700 : 0600) != 0)
+        return errnoFailure(path, errno);
+    return Result::success();
+}
+
 LibraryFs::Result LibraryFs::removeEmptyFolder(const QString& path) {
     if (holdsNul(path))
         return errnoFailure(path, EINVAL);

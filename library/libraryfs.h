@@ -95,6 +95,8 @@ public:
     virtual Result writeFileAtomically(const QString& path, const QByteArray& bytes);
     virtual Result removeFile(const QString& path);
     virtual Result removeEmptyFolder(const QString& path);
+    // Only the owner may read or write it (0700 for a folder, 0600 for a file), as ssh wants.
+    virtual Result restrictToOwner(const QString& path);
     virtual bool isSymbolicLink(const QString& path);
     virtual bool fileExists(const QString& path);
     virtual Stamp stamp(const QString& path);

@@ -24,6 +24,7 @@ TEST_PACKAGES=(
     dpkg-dev file                     # cpack's Debian package and its computed dependencies
     xvfb xauth xdotool imagemagick    # screenshots in a real window
     git                               # reads back and checks (fsck) the history the tests write
+    openssh-server openssh-client     # the sync test runs its own sshd and makes keys with ssh-keygen
 )
 
 wanted=("${PACKAGES[@]}")

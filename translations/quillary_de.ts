@@ -123,6 +123,101 @@
     </message>
 </context>
 <context>
+    <name>LibrarySync</name>
+    <message>
+        <source>this program&apos;s libgit2 was built without ssh; use an https remote</source>
+        <translation>die libgit2 dieses Programms wurde ohne ssh gebaut; verwenden Sie eine https-Gegenstelle</translation>
+    </message>
+    <message>
+        <source>the remote kept changing while it was synced; try again</source>
+        <translation>die Gegenstelle hat sich während der Synchronisierung ständig geändert; versuchen Sie es erneut</translation>
+    </message>
+    <message>
+        <source>the remote asks for a kind of login this program does not offer</source>
+        <translation>die Gegenstelle verlangt eine Anmeldeart, die dieses Programm nicht bietet</translation>
+    </message>
+    <message>
+        <source>there is no ssh key to log in with (no ssh-agent, no ~/.ssh/id_ed25519 or ~/.ssh/id_rsa)</source>
+        <translation>es gibt keinen ssh-Schlüssel zum Anmelden (kein ssh-agent, kein ~/.ssh/id_ed25519 oder ~/.ssh/id_rsa)</translation>
+    </message>
+    <message>
+        <source>the server refused the ssh keys offered (%1) for the user &quot;%2&quot;</source>
+        <translation>der Server hat die angebotenen ssh-Schlüssel (%1) für den Benutzer „%2“ abgelehnt</translation>
+    </message>
+    <message>
+        <source>the login was refused %1 times</source>
+        <translation>die Anmeldung wurde %1-mal abgelehnt</translation>
+    </message>
+    <message>
+        <source>the remote asks for a login</source>
+        <translation>die Gegenstelle verlangt eine Anmeldung</translation>
+    </message>
+    <message>
+        <source>the remote asks for a login, and none was given</source>
+        <translation>die Gegenstelle verlangt eine Anmeldung, und es wurde keine angegeben</translation>
+    </message>
+    <message>
+        <source>the login was refused</source>
+        <translation>die Anmeldung wurde abgelehnt</translation>
+    </message>
+    <message>
+        <source>the host&apos;s key could not be read</source>
+        <translation>der Schlüssel des Rechners konnte nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>too large</source>
+        <translation>zu groß</translation>
+    </message>
+    <message>
+        <source>the host&apos;s key is not the one ~/.ssh/known_hosts holds for %1 (%2 %3): the connection may be intercepted; if the host was reinstalled, remove its old line from that file</source>
+        <translation>der Schlüssel des Rechners ist nicht der, den ~/.ssh/known_hosts für %1 enthält (%2 %3): Die Verbindung wird möglicherweise abgehört; wurde der Rechner neu installiert, entfernen Sie seine alte Zeile aus dieser Datei</translation>
+    </message>
+    <message>
+        <source>the host&apos;s key was not trusted</source>
+        <translation>dem Schlüssel des Rechners wurde nicht vertraut</translation>
+    </message>
+    <message>
+        <source>the host was not found; the computer may be offline, or the address is wrong</source>
+        <translation>der Rechner wurde nicht gefunden; der Computer ist vielleicht offline, oder die Adresse ist falsch</translation>
+    </message>
+    <message>
+        <source>the host did not answer; the computer may be offline, or the server is down</source>
+        <translation>der Rechner hat nicht geantwortet; der Computer ist vielleicht offline, oder der Server läuft nicht</translation>
+    </message>
+    <message>
+        <source>the server&apos;s certificate is not trusted</source>
+        <translation>dem Zertifikat des Servers wird nicht vertraut</translation>
+    </message>
+    <message>
+        <source>there is no repository at that address</source>
+        <translation>unter dieser Adresse gibt es kein Repository</translation>
+    </message>
+    <message>
+        <source>the remote closed the connection; there may be no repository at that address</source>
+        <translation>die Gegenstelle hat die Verbindung geschlossen; unter dieser Adresse gibt es vielleicht kein Repository</translation>
+    </message>
+    <message>
+        <source>this program cannot reach a remote of that kind</source>
+        <translation>dieses Programm kann eine Gegenstelle dieser Art nicht erreichen</translation>
+    </message>
+    <message>
+        <source>the remote refused the update (%1)</source>
+        <translation>die Gegenstelle hat die Aktualisierung abgelehnt (%1)</translation>
+    </message>
+    <message>
+        <source>the history could not be moved on (%1)</source>
+        <translation>der Verlauf konnte nicht fortgeschrieben werden (%1)</translation>
+    </message>
+    <message>
+        <source>The library could not be synced with &quot;%1&quot;: %2.</source>
+        <translation>Die Bibliothek konnte nicht mit „%1“ synchronisiert werden: %2.</translation>
+    </message>
+    <message>
+        <source>~/.ssh/known_hosts could not be read (%1)</source>
+        <translation>~/.ssh/known_hosts konnte nicht gelesen werden (%1)</translation>
+    </message>
+</context>
+<context>
     <name>Names</name>
     <message>
         <source>A category name cannot include any of the following characters:

@@ -123,6 +123,101 @@
     </message>
 </context>
 <context>
+    <name>LibrarySync</name>
+    <message>
+        <source>this program&apos;s libgit2 was built without ssh; use an https remote</source>
+        <translation>la libgit2 de este programa se compiló sin ssh; use un remoto https</translation>
+    </message>
+    <message>
+        <source>the remote kept changing while it was synced; try again</source>
+        <translation>el remoto no dejó de cambiar durante la sincronización; inténtelo de nuevo</translation>
+    </message>
+    <message>
+        <source>the remote asks for a kind of login this program does not offer</source>
+        <translation>el remoto pide un tipo de inicio de sesión que este programa no ofrece</translation>
+    </message>
+    <message>
+        <source>there is no ssh key to log in with (no ssh-agent, no ~/.ssh/id_ed25519 or ~/.ssh/id_rsa)</source>
+        <translation>no hay ninguna clave ssh para iniciar sesión (ni ssh-agent, ni ~/.ssh/id_ed25519 ni ~/.ssh/id_rsa)</translation>
+    </message>
+    <message>
+        <source>the server refused the ssh keys offered (%1) for the user &quot;%2&quot;</source>
+        <translation>el servidor rechazó las claves ssh ofrecidas (%1) para el usuario «%2»</translation>
+    </message>
+    <message>
+        <source>the login was refused %1 times</source>
+        <translation>el inicio de sesión se rechazó %1 veces</translation>
+    </message>
+    <message>
+        <source>the remote asks for a login</source>
+        <translation>el remoto pide iniciar sesión</translation>
+    </message>
+    <message>
+        <source>the remote asks for a login, and none was given</source>
+        <translation>el remoto pide iniciar sesión y no se indicó ninguno</translation>
+    </message>
+    <message>
+        <source>the login was refused</source>
+        <translation>se rechazó el inicio de sesión</translation>
+    </message>
+    <message>
+        <source>the host&apos;s key could not be read</source>
+        <translation>no se pudo leer la clave del servidor</translation>
+    </message>
+    <message>
+        <source>too large</source>
+        <translation>demasiado grande</translation>
+    </message>
+    <message>
+        <source>the host&apos;s key is not the one ~/.ssh/known_hosts holds for %1 (%2 %3): the connection may be intercepted; if the host was reinstalled, remove its old line from that file</source>
+        <translation>la clave del servidor no es la que ~/.ssh/known_hosts guarda para %1 (%2 %3): puede que alguien esté interceptando la conexión; si el servidor se reinstaló, quite su línea antigua de ese archivo</translation>
+    </message>
+    <message>
+        <source>the host&apos;s key was not trusted</source>
+        <translation>no se confió en la clave del servidor</translation>
+    </message>
+    <message>
+        <source>the host was not found; the computer may be offline, or the address is wrong</source>
+        <translation>no se encontró el servidor; puede que el equipo no tenga conexión o que la dirección sea incorrecta</translation>
+    </message>
+    <message>
+        <source>the host did not answer; the computer may be offline, or the server is down</source>
+        <translation>el servidor no respondió; puede que el equipo no tenga conexión o que el servidor esté caído</translation>
+    </message>
+    <message>
+        <source>the server&apos;s certificate is not trusted</source>
+        <translation>el certificado del servidor no es de confianza</translation>
+    </message>
+    <message>
+        <source>there is no repository at that address</source>
+        <translation>no hay ningún repositorio en esa dirección</translation>
+    </message>
+    <message>
+        <source>the remote closed the connection; there may be no repository at that address</source>
+        <translation>el remoto cerró la conexión; puede que no haya ningún repositorio en esa dirección</translation>
+    </message>
+    <message>
+        <source>this program cannot reach a remote of that kind</source>
+        <translation>este programa no puede acceder a un remoto de ese tipo</translation>
+    </message>
+    <message>
+        <source>the remote refused the update (%1)</source>
+        <translation>el remoto rechazó la actualización (%1)</translation>
+    </message>
+    <message>
+        <source>the history could not be moved on (%1)</source>
+        <translation>no se pudo avanzar el historial (%1)</translation>
+    </message>
+    <message>
+        <source>The library could not be synced with &quot;%1&quot;: %2.</source>
+        <translation>No se pudo sincronizar la biblioteca con «%1»: %2.</translation>
+    </message>
+    <message>
+        <source>~/.ssh/known_hosts could not be read (%1)</source>
+        <translation>no se pudo leer ~/.ssh/known_hosts (%1)</translation>
+    </message>
+</context>
+<context>
     <name>Names</name>
     <message>
         <source>A category name cannot include any of the following characters:
