@@ -669,6 +669,14 @@ void CodeEditor::ensureCursorVisible() {
 }
 
 void CodeEditor::undo() {
+    undoOrRedo(true);
+}
+
+void CodeEditor::redo() {
+    undoOrRedo(false);
+}
+
+void CodeEditor::undoOrRedo(bool undoing) {
     if (m_loading)
         return;
     // Qt would put its caret where the text changed, asking that line's layout.
@@ -676,22 +684,10 @@ void CodeEditor::undo() {
     m_longCaret = cursorAt(caret.anchor(), caret.position());
     QPlainTextEdit::setTextCursor(QTextCursor());
     m_undoneAt = -1;
-    document()->undo();
-    const QTextCursor kept = m_longCaret;
-    m_longCaret = QTextCursor();
-    // Nothing to take back leaves the selection as it was.
-    setTextCursor(m_undoneAt >= 0 ? cursorAt(m_undoneAt, m_undoneAt) : kept);
-    ensureCursorVisible();
-}
-
-void CodeEditor::redo() {
-    if (m_loading)
-        return;
-    const QTextCursor caret = textCursor();
-    m_longCaret = cursorAt(caret.anchor(), caret.position());
-    QPlainTextEdit::setTextCursor(QTextCursor());
-    m_undoneAt = -1;
-    document()->redo();
+    if (undoing)
+        document()->undo();
+    else
+        document()->redo();
     const QTextCursor kept = m_longCaret;
     m_longCaret = QTextCursor();
     // Nothing to take back leaves the selection as it was.

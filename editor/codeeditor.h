@@ -111,6 +111,7 @@ protected:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
+    void undoOrRedo(bool undoing);
     void onContentsChange(int position, int removed, int added);
     // The colours of one line as the last colouring gives them, in document positions.
     QList<ColourRun> derivedRuns(const QTextBlock& block) const;

@@ -4,9 +4,9 @@
 #include "app/keyring.h"
 #include "history/history.h"
 #include "history/syncsettings.h"
+#include "support/faults.h"
 #include "support/windowfixture.h"
 
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -58,8 +58,8 @@ public:
 };
 
 bool bareRepository(const QString& path) {
-    return QProcess::execute(QStringLiteral("git"), {QStringLiteral("init"), QStringLiteral("-q"),
-                                                     QStringLiteral("--bare"), path}) == 0;
+    return run(QStringLiteral("git"),
+               {QStringLiteral("init"), QStringLiteral("-q"), QStringLiteral("--bare"), path});
 }
 
 bool settle(const QString& remote, bool atQuit) {
