@@ -105,6 +105,8 @@ public:
     static QString nodeKey(const QTreeWidgetItem* node);
     QTreeWidgetItem* nodeByKey(const QString& key) const;
     QTreeWidgetItem* rootNode() const;
+    // The child of `parent` showing `text`; null when there is none.
+    static QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text);
     // The selected node; the root when none is selected.
     QTreeWidgetItem* selectedNode() const;
     static bool isRoot(const QTreeWidgetItem* node);

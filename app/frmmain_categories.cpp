@@ -196,6 +196,14 @@ QTreeWidgetItem* frmMain::nodeByKey(const QString& key) const {
     return m_nodesByKey.value(key);
 }
 
+QTreeWidgetItem* frmMain::childWithText(QTreeWidgetItem* parent, const QString& text) {
+    for (int i = 0; parent && i < parent->childCount(); ++i) {
+        if (parent->child(i)->text(0) == text)
+            return parent->child(i);
+    }
+    return nullptr;
+}
+
 QTreeWidgetItem* frmMain::rootNode() const {
     return tvwFolders->topLevelItem(0);
 }

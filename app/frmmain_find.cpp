@@ -15,14 +15,6 @@
 
 namespace {
 
-QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text) {
-    for (int i = 0; parent && i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == text)
-            return parent->child(i);
-    }
-    return nullptr;
-}
-
 // Where the caret goes in a found snippet: the first of `words` on the line the index named, or,
 // for a name match or a file changed since, on the first line that holds one; 0 when there is
 // none. Only lines up to the match are copied out of the document.

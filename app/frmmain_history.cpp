@@ -41,14 +41,6 @@ std::optional<Place> placeOf(const QString& path, bool category) {
     return place;
 }
 
-QTreeWidgetItem* childWithText(QTreeWidgetItem* parent, const QString& text) {
-    for (int i = 0; parent && i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == text)
-            return parent->child(i);
-    }
-    return nullptr;
-}
-
 } // namespace
 
 void frmMain::createHistoryMenus() {

@@ -302,25 +302,36 @@ void frmMain::showSyncedFiles(const SyncOutcome& outcome) {
                 held, SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd));
         }
     }
-    // The tree and the list are read afresh, the same category and snippet selected.
+    // The tree is read afresh only when categories came or went; the list always is, with the
+    // same category and snippet selected.
     const QString selectedFolder = folderOfNode(selectedNode());
     const QTreeWidgetItem* entry = selectedEntry();
     const QString entryName = entry ? entry->text(0) : QString();
-    reloadTree();
-    QTreeWidgetItem* node = rootNode();
-    QList<QTreeWidgetItem*> open{node};
-    while (!open.isEmpty()) {
-        QTreeWidgetItem* candidate = open.takeFirst();
-        if (!candidate)
-            continue;
-        if (folderOfNode(candidate) == selectedFolder) {
-            node = candidate;
-            break;
-        }
-        for (int i = 0; i < candidate->childCount(); ++i)
-            open.append(candidate->child(i));
+    constexpr int MostLookedUp = 100;
+    bool treeChanged = outcome.written.size() > MostLookedUp;
+    for (const QString& path : outcome.removed)
+        treeChanged = treeChanged || !path.endsWith(QLatin1String(".code"));
+    for (int i = 0; !treeChanged && i < outcome.written.size(); ++i) {
+        const QStringList parts = outcome.written[i].split(QLatin1Char('/'));
+        QTreeWidgetItem* category = childWithText(rootNode(), parts.first());
+        treeChanged = !category || (parts.size() > 2 && !childWithText(category, parts[1]));
     }
-    {
+    QTreeWidgetItem* node = selectedNode();
+    if (treeChanged) {
+        reloadTree();
+        node = rootNode();
+        QList<QTreeWidgetItem*> open{node};
+        while (!open.isEmpty()) {
+            QTreeWidgetItem* candidate = open.takeFirst();
+            if (!candidate)
+                continue;
+            if (folderOfNode(candidate) == selectedFolder) {
+                node = candidate;
+                break;
+            }
+            for (int i = 0; i < candidate->childCount(); ++i)
+                open.append(candidate->child(i));
+        }
         const QSignalBlocker quiet(tvwFolders);
         tvwFolders->setCurrentItem(node);
     }

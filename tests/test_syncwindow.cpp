@@ -120,6 +120,8 @@ void TestSyncWindow::arrivalsAreShown_data() {
     QTest::newRow("open snippet deleted there, edited here")
         << "A/one.code" << QByteArray() << "mine " << false << "omine ne"
         << QStringList{QStringLiteral("two")} << "";
+    QTest::newRow("new category there")
+        << "B/four.code" << QByteArray("4") << "" << false << "one" << both << "";
     QTest::newRow("new snippet there")
         << "A/three.code" << QByteArray("3") << "" << false << "one"
         << QStringList{QStringLiteral("one"), QStringLiteral("three"), QStringLiteral("two")} << "";
@@ -167,6 +169,8 @@ void TestSyncWindow::arrivalsAreShown() {
     syncNow(w);
 
     QCOMPARE(editor->text(), editorAfter);
+    const QString category = changedThere.section(QLatin1Char('/'), 0, 0);
+    QVERIFY(frmMain::childWithText(w.rootNode(), category));
     QCOMPARE(f.entries(), listAfter);
     if (!savedHere)
         QCOMPARE(f.readFile(changedThere), bytesThere.isNull() ? QByteArray() : bytesThere);
