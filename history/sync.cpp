@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSysInfo>
@@ -84,7 +83,8 @@ QString loginName() {
 
 // A machine's name as it may stand in a file name.
 QString fileSafe(QString host) {
-    host.remove(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|()\\x00-\\x1f]")));
+    host.removeIf(
+        [](QChar c) { return c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|()").contains(c); });
     host = host.trimmed();
     return host.size() > 40 ? host.left(40) : host;
 }
@@ -113,9 +113,10 @@ struct SshAddress {
 };
 
 std::optional<SshAddress> sshAddress(const QString& remote) {
-    static const QRegularExpression sshScheme(QStringLiteral("^(ssh|ssh\\+git|git\\+ssh)://"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    if (remote.contains(sshScheme)) {
+    const bool sshScheme = remote.startsWith(QLatin1String("ssh://"), Qt::CaseInsensitive) ||
+                           remote.startsWith(QLatin1String("ssh+git://"), Qt::CaseInsensitive) ||
+                           remote.startsWith(QLatin1String("git+ssh://"), Qt::CaseInsensitive);
+    if (sshScheme) {
         const QUrl url(remote);
         if (!url.isValid() || url.host().isEmpty())
             return std::nullopt;
