@@ -505,6 +505,8 @@ void TestHistory::everyVersionIsKept() {
             }
         }
         QVERIFY(h.waitForIdle(Wait));
+        // git's index follows every step, so the user's git sees nothing to commit.
+        QCOMPARE(place.gitLine(QStringLiteral("status --porcelain")), QString());
         // The program's own writes are never taken for another program's.
         const QString before = place.gitLine(QStringLiteral("rev-parse HEAD"));
         h.noticeOutsideChanges();
@@ -516,7 +518,6 @@ void TestHistory::everyVersionIsKept() {
     QCOMPARE(report, QString());
     std::sort(texts.begin(), texts.end());
     QCOMPARE(textsOf(place.git(), path), texts);
-    // git's index follows every step, so the user's git sees nothing to commit.
     QCOMPARE(place.gitLine(QStringLiteral("status --porcelain")), QString());
     QVERIFY(place.fsck());
     const QList<DeletedEntry> deleted = HistoryReader(place.git()).deleted();
