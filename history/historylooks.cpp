@@ -163,6 +163,13 @@ void History::Worker::takeBeforeCommands(git_index* index) {
         take(job);
 }
 
+bool History::Worker::indexBehind() {
+    git_oid now;
+    if (!repo || git_reference_name_to_id(&now, repo.get(), "HEAD") != 0)
+        return false; // no first version yet
+    return !indexDirty.isEmpty() || !indexHead || !git_oid_equal(&now, &*indexHead);
+}
+
 void History::Worker::alignIndex() {
     Commit commit;
     Tree tree;

@@ -14,6 +14,8 @@ using namespace historydetail;
 
 namespace {
 
+constexpr std::chrono::milliseconds AlignIndexAfter{50};
+
 QString loginName() {
     if (const passwd* user = getpwuid(getuid()); user && user->pw_name && *user->pw_name)
         return QString::fromLocal8Bit(user->pw_name);
@@ -135,8 +137,17 @@ void History::Worker::run() {
         if (!stopping && jobs.empty()) {
             guard.unlock();
             packIfNeeded();
-            alignIndex();
+            const bool behind = indexBehind();
             guard.lock();
+            // git's index is written whole, as long as the library is large: a burst of
+            // commands brings it in line once, when they pause.
+            if (behind && !wake.wait_for(guard, AlignIndexAfter, [this] {
+                    return stopping || !jobs.empty() || takeOverAsked;
+                })) {
+                guard.unlock();
+                alignIndex();
+                guard.lock();
+            }
         }
     }
     guard.unlock();

@@ -147,6 +147,7 @@ struct History::Worker {
     void takeBeforeCommands(git_index* index);
     // Brings git's index in line with the head, so `git status` shows nothing.
     void alignIndex();
+    bool indexBehind();
     // Makes the user's git settings powerless over what the history records.
     bool settleRepositorySettings();
 
