@@ -405,6 +405,7 @@ void CodeEditor::finishLoading(int caret) {
     // Each run of added breaks that splits one line: its breaks stay where the line is too long
     // to edit, and go otherwise.
     std::vector<int> joins;
+    std::vector<int> kept;
     TooLong longest;
     for (std::size_t i = 0; i < m_addedBreaks.size();) {
         const QTextBlock first = document()->findBlock(m_addedBreaks[i]);
@@ -418,11 +419,10 @@ void CodeEditor::finishLoading(int caret) {
         const int breaks = int(k - i + 1);
         const int length = last.position() + last.length() - 1 - first.position() - breaks;
         if (length > LongLine) {
-            const int kept = int(m_chunkBreaks.size());
             for (std::size_t b = i; b <= k; ++b)
-                m_chunkBreaks.push_back(m_addedBreaks[b] - int(joins.size()));
+                kept.push_back(m_addedBreaks[b] - int(joins.size()));
             if (length > longest.length)
-                longest = {first.blockNumber() - int(joins.size()) - kept, length};
+                longest = {first.blockNumber() - int(i), length};
         } else {
             joins.insert(joins.end(), m_addedBreaks.begin() + i, m_addedBreaks.begin() + k + 1);
         }
@@ -438,11 +438,19 @@ void CodeEditor::finishLoading(int caret) {
     }
     cursor.endEditBlock();
     m_addedBreaks.clear();
-    // The colours are kept by text offset, where a chunk break is no character.
-    for (auto at = m_chunkBreaks.rbegin(); at != m_chunkBreaks.rend(); ++at)
-        m_colours.applyEdit(*at, 1, 0);
+    m_chunkBreaks = std::move(kept);
     for (std::size_t j = 0; j < m_chunkBreaks.size(); ++j)
         m_chunkOffsets.push_back(m_chunkBreaks[j] - int(j));
+    if (!m_chunkBreaks.empty()) {
+        // The colours are kept by text offset, where a chunk break is no character.
+        QList<ColourRun> runs = m_colours.runsIn(0, m_colours.length());
+        for (ColourRun& run : runs) {
+            const int end = textOffset(run.start + run.length);
+            run.start = textOffset(run.start);
+            run.length = end - run.start;
+        }
+        m_colours.assign(textLength(), runs);
+    }
     forgetLineColours();
     const int at = documentPosition(std::clamp(caret, 0, textLength()));
     setTextCursor(cursorAt(at, at));
