@@ -346,7 +346,7 @@ void CodeEditor::beginLoading(bool showPicture) {
     m_chunkBreaks.clear();
     m_chunkOffsets.clear();
     m_addedBreaks.clear();
-    m_chunkRun = 0;
+    m_pendingLine.clear();
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);
     // Keeps the view from measuring the last lines after every piece.
@@ -358,50 +358,47 @@ void CodeEditor::beginLoading(bool showPicture) {
 void CodeEditor::appendLoadedText(const QString& piece) {
     if (!m_loading || piece.isEmpty())
         return;
+    // Only whole lines go in, and a line is taken a chunk at a time, each on a line of its own:
+    // text that adds no line would be laid out by the widget at once. finishLoading takes the
+    // rest, and joins the chunks of lines short enough to edit.
+    const QString pending = std::exchange(m_pendingLine, QString()) + piece;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     const int base = cursor.position();
-    // A line is taken a chunk at a time, each on a line of its own; finishLoading joins the
-    // chunks of lines short enough to edit. Text that adds no line would be laid out by the
-    // widget at once, so a piece ends with a break too.
     QString text;
-    text.reserve(piece.size() + piece.size() / Chunk + 1);
-    const auto addBreak = [&] {
-        m_addedBreaks.push_back(base + int(text.size()));
-        text += QLatin1Char('\n');
-        m_chunkRun = 0;
-    };
-    for (qsizetype at = 0; at < piece.size();) {
-        qsizetype end = piece.indexOf(QLatin1Char('\n'), at);
+    text.reserve(pending.size() + pending.size() / Chunk);
+    for (qsizetype at = 0; at < pending.size();) {
+        qsizetype end = pending.indexOf(QLatin1Char('\n'), at);
         const bool lineEnds = end >= 0;
         if (!lineEnds)
-            end = piece.size();
-        while (end - at > Chunk - m_chunkRun) {
-            qsizetype take = Chunk - m_chunkRun;
+            end = pending.size();
+        while (end - at > Chunk) {
             // A character beyond the first plane stays whole.
-            if (take > 0 && piece.at(at + take - 1).isHighSurrogate())
-                --take;
-            text += QStringView(piece).mid(at, take);
+            const qsizetype take = Chunk - (pending.at(at + Chunk - 1).isHighSurrogate() ? 1 : 0);
+            text += QStringView(pending).mid(at, take);
             at += take;
-            addBreak();
-        }
-        text += QStringView(piece).mid(at, end - at);
-        m_chunkRun += int(end - at);
-        at = end;
-        if (lineEnds) {
+            m_addedBreaks.push_back(base + int(text.size()));
             text += QLatin1Char('\n');
-            m_chunkRun = 0;
-            ++at;
         }
+        if (!lineEnds) {
+            m_pendingLine = pending.mid(at);
+            break;
+        }
+        text += QStringView(pending).mid(at, end + 1 - at);
+        at = end + 1;
     }
-    if (!piece.endsWith(QLatin1Char('\n')))
-        addBreak();
-    cursor.insertText(text);
+    if (!text.isEmpty())
+        cursor.insertText(text);
 }
 
 void CodeEditor::finishLoading(int caret) {
     if (!m_loading)
         return;
+    if (!m_pendingLine.isEmpty()) {
+        QTextCursor end(document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(std::exchange(m_pendingLine, QString()));
+    }
     // Each run of added breaks that splits one line: its breaks stay where the line is too long
     // to edit, and go otherwise.
     std::vector<int> joins;
@@ -466,6 +463,7 @@ void CodeEditor::endLoading() {
     m_loading = false;
     m_loadingPicture = QPixmap();
     m_addedBreaks.clear();
+    m_pendingLine.clear();
     QAbstractTextDocumentLayout* layout = document()->documentLayout();
     // A scroll bar that comes or goes changes the view's width, and the widget then lays out again
     // every line it has laid out, and makes a layout for every line. A few lines may need no bar:

@@ -160,7 +160,7 @@ private:
     bool m_readOnlyBefore = false;   // what the owner set, kept while a long line overrides it
     std::vector<int> m_chunkBreaks;  // document positions of the breaks between chunks
     std::vector<int> m_chunkOffsets; // the text offsets they stand at
-    int m_chunkRun = 0;              // characters of the last chunk loaded so far
+    QString m_pendingLine;           // the last piece's unfinished line, not yet shown
     QPixmap m_loadingPicture;        // what the viewport showed when loading began
     std::vector<int> m_addedBreaks;  // line breaks loading put after pieces and chunks
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
