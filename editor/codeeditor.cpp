@@ -232,12 +232,14 @@ QList<ColourRun> CodeEditor::colourRuns(int start, int length) const {
 }
 
 void CodeEditor::applyColours(const QList<ColourRun>& runs) {
+    takePendingLine();
     m_colours.assign(textLength(), runs);
     forgetLineColours();
 }
 
 void CodeEditor::colourAll(const QStringList& keywords) {
     m_keywords = keywords;
+    takePendingLine();
     const int length = textLength();
     m_colours.assign(length, {{0, length, ColourMap::Derived}});
     forgetLineColours();
@@ -391,14 +393,18 @@ void CodeEditor::appendLoadedText(const QString& piece) {
         cursor.insertText(text);
 }
 
+void CodeEditor::takePendingLine() {
+    if (m_pendingLine.isEmpty())
+        return;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(std::exchange(m_pendingLine, QString()));
+}
+
 void CodeEditor::finishLoading(int caret) {
     if (!m_loading)
         return;
-    if (!m_pendingLine.isEmpty()) {
-        QTextCursor end(document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(std::exchange(m_pendingLine, QString()));
-    }
+    takePendingLine();
     // Each run of added breaks that splits one line: its breaks stay where the line is too long
     // to edit, and go otherwise.
     std::vector<int> joins;

@@ -131,6 +131,7 @@ private:
     void keepColoursOfLines(int start, int end);
     void keepColoursAroundSelection();
     void enterLoading();
+    void takePendingLine(); // the loaded text's last line, which no piece ended
     void endLoading();
     void forgetLineColours(); // after any change of text or colours
     // A line's colours, the derived parts worked out; kept while neither text nor colours change.
