@@ -132,6 +132,7 @@ void frmMain::createWidgets() {
         if (const int code = buttonCode(button))
             txtCodeFile_MouseUp(code);
     });
+    connect(txtCodeFile, &CodeEditor::editRefused, this, &frmMain::showEditRefusal);
 
     lstCode = new QTreeWidget(client);
     lstCode->setObjectName(QStringLiteral("lstCode"));
@@ -539,10 +540,16 @@ void frmMain::Toolbar1_ButtonClick(int index) {
 }
 
 void frmMain::ShowClipboard() {
-    if (!m_clipboard)
+    if (!m_clipboard) {
         m_clipboard = new frmClipboard();
+        connect(m_clipboard->editor(), &CodeEditor::editRefused, this, &frmMain::showEditRefusal);
+    }
     m_clipboard->attachTo(this);
     m_clipboard->setVisible(!m_clipboard->isVisible());
+}
+
+void frmMain::showEditRefusal(const QString& why) {
+    dialogs().message({why, QString(), Dialogs::Icon::Information});
 }
 
 void frmMain::mnuAbout_Click() {

@@ -172,6 +172,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // An edit the editor would not make, told in a box.
+    void showEditRefusal(const QString& why);
     // Widgets and menu items; tests find them by their object names.
     QTreeWidget* tvwFolders = nullptr;
     QTreeWidget* lstCode = nullptr;

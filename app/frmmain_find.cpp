@@ -125,7 +125,8 @@ void frmMain::placeFoundCaret() {
     const std::optional<FoundCaret> found = std::exchange(m_foundCaret, std::nullopt);
     if (!found || m_held.folder != found->folder || m_held.name != found->name)
         return;
-    txtCodeFile->setSelectionStart(firstMatch(*txtCodeFile->document(), found->line, found->words));
+    txtCodeFile->setSelectionStart(
+        txtCodeFile->textOffset(firstMatch(*txtCodeFile->document(), found->line, found->words)));
     txtCodeFile->ensureCursorVisible();
 }
 

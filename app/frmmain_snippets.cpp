@@ -24,8 +24,8 @@ using Names::SnippetEnding;
 const char* const NoCategoryReason = QT_TRANSLATE_NOOP("frmMain", "no category is selected");
 // Longer snippets load in slices, each short enough that the window keeps answering.
 constexpr qsizetype LoadInOneGo = 1 << 20;
-constexpr qsizetype PieceBytes = 256 * 1024;
-constexpr qint64 SliceMilliseconds = 40;
+constexpr qsizetype PieceBytes = 64 * 1024;
+constexpr qint64 SliceMilliseconds = 12;
 constexpr int ReadPollMilliseconds = 10;
 // A keyword list is a few KB; a larger file is no list, and colouring goes on without one.
 constexpr qint64 KeywordListLimit = qint64(16) << 20;

@@ -5,7 +5,6 @@
 #include "editor/editoraccessibility.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QClipboard>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -13,9 +12,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
-#include <QStyleHints>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -48,95 +45,16 @@ QString fromDocumentText(QString text) {
     return text;
 }
 
-// Qt lays a line out whole, shaping every character and keeping some 40 bytes for each while it
-// does: for a line of 50 MB that is a quarter of a minute and gigabytes, again at every question
-// about the line. A line longer than this is never laid out: it is measured by its length in the
-// fixed-pitch font, and the editor paints only the part in view.
+// Qt lays a line out whole, and works through all of it whenever its caret enters it: for a line
+// of 50 MB that is seconds and gigabytes. A text holding a line longer than this is shown with
+// the line split into display lines of a chunk each, read-only, as Kate does with such lines; the
+// breaks between chunks exist only in the document, never in the text.
 constexpr int LongLine = 1 << 16;
-
-bool isLong(const QTextBlock& block) {
-    return block.length() > LongLine;
-}
-
-class LineLayout : public QPlainTextDocumentLayout {
-public:
-    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
-
-    qreal advance() const {
-        return QFontMetricsF(document()->defaultFont()).horizontalAdvance(QLatin1Char('x'));
-    }
-
-    QRectF blockBoundingRect(const QTextBlock& block) const override {
-        if (!block.isValid() || !isLong(block))
-            return QPlainTextDocumentLayout::blockBoundingRect(block);
-        if (!block.isVisible())
-            return {};
-        // No width: the widget then never asks the line's layout where a position is, which
-        // would lay it out. The document's width comes from documentSize().
-        const qreal margin = document()->documentMargin();
-        QRectF box(0, 0, 0, QFontMetricsF(document()->defaultFont()).lineSpacing());
-        if (!block.next().isValid())
-            box.adjust(0, 0, 0, margin);
-        return box;
-    }
-
-    QSizeF documentSize() const override {
-        QSizeF size = QPlainTextDocumentLayout::documentSize();
-        size.setWidth(std::max(size.width(), m_widestLong));
-        return size;
-    }
-
-protected:
-    void documentChanged(int from, int removed, int added) override {
-        QTextDocument* doc = document();
-        bool longMet = m_widestLong > 0;
-        const QTextBlock last = doc->findBlock(from + added);
-        for (QTextBlock block = doc->findBlock(from); block.isValid(); block = block.next()) {
-            if (isLong(block)) {
-                longMet = true;
-                // The base would lay a line it has laid out before out again.
-                block.layout()->clearLayout();
-            }
-            if (block == last)
-                break;
-        }
-        const qreal widest = m_widestLong;
-        if (longMet) {
-            m_widestLong = 0;
-            for (QTextBlock block = doc->firstBlock(); block.isValid(); block = block.next()) {
-                if (isLong(block) && block.isVisible())
-                    m_widestLong = std::max(m_widestLong, widthOf(block));
-            }
-        }
-        // An edit inside one long line: the base would lay the line out to see whether its
-        // height changed, and a long line's height never does.
-        const QTextBlock first = doc->findBlock(from);
-        const int blocks = doc->blockCount();
-        if (blocks == m_blockCount && isLong(first) &&
-            first == doc->findBlock(std::max(0, from + removed + added - 1)))
-            emit updateBlock(first);
-        else
-            QPlainTextDocumentLayout::documentChanged(from, removed, added);
-        m_blockCount = blocks;
-        if (m_widestLong != widest)
-            emit documentSizeChanged(documentSize());
-    }
-
-private:
-    qreal widthOf(const QTextBlock& block) const {
-        return 2 * document()->documentMargin() + (block.length() - 1) * advance();
-    }
-
-    qreal m_widestLong = 0;
-    int m_blockCount = 1; // as the base counts them, an empty document's one
-};
+constexpr int Chunk = 4096;
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     EditorAccessible::install();
-    auto* doc = new QTextDocument(this);
-    doc->setDocumentLayout(new LineLayout(doc));
-    setDocument(doc);
     // Keywords and comments are coloured for a white page: a dark desktop scheme must not
     // darken the page under them.
     QPalette page = palette();
@@ -146,9 +64,6 @@ CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     setFont(codeFont());
     setTabChangesFocus(false);
     connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
-    // After the widget's own scrolling, which does not know where the caret is in a long line.
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditor::showCaretOfLongLine,
-            Qt::QueuedConnection);
     m_colours.assign(0, {});
 }
 
@@ -170,7 +85,37 @@ QFont CodeEditor::codeFont() {
 }
 
 QString CodeEditor::text() const {
-    return fromDocumentText(document()->toRawText());
+    return withoutChunkBreaks(document()->toRawText(), 0);
+}
+
+QString CodeEditor::withoutChunkBreaks(const QString& documentText, int from) const {
+    if (m_chunkBreaks.empty())
+        return fromDocumentText(documentText);
+    QString text;
+    text.reserve(documentText.size());
+    qsizetype at = 0;
+    for (auto b = std::lower_bound(m_chunkBreaks.cbegin(), m_chunkBreaks.cend(), from);
+         b != m_chunkBreaks.cend() && *b - from < documentText.size(); ++b) {
+        text.append(QStringView(documentText).mid(at, *b - from - at));
+        at = *b - from + 1;
+    }
+    text.append(QStringView(documentText).mid(at));
+    return fromDocumentText(text);
+}
+
+int CodeEditor::documentPosition(int offset) const {
+    // A chunk break at the offset is passed over only by the offset after it.
+    return offset + int(std::lower_bound(m_chunkOffsets.cbegin(), m_chunkOffsets.cend(), offset) -
+                        m_chunkOffsets.cbegin());
+}
+
+int CodeEditor::textOffset(int position) const {
+    return position - int(std::lower_bound(m_chunkBreaks.cbegin(), m_chunkBreaks.cend(), position) -
+                          m_chunkBreaks.cbegin());
+}
+
+bool CodeEditor::isChunkBreak(int position) const {
+    return std::binary_search(m_chunkBreaks.cbegin(), m_chunkBreaks.cend(), position);
 }
 
 void CodeEditor::setText(const QString& text) {
@@ -181,10 +126,11 @@ void CodeEditor::setText(const QString& text) {
         qsizetype end = text.indexOf(QLatin1Char('\n'), at);
         if (end < 0)
             end = text.size();
-        longLine = end - at >= LongLine;
+        longLine = end - at > LongLine;
         at = end + 1;
     }
     if (longLine) {
+        // Taken as a snippet is loaded, which splits the long lines into chunks.
         beginLoading(false);
         for (qsizetype at = 0; at < text.size(); at += LongLine)
             appendLoadedText(text.mid(at, LongLine));
@@ -195,6 +141,9 @@ void CodeEditor::setText(const QString& text) {
     // line (the wait text is), laying out a narrower new first line makes it measure every line
     // of the new text, which costs a layout per line in time and memory.
     m_settingText = true;
+    m_chunkBreaks.clear();
+    m_chunkOffsets.clear();
+    m_tooLong = {};
     if (!document()->isEmpty())
         setPlainText(QString());
     setPlainText(text);
@@ -205,46 +154,52 @@ void CodeEditor::setText(const QString& text) {
     QTextCursor cursor = textCursor();
     cursor.setPosition(0);
     setTextCursor(cursor);
+    applyLineLimit({});
 }
 
 int CodeEditor::textLength() const {
-    return std::max(0, document()->characterCount() - 1);
+    return std::max(0, document()->characterCount() - 1 - int(m_chunkBreaks.size()));
 }
 
 int CodeEditor::selectionStart() const {
-    return textCursor().selectionStart();
+    return textOffset(textCursor().selectionStart());
 }
 
 int CodeEditor::selectionLength() const {
     const QTextCursor cursor = textCursor();
-    return cursor.selectionEnd() - cursor.selectionStart();
+    return textOffset(cursor.selectionEnd()) - textOffset(cursor.selectionStart());
 }
 
 void CodeEditor::setSelectionStart(int start) {
-    const int at = std::clamp(start, 0, textLength());
+    const int at = documentPosition(std::clamp(start, 0, textLength()));
     setTextCursor(cursorAt(at, at));
 }
 
 bool CodeEditor::setSelectionLength(int length) {
     if (length < 0)
         return false;
-    const int start = textCursor().selectionStart();
-    setTextCursor(cursorAt(start, std::min(start + length, textLength())));
+    const int start = selectionStart();
+    setTextCursor(cursorAt(documentPosition(start),
+                           documentPosition(std::min(start + length, textLength()))));
     return true;
 }
 
 QString CodeEditor::selectedText() const {
-    return fromDocumentText(textCursor().selectedText());
+    const QTextCursor cursor = textCursor();
+    return withoutChunkBreaks(cursor.selectedText(), cursor.selectionStart());
+}
+
+QMimeData* CodeEditor::createMimeDataFromSelection() const {
+    if (m_chunkBreaks.empty())
+        return QPlainTextEdit::createMimeDataFromSelection();
+    auto* data = new QMimeData;
+    data->setText(selectedText());
+    return data;
 }
 
 void CodeEditor::replaceSelection(const QString& text) {
-    if (m_loading)
+    if (m_loading || refusedForLongLine() || refusedAsTooLong(text))
         return;
-    if (!m_longCaret.isNull()) {
-        editInLongLine(m_longCaret.selectionStart(), m_longCaret.selectionEnd(), text);
-        document()->setModified(false);
-        return;
-    }
     keepColoursAroundSelection();
     QTextCursor cursor = textCursor();
     // The document may report a whole line as changed; the colours follow the exact edit.
@@ -253,18 +208,18 @@ void CodeEditor::replaceSelection(const QString& text) {
     cursor.insertText(text);
     cursor.endEditBlock();
     m_exactEdit.reset();
+    cursor.clearSelection();
+    setTextCursor(cursor);
     // The document folds a following keystroke into the last undo step only while it is marked
     // modified; clearing the mark keeps this edit an undo step of its own.
     document()->setModified(false);
-    cursor.clearSelection();
-    setTextCursor(cursor);
 }
 
 quint32 CodeEditor::colourAt(int position) const {
     const quint32 colour = m_colours.colourAt(position);
     if (colour != ColourMap::Derived)
         return colour;
-    for (const ColourRun& run : derivedRuns(document()->findBlock(position))) {
+    for (const ColourRun& run : derivedRuns(document()->findBlock(documentPosition(position)))) {
         if (position >= run.start && position < run.start + run.length)
             return run.colour;
     }
@@ -276,12 +231,14 @@ QList<ColourRun> CodeEditor::colourRuns(int start, int length) const {
 }
 
 void CodeEditor::applyColours(const QList<ColourRun>& runs) {
+    takePendingLine();
     m_colours.assign(textLength(), runs);
     forgetLineColours();
 }
 
 void CodeEditor::colourAll(const QStringList& keywords) {
     m_keywords = keywords;
+    takePendingLine();
     const int length = textLength();
     m_colours.assign(length, {{0, length, ColourMap::Derived}});
     forgetLineColours();
@@ -290,15 +247,17 @@ void CodeEditor::colourAll(const QStringList& keywords) {
 QList<ColourRun> CodeEditor::derivedRuns(const QTextBlock& block) const {
     if (!block.isValid())
         return {};
+    const int from = textOffset(block.position());
+    if (isChunkBreak(block.position() - 1) || isChunkBreak(block.position() + block.length() - 1))
+        return derivedRunsOfChunk(block, from, from + block.length() - 1);
     // A keyword never spans a line break and a comment ends at one, so a line coloured on its own
     // gets the colours it gets inside the whole text.
     QString line = block.text();
     if (block.next().isValid())
         line += QLatin1Char('\n');
     QList<ColourRun> runs = Colouring::colour(line, m_keywords);
-    const int offset = block.position();
     for (ColourRun& run : runs)
-        run.start += offset;
+        run.start += from;
     return runs;
 }
 
@@ -320,8 +279,8 @@ QList<ColourRun> CodeEditor::resolved(const QList<ColourRun>& runs) const {
             append(run.start, end, run.colour);
             continue;
         }
-        for (QTextBlock block = document()->findBlock(run.start);
-             block.isValid() && block.position() < end; block = block.next()) {
+        for (QTextBlock block = document()->findBlock(documentPosition(run.start));
+             block.isValid() && textOffset(block.position()) < end; block = block.next()) {
             for (const ColourRun& line : derivedRuns(block))
                 append(std::max(line.start, run.start), std::min(line.start + line.length, end),
                        line.colour);
@@ -336,25 +295,17 @@ void CodeEditor::keepColoursOfLines(int start, int end) {
     const QTextBlock last = document()->findBlock(std::clamp(end, 0, length));
     if (!first.isValid() || !last.isValid())
         return;
-    // Of a long line only the stretch round the edit: colouring all of it would take seconds.
-    constexpr int Around = 256;
+    // Text holding a long line is never edited, so each of these lines is short.
     QList<ColourRun> derived;
     QList<ColourRun> own;
     for (QTextBlock block = first; block.isValid(); block = block.next()) {
-        int from = block.position();
-        int to = std::min(from + block.length(), length);
-        if (isLong(block)) {
-            from = std::max(from, start - Around);
-            to = std::min(to, end + Around);
-        }
+        const int from = block.position();
+        const int to = std::min(from + block.length(), length);
         for (const ColourRun& run : m_colours.runsIn(from, to - from)) {
             if (run.colour != ColourMap::Derived)
                 continue;
             derived.append(run);
-            if (isLong(block))
-                own.append(derivedRunsIn(block, run.start, run.start + run.length));
-            else
-                own.append(resolved({run}));
+            own.append(resolved({run}));
         }
         if (block == last)
             break;
@@ -393,7 +344,10 @@ void CodeEditor::beginLoading(bool showPicture) {
             m_loadingPicture = viewport()->grab();
         enterLoading();
     }
-    m_longCaret = QTextCursor();
+    m_chunkBreaks.clear();
+    m_chunkOffsets.clear();
+    m_addedBreaks.clear();
+    m_pendingLine.clear();
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);
     // Keeps the view from measuring the last lines after every piece.
@@ -405,48 +359,107 @@ void CodeEditor::beginLoading(bool showPicture) {
 void CodeEditor::appendLoadedText(const QString& piece) {
     if (!m_loading || piece.isEmpty())
         return;
+    // Only whole lines go in, and a line is taken a chunk at a time, each on a line of its own:
+    // text that adds no line would be laid out by the widget at once. finishLoading takes the
+    // rest, and joins the chunks of lines short enough to edit.
+    const QString pending = std::exchange(m_pendingLine, QString()) + piece;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    if (piece.endsWith(QLatin1Char('\n'))) {
-        cursor.insertText(piece);
-        return;
+    const int base = cursor.position();
+    QString text;
+    text.reserve(pending.size() + pending.size() / Chunk);
+    for (qsizetype at = 0; at < pending.size();) {
+        qsizetype end = pending.indexOf(QLatin1Char('\n'), at);
+        const bool lineEnds = end >= 0;
+        if (!lineEnds)
+            end = pending.size();
+        while (end - at > Chunk) {
+            // A character beyond the first plane stays whole.
+            const qsizetype take = Chunk - (pending.at(at + Chunk - 1).isHighSurrogate() ? 1 : 0);
+            text += QStringView(pending).mid(at, take);
+            at += take;
+            m_addedBreaks.push_back(base + int(text.size()));
+            text += QLatin1Char('\n');
+        }
+        if (!lineEnds) {
+            m_pendingLine = pending.mid(at);
+            break;
+        }
+        text += QStringView(pending).mid(at, end + 1 - at);
+        at = end + 1;
     }
-    // Text that adds no line is laid out by the widget at once, and again when it is shown. With
-    // a line break after it nothing lays it out until then; the break goes when loading ends.
-    cursor.insertText(piece + QLatin1Char('\n'));
-    m_addedBreaks.push_back(cursor.position() - 1);
+    if (!text.isEmpty())
+        cursor.insertText(text);
+}
+
+void CodeEditor::takePendingLine() {
+    if (m_pendingLine.isEmpty())
+        return;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(std::exchange(m_pendingLine, QString()));
 }
 
 void CodeEditor::finishLoading(int caret) {
     if (!m_loading)
         return;
-    // Placed while the lines are short: once joined, Qt would go over the whole line to find it.
-    int before = std::max(0, caret);
-    for (const int added : m_addedBreaks) {
-        if (added > before)
-            break;
-        ++before;
-    }
-    QTextCursor place = cursorAt(0, std::min(before, textLength()));
-    if (!m_addedBreaks.empty()) {
-        // Kept by the editor while lines are joined; Qt's caret would then sit in a long line.
-        m_longCaret = place;
-        QPlainTextEdit::setTextCursor(QTextCursor());
-        // One edit that joins lines: the widget forgets their layouts rather than making them.
-        QTextCursor cursor(document());
-        cursor.beginEditBlock();
-        for (auto at = m_addedBreaks.rbegin(); at != m_addedBreaks.rend(); ++at) {
-            cursor.setPosition(*at);
-            cursor.deleteChar();
+    takePendingLine();
+    // Each run of added breaks that splits one line: its breaks stay where the line is too long
+    // to edit, and go otherwise.
+    std::vector<int> joins;
+    std::vector<int> kept;
+    TooLong longest;
+    for (std::size_t i = 0; i < m_addedBreaks.size();) {
+        const QTextBlock first = document()->findBlock(m_addedBreaks[i]);
+        std::size_t k = i;
+        QTextBlock last = first.next();
+        while (k + 1 < m_addedBreaks.size() &&
+               m_addedBreaks[k + 1] == last.position() + last.length() - 1) {
+            ++k;
+            last = last.next();
         }
-        cursor.endEditBlock();
-        m_addedBreaks.clear();
-        place = m_longCaret;
+        const int breaks = int(k - i + 1);
+        const int length = last.position() + last.length() - 1 - first.position() - breaks;
+        if (length > LongLine) {
+            for (std::size_t b = i; b <= k; ++b)
+                kept.push_back(m_addedBreaks[b] - int(joins.size()));
+            if (length > longest.length)
+                longest = {first.blockNumber() - int(i), length};
+        } else {
+            joins.insert(joins.end(), m_addedBreaks.begin() + i, m_addedBreaks.begin() + k + 1);
+        }
+        i = k + 1;
     }
-    setTextCursor(place);
+    QPlainTextEdit::setTextCursor(cursorAt(0, 0));
+    // One edit that joins lines: the widget forgets their layouts rather than making them.
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    for (auto at = joins.rbegin(); at != joins.rend(); ++at) {
+        cursor.setPosition(*at);
+        cursor.deleteChar();
+    }
+    cursor.endEditBlock();
+    m_addedBreaks.clear();
+    m_chunkBreaks = std::move(kept);
+    for (std::size_t j = 0; j < m_chunkBreaks.size(); ++j)
+        m_chunkOffsets.push_back(m_chunkBreaks[j] - int(j));
+    if (!m_chunkBreaks.empty()) {
+        // The colours are kept by text offset, where a chunk break is no character.
+        QList<ColourRun> runs = m_colours.runsIn(0, m_colours.length());
+        for (ColourRun& run : runs) {
+            const int end = textOffset(run.start + run.length);
+            run.start = textOffset(run.start);
+            run.length = end - run.start;
+        }
+        m_colours.assign(textLength(), runs);
+    }
+    forgetLineColours();
+    const int at = documentPosition(std::clamp(caret, 0, textLength()));
+    setTextCursor(cursorAt(at, at));
     endLoading();
     m_edited = false;
     document()->setModified(false);
+    applyLineLimit(longest);
 }
 
 void CodeEditor::endLoading() {
@@ -455,6 +468,7 @@ void CodeEditor::endLoading() {
     m_loading = false;
     m_loadingPicture = QPixmap();
     m_addedBreaks.clear();
+    m_pendingLine.clear();
     QAbstractTextDocumentLayout* layout = document()->documentLayout();
     // A scroll bar that comes or goes changes the view's width, and the widget then lays out again
     // every line it has laid out, and makes a layout for every line. A few lines may need no bar:
@@ -535,6 +549,24 @@ bool CodeEditor::viewportEvent(QEvent* event) {
     return QPlainTextEdit::viewportEvent(event);
 }
 
+namespace {
+// Keys that would change the text in an editable editor.
+bool wouldEdit(const QKeyEvent* event) {
+    for (const QKeySequence::StandardKey edit :
+         {QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Redo,
+          QKeySequence::Delete, QKeySequence::Backspace, QKeySequence::DeleteStartOfWord,
+          QKeySequence::DeleteEndOfWord, QKeySequence::DeleteEndOfLine,
+          QKeySequence::DeleteCompleteLine, QKeySequence::InsertParagraphSeparator,
+          QKeySequence::InsertLineSeparator}) {
+        if (event->matches(edit))
+            return true;
+    }
+    const QString text = event->text();
+    return !text.isEmpty() && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+           (text.at(0) == QLatin1Char('\t') || text.at(0).category() != QChar::Other_Control);
+}
+} // namespace
+
 void CodeEditor::keyPressEvent(QKeyEvent* event) {
     // Tab types a tab; Ctrl+Tab and Ctrl+Shift+Tab leave the editor, so the keyboard is never
     // trapped in it.
@@ -550,24 +582,15 @@ void CodeEditor::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
-        // Qt places its caret where the text changed, which may be in a long line.
-        if (!isReadOnly())
-            event->matches(QKeySequence::Undo) ? undo() : redo();
+    if (wouldEdit(event) && refusedForLongLine()) {
         event->accept();
         return;
     }
-    if (keyInLongLine(event))
+    if (isReadOnly() || !mayEdit(event)) {
+        QPlainTextEdit::keyPressEvent(event);
         return;
-    if (!isReadOnly() && mayEdit(event))
-        keepColoursAroundSelection();
-    QPlainTextEdit::keyPressEvent(event);
-    showCaretOfLongLine();
-}
-
-bool CodeEditor::touchesLongLine(const QTextCursor& cursor) const {
-    return !cursor.isNull() && (isLong(document()->findBlock(cursor.position())) ||
-                                isLong(document()->findBlock(cursor.anchor())));
+    }
+    keyWithinLineLimit(event);
 }
 
 QTextCursor CodeEditor::cursorAt(int anchor, int position) const {
@@ -575,301 +598,126 @@ QTextCursor CodeEditor::cursorAt(int anchor, int position) const {
     QTextCursor cursor(document());
     QTextCursor guard(document());
     guard.beginEditBlock();
-    cursor.setPosition(std::clamp(anchor, 0, textLength()));
-    cursor.setPosition(std::clamp(position, 0, textLength()), QTextCursor::KeepAnchor);
+    const int end = std::max(0, document()->characterCount() - 1);
+    cursor.setPosition(std::clamp(anchor, 0, end));
+    cursor.setPosition(std::clamp(position, 0, end), QTextCursor::KeepAnchor);
     guard.endEditBlock();
     return cursor;
 }
 
-QTextCursor CodeEditor::textCursor() const {
-    return m_longCaret.isNull() ? QPlainTextEdit::textCursor() : m_longCaret;
-}
-
-void CodeEditor::setTextCursor(const QTextCursor& cursor) {
-    const QTextCursor before = textCursor();
-    if (touchesLongLine(cursor)) {
-        m_longCaret = cursorAt(cursor.anchor(), cursor.position());
-        if (!QPlainTextEdit::textCursor().isNull())
-            QPlainTextEdit::setTextCursor(QTextCursor());
-        restartBlink();
-        viewport()->update();
-        if (before.position() != cursor.position())
-            emit cursorPositionChanged();
-        if (before.anchor() != cursor.anchor() || before.position() != cursor.position())
-            emit selectionChanged();
-        return;
-    }
-    const bool wasLong = !m_longCaret.isNull();
-    m_longCaret = QTextCursor();
-    m_blink.stop();
-    QPlainTextEdit::setTextCursor(cursor);
-    if (wasLong)
-        viewport()->update();
-}
-
-void CodeEditor::restartBlink() {
-    m_longCaretOn = hasFocus();
-    m_blink.stop();
-    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
-    if (hasFocus() && flash >= 2)
-        m_blink.start(flash / 2, this);
-}
-
-void CodeEditor::focusInEvent(QFocusEvent* event) {
-    QPlainTextEdit::focusInEvent(event);
-    if (!m_longCaret.isNull()) {
-        restartBlink();
-        viewport()->update();
-    }
-}
-
-void CodeEditor::focusOutEvent(QFocusEvent* event) {
-    QPlainTextEdit::focusOutEvent(event);
-    m_blink.stop();
-    m_longCaretOn = false;
-    if (!m_longCaret.isNull())
-        viewport()->update();
-}
-
-void CodeEditor::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != m_blink.timerId()) {
-        QPlainTextEdit::timerEvent(event);
-        return;
-    }
-    m_longCaretOn = !m_longCaretOn;
-    viewport()->update(longCaretRect(m_longCaret.position()));
-}
-
-QRect CodeEditor::longCaretRect(int position) const {
-    const QTextBlock block = document()->findBlock(position);
-    const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
-    const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
-    const qreal x = box.left() + document()->documentMargin() +
-                    (position - block.position()) * lines->advance();
-    const qreal width = overwriteMode() ? lines->advance() : cursorWidth();
-    return QRectF(x, box.top(), width, QFontMetricsF(document()->defaultFont()).lineSpacing())
-        .toAlignedRect();
-}
-
-QRect CodeEditor::cursorRect(const QTextCursor& cursor) const {
-    if (!cursor.isNull() && isLong(cursor.block()))
-        return longCaretRect(cursor.position());
-    return QPlainTextEdit::cursorRect(cursor);
-}
-
-QRect CodeEditor::cursorRect() const {
-    return cursorRect(textCursor());
-}
-
-void CodeEditor::ensureCursorVisible() {
-    if (m_longCaret.isNull())
-        QPlainTextEdit::ensureCursorVisible();
-    else
-        showCaretOfLongLine();
-}
-
 void CodeEditor::undo() {
-    undoOrRedo(true);
+    if (!m_loading && !refusedForLongLine())
+        QPlainTextEdit::undo();
 }
 
 void CodeEditor::redo() {
-    undoOrRedo(false);
+    if (!m_loading && !refusedForLongLine())
+        QPlainTextEdit::redo();
 }
 
-void CodeEditor::undoOrRedo(bool undoing) {
-    if (m_loading)
-        return;
-    // Qt would put its caret where the text changed, asking that line's layout.
-    const QTextCursor caret = textCursor();
-    m_longCaret = cursorAt(caret.anchor(), caret.position());
-    QPlainTextEdit::setTextCursor(QTextCursor());
-    m_undoneAt = -1;
-    if (undoing)
-        document()->undo();
-    else
-        document()->redo();
-    const QTextCursor kept = m_longCaret;
-    m_longCaret = QTextCursor();
-    // Nothing to take back leaves the selection as it was.
-    setTextCursor(m_undoneAt >= 0 ? cursorAt(m_undoneAt, m_undoneAt) : kept);
-    ensureCursorVisible();
-}
-
-QVariant CodeEditor::inputMethodQuery(Qt::InputMethodQuery query) const {
-    if (m_longCaret.isNull())
-        return QPlainTextEdit::inputMethodQuery(query);
-    // Answered from the editor's own geometry and a stretch of text around the caret: Qt would
-    // lay the line out for a rectangle and copy all of it for the surrounding text.
-    constexpr int Around = 512;
-    const QTextBlock block = m_longCaret.block();
-    const int lineStart = block.position();
-    const int lineEnd = lineStart + block.length() - 1;
-    const int from = std::max(
-        lineStart, std::min(m_longCaret.selectionStart(), m_longCaret.position()) - Around);
-    const int to = std::min(lineEnd, m_longCaret.selectionEnd() + Around);
-    const auto textIn = [this](int a, int b) {
-        QString text(std::max(0, b - a), Qt::Uninitialized);
-        for (int i = a; i < b; ++i)
-            text[i - a] = document()->characterAt(i);
-        return text;
-    };
-    switch (query) {
-    case Qt::ImCursorRectangle:
-        return QRectF(longCaretRect(m_longCaret.position()));
-    case Qt::ImAnchorRectangle:
-        return QRectF(longCaretRect(m_longCaret.anchor()));
-    case Qt::ImFont:
-        return font();
-    case Qt::ImCursorPosition:
-        return m_longCaret.position() - from;
-    case Qt::ImAnchorPosition:
-        return std::clamp(m_longCaret.anchor(), from, to) - from;
-    case Qt::ImSurroundingText:
-        return textIn(from, to);
-    case Qt::ImCurrentSelection:
-        return selectedText();
-    case Qt::ImAbsolutePosition:
-        return m_longCaret.position();
-    case Qt::ImTextBeforeCursor:
-        return textIn(from, m_longCaret.position());
-    case Qt::ImTextAfterCursor:
-        return textIn(m_longCaret.position(), to);
-    case Qt::ImMaximumTextLength:
-        return QVariant();
-    default:
-        return QPlainTextEdit::inputMethodQuery(query);
-    }
-}
-
-void CodeEditor::editInLongLine(int from, int to, const QString& text) {
-    keepColoursOfLines(from - 1, to + 1);
-    QTextCursor cursor = cursorAt(from, to);
-    m_exactEdit = {from, to - from};
-    // One block round the edit: Qt places the cursor after it on the line's layout otherwise.
-    QTextCursor guard(document());
-    guard.beginEditBlock();
-    if (text.isEmpty())
-        cursor.removeSelectedText();
-    else
-        cursor.insertText(text);
-    guard.endEditBlock();
-    m_exactEdit.reset();
-    const int at = from + int(text.size());
-    setTextCursor(cursorAt(at, at));
-    showCaretOfLongLine();
-}
-
-bool CodeEditor::keyInLongLine(QKeyEvent* event) {
-    const QTextCursor caret = textCursor();
-    if (m_longCaret.isNull()) {
-        // A line break removed next to a long line joins Qt's caret to it.
-        const QTextBlock block = caret.block();
-        const bool joinsBefore = event->matches(QKeySequence::Backspace) && !caret.hasSelection() &&
-                                 caret.atBlockStart() && isLong(block.previous());
-        const bool joinsAfter = event->matches(QKeySequence::Delete) && !caret.hasSelection() &&
-                                caret.position() == block.position() + block.length() - 1 &&
-                                isLong(block.next());
-        if (isReadOnly() || (!joinsBefore && !joinsAfter))
-            return false;
-        setTextCursor(cursorAt(caret.position(), caret.position()));
-    }
-    const Qt::KeyboardModifiers modifiers =
-        event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
-    const bool extend = modifiers & Qt::ShiftModifier;
-    const bool control = modifiers & Qt::ControlModifier;
-    const int anchor = caret.anchor();
-    const int position = caret.position();
-    const QTextBlock block = caret.block();
-    const int lineStart = block.position();
-    const int lineEnd = lineStart + block.length() - 1;
-    const auto moveTo = [&](int to) {
-        to = std::clamp(to, 0, textLength());
-        setCaretInView(cursorAt(extend ? anchor : to, to));
-        showCaretOfLongLine();
-    };
-    // A character beyond the first plane is two units; the caret never parts them.
-    const auto step = [this](int from, int by) {
-        const int to = from + by;
-        return document()->characterAt(to).isLowSurrogate() ? to + by : to;
-    };
-    const auto column = [&](const QTextBlock& line) {
-        return line.position() + std::min(position - lineStart, line.length() - 1);
-    };
-    const int pageLines = std::max(
-        1, int(viewport()->height() / QFontMetricsF(document()->defaultFont()).lineSpacing()) - 1);
-    const bool editable = !isReadOnly();
-    event->accept();
-    if (event->matches(QKeySequence::SelectAll)) {
-        setTextCursor(cursorAt(0, textLength()));
-    } else if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Cut)) {
-        if (caret.hasSelection()) {
-            QGuiApplication::clipboard()->setText(selectedText());
-            if (editable && event->matches(QKeySequence::Cut))
-                editInLongLine(caret.selectionStart(), caret.selectionEnd(), QString());
-        }
-    } else if (event->matches(QKeySequence::Paste)) {
-        const QString pasted = QGuiApplication::clipboard()->text();
-        if (editable && !pasted.isEmpty())
-            editInLongLine(caret.selectionStart(), caret.selectionEnd(), pasted);
-    } else if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
-        const bool left = event->key() == Qt::Key_Left;
-        if (modifiers & ~(Qt::ShiftModifier)) {
-            event->ignore();
-            return true;
-        }
-        int to = left ? caret.selectionStart() : caret.selectionEnd();
-        if (extend || !caret.hasSelection())
-            to = step(position, left ? -1 : 1);
-        moveTo(to);
-    } else if (event->key() == Qt::Key_Home) {
-        moveTo(control ? 0 : lineStart);
-    } else if (event->key() == Qt::Key_End) {
-        moveTo(control ? textLength() : lineEnd);
-    } else if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down ||
-               event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown) {
-        const bool up = event->key() == Qt::Key_Up || event->key() == Qt::Key_PageUp;
-        const int lines =
-            (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) ? 1 : pageLines;
-        QTextBlock line = block;
-        for (int i = 0; i < lines; ++i) {
-            const QTextBlock next = up ? line.previous() : line.next();
-            if (!next.isValid())
-                break;
-            line = next;
-        }
-        if (line == block)
-            moveTo(up ? lineStart : lineEnd);
-        else
-            moveTo(column(line));
-    } else if (!editable) {
-        event->ignore();
-    } else if (event->key() == Qt::Key_Backspace || event->matches(QKeySequence::Delete)) {
-        if (caret.hasSelection())
-            editInLongLine(caret.selectionStart(), caret.selectionEnd(), QString());
-        else if (event->key() == Qt::Key_Backspace && position > 0)
-            editInLongLine(step(position, -1), position, QString());
-        else if (event->key() != Qt::Key_Backspace && position < textLength())
-            editInLongLine(position, step(position, 1), QString());
-    } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        editInLongLine(caret.selectionStart(), caret.selectionEnd(), QStringLiteral("\n"));
-    } else if (!event->text().isEmpty() && !(modifiers & (Qt::ControlModifier | Qt::AltModifier)) &&
-               (event->text().at(0).isPrint() || event->text().at(0) == QLatin1Char('\t'))) {
-        int to = caret.selectionEnd();
-        if (overwriteMode() && !caret.hasSelection() && position < lineEnd)
-            to = step(position, 1);
-        editInLongLine(caret.selectionStart(), to, event->text());
-    } else {
-        event->ignore();
-    }
+bool CodeEditor::refusedForLongLine() {
+    if (m_tooLong.length == 0)
+        return false;
+    emit editRefused(
+        //: A refused edit: %1 the line's number, %2 its length, %3 the longest line that can be
+        //: edited
+        tr("This code cannot be changed: line %L1 is %L2 characters long, and text with a line "
+           "over %L3 characters is shown read-only. Copy, Select All and Save As still work.")
+            .arg(m_tooLong.line + 1)
+            .arg(m_tooLong.length)
+            .arg(LongLine));
     return true;
 }
 
+void CodeEditor::refuseLongLine(int line, int length) {
+    //: A refused edit: %1 the line's number, %2 the length it would have, %3 the longest line
+    //: that can be edited
+    emit editRefused(tr("The change was not made: it would make line %L1 %L2 characters long, "
+                        "and a line over %L3 characters can only be shown read-only.")
+                         .arg(line + 1)
+                         .arg(length)
+                         .arg(LongLine));
+}
+
+bool CodeEditor::refusedAsTooLong(const QString& inserted) {
+    // What the line before the selection keeps, joined to the text's first line, and the text's
+    // last line joined to what follows the selection.
+    const QTextCursor cursor = textCursor();
+    const QTextBlock first = document()->findBlock(cursor.selectionStart());
+    const QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    const qsizetype before = cursor.selectionStart() - first.position();
+    const qsizetype after = last.position() + last.length() - 1 - cursor.selectionEnd();
+    qsizetype longest = 0;
+    qsizetype at = 0;
+    qsizetype run = before;
+    int line = first.blockNumber();
+    int longestLine = line;
+    for (qsizetype end = inserted.indexOf(QLatin1Char('\n')); end >= 0;
+         end = inserted.indexOf(QLatin1Char('\n'), at)) {
+        if (run + end - at > longest) {
+            longest = run + end - at;
+            longestLine = line;
+        }
+        at = end + 1;
+        run = 0;
+        ++line;
+    }
+    if (run + inserted.size() - at + after > longest) {
+        longest = run + inserted.size() - at + after;
+        longestLine = line;
+    }
+    if (longest <= LongLine)
+        return false;
+    refuseLongLine(longestLine, int(longest));
+    return true;
+}
+
+void CodeEditor::keyWithinLineLimit(QKeyEvent* event) {
+    // A key adds a character or two, or joins a line to the one before or after: unless those
+    // lines are near the limit, the key is the widget's.
+    const QTextCursor cursor = textCursor();
+    QTextBlock first = document()->findBlock(cursor.selectionStart());
+    QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    if (first.previous().isValid())
+        first = first.previous();
+    if (last.next().isValid())
+        last = last.next();
+    const int reach =
+        last.position() + last.length() - first.position() + int(event->text().size());
+    if (reach <= LongLine) {
+        keepColoursAroundSelection();
+        QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    // An undo step of its own, so that taking it back takes back nothing else.
+    document()->setModified(false);
+    const int steps = document()->availableUndoSteps();
+    keepColoursAroundSelection();
+    QPlainTextEdit::keyPressEvent(event);
+    const QTextBlock made = textCursor().block();
+    if (made.length() - 1 <= LongLine)
+        return;
+    const int line = made.blockNumber();
+    const int length = made.length() - 1;
+    if (document()->availableUndoSteps() > steps) {
+        document()->undo();
+        document()->clearUndoRedoStacks(QTextDocument::RedoStack);
+    }
+    refuseLongLine(line, length);
+}
+
+void CodeEditor::applyLineLimit(TooLong longest) {
+    if (longest.length > 0 && m_tooLong.length == 0)
+        m_readOnlyBefore = isReadOnly();
+    if (longest.length > 0)
+        setReadOnly(true);
+    else if (m_tooLong.length > 0)
+        setReadOnly(m_readOnlyBefore);
+    m_tooLong = longest;
+}
+
 void CodeEditor::inputMethodEvent(QInputMethodEvent* event) {
-    if (!m_longCaret.isNull()) {
-        // Only what is committed: a long line shows no text being composed.
-        if (!isReadOnly() && !event->commitString().isEmpty())
-            editInLongLine(m_longCaret.selectionStart(), m_longCaret.selectionEnd(),
-                           event->commitString());
+    if (!isReadOnly() && refusedAsTooLong(event->commitString())) {
         event->accept();
         return;
     }
@@ -878,12 +726,8 @@ void CodeEditor::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 void CodeEditor::insertFromMimeData(const QMimeData* source) {
-    if (!m_longCaret.isNull()) {
-        if (!isReadOnly() && source && source->hasText())
-            editInLongLine(m_longCaret.selectionStart(), m_longCaret.selectionEnd(),
-                           source->text());
+    if (refusedForLongLine() || !source || refusedAsTooLong(source->text()))
         return;
-    }
     keepColoursAroundSelection();
     QPlainTextEdit::insertFromMimeData(source);
 }
@@ -895,96 +739,7 @@ void CodeEditor::dropEvent(QDropEvent* event) {
     QPlainTextEdit::dropEvent(event);
 }
 
-std::optional<int> CodeEditor::longLinePositionAt(QPointF point) const {
-    QPointF offset = contentOffset();
-    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        const QRectF box = blockBoundingRect(block).translated(offset);
-        if (point.y() < box.bottom()) {
-            if (!isLong(block) || point.y() < box.top())
-                return std::nullopt;
-            const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
-            const qreal left = offset.x() + document()->documentMargin();
-            return block.position() +
-                   std::clamp(int(std::lround((point.x() - left) / lines->advance())), 0,
-                              block.length() - 1);
-        }
-        offset.ry() += box.height();
-        // Below the last line: the click lands on it, as Qt places it.
-        if (!block.next().isValid() && isLong(block) && point.y() >= offset.y())
-            return longLinePositionAt(QPointF(point.x(), offset.y() - box.height() / 2));
-    }
-    return std::nullopt;
-}
-
-void CodeEditor::setCaretInView(const QTextCursor& cursor) {
-    // Qt puts the caret of a long line at the line's start and scrolls there.
-    const int across = horizontalScrollBar()->value();
-    setTextCursor(cursor);
-    horizontalScrollBar()->setValue(across);
-}
-
-void CodeEditor::mousePressEvent(QMouseEvent* event) {
-    // The widget would look for the character under the mouse in the line's layout, which a
-    // long line does not have.
-    m_draggingInLongLine = false;
-    if (event->button() == Qt::LeftButton) {
-        if (const std::optional<int> at = longLinePositionAt(event->position())) {
-            const bool extend = event->modifiers() & Qt::ShiftModifier;
-            setCaretInView(cursorAt(extend ? textCursor().anchor() : *at, *at));
-            m_draggingInLongLine = true;
-            event->accept();
-            return;
-        }
-    }
-    QPlainTextEdit::mousePressEvent(event);
-}
-
-void CodeEditor::mouseDoubleClickEvent(QMouseEvent* event) {
-    m_draggingInLongLine = false;
-    if (event->button() == Qt::LeftButton) {
-        if (const std::optional<int> at = longLinePositionAt(event->position())) {
-            // The word under the mouse, looked for no further than a screen's width or so: Qt
-            // would work out where every word of the line begins.
-            constexpr int Reach = 4096;
-            const QTextBlock block = document()->findBlock(*at);
-            const int first = std::max(block.position(), *at - Reach);
-            const int last = std::min(block.position() + block.length() - 1, *at + Reach);
-            const auto inWord = [this](int position) {
-                const QChar c = document()->characterAt(position);
-                return c.isLetterOrNumber() || c == QLatin1Char('_');
-            };
-            int from = *at;
-            int to = *at;
-            while (from > first && inWord(from - 1))
-                --from;
-            while (to < last && inWord(to))
-                ++to;
-            setCaretInView(cursorAt(from, to));
-            m_draggingInLongLine = true;
-            event->accept();
-            return;
-        }
-    }
-    QPlainTextEdit::mouseDoubleClickEvent(event);
-}
-
-void CodeEditor::mouseMoveEvent(QMouseEvent* event) {
-    if (m_draggingInLongLine && (event->buttons() & Qt::LeftButton)) {
-        if (const std::optional<int> at = longLinePositionAt(event->position())) {
-            setCaretInView(cursorAt(textCursor().anchor(), *at));
-        }
-        event->accept();
-        return;
-    }
-    QPlainTextEdit::mouseMoveEvent(event);
-}
-
 void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
-    if (std::exchange(m_draggingInLongLine, false)) {
-        event->accept();
-        emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
-        return;
-    }
     QPlainTextEdit::mouseReleaseEvent(event);
     emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
 }
@@ -992,7 +747,6 @@ void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
 void CodeEditor::onContentsChange(int position, int removed, int added) {
     if (!m_loading && !m_settingText)
         m_edited = true;
-    m_undoneAt = position + added;
     forgetLineColours();
     if (m_exactEdit) {
         position = m_exactEdit->first;
@@ -1025,7 +779,7 @@ void CodeEditor::paintEvent(QPaintEvent* event) {
 
 void CodeEditor::forgetLineColours() {
     m_lineColours.clear();
-    m_longLineComments.clear();
+    m_lineComments.clear();
     viewport()->update();
 }
 
@@ -1035,9 +789,12 @@ const QList<ColourRun>& CodeEditor::lineColours(const QTextBlock& block) const {
         return kept->runs;
     if (m_lineColours.size() >= KeptLines)
         m_lineColours.clear();
-    return m_lineColours
-        .insert(number, {resolved(m_colours.runsIn(block.position(), block.length() - 1))})
-        ->runs;
+    // Kept in document positions, which the painting uses.
+    const int from = textOffset(block.position());
+    QList<ColourRun> runs = resolved(m_colours.runsIn(from, block.length() - 1));
+    for (ColourRun& run : runs)
+        run.start += block.position() - from;
+    return m_lineColours.insert(number, {runs})->runs;
 }
 
 QList<QTextLayout::FormatRange> CodeEditor::visibleColours(const QTextBlock& block,
@@ -1101,41 +858,18 @@ void CodeEditor::paintText(QRect clip) {
     painter.setPen(context.palette.text().color());
     const bool caretShown =
         !isReadOnly() || (textInteractionFlags() & Qt::TextSelectableByKeyboard);
-    QList<QAbstractTextDocumentLayout::Selection> selections = context.selections;
-    int caret = context.cursorPosition;
-    if (!m_longCaret.isNull()) {
-        // Qt's caret is null meanwhile; the editor's is drawn as Qt draws its own.
-        caret = m_longCaretOn ? m_longCaret.position() : -1;
-        if (m_longCaret.hasSelection()) {
-            const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
-            QAbstractTextDocumentLayout::Selection selection;
-            selection.cursor = m_longCaret;
-            selection.format.setBackground(palette().brush(group, QPalette::Highlight));
-            selection.format.setForeground(palette().brush(group, QPalette::HighlightedText));
-            selections.append(selection);
-        }
-    }
+    const QList<QAbstractTextDocumentLayout::Selection>& selections = context.selections;
+    const int caret = context.cursorPosition;
 
     for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
         const QRectF box = blockBoundingRect(block).translated(offset);
         if (block.isVisible() && box.bottom() >= clip.top() && box.top() <= clip.bottom()) {
             QTextLayout* layout = block.layout();
-            int start = block.position();
-            int length = block.length();
-            QPointF at = offset;
-            std::optional<QTextLayout> piece;
+            const int start = block.position();
+            const int length = block.length();
+            const QPointF at = offset;
             // Colours first: a selection drawn after them shows in the selection's colours.
-            QList<QTextLayout::FormatRange> ranges;
-            if (isLong(block)) {
-                piece.emplace();
-                const int from = layOutPiece(*piece, block, offset, clip, &at);
-                ranges = pieceColours(block, from, piece->text().size());
-                layout = &*piece;
-                start += from;
-                length = piece->text().size() + (from + piece->text().size() == length - 1);
-            } else {
-                ranges = visibleColours(block, offset, clip);
-            }
+            QList<QTextLayout::FormatRange> ranges = visibleColours(block, offset, clip);
             for (const QAbstractTextDocumentLayout::Selection& selection : selections) {
                 const int from = selection.cursor.selectionStart() - start;
                 const int to = selection.cursor.selectionEnd() - start;
@@ -1164,7 +898,7 @@ void CodeEditor::paintText(QRect clip) {
             }
             layout->draw(&painter, at, ranges, clip);
             const bool preedit =
-                !isReadOnly() && caret < -1 && !piece && !layout->preeditAreaText().isEmpty();
+                !isReadOnly() && caret < -1 && !layout->preeditAreaText().isEmpty();
             if ((caretHere && !blockCaret) || preedit) {
                 const int position =
                     preedit ? layout->preeditAreaPosition() - (caret + 2) : caret - start;
@@ -1177,109 +911,53 @@ void CodeEditor::paintText(QRect clip) {
     }
 }
 
-int CodeEditor::layOutPiece(QTextLayout& piece, const QTextBlock& block, const QPointF& offset,
-                            const QRect& clip, QPointF* at) const {
-    // Characters either side of the view, so a wide or combined character at its edge is whole.
-    constexpr int Slack = 8;
-    const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
-    const qreal advance = lines->advance();
-    const qreal left = offset.x() + document()->documentMargin();
-    const int textLength = block.length() - 1;
-    const int from = std::clamp(int((clip.left() - left) / advance) - Slack, 0, textLength);
-    const int to = std::clamp(int((clip.right() + 1 - left) / advance) + Slack, from, textLength);
-    // Character by character: a block's text, or a fragment's, would copy the whole line.
-    QString text(to - from, Qt::Uninitialized);
-    const int blockStart = block.position();
-    for (int i = from; i < to; ++i)
-        text[i - from] = document()->characterAt(blockStart + i);
-    piece.setText(text);
-    piece.setFont(document()->defaultFont());
-    piece.setTextOption(document()->defaultTextOption());
-    piece.setCacheEnabled(true);
-    piece.beginLayout();
-    QTextLine line = piece.createLine();
-    line.setLeadingIncluded(true);
-    line.setPosition(QPointF(0, 0));
-    piece.endLayout();
-    *at = QPointF(left + from * advance, offset.y());
-    return from;
-}
-
-QList<QTextLayout::FormatRange> CodeEditor::pieceColours(const QTextBlock& block, int from,
-                                                         int length) const {
-    const int pieceStart = block.position() + from;
-    QList<ColourRun> runs;
-    for (const ColourRun& run : m_colours.runsIn(pieceStart, length)) {
-        if (run.colour == ColourMap::Derived)
-            runs.append(derivedRunsIn(block, run.start, run.start + run.length));
-        else
-            runs.append(run);
-    }
-    QList<QTextLayout::FormatRange> ranges;
-    for (const ColourRun& run : runs) {
-        if (run.colour == Colours::Default)
-            continue;
-        QTextLayout::FormatRange range;
-        range.start = run.start - pieceStart;
-        range.length = run.length;
-        range.format.setForeground(colourOf(run.colour));
-        range.format.setBackground(palette().base());
-        ranges.append(range);
-    }
-    return ranges;
-}
-
-QList<ColourRun> CodeEditor::derivedRunsIn(const QTextBlock& block, int from, int to) const {
+QList<ColourRun> CodeEditor::derivedRunsOfChunk(const QTextBlock& block, int from, int to) const {
+    // The chunks of one line, in text offsets.
+    QTextBlock first = block;
+    while (isChunkBreak(first.position() - 1))
+        first = first.previous();
+    QTextBlock last = block;
+    while (isChunkBreak(last.position() + last.length() - 1))
+        last = last.next();
+    const int lineStart = textOffset(first.position());
+    const int lineEnd = textOffset(last.position() + last.length() - 1);
     // The line's comment is everything after its first apostrophe; a keyword needs a boundary
-    // either side, so the text a keyword's length around the span colours it as the whole line
+    // either side, so the text a keyword's length around the chunk colours it as the whole line
     // does.
-    const int blockStart = block.position();
-    auto comment = m_longLineComments.constFind(block.blockNumber());
-    if (comment == m_longLineComments.cend())
-        comment = m_longLineComments.insert(block.blockNumber(),
-                                            int(block.text().indexOf(QLatin1Char('\''))));
-    const int lineEnd = blockStart + block.length() - 1;
-    const int commentStart = *comment < 0 ? lineEnd + 1 : blockStart + *comment + 1;
+    auto comment = m_lineComments.constFind(lineStart);
+    if (comment == m_lineComments.cend()) {
+        int at = -1;
+        for (QTextBlock chunk = first; at < 0; chunk = chunk.next()) {
+            if (const qsizetype found = chunk.text().indexOf(QLatin1Char('\'')); found >= 0)
+                at = textOffset(chunk.position()) + int(found);
+            else if (chunk == last)
+                break;
+        }
+        comment = m_lineComments.insert(lineStart, at);
+    }
+    const int commentStart = *comment < 0 ? lineEnd + 1 : *comment + 1;
     qsizetype reach = 1;
     for (const QString& keyword : m_keywords)
         reach = std::max(reach, keyword.size() + 1);
-    const int textStart = std::max<qsizetype>(blockStart, from - reach);
+    const int textStart = std::max<qsizetype>(lineStart, from - reach);
     const int textEnd = std::min<qsizetype>(lineEnd, to + reach);
     QList<ColourRun> out;
     if (commentStart > textStart) {
-        QString text(textEnd - textStart, Qt::Uninitialized);
-        for (int i = textStart; i < textEnd; ++i)
-            text[i - textStart] = document()->characterAt(i);
+        const int start = documentPosition(textStart);
+        QString text =
+            withoutChunkBreaks(cursorAt(start, documentPosition(textEnd)).selectedText(), start);
         // The line's break, which ends a comment, is the last character of any but the last line.
-        if (textEnd == lineEnd && block.next().isValid())
+        if (textEnd == lineEnd && last.next().isValid())
             text += QLatin1Char('\n');
         for (ColourRun run : Colouring::colour(text, m_keywords)) {
             run.start += textStart;
-            const int start = std::max(run.start, from);
-            const int end = std::min(run.start + run.length, to);
-            if (start < end)
-                out.append({start, end - start, run.colour});
+            const int runStart = std::max(run.start, from);
+            const int runEnd = std::min(run.start + run.length, to);
+            if (runStart < runEnd)
+                out.append({runStart, runEnd - runStart, run.colour});
         }
     } else if (from < to) {
         out.append({from, to - from, Colours::Comment});
     }
     return out;
-}
-
-void CodeEditor::showCaretOfLongLine() {
-    const QTextCursor cursor = textCursor();
-    const QTextBlock block = cursor.block();
-    if (m_loading || !isLong(block))
-        return;
-    const auto* lines = static_cast<const LineLayout*>(document()->documentLayout());
-    const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
-    const QRect view = viewport()->rect();
-    QScrollBar* vertical = verticalScrollBar();
-    if (box.top() < view.top() || box.bottom() > view.bottom())
-        vertical->setValue(block.firstLineNumber() - int(view.height() / box.height() / 2));
-    // The scroll bar counts pixels across the text, from the left margin.
-    QScrollBar* horizontal = horizontalScrollBar();
-    const int x = int((cursor.position() - block.position()) * lines->advance());
-    if (x < horizontal->value() || x + cursorWidth() > horizontal->value() + view.width())
-        horizontal->setValue(x - view.width() / 2);
 }

@@ -4,7 +4,6 @@
 #include "editor/colourmap.h"
 #include "editor/colours.h"
 
-#include <QBasicTimer>
 #include <QColor>
 #include <QHash>
 #include <QPixmap>
@@ -72,26 +71,27 @@ public:
     void suspendPainting();
     void resumePainting();
 
-    // The caret and selection. Qt's own text control never holds a caret in a line too long to lay
-    // out: every question it asks about its caret (focus, blinking, each key, the input method)
-    // would make Qt work through the whole line. The editor keeps such a caret itself, and these
-    // hide QPlainTextEdit's own so that every caller sees it.
-    QTextCursor textCursor() const;
-    void setTextCursor(const QTextCursor& cursor);
-    QRect cursorRect() const;
-    QRect cursorRect(const QTextCursor& cursor) const;
-    void ensureCursorVisible();
+    // Text holding a line too long for Qt to lay out is shown with that line split into chunks,
+    // one display line each, and is read-only: every edit is refused through editRefused(), as is
+    // an edit that would make such a line. The longest such line's length; 0 when none.
+    int tooLongLine() const { return m_tooLong.length; }
+    // The text offset of a position in the document, which holds the breaks between chunks, and
+    // back.
+    int textOffset(int position) const;
+    int documentPosition(int offset) const;
+    // Undo and redo, refused while the text is read-only for a long line.
     void undo();
     void redo();
-    // A cursor from `anchor` to `position`, made without Qt asking the line's layout where it is.
+    // A cursor from `anchor` to `position` (document positions), made without Qt asking the
+    // line's layout where it is.
     QTextCursor cursorAt(int anchor, int position) const;
-    // The position under `point` (viewport coordinates) when it is on a long line.
-    std::optional<int> longLinePositionAt(QPointF point) const;
 
 signals:
     void mouseButtonReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                              QPoint position);
     void overwriteModeChanged(bool overwrite);
+    // An edit was not made; `why` says so in the user's words.
+    void editRefused(const QString& why);
 
 protected:
     bool event(QEvent* event) override;
@@ -99,19 +99,28 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
     void dropEvent(QDropEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
-    void undoOrRedo(bool undoing);
+    friend class EditorAccessible;
+    struct TooLong {
+        int line = -1;  // its index from 0
+        int length = 0; // in characters; 0: no line too long
+    };
+    // Refuses the edit when the text is read-only for a long line, telling why.
+    bool refusedForLongLine();
+    void refuseLongLine(int line, int length);
+    // Refuses replacing the selection with `inserted` when that would make a line too long.
+    bool refusedAsTooLong(const QString& inserted);
+    // The widget's own key, taken back whole when it made a line too long.
+    void keyWithinLineLimit(QKeyEvent* event);
+    // Read-only while the text holds a line too long to lay out, as it was before otherwise.
+    void applyLineLimit(TooLong longest);
+    QString withoutChunkBreaks(const QString& documentText, int from) const;
+    bool isChunkBreak(int position) const;
     void onContentsChange(int position, int removed, int added);
     // The colours of one line as the last colouring gives them, in document positions.
     QList<ColourRun> derivedRuns(const QTextBlock& block) const;
@@ -122,6 +131,7 @@ private:
     void keepColoursOfLines(int start, int end);
     void keepColoursAroundSelection();
     void enterLoading();
+    void takePendingLine(); // the loaded text's last line, which no piece ended
     void endLoading();
     void forgetLineColours(); // after any change of text or colours
     // A line's colours, the derived parts worked out; kept while neither text nor colours change.
@@ -129,25 +139,9 @@ private:
     QList<QTextLayout::FormatRange> visibleColours(const QTextBlock& block, const QPointF& offset,
                                                    const QRect& clip) const;
     void paintText(QRect clip);
-    // The part of a line too long to lay out that `clip` shows, laid out on its own in `piece`;
-    // returns where in the line it starts, and sets where it is drawn.
-    int layOutPiece(QTextLayout& piece, const QTextBlock& block, const QPointF& offset,
-                    const QRect& clip, QPointF* at) const;
-    QList<QTextLayout::FormatRange> pieceColours(const QTextBlock& block, int from,
-                                                 int length) const;
-    // The derived colours of [from, to) of a long line, worked out from the text around it.
-    QList<ColourRun> derivedRunsIn(const QTextBlock& block, int from, int to) const;
-    // Scrolls a caret in a long line into view.
-    void showCaretOfLongLine();
-    void setCaretInView(const QTextCursor& cursor); // where the mouse is, not scrolling across
-    // A key while the caret is in a long line; false for keys left to the widget.
-    bool keyInLongLine(QKeyEvent* event);
-    // Replaces [from, to) with `text` as one undo step, the caret after it.
-    void editInLongLine(int from, int to, const QString& text);
-    bool touchesLongLine(const QTextCursor& cursor) const;
-    void restartBlink();
-    // Where the caret at `position` of a long line is drawn, in viewport coordinates.
-    QRect longCaretRect(int position) const;
+    // The derived colours of [from, to) (text offsets) of one chunk of a split line, worked out
+    // from the text around it.
+    QList<ColourRun> derivedRunsOfChunk(const QTextBlock& block, int from, int to) const;
 
     ColourMap m_colours;
     std::optional<std::pair<int, int>> m_exactEdit; // position and removed length of our own edit
@@ -157,18 +151,18 @@ private:
     static constexpr int KeptLines = 512;
     static constexpr int FewLines = 1000;          // more than any screen shows
     mutable QHash<int, LineColours> m_lineColours; // by line number: the lines lately painted
-    mutable QHash<int, int> m_longLineComments;    // long lines' first apostrophes, -1 for none
+    mutable QHash<int, int> m_lineComments; // split lines' first apostrophes by line start, or -1
     int m_paintSuspensions = 0;
     QStringList m_keywords; // of the last colourAll
     bool m_loading = false;
     bool m_settingText = false;
     bool m_edited = false;
-    bool m_draggingInLongLine = false;
-    QTextCursor m_longCaret; // the caret while it is in a long line; Qt's own is null meanwhile
-    bool m_longCaretOn = false;
-    QBasicTimer m_blink;
-    int m_undoneAt = -1;            // where the last undo or redo changed the text
-    QPixmap m_loadingPicture;       // what the viewport showed when loading began
-    std::vector<int> m_addedBreaks; // line breaks loading put after pieces, removed when it ends
+    TooLong m_tooLong;
+    bool m_readOnlyBefore = false;   // what the owner set, kept while a long line overrides it
+    std::vector<int> m_chunkBreaks;  // document positions of the breaks between chunks
+    std::vector<int> m_chunkOffsets; // the text offsets they stand at
+    QString m_pendingLine;           // the last piece's unfinished line, not yet shown
+    QPixmap m_loadingPicture;        // what the viewport showed when loading began
+    std::vector<int> m_addedBreaks;  // line breaks loading put after pieces and chunks
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
 };

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 
 namespace {
@@ -140,11 +141,6 @@ int EditorAccessible::offsetAtPoint(const QPoint& point) const {
     const QPoint inside = edit->viewport()->mapFromGlobal(point);
     if (!edit->viewport()->rect().contains(inside))
         return -1;
-    if (const std::optional<int> at = edit->longLinePositionAt(inside)) {
-        const QTextBlock block = edit->document()->findBlock(*at);
-        return *at - (inside.x() < edit->cursorRect(edit->cursorAt(*at, *at)).left() &&
-                      *at > block.position());
-    }
     // The nearest caret place; a point left of it lies on the character before.
     const QTextCursor cursor = edit->cursorForPosition(inside);
     int offset = cursor.position();
@@ -192,12 +188,77 @@ void EditorAccessible::insertText(int offset, const QString& text) {
 }
 
 void EditorAccessible::replaceText(int startOffset, int endOffset, const QString& text) {
-    if (editor()->isReadOnly())
+    CodeEditor* edit = editor();
+    if (edit->isReadOnly())
         return;
-    QTextCursor cursor = editor()->cursorAt(clamped(startOffset), clamped(endOffset));
-    // In one block: after an edit Qt asks the line's layout where the cursor now is.
-    QTextCursor guard(editor()->document());
-    guard.beginEditBlock();
-    cursor.insertText(text);
-    guard.endEditBlock();
+    edit->setTextCursor(edit->cursorAt(clamped(startOffset), clamped(endOffset)));
+    if (!edit->refusedAsTooLong(text))
+        edit->textCursor().insertText(text);
+}
+
+QString EditorAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                       int* startOffset, int* endOffset) const {
+    *startOffset = *endOffset = -1;
+    const int count = characterCount();
+    if (offset < 0 || offset > count)
+        return QString();
+    if (boundaryType == QAccessible::NoBoundary) {
+        *startOffset = 0;
+        *endOffset = count;
+        return text(0, count);
+    }
+    // The line with its break; of a line longer than a screen reader reads, a stretch.
+    constexpr int Stretch = 4096;
+    const QTextBlock block = editor()->document()->findBlock(offset);
+    int from = block.position();
+    int to = std::min(count, from + block.length());
+    if (to - from > Stretch) {
+        from = std::max(from, offset - Stretch / 2);
+        to = std::min(to, from + Stretch);
+    }
+    const QString line = text(from, to);
+    QTextBoundaryFinder::BoundaryType finding = QTextBoundaryFinder::Line;
+    if (boundaryType == QAccessible::CharBoundary)
+        finding = QTextBoundaryFinder::Grapheme;
+    else if (boundaryType == QAccessible::WordBoundary)
+        finding = QTextBoundaryFinder::Word;
+    if (finding == QTextBoundaryFinder::Line) {
+        *startOffset = from;
+        *endOffset = to;
+        return line;
+    }
+    if (offset == count) {
+        *startOffset = *endOffset = count;
+        return QString();
+    }
+    QTextBoundaryFinder finder(finding, line);
+    finder.setPosition(offset - from);
+    const int start = finder.isAtBoundary() ? offset - from : int(finder.toPreviousBoundary());
+    finder.setPosition(offset - from);
+    int end = int(finder.toNextBoundary());
+    if (end < 0)
+        end = int(line.size());
+    *startOffset = from + std::max(0, start);
+    *endOffset = from + end;
+    return line.mid(std::max(0, start), end - std::max(0, start));
+}
+
+QString EditorAccessible::textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                           int* startOffset, int* endOffset) const {
+    int from = -1, to = -1;
+    textAtOffset(offset, boundaryType, &from, &to);
+    *startOffset = *endOffset = -1;
+    if (from <= 0 || boundaryType == QAccessible::NoBoundary)
+        return QString();
+    return textAtOffset(from - 1, boundaryType, startOffset, endOffset);
+}
+
+QString EditorAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                          int* startOffset, int* endOffset) const {
+    int from = -1, to = -1;
+    textAtOffset(offset, boundaryType, &from, &to);
+    *startOffset = *endOffset = -1;
+    if (to < 0 || to >= characterCount() || boundaryType == QAccessible::NoBoundary)
+        return QString();
+    return textAtOffset(to, boundaryType, startOffset, endOffset);
 }

@@ -2,6 +2,19 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>CodeEditor</name>
+    <message>
+        <source>This code cannot be changed: line %L1 is %L2 characters long, and text with a line over %L3 characters is shown read-only. Copy, Select All and Save As still work.</source>
+        <extracomment>A refused edit: %1 the line&apos;s number, %2 its length, %3 the longest line that can be edited</extracomment>
+        <translation>Dieser Code kann nicht geändert werden: Zeile %L1 ist %L2 Zeichen lang, und Text mit einer Zeile über %L3 Zeichen wird schreibgeschützt angezeigt. Kopieren, Alles auswählen und Speichern unter funktionieren weiterhin.</translation>
+    </message>
+    <message>
+        <source>The change was not made: it would make line %L1 %L2 characters long, and a line over %L3 characters can only be shown read-only.</source>
+        <extracomment>A refused edit: %1 the line&apos;s number, %2 the length it would have, %3 the longest line that can be edited</extracomment>
+        <translation>Die Änderung wurde nicht vorgenommen: Sie würde Zeile %L1 %L2 Zeichen lang machen, und eine Zeile über %L3 Zeichen kann nur schreibgeschützt angezeigt werden.</translation>
+    </message>
+</context>
+<context>
     <name>Failure</name>
     <message>
         <source>code file</source>

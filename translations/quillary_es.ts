@@ -2,6 +2,19 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es_ES">
 <context>
+    <name>CodeEditor</name>
+    <message>
+        <source>This code cannot be changed: line %L1 is %L2 characters long, and text with a line over %L3 characters is shown read-only. Copy, Select All and Save As still work.</source>
+        <extracomment>A refused edit: %1 the line&apos;s number, %2 its length, %3 the longest line that can be edited</extracomment>
+        <translation>Este código no se puede cambiar: la línea %L1 tiene %L2 caracteres, y un texto con una línea de más de %L3 caracteres se muestra en solo lectura. Copiar, Seleccionar todo y Guardar como siguen funcionando.</translation>
+    </message>
+    <message>
+        <source>The change was not made: it would make line %L1 %L2 characters long, and a line over %L3 characters can only be shown read-only.</source>
+        <extracomment>A refused edit: %1 the line&apos;s number, %2 the length it would have, %3 the longest line that can be edited</extracomment>
+        <translation>El cambio no se hizo: dejaría la línea %L1 con %L2 caracteres, y una línea de más de %L3 caracteres solo se puede mostrar en solo lectura.</translation>
+    </message>
+</context>
+<context>
     <name>Failure</name>
     <message>
         <source>code file</source>
