@@ -490,22 +490,24 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseButtonRelease) {
             down = false;
             const int code = buttonCode(mouse->button());
+            const QPoint at = mouse->position().toPoint();
             // Let the view finish the click first; a press dragged onto another row selected
             // that row without a click, so the selection is settled here as well.
-            QTimer::singleShot(0, this, [this, tree, code] {
+            QTimer::singleShot(0, this, [this, tree, code, at] {
                 if (tree) {
                     syncListToTree();
                     if (code)
-                        tvwFolders_MouseUp(code);
+                        tvwFolders_MouseUp(code, at);
                 } else {
                     syncEditorToList();
                     if (code)
-                        lstCode_MouseUp(code);
+                        lstCode_MouseUp(code, at);
                 }
             });
             return false;
         }
-        // The pop-up menus act on the selected node and entry: other buttons must not select.
+        // Only the left button selects on the press; the right one chooses what its pop-up acts
+        // on when it is released.
         if (mouse->button() != Qt::LeftButton)
             return true;
         down = true;
