@@ -8,6 +8,7 @@
 #include "windows/frmabout.h"
 #include "windows/frmclipboard.h"
 #include "windows/frmfind.h"
+#include "windows/frmhistory.h"
 #include "windows/programicon.h"
 
 #include <QApplication>
@@ -94,6 +95,8 @@ frmMain::~frmMain() {
     m_loading.reset();
     // Find Snippets searches the index on a thread of its own: it goes before the index does.
     delete m_find;
+    // So does the History window, which reads snippets through the file-system object.
+    delete m_historyWindow;
 }
 
 LibraryFs& frmMain::fs() const {
