@@ -22,6 +22,7 @@
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -58,8 +59,9 @@ const QColor MarkedLine(255, 236, 160);
 
 // A long version goes into the editor in slices short enough that the window keeps answering.
 constexpr qsizetype InOneGo = 256 * 1024;
-constexpr qsizetype PieceChars = 64 * 1024;
-constexpr qint64 SliceMilliseconds = 20;
+constexpr qsizetype PieceChars = 16 * 1024;
+constexpr int PartLines = 1000; // emptied at a time
+constexpr qint64 SliceMilliseconds = 15;
 
 // A copy of its own: nothing the window's thread holds is shared with a worker.
 QString own(const QString& text) {
@@ -262,6 +264,10 @@ void frmHistory::takeVersions() {
     emit versionsShown();
 }
 
+bool frmHistory::isReading() const {
+    return m_shown != m_asked || m_chosenShown != m_chosenAsked || m_sliceTimer->isActive();
+}
+
 int frmHistory::chosenRow() const {
     const QTreeWidgetItem* item = lstVersions->currentItem();
     if (!item)
@@ -271,19 +277,32 @@ int frmHistory::chosenRow() const {
 }
 
 std::optional<QByteArray> frmHistory::chosenBytes() const {
-    if (m_chosenShown != m_chosenAsked)
+    // Only the version chosen and shown: never one chosen before it.
+    const int row = chosenRow();
+    if (row < 0 || m_shownKey.isEmpty() ||
+        m_versions.at(row).commit + m_versions.at(row).blob != m_shownKey)
         return std::nullopt;
     return m_shownBytes;
 }
 
-void frmHistory::showWhyNone(const QString& why) {
+void frmHistory::dropShownText() {
+    // A load broken off is ended first, so the editor takes edits again.
+    if (m_arriving && m_arrived >= 0)
+        txtVersion->finishLoading(0);
     m_arriving.reset();
-    m_sliceTimer->stop();
+    m_arrived = -1;
     m_shownKey.clear();
     m_shownText.clear();
     m_shownBytes.reset();
     m_marked.clear();
-    txtVersion->setText(QString());
+    cmdRestore->setEnabled(false);
+    cmdCopy->setEnabled(false);
+    txtVersion->viewport()->update();
+    m_sliceTimer->start(0);
+}
+
+void frmHistory::showWhyNone(const QString& why) {
+    dropShownText();
     lblDifferences->setText(why);
     txtVersion->setAccessibleDescription(why);
 }
@@ -294,8 +313,6 @@ void frmHistory::showChosen() {
     const HistoryVersion* version = row >= 0 ? &m_versions.at(row) : nullptr;
     if (!m_historyOpen || !version || version->deleted || version->blob.isEmpty()) {
         m_chosenShown = asked;
-        cmdRestore->setEnabled(false);
-        cmdCopy->setEnabled(false);
         if (!m_historyOpen)
             showWhyNone(tr("The history of the library cannot be read."));
         else if (!version)
@@ -305,15 +322,10 @@ void frmHistory::showChosen() {
         return;
     }
     const QString key = version->commit + version->blob;
-    // The version shown stays while only its marks are worked out again (after a commit, the
-    // file may differ); another one waits, so Restore and Copy never take the one before.
-    if (key != m_shownKey || m_arriving) {
-        m_arriving.reset();
-        m_sliceTimer->stop();
-        m_shownKey.clear();
-        m_shownBytes.reset();
-        cmdRestore->setEnabled(false);
-        cmdCopy->setEnabled(false);
+    // The version shown, or on its way, stays while only its marks are worked out again (after
+    // a commit the file may differ); another one goes at once, so nothing acts on it.
+    if (key != m_shownKey && !(m_arriving && m_arriving->key == key)) {
+        dropShownText();
         lblDifferences->setText(tr("Reading the history..."));
     }
     if (!m_preparer)
@@ -365,33 +377,54 @@ void frmHistory::takeChosen() {
         showWhyNone(tr("The text of this version cannot be read from the history."));
         return;
     }
-    if (prepared->key == m_shownKey && !m_arriving) {
-        // The same text: only the marks may have changed.
+    if (m_arriving && m_arriving->key == prepared->key) {
+        // The same text on its way: it goes on, with the newer marks.
+        prepared->text = std::move(m_arriving->text);
+        m_arriving = std::move(prepared);
+        return;
+    }
+    if (prepared->key == m_shownKey) {
         m_shownBytes = std::move(prepared->bytes);
         showMarks(*prepared);
         m_chosenShown = prepared->asked;
-        cmdRestore->setEnabled(true);
-        cmdCopy->setEnabled(true);
         return;
     }
     m_arriving = std::move(prepared);
-    m_arrived = 0;
-    if (m_arriving->text.size() <= InOneGo) {
-        txtVersion->setText(m_arriving->text);
-        m_arrived = m_arriving->text.size();
-        finishShowing();
-        return;
-    }
-    txtVersion->beginLoading();
+    m_arrived = -1;
     loadSlice();
 }
 
 void frmHistory::loadSlice() {
+    QElapsedTimer slice;
+    slice.start();
+    QTextDocument* document = txtVersion->document();
+    if (m_arrived < 0) {
+        // The text shown before goes a part at a time: emptying a long document at once holds
+        // the window as long as filling it.
+        document->setUndoRedoEnabled(false);
+        while (document->blockCount() > PartLines && slice.elapsed() < SliceMilliseconds) {
+            QTextCursor part(document);
+            part.setPosition(
+                document->findBlockByNumber(document->blockCount() - PartLines).position() - 1);
+            part.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            part.removeSelectedText();
+        }
+        if (document->blockCount() > PartLines) {
+            m_sliceTimer->start(0);
+            return;
+        }
+        if (!m_arriving || m_arriving->text.size() <= InOneGo) {
+            txtVersion->setText(m_arriving ? m_arriving->text : QString());
+            if (m_arriving)
+                finishShowing();
+            return;
+        }
+        txtVersion->beginLoading();
+        m_arrived = 0;
+    }
     if (!m_arriving)
         return;
     const QString& text = m_arriving->text;
-    QElapsedTimer slice;
-    slice.start();
     while (m_arrived < text.size() && slice.elapsed() < SliceMilliseconds) {
         qsizetype end = std::min(text.size(), m_arrived + PieceChars);
         // Pieces end at a line break where there is one, so the editor adds none of its own.
@@ -414,6 +447,7 @@ void frmHistory::loadSlice() {
 void frmHistory::finishShowing() {
     Prepared prepared = std::move(*m_arriving);
     m_arriving.reset();
+    m_arrived = -1;
     txtVersion->colourAll(prepared.keywords);
     m_shownKey = prepared.key;
     m_shownText = std::move(prepared.text);

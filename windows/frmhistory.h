@@ -33,7 +33,7 @@ public:
     // Reads the versions again, off the window's thread; the chosen version stays chosen.
     void refresh();
     // Whether a read asked for, of the versions or of the chosen one, has not been shown yet.
-    bool isReading() const { return m_shown != m_asked || m_chosenShown != m_chosenAsked; }
+    bool isReading() const;
     // What a version was, in the list's words.
     static QString whatText(const HistoryVersion& version);
 
@@ -75,6 +75,7 @@ private:
         int countNew = 0;
     };
     void showChosen();
+    void dropShownText(); // the text goes a part at a time, nothing acts on it meanwhile
     void showWhyNone(const QString& why);
     void loadSlice();
     void finishShowing();
@@ -98,7 +99,7 @@ private:
     QList<bool> m_marked;               // per line of it: not in the snippet's file now
     QColor m_background;                // the editor's, painted by the window beneath the marks
     std::optional<Prepared> m_arriving; // going into the editor a slice at a time
-    qsizetype m_arrived = 0;
+    qsizetype m_arrived = -1;           // of its text; -1 while the text before goes
     QTimer* m_sliceTimer = nullptr;
     struct Listing {
         quint64 asked = 0;
