@@ -59,8 +59,8 @@ const QColor MarkedLine(255, 236, 160);
 
 // A long version goes into the editor in slices short enough that the window keeps answering.
 constexpr qsizetype InOneGo = 256 * 1024;
-constexpr qsizetype PieceChars = 16 * 1024;
-constexpr int PartLines = 1000; // emptied at a time
+constexpr qsizetype PieceChars = 4 * 1024;
+constexpr int PartLines = 250; // emptied at a time
 constexpr qint64 SliceMilliseconds = 15;
 
 // A copy of its own: nothing the window's thread holds is shared with a worker.
@@ -419,7 +419,8 @@ void frmHistory::loadSlice() {
                 finishShowing();
             return;
         }
-        txtVersion->beginLoading();
+        // The editor is empty by now: nothing to show meanwhile.
+        txtVersion->beginLoading(false);
         m_arrived = 0;
     }
     if (!m_arriving)
