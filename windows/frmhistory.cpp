@@ -61,7 +61,7 @@ const QColor MarkedLine(255, 236, 160);
 constexpr qsizetype InOneGo = 256 * 1024;
 constexpr qsizetype PieceChars = 4 * 1024;
 constexpr int PartLines = 250; // emptied at a time
-constexpr qint64 SliceMilliseconds = 15;
+constexpr qint64 SliceMilliseconds = 10;
 
 // A copy of its own: nothing the window's thread holds is shared with a worker.
 QString own(const QString& text) {
