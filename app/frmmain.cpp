@@ -8,6 +8,7 @@
 #include "windows/frmabout.h"
 #include "windows/frmclipboard.h"
 #include "windows/frmfind.h"
+#include "windows/frmhistory.h"
 #include "windows/programicon.h"
 
 #include <QApplication>
@@ -94,6 +95,8 @@ frmMain::~frmMain() {
     m_loading.reset();
     // Find Snippets searches the index on a thread of its own: it goes before the index does.
     delete m_find;
+    // So does the History window, which reads snippets through the file-system object.
+    delete m_historyWindow;
 }
 
 LibraryFs& frmMain::fs() const {
@@ -491,22 +494,24 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseButtonRelease) {
             down = false;
             const int code = buttonCode(mouse->button());
+            const QPoint at = mouse->position().toPoint();
             // Let the view finish the click first; a press dragged onto another row selected
             // that row without a click, so the selection is settled here as well.
-            QTimer::singleShot(0, this, [this, tree, code] {
+            QTimer::singleShot(0, this, [this, tree, code, at] {
                 if (tree) {
                     syncListToTree();
                     if (code)
-                        tvwFolders_MouseUp(code);
+                        tvwFolders_MouseUp(code, at);
                 } else {
                     syncEditorToList();
                     if (code)
-                        lstCode_MouseUp(code);
+                        lstCode_MouseUp(code, at);
                 }
             });
             return false;
         }
-        // The pop-up menus act on the selected node and entry: other buttons must not select.
+        // Only the left button selects on the press; the right one chooses what its pop-up acts
+        // on when it is released.
         if (mouse->button() != Qt::LeftButton)
             return true;
         down = true;

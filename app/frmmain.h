@@ -78,9 +78,10 @@ public:
     // Handlers.
     void Toolbar1_ButtonClick(int index);
     void tvwFolders_NodeClick(QTreeWidgetItem* node);
-    void tvwFolders_MouseUp(int button);
+    // `at`: where the button was released, in the viewport; none when the keyboard asks.
+    void tvwFolders_MouseUp(int button, std::optional<QPoint> at = std::nullopt);
     void lstCode_ItemClick();
-    void lstCode_MouseUp(int button);
+    void lstCode_MouseUp(int button, std::optional<QPoint> at = std::nullopt);
     void txtCodeFile_MouseUp(int button);
     void tmrEdit_Timer();
     void mnuSave_Click() { Save(); }

@@ -180,9 +180,19 @@ void frmMain::RemoveCat() {
         tvwFolders_NodeClick(node);
 }
 
-void frmMain::tvwFolders_MouseUp(int button) {
+void frmMain::tvwFolders_MouseUp(int button, std::optional<QPoint> at) {
     if (button != 2)
         return;
+    // The pop-up acts on the node under the pointer, chosen as a left click would choose it, so
+    // Remove Category never takes another node than the one the user pointed at.
+    if (QTreeWidgetItem* node = at ? tvwFolders->itemAt(*at) : nullptr;
+        node && !node->isSelected()) {
+        {
+            const QSignalBlocker quiet(tvwFolders);
+            tvwFolders->setCurrentItem(node);
+        }
+        tvwFolders_NodeClick(node);
+    }
     mnuRemoveCategory->setEnabled(!isRoot(selectedNode()));
     mnuFolderPopup->popup(popupPoint());
 }

@@ -523,9 +523,25 @@ void frmMain::SaveAs() {
 
 // Deleting ------------------------------------------------------------------------------------
 
-void frmMain::lstCode_MouseUp(int button) {
+void frmMain::lstCode_MouseUp(int button, std::optional<QPoint> at) {
     if (button != 2)
         return;
+    // The pop-up acts on the entry under the pointer: it is selected and opened as a left click
+    // would, so the list's selection stays the snippet the editor holds. The open already
+    // selected is left as it is, edits and all.
+    if (QTreeWidgetItem* entry = at ? lstCode->itemAt(*at) : nullptr;
+        entry && !entry->isSelected()) {
+        const QString name = entry->text(0);
+        {
+            const QSignalBlocker quiet(lstCode);
+            lstCode->setCurrentItem(entry);
+        }
+        lstCode_ItemClick();
+        // The open runs events and may be refused; a pop-up for another entry would mislead.
+        const QTreeWidgetItem* selected = selectedEntry();
+        if (!selected || selected->text(0) != name)
+            return;
+    }
     mnuDeleteFile->setEnabled(lstCode->topLevelItemCount() > 0);
     mnuCodePopup->popup(popupPoint());
 }

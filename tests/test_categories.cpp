@@ -874,20 +874,27 @@ void TestCategories::popupOnRightReleaseOnly() {
     QTreeWidgetItem* web = f.node(QStringLiteral("Web"));
     const QPoint overWeb = ui(w).tvwFolders->visualItemRect(web).center();
 
-    // Root selected, right button over another node: greyed removal, node not selected.
+    // Root selected, right button below the last node: greyed removal.
+    releaseOverTree(w, Qt::RightButton, belowLastNode(w));
+    QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
+    QVERIFY(ui(w).mnuAddCategory->isEnabled());
+    QVERIFY(!ui(w).mnuRemoveCategory->isEnabled());
+    QCOMPARE(ui(w).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{root});
+    ui(w).mnuFolderPopup->hide();
+
+    // Right button over another node: that node is selected and the pop-up acts on it.
     QCursor::setPos(ui(w).tvwFolders->viewport()->mapToGlobal(overWeb));
     releaseOverTree(w, Qt::RightButton, overWeb);
     QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
     QCOMPARE(ui(w).mnuFolderPopup->pos(), QCursor::pos()); // at the pointer
     QVERIFY(ui(w).mnuAddCategory->isEnabled());
-    QVERIFY(!ui(w).mnuRemoveCategory->isEnabled());
-    QCOMPARE(ui(w).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{root});
-    QCOMPARE(ui(w).tvwFolders->currentItem(), root);
+    QVERIFY(ui(w).mnuRemoveCategory->isEnabled());
+    QCOMPARE(ui(w).tvwFolders->selectedItems(), QList<QTreeWidgetItem*>{web});
+    QCOMPARE(ui(w).tvwFolders->currentItem(), web);
     QVERIFY(f.dialogs->shown.isEmpty());
     ui(w).mnuFolderPopup->hide();
 
     // A category selected, right button below the last node.
-    selectNode(f, QStringLiteral("Web"));
     releaseOverTree(w, Qt::RightButton, belowLastNode(w));
     QTRY_VERIFY(ui(w).mnuFolderPopup->isVisible());
     QVERIFY(ui(w).mnuAddCategory->isEnabled());

@@ -12,8 +12,11 @@
 #include "windows/frmhistory.h"
 
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
 
 namespace {
 
@@ -205,6 +208,8 @@ private slots:
     void lineDiff();
     void windows_data();
     void windows();
+    void lastChoiceWins_data();
+    void lastChoiceWins();
 };
 
 void TestHistoryWindows::initTestCase() {
@@ -249,6 +254,7 @@ void TestHistoryWindows::restoring() {
         QTRY_VERIFY(!history->isReading());
         QCOMPARE(history->lstVersions->topLevelItemCount(), c.commits.size());
         history->lstVersions->setCurrentItem(history->lstVersions->topLevelItem(c.chosenRow));
+        QTRY_VERIFY(!history->isReading());
         // The older text, with what the file now lacks marked.
         QCOMPARE(history->txtVersion->text(), SnippetCodec::decode(Old).text);
         QVERIFY(!history->lblDifferences->text().contains(QStringLiteral("same")));
@@ -394,6 +400,87 @@ void TestHistoryWindows::windows() {
     QVERIFY(f.dialogs->shown.isEmpty());
     QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Escape);
     QVERIFY(!window->isVisible());
+}
+
+void TestHistoryWindows::lastChoiceWins_data() {
+    // Rows of the versions list chosen in turn, and after each how long the test waits: 'n' not
+    // at all, 'p' until the text is being put in (or shown), 'f' until it is shown.
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QString>("waits");
+    QTest::newRow("three at once") << QList<int>{3, 1, 2} << "nnf";
+    QTest::newRow("while the one before is put in") << QList<int>{3, 1} << "pf";
+    QTest::newRow("back to the one shown") << QList<int>{2, 3, 2} << "fnf";
+    QTest::newRow("to the newest, the same as the file") << QList<int>{1, 0} << "pf";
+}
+
+void TestHistoryWindows::lastChoiceWins() {
+    QFETCH(QList<int>, rows);
+    QFETCH(QString, waits);
+    // Long enough to go into the editor in several slices. Commit c changes line c; the last
+    // commit is the file as it is now.
+    constexpr int Commits = 5;
+    constexpr int Lines = 100000;
+    const auto version = [](int c) {
+        QByteArray text;
+        for (int i = 0; i < Lines; ++i)
+            text += (i == c && c < Commits - 1 ? QByteArray("changed in version ")
+                                               : QByteArray("Line of the snippet ")) +
+                    QByteArray::number(i) + '\n';
+        return text;
+    };
+    QList<Commit> commits;
+    for (int c = 0; c < Commits; ++c)
+        commits.append({QStringLiteral("save"),
+                        {QStringLiteral("Strings/Long.code")},
+                        {{QStringLiteral("Strings/Long.code"), version(c)}}});
+    WindowFixture f;
+    QVERIFY(makeHistory(f, commits));
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("Strings"));
+    f.clickEntry(QStringLiteral("Long"));
+    w.ShowHistory();
+    frmHistory* history = windowOf<frmHistory>(w);
+    QVERIFY(history);
+    QTRY_VERIFY_WITH_TIMEOUT(!history->isReading(), 20000);
+    QCOMPARE(history->lstVersions->topLevelItemCount(), Commits);
+
+    for (int i = 0; i < rows.size(); ++i) {
+        history->lstVersions->setCurrentItem(history->lstVersions->topLevelItem(rows[i]));
+        if (waits[i] == QLatin1Char('p'))
+            QVERIFY(QTest::qWaitFor(
+                [history] { return history->txtVersion->isLoading() || !history->isReading(); },
+                20000));
+        else if (waits[i] == QLatin1Char('f'))
+            QTRY_VERIFY_WITH_TIMEOUT(!history->isReading(), 20000);
+        // Nothing older than the latest choice may be restored meanwhile.
+        if (history->isReading())
+            QVERIFY(!history->cmdRestore->isEnabled());
+    }
+    QVERIFY(!history->txtVersion->isLoading());
+    const int commit = Commits - 1 - rows.last(); // newest first
+    QCOMPARE(history->txtVersion->text(), QString::fromLatin1(version(commit)));
+    QVERIFY(history->cmdRestore->isEnabled());
+    const bool same = commit == Commits - 1;
+    QVERIFY2(history->lblDifferences->text().startsWith(
+                 same ? QStringLiteral("The same as the snippet's file now.")
+                      : QStringLiteral("1 line marked here is not in the snippet's file now; 1 "
+                                       "line of the file is not here.")),
+             qPrintable(history->lblDifferences->text()));
+
+    // The marks as painted: the changed line alone, of the lines in view.
+    CodeEditor* text = history->txtVersion;
+    text->viewport()->repaint();
+    const QImage seen = text->viewport()->grab().toImage();
+    const QColor marked(255, 236, 160);
+    QString painted, expected;
+    for (int line = 0; line < Commits; ++line) {
+        const QRect caret =
+            text->cursorRect(QTextCursor(text->document()->findBlockByNumber(line)));
+        const QColor at = seen.pixelColor(seen.width() * 3 / 4, caret.center().y());
+        painted += at == marked ? QLatin1Char('1') : QLatin1Char('0');
+        expected += line == commit && !same ? QLatin1Char('1') : QLatin1Char('0');
+    }
+    QCOMPARE(painted, expected);
 }
 
 QTEST_MAIN(TestHistoryWindows)

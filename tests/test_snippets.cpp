@@ -101,6 +101,8 @@ private slots:
     void popupEnabledOnlyWithEntries();
     void deleteAsksAndDeletesExactlyThatFile();
     void deleteFailuresChangeNothing();
+    void popupActsOnWhatItPointsAt_data();
+    void popupActsOnWhatItPointsAt();
 };
 
 // Colouring -----------------------------------------------------------------------------------
@@ -1088,6 +1090,88 @@ void TestSnippets::deleteFailuresChangeNothing() {
         failsNaming(QStringLiteral("a.code"), QString(), false);
         QCOMPARE(f.readFile(QStringLiteral("Cat/a.code")), QByteArray("a"));
     }
+}
+
+void TestSnippets::popupActsOnWhatItPointsAt_data() {
+    QTest::addColumn<bool>("tree");
+    QTest::addColumn<QString>("pointAt"); // a node's key or an entry's text; empty: below them
+    QTest::addColumn<QString>("heldAfterClick");
+    QTest::addColumn<QString>("gone");
+    QTest::addColumn<QStringList>("kept");
+    QTest::newRow("list, another entry") << false << "y"
+                                         << "A/y.code"
+                                         << "A/y.code" << QStringList{"A/x.code", "B/b.code"};
+    QTest::newRow("list, the open entry") << false << "x"
+                                          << "A/x.code"
+                                          << "A/x.code" << QStringList{"A/y.code", "B/b.code"};
+    QTest::newRow("list, empty area") << false << ""
+                                      << "A/x.code"
+                                      << "A/x.code" << QStringList{"A/y.code", "B/b.code"};
+    QTest::newRow("tree, another category") << true << "B"
+                                            << "A/x.code"
+                                            << "B" << QStringList{"A/x.code", "A/y.code"};
+    QTest::newRow("tree, empty area") << true << ""
+                                      << "A/x.code"
+                                      << "A" << QStringList{"B/b.code"};
+}
+
+void TestSnippets::popupActsOnWhatItPointsAt() {
+    QFETCH(bool, tree);
+    QFETCH(QString, pointAt);
+    QFETCH(QString, heldAfterClick);
+    QFETCH(QString, gone);
+    QFETCH(QStringList, kept);
+    WindowFixture f;
+    put(f, QStringLiteral("A/x.code"), "x");
+    put(f, QStringLiteral("A/y.code"), "y");
+    put(f, QStringLiteral("B/b.code"), "b");
+    frmMain& w = f.open();
+    f.clickNode(QStringLiteral("A"));
+    f.clickEntry(QStringLiteral("x"));
+    // Unsaved edits: a right click on the open entry keeps them.
+    ui(w).txtCodeFile->setText(QStringLiteral("x edited"));
+    const QString edited = ui(w).txtCodeFile->text();
+
+    QTreeWidget* view = tree ? ui(w).tvwFolders : ui(w).lstCode;
+    QMenu* popup = tree ? ui(w).mnuFolderPopup : ui(w).mnuCodePopup;
+    QTreeWidgetItem* target = pointAt.isEmpty() ? nullptr
+                              : tree            ? f.node(pointAt)
+                                                : f.entry(pointAt);
+    QVERIFY(pointAt.isEmpty() || target);
+    const QPoint at =
+        target ? view->visualItemRect(target).center() : QPoint(5, view->viewport()->height() - 5);
+    QVERIFY(!view->itemAt(at) == !target);
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, at);
+    QTRY_VERIFY(popup->isVisible());
+    QVERIFY(!ui(w).txtCodeFile->isLoading());
+
+    // What the pop-up acts on is selected, and the list's selection is what the editor holds.
+    if (tree)
+        QCOMPARE(
+            ui(w).tvwFolders->selectedItems(),
+            QList<QTreeWidgetItem*>{f.node(pointAt.isEmpty() ? QStringLiteral("A") : pointAt)});
+    const QList<QTreeWidgetItem*> entries = ui(w).lstCode->selectedItems();
+    if (!entries.isEmpty())
+        QCOMPARE(w.heldFile(),
+                 f.path(QStringLiteral("A/") + entries.first()->text(0) + QStringLiteral(".code")));
+    else
+        QVERIFY(tree && !pointAt.isEmpty());
+    QCOMPARE(w.heldFile(), f.path(heldAfterClick));
+    if (heldAfterClick == QStringLiteral("A/x.code"))
+        QCOMPARE(ui(w).txtCodeFile->text(), edited);
+    else
+        QCOMPARE(ui(w).txtCodeFile->text(), QString::fromLatin1(f.readFile(heldAfterClick)));
+
+    f.dialogs->clear();
+    f.dialogs->buttons = {Dialogs::Button::Yes};
+    QAction* command = tree ? ui(w).mnuRemoveCategory : ui(w).mnuDeleteFile;
+    QVERIFY(command->isEnabled());
+    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(command).center());
+    QTRY_VERIFY(!popup->isVisible());
+    QTRY_COMPARE(f.dialogs->shown.size(), 1);
+    QVERIFY(!QFileInfo::exists(f.path(gone)));
+    for (const QString& path : kept)
+        QVERIFY2(QFileInfo::exists(f.path(path)), qPrintable(path));
 }
 
 QTEST_MAIN(TestSnippets)

@@ -9,6 +9,7 @@
 
 #include <QClipboard>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -21,6 +22,8 @@
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -53,6 +56,17 @@ QString whenText(const QDateTime& when) {
 
 // A light background that leaves the keyword and comment colours readable.
 const QColor MarkedLine(255, 236, 160);
+
+// A long version goes into the editor in slices short enough that the window keeps answering.
+constexpr qsizetype InOneGo = 256 * 1024;
+constexpr qsizetype PieceChars = 4 * 1024;
+constexpr int PartLines = 250; // emptied at a time
+constexpr qint64 SliceMilliseconds = 10;
+
+// A copy of its own: nothing the window's thread holds is shared with a worker.
+QString own(const QString& text) {
+    return QString(text.constData(), text.size());
+}
 
 } // namespace
 
@@ -146,6 +160,9 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     setTabOrder(cmdRestore, cmdCopy);
     setTabOrder(cmdCopy, cmdClose);
 
+    m_sliceTimer = new QTimer(this);
+    m_sliceTimer->setSingleShot(true);
+    connect(m_sliceTimer, &QTimer::timeout, this, &frmHistory::loadSlice);
     connect(lstVersions, &QTreeWidget::currentItemChanged, this, &frmHistory::showChosen);
     connect(cmdRestore, &QPushButton::clicked, this, &frmHistory::restoreChosen);
     connect(cmdCopy, &QPushButton::clicked, this, &frmHistory::copyChosen);
@@ -154,6 +171,7 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
 
 // The loader's thread is joined before anything it could wake goes.
 frmHistory::~frmHistory() {
+    m_preparer.reset();
     m_loader.reset();
 }
 
@@ -218,8 +236,7 @@ void frmHistory::takeVersions() {
     const QString chosen =
         row >= 0 ? m_versions.at(row).commit + m_versions.at(row).blob : QString();
     m_versions = std::move(listing->versions);
-    // The texts are read here, when a version is chosen: one blob is quick to read.
-    m_reader = listing->open ? std::make_unique<HistoryReader>(m_gitFolder) : nullptr;
+    m_historyOpen = listing->open;
 
     QList<QTreeWidgetItem*> items;
     int keep = 0;
@@ -247,6 +264,10 @@ void frmHistory::takeVersions() {
     emit versionsShown();
 }
 
+bool frmHistory::isReading() const {
+    return m_shown != m_asked || m_chosenShown != m_chosenAsked || m_sliceTimer->isActive();
+}
+
 int frmHistory::chosenRow() const {
     const QTreeWidgetItem* item = lstVersions->currentItem();
     if (!item)
@@ -256,60 +277,202 @@ int frmHistory::chosenRow() const {
 }
 
 std::optional<QByteArray> frmHistory::chosenBytes() const {
+    // Only the version chosen and shown: never one chosen before it.
     const int row = chosenRow();
-    if (row < 0 || !m_reader || m_versions.at(row).deleted || m_versions.at(row).blob.isEmpty())
+    if (row < 0 || m_shownKey.isEmpty() ||
+        m_versions.at(row).commit + m_versions.at(row).blob != m_shownKey)
         return std::nullopt;
-    return m_reader->text(m_versions.at(row).blob);
+    return m_shownBytes;
+}
+
+void frmHistory::dropShownText() {
+    // A load broken off is ended first, so the editor takes edits again.
+    if (m_arriving && m_arrived >= 0)
+        txtVersion->finishLoading(0);
+    m_arriving.reset();
+    m_arrived = -1;
+    m_shownKey.clear();
+    m_shownText.clear();
+    m_shownBytes.reset();
+    m_marked.clear();
+    cmdRestore->setEnabled(false);
+    cmdCopy->setEnabled(false);
+    txtVersion->viewport()->update();
+    m_sliceTimer->start(0);
+}
+
+void frmHistory::showWhyNone(const QString& why) {
+    dropShownText();
+    lblDifferences->setText(why);
+    txtVersion->setAccessibleDescription(why);
 }
 
 void frmHistory::showChosen() {
+    const quint64 asked = ++m_chosenAsked;
     const int row = chosenRow();
-    const std::optional<QByteArray> bytes = chosenBytes();
-    cmdRestore->setEnabled(bytes.has_value());
-    cmdCopy->setEnabled(bytes.has_value());
-    if (!bytes) {
-        m_shownText.clear();
-        m_marked.clear();
-        txtVersion->setText(QString());
-        QString why;
-        if (!m_reader || !m_reader->isOpen())
-            why = tr("The history of the library cannot be read.");
-        else if (row < 0)
-            why = tr("The history holds no version of this snippet.");
-        else if (m_versions.at(row).deleted)
-            why = tr("The snippet was deleted here; choose an earlier version.");
+    const HistoryVersion* version = row >= 0 ? &m_versions.at(row) : nullptr;
+    if (!m_historyOpen || !version || version->deleted || version->blob.isEmpty()) {
+        m_chosenShown = asked;
+        if (!m_historyOpen)
+            showWhyNone(tr("The history of the library cannot be read."));
+        else if (!version)
+            showWhyNone(tr("The history holds no version of this snippet."));
         else
-            why = tr("The text of this version cannot be read from the history.");
-        lblDifferences->setText(why);
-        txtVersion->setAccessibleDescription(why);
+            showWhyNone(tr("The snippet was deleted here; choose an earlier version."));
         return;
     }
-    m_shownText = SnippetCodec::decode(*bytes).text;
-    txtVersion->setText(m_shownText);
-    QStringList keywords;
-    if (const LibraryFs::Read list = m_fs.readFile(m_fs.keywordFilePath()); list.result.ok)
-        keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
-    txtVersion->colourAll(keywords);
+    const QString key = version->commit + version->blob;
+    // The version shown, or on its way, stays while only its marks are worked out again (after
+    // a commit the file may differ); another one goes at once, so nothing acts on it.
+    if (key != m_shownKey && !(m_arriving && m_arriving->key == key)) {
+        dropShownText();
+        lblDifferences->setText(tr("Reading the history..."));
+    }
+    if (!m_preparer)
+        m_preparer = std::make_unique<HistoryLoader<Prepared>>(m_gitFolder, this, "takeChosen");
+    const HistoryLoader<Prepared>* preparer = m_preparer.get();
+    m_preparer->ask([asked, preparer, fs = &m_fs, path = own(m_path), key = own(key),
+                     blob = own(version->blob), file = own(m_fs.libraryPath() + m_path),
+                     keywordFile = own(m_fs.keywordFilePath())](const HistoryReader& reader) {
+        Prepared prepared;
+        prepared.asked = asked;
+        prepared.path = path;
+        prepared.key = key;
+        // A newer choice is waiting: this one is never shown.
+        if (!reader.isOpen() || preparer->superseded())
+            return prepared;
+        prepared.bytes = reader.text(blob);
+        if (!prepared.bytes || preparer->superseded())
+            return prepared;
+        prepared.text = SnippetCodec::decode(*prepared.bytes).text;
+        if (const LibraryFs::Read list = fs->readFile(keywordFile); list.result.ok)
+            prepared.keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
+        if (preparer->superseded())
+            return prepared;
+        const LibraryFs::Read current = fs->readFile(file, LibraryFs::SnippetReadLimit);
+        prepared.currentRead = current.result.ok;
+        prepared.currentReason = current.result.reason;
+        const QStringList currentLines =
+            current.result.ok ? LineDiff::lines(SnippetCodec::decode(current.bytes).text)
+                              : QStringList();
+        if (preparer->superseded())
+            return prepared;
+        const LineDiff::Marks marks =
+            LineDiff::compare(LineDiff::lines(prepared.text), currentLines);
+        prepared.marked = marks.onlyInOld;
+        prepared.exact = marks.exact;
+        prepared.countOld = marks.countOld();
+        prepared.countNew = marks.countNew();
+        return prepared;
+    });
+}
 
-    const LibraryFs::Read current =
-        m_fs.readFile(m_fs.libraryPath() + m_path, LibraryFs::SnippetReadLimit);
-    const QStringList currentLines = current.result.ok
-                                         ? LineDiff::lines(SnippetCodec::decode(current.bytes).text)
-                                         : QStringList();
-    const LineDiff::Marks marks = LineDiff::compare(LineDiff::lines(m_shownText), currentLines);
-    m_marked = marks.onlyInOld;
+void frmHistory::takeChosen() {
+    std::optional<Prepared> prepared = m_preparer->take();
+    // Only the latest choice is shown; an older one that arrives late is dropped.
+    if (!prepared || prepared->asked != m_chosenAsked || prepared->path != m_path)
+        return;
+    if (!prepared->bytes) {
+        m_chosenShown = prepared->asked;
+        showWhyNone(tr("The text of this version cannot be read from the history."));
+        return;
+    }
+    if (m_arriving && m_arriving->key == prepared->key) {
+        // The same text on its way: it goes on, with the newer marks.
+        prepared->text = std::move(m_arriving->text);
+        m_arriving = std::move(prepared);
+        return;
+    }
+    if (prepared->key == m_shownKey) {
+        m_shownBytes = std::move(prepared->bytes);
+        showMarks(*prepared);
+        m_chosenShown = prepared->asked;
+        return;
+    }
+    m_arriving = std::move(prepared);
+    m_arrived = -1;
+    loadSlice();
+}
+
+void frmHistory::loadSlice() {
+    QElapsedTimer slice;
+    slice.start();
+    QTextDocument* document = txtVersion->document();
+    if (m_arrived < 0) {
+        // The text shown before goes a part at a time: emptying a long document at once holds
+        // the window as long as filling it.
+        document->setUndoRedoEnabled(false);
+        while (document->blockCount() > PartLines && slice.elapsed() < SliceMilliseconds) {
+            QTextCursor part(document);
+            part.setPosition(
+                document->findBlockByNumber(document->blockCount() - PartLines).position() - 1);
+            part.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            part.removeSelectedText();
+        }
+        if (document->blockCount() > PartLines) {
+            m_sliceTimer->start(0);
+            return;
+        }
+        if (!m_arriving || m_arriving->text.size() <= InOneGo) {
+            txtVersion->setText(m_arriving ? m_arriving->text : QString());
+            if (m_arriving)
+                finishShowing();
+            return;
+        }
+        // The editor is empty by now: nothing to show meanwhile.
+        txtVersion->beginLoading(false);
+        m_arrived = 0;
+    }
+    if (!m_arriving)
+        return;
+    const QString& text = m_arriving->text;
+    while (m_arrived < text.size() && slice.elapsed() < SliceMilliseconds) {
+        qsizetype end = std::min(text.size(), m_arrived + PieceChars);
+        // Pieces end at a line break where there is one, so the editor adds none of its own.
+        if (end < text.size()) {
+            const qsizetype lineEnd = text.lastIndexOf(QLatin1Char('\n'), end - 1);
+            if (lineEnd >= m_arrived)
+                end = lineEnd + 1;
+        }
+        txtVersion->appendLoadedText(text.mid(m_arrived, end - m_arrived));
+        m_arrived = end;
+    }
+    if (m_arrived < text.size()) {
+        m_sliceTimer->start(0);
+        return;
+    }
+    txtVersion->finishLoading(0);
+    finishShowing();
+}
+
+void frmHistory::finishShowing() {
+    Prepared prepared = std::move(*m_arriving);
+    m_arriving.reset();
+    m_arrived = -1;
+    txtVersion->colourAll(prepared.keywords);
+    m_shownKey = prepared.key;
+    m_shownText = std::move(prepared.text);
+    m_shownBytes = std::move(prepared.bytes);
+    showMarks(prepared);
+    m_chosenShown = prepared.asked;
+    cmdRestore->setEnabled(true);
+    cmdCopy->setEnabled(true);
+}
+
+void frmHistory::showMarks(const Prepared& prepared) {
+    m_marked = prepared.marked;
     txtVersion->viewport()->update();
     QString summary;
-    if (!current.result.ok)
+    if (!prepared.currentRead)
         summary = tr("The snippet's file cannot be read now (%1): every line is marked.")
-                      .arg(current.result.reason);
-    else if (!marks.exact)
+                      .arg(prepared.currentReason);
+    else if (!prepared.exact)
         summary = tr("Too different from the snippet's file now to compare line by "
                      "line: every line is marked.");
-    else if (marks.countOld() == 0 && marks.countNew() == 0)
+    else if (prepared.countOld == 0 && prepared.countNew == 0)
         summary = tr("The same as the snippet's file now.");
     else
-        summary = differenceText(marks.countOld(), marks.countNew());
+        summary = differenceText(prepared.countOld, prepared.countNew);
     lblDifferences->setText(summary);
     txtVersion->setAccessibleDescription(summary);
 }

@@ -15,6 +15,7 @@ class CodeEditor;
 class LibraryFs;
 class QLabel;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 
 // "History of NAME": the versions of one snippet, newest first, the chosen one shown read-only in
@@ -31,8 +32,8 @@ public:
     QString snippetPath() const { return m_path; }
     // Reads the versions again, off the window's thread; the chosen version stays chosen.
     void refresh();
-    // Whether a read asked for has not been shown yet.
-    bool isReading() const { return m_shown != m_asked; }
+    // Whether a read asked for, of the versions or of the chosen one, has not been shown yet.
+    bool isReading() const;
     // What a version was, in the list's words.
     static QString whatText(const HistoryVersion& version);
 
@@ -54,24 +55,52 @@ protected:
 
 private slots:
     void takeVersions();
+    void takeChosen();
 
 private:
+    // The chosen version as a thread of its own prepares it: read, decoded and compared with the
+    // snippet's file, which for a long snippet takes far longer than the window may wait.
+    struct Prepared {
+        quint64 asked = 0;
+        QString path;
+        QString key; // commit and blob
+        std::optional<QByteArray> bytes;
+        QString text;
+        QStringList keywords;
+        QList<bool> marked;
+        bool currentRead = false;
+        QString currentReason;
+        bool exact = true;
+        int countOld = 0;
+        int countNew = 0;
+    };
     void showChosen();
+    void dropShownText(); // the text goes a part at a time, nothing acts on it meanwhile
+    void showWhyNone(const QString& why);
+    void loadSlice();
+    void finishShowing();
+    void showMarks(const Prepared& prepared);
     void restoreChosen();
     void copyChosen();
-    // The chosen version's stored text; none for a deletion or when it cannot be read.
+    // The chosen version's stored text once shown; none for a deletion, when it cannot be read,
+    // or while it is being prepared.
     std::optional<QByteArray> chosenBytes() const;
     int chosenRow() const;
 
     LibraryFs& m_fs;
     QString m_gitFolder;
-    std::unique_ptr<HistoryReader> m_reader;
+    bool m_historyOpen = false;
     QString m_path;
     QString m_name;
     QList<HistoryVersion> m_versions;
-    QString m_shownText;  // of the chosen version, as the editor shows it
-    QList<bool> m_marked; // per line of it: not in the snippet's file now
-    QColor m_background;  // the editor's, painted by the window beneath the marks
+    QString m_shownKey;  // of the version the editor shows; empty for none
+    QString m_shownText; // of the chosen version, as the editor shows it
+    std::optional<QByteArray> m_shownBytes;
+    QList<bool> m_marked;               // per line of it: not in the snippet's file now
+    QColor m_background;                // the editor's, painted by the window beneath the marks
+    std::optional<Prepared> m_arriving; // going into the editor a slice at a time
+    qsizetype m_arrived = -1;           // of its text; -1 while the text before goes
+    QTimer* m_sliceTimer = nullptr;
     struct Listing {
         quint64 asked = 0;
         QString path;
@@ -80,5 +109,9 @@ private:
     };
     quint64 m_asked = 0;
     quint64 m_shown = 0;
-    std::unique_ptr<HistoryLoader<Listing>> m_loader; // last: its thread goes first
+    quint64 m_chosenAsked = 0;
+    quint64 m_chosenShown = 0;
+    // Last: their threads go first.
+    std::unique_ptr<HistoryLoader<Listing>> m_loader;
+    std::unique_ptr<HistoryLoader<Prepared>> m_preparer;
 };

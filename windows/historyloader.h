@@ -45,6 +45,12 @@ public:
         }
         m_asking.notify_one();
     }
+    // Whether a newer question waits or the loader is going: a long answer may stop early, as
+    // nobody will take it.
+    bool superseded() const {
+        const std::lock_guard lock(m_mutex);
+        return m_stopping || m_question.has_value();
+    }
     // The latest answer not yet taken.
     std::optional<Answer> take() {
         const std::lock_guard lock(m_mutex);
@@ -81,7 +87,7 @@ private:
     const QString m_gitFolder;
     QObject* const m_window;
     const char* const m_wake;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_asking;
     std::optional<Question> m_question; // guarded by m_mutex
     std::optional<Answer> m_answer;     // guarded by m_mutex
