@@ -22,7 +22,7 @@ bool asksForLogin(const QString& remote) {
 }
 
 QString shownSnippet(const QString& path) {
-    return path.endsWith(QLatin1String(".code")) ? path.chopped(5) : path;
+    return path.endsWith(Names::SnippetEnding) ? path.chopped(Names::SnippetEnding.size()) : path;
 }
 
 } // namespace
@@ -284,7 +284,7 @@ void frmMain::showSyncedFiles(const SyncOutcome& outcome) {
     for (const QString& path : outcome.written)
         m_index->fileChanged(library + path);
     for (const QString& path : outcome.removed) {
-        if (path.endsWith(QLatin1String(".code")))
+        if (path.endsWith(Names::SnippetEnding))
             m_index->fileChanged(library + path);
         else
             m_index->folderChanged(library + path);
@@ -310,7 +310,7 @@ void frmMain::showSyncedFiles(const SyncOutcome& outcome) {
     constexpr int MostLookedUp = 100;
     bool treeChanged = outcome.written.size() > MostLookedUp;
     for (const QString& path : outcome.removed)
-        treeChanged = treeChanged || !path.endsWith(QLatin1String(".code"));
+        treeChanged = treeChanged || !path.endsWith(Names::SnippetEnding);
     for (int i = 0; !treeChanged && i < outcome.written.size(); ++i) {
         const QStringList parts = outcome.written[i].split(QLatin1Char('/'));
         QTreeWidgetItem* category = childWithText(rootNode(), parts.first());

@@ -147,6 +147,7 @@ struct History::Worker {
     std::condition_variable answered;
     SyncOutcome outcome;
     std::optional<LibrarySync::Login> workedLogin;
+    std::chrono::milliseconds syncStall{30000}; // set before the first sync
 
     // The worker's own, touched by no other thread.
     Repository repo;
@@ -783,6 +784,11 @@ struct History::Worker {
             const auto [yes, login] = ask(asked);
             return yes ? std::optional(login) : std::nullopt;
         };
+        syncer.whileWaiting = [this] { recordWhileSyncing(); };
+        {
+            const std::lock_guard guard(mutex);
+            syncer.stallTimeout = syncStall;
+        }
         syncer.loginWorked = [this](const QString&, const LibrarySync::Login& login) {
             const std::lock_guard guard(mutex);
             workedLogin = login;
@@ -800,6 +806,26 @@ struct History::Worker {
         emit owner->synced();
         if (changed)
             emit owner->recorded();
+    }
+
+    // Commands told while a sync waits on the network are recorded meanwhile, in their order.
+    void recordWhileSyncing() {
+        for (;;) {
+            std::optional<Job> job;
+            {
+                const std::lock_guard guard(mutex);
+                if (jobs.empty() || stopping ||
+                    (jobs.front().kind != Job::Kind::Command &&
+                     jobs.front().kind != Job::Kind::Draft))
+                    return;
+                job = std::move(jobs.front());
+                jobs.pop_front();
+            }
+            if (job->kind == Job::Kind::Command)
+                command(*job);
+            else
+                draft(*job);
+        }
     }
 
     void moved(LibrarySync::Step step, quint64 done, quint64 total, bool stepped) {
@@ -932,6 +958,11 @@ bool History::startSync(const QString& remote, std::optional<LibrarySync::Login>
     }
     w.wake.notify_one();
     return true;
+}
+
+void History::setSyncStallTimeout(std::chrono::milliseconds timeout) {
+    const std::lock_guard guard(m_worker->mutex);
+    m_worker->syncStall = timeout;
 }
 
 void History::cancelSync() {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -35,6 +36,11 @@ public:
 
     // Told before each step, on the syncing thread.
     std::function<void(Step)> beforeStep;
+    // Called every few hundredths of a second while the network is waited for, on the syncing
+    // thread: the history records commands meanwhile.
+    std::function<void()> whileWaiting;
+    // A fetch or push that hears nothing from the remote for this long fails.
+    std::chrono::milliseconds stallTimeout{30000};
     // Objects received or sent so far in a fetch or push, on the syncing thread.
     std::function<void(Step, quint64 done, quint64 total)> progress;
 
