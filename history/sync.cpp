@@ -450,6 +450,15 @@ private:
             return false;
         if (error < 0)
             failLocal();
+        // The sync made the remote's first branch: a plain clone of it checks that one out.
+        Reference head;
+        Reference named;
+        if (!theirs && git_reference_lookup(head.out(), remote.get(), "HEAD") == 0 &&
+            git_reference_type(head.get()) == GIT_REFERENCE_SYMBOLIC &&
+            git_reference_lookup(named.out(), remote.get(),
+                                 git_reference_symbolic_target(head.get())) == GIT_ENOTFOUND)
+            git_repository_set_head(remote.get(), branch);
+        git_error_clear();
         Reference tracked;
         git_reference_create(tracked.out(), m_repo.get(), SyncTransport::TrackedMain, &target, 1,
                              "sync: push");

@@ -373,8 +373,15 @@ int SyncTransport::checkHost(const git_cert_hostkey& cert, const QString& host) 
         if (!owned.ok)
             return stop(QStringLiteral("~/.ssh could not be made (%1)").arg(owned.reason));
     }
+    // Read again: ssh may have added lines while the question was open; they stay.
     const bool isNew = !m_fs.fileExists(file);
-    LibraryFs::Result written = m_fs.writeFileAtomically(file, knownhosts::added(known, name, key));
+    QByteArray now;
+    if (m_fs.fileExists(file)) {
+        const LibraryFs::Read read = m_fs.readFile(file, 64 << 20);
+        if (read.result.ok && !read.tooLarge)
+            now = read.bytes;
+    }
+    LibraryFs::Result written = m_fs.appendToFile(file, knownhosts::addition(now, name, key));
     if (written.ok && isNew)
         written = m_fs.restrictToOwner(file);
     if (!written.ok)

@@ -487,6 +487,10 @@ void TestSync::twoLibrariesAgree() {
              a.head());
     for (const QString& git : {a.git(), b.git(), remote})
         QVERIFY2(fsckStrict(git), qPrintable(git));
+    // The remote's first branch was the sync's: a plain clone checks it out.
+    if (twist != QLatin1String("cancel"))
+        QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' symbolic-ref HEAD").arg(remote)),
+                 QStringLiteral("refs/heads/main"));
 }
 
 // The same sync over git's own protocol, with a real server.
@@ -666,15 +670,33 @@ void TestSync::overSsh() {
     QCOMPARE(commandOutput(remoteMain), QString());
     QVERIFY(!QFile::exists(knownHosts));
 
-    // Trusted: the host is added, in a file only its owner reads, and the sync goes through.
+    // Trusted: the host is added, in a file only its owner reads, and the sync goes through;
+    // a line ssh added while the question was open stays.
     asked.clear();
-    outcome = a.sync(remote, {}, 0, trusting(true));
+    const QByteArray addedMeanwhile =
+        "meanwhile.example ssh-ed25519 "
+        "AAAAC3NzaC1lZDI1NTE5AAAAIOMqqnkVzrm0SdG6UOoqKLsabgH5C9okWi0dh2l9GKJl\n";
+    outcome = a.sync(remote, {}, 0, [&](LibrarySync& sync) {
+        trusting(true)(sync);
+        sync.trustUnknownHost =
+            [&asked, &knownHosts, &addedMeanwhile, trust = sync.trustUnknownHost](
+                const QString& host, const QString& type, const QString& shown) {
+                QFile hosts(knownHosts);
+                if (hosts.open(QIODevice::Append))
+                    hosts.write(addedMeanwhile);
+                hosts.close();
+                hosts.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+                return trust(host, type, shown);
+            };
+    });
     QVERIFY2(outcome.ok(), qPrintable(describe(outcome)));
     QCOMPARE(asked, QStringList{question});
     QCOMPARE(commandOutput(remoteMain), a.head());
     struct stat info {};
     QVERIFY(::stat(QFile::encodeName(knownHosts).constData(), &info) == 0 &&
             (info.st_mode & 0777) == 0600);
+    QVERIFY(commandOutput(QStringLiteral("cat '%1'").arg(knownHosts))
+                .startsWith(QString::fromLatin1(addedMeanwhile.trimmed())));
     // ssh itself finds the host there, hashed or not, and so does the next sync, without asking.
     QVERIFY(commandOutput(QStringLiteral("ssh-keygen -F '%1' -f '%2'").arg(hostName, knownHosts))
                 .contains(QLatin1String("ssh-ed25519")));
