@@ -261,7 +261,8 @@ private:
         }
         std::vector<std::pair<QByteArray, Entry>> clashes;
         Files merged = fastForward ? other : merge(filesOf(base), plan.before, other, clashes);
-        keepBoth(plan.before, merged, otherHost(*theirs), std::move(clashes), plan);
+        plan.host = otherHost(*theirs);
+        keepBoth(plan.before, merged, plan.host, std::move(clashes), plan);
         if (fastForward && plan.copies.isEmpty()) {
             plan.target = theirs;
             plan.after = std::move(merged);
@@ -310,6 +311,7 @@ private:
                 continue; // the edit is what arrives
             if (will)
                 keep.emplace_back(path, *will);
+            plan.editedOnDisk.insert(path);
         }
         std::sort(keep.begin(), keep.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });

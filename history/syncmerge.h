@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -36,6 +37,8 @@ struct Plan {
     Files before;                  // the library's last version
     Files after;                   // the target's
     QStringList copies;
+    QString host;                  // the other side's machine, which names its copies
+    QSet<QByteArray> editedOnDisk; // edits not yet recorded when planned: they stay as they are
 };
 
 std::optional<Entry> lookup(const Files& files, const QByteArray& path);

@@ -90,15 +90,30 @@ void write(git_repository* repo, LibraryFs& fs, const Plan& plan,
     const QSet<QString> copies(plan.copies.cbegin(), plan.copies.cend());
     QStringList written;
     QStringList removed;
+    QStringList lateCopies;
     QSet<QString> emptied;
     for (auto it = plan.after.cbegin(); it != plan.after.cend(); ++it) {
         const std::optional<Entry> was = lookup(plan.before, it.key());
-        const QString rel = QString::fromUtf8(it.key());
         if ((was && *was == *it) || !belongsOnDisk(it.key(), *it))
             continue;
-        const bool copy = copies.contains(rel);
-        if (!copy && !unchanged(fs, it.key(), plan.before))
-            continue; // an edit not yet recorded: its arriving version is a copy beside it
+        QString rel = QString::fromUtf8(it.key());
+        if (!copies.contains(rel) && !unchanged(fs, it.key(), plan.before)) {
+            if (plan.editedOnDisk.contains(it.key()))
+                continue; // its arriving version is a copy beside it already
+            // The file changed since the merge was planned (a save or delete made meanwhile):
+            // decided again now, against the file as it is, so neither side is lost.
+            bool unreadable = false;
+            const std::optional<Entry> disk = onDisk(fs, it.key(), unreadable);
+            if (!unreadable && disk && git_oid_equal(&disk->id, &it->id))
+                continue;             // the edit is what arrives
+            if (unreadable || disk) { // kept beside the edit, which stays as it is
+                rel = QString::fromUtf8(copyName(it.key(), plan.host, [&](const QByteArray& name) {
+                    return plan.after.contains(name) ||
+                           fs.fileExists(library + QString::fromUtf8(name));
+                }));
+                lateCopies.append(rel);
+            } // deleted meanwhile: a change beats a deletion
+        }
         Blob blob;
         if (git_blob_lookup(blob.out(), repo, &it->id) < 0)
             fail(LibraryFs::Result::failure(library + rel, lastError()));
@@ -164,7 +179,7 @@ void write(git_repository* repo, LibraryFs& fs, const Plan& plan,
     }
     outcome.written = written;
     outcome.removed = removed;
-    outcome.copies = plan.copies;
+    outcome.copies = plan.copies + lateCopies;
 }
 
 } // namespace syncwrite

@@ -289,6 +289,8 @@ private slots:
     void twoLibrariesAgree_data();
     void twoLibrariesAgree();
     void overGitDaemon();
+    void editsWhileItWrites_data();
+    void editsWhileItWrites();
     void failures_data();
     void failures();
     void overSsh();
@@ -491,6 +493,51 @@ void TestSync::twoLibrariesAgree() {
     if (twist != QLatin1String("cancel"))
         QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' symbolic-ref HEAD").arg(remote)),
                  QStringLiteral("refs/heads/main"));
+}
+
+// A save or delete that lands after the merge was planned, as the window's commands may while
+// a sync runs: both sides' texts are kept, on both machines.
+void TestSync::editsWhileItWrites_data() {
+    QTest::addColumn<QByteArray>("meanwhile"); // what the command left on disk; null: deleted
+    QTest::addColumn<Snippets>("expected");
+    QTest::newRow("a save") << QByteArray("saved meanwhile")
+                            << Snippets{{"S/a.code", "saved meanwhile"},
+                                        {"S/a (deskb).code", "theirs"},
+                                        {"S/b.code", "b"}};
+    QTest::newRow("a delete") << QByteArray()
+                              << Snippets{{"S/a.code", "theirs"}, {"S/b.code", "b"}};
+}
+
+void TestSync::editsWhileItWrites() {
+    QFETCH(QByteArray, meanwhile);
+    QFETCH(Snippets, expected);
+    QTemporaryDir remoteDir;
+    const QString remote = remoteDir.filePath(QStringLiteral("remote.git"));
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    Side a;
+    Side b;
+    a.init(QStringLiteral("ann@deska"));
+    b.init(QStringLiteral("bea@deskb"));
+    a.change({{QStringLiteral("S/a.code"), "a"}, {QStringLiteral("S/b.code"), "b"}});
+    QVERIFY(a.sync(remote).ok());
+    QVERIFY(b.sync(remote).ok());
+    b.change({{QStringLiteral("S/a.code"), "theirs"}});
+    QVERIFY(b.sync(remote).ok());
+    const SyncOutcome synced = a.sync(remote, [&](LibrarySync::Step step, auto&) {
+        if (step == LibrarySync::Step::Write)
+            a.put(QStringLiteral("S/a.code"), meanwhile);
+    });
+    QVERIFY2(synced.ok(), qPrintable(describe(synced)));
+    a.change({}); // what the command records
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(a.sync(remote).ok());
+        QVERIFY(b.sync(remote).ok());
+    }
+    QCOMPARE(a.snippets(), expected);
+    QCOMPARE(b.snippets(), expected);
+    for (const QString& git : {a.git(), b.git(), remote})
+        QVERIFY2(fsckStrict(git), qPrintable(git));
 }
 
 // The same sync over git's own protocol, with a real server.
