@@ -2,6 +2,7 @@
 #include "history/history.h"
 
 #include "history/gitsupport.h"
+#include "history/syncmerge.h"
 #include "library/libraryfs.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <QSet>
 #include <QSysInfo>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -64,7 +66,22 @@ QString loginName() {
 struct ScanPayload {
     const std::atomic<bool>* cancel;
     QByteArray workdir;
+    git_index* index = nullptr;
+    git_odb* odb = nullptr;
 };
+
+// A version the library cannot hold as a file (a sync kept it in the history alone) is no
+// deletion when it is missing.
+bool neverOnDisk(const ScanPayload& payload, const char* path, int error) {
+    if (error == ENOTDIR || error == ENAMETOOLONG || error == ELOOP)
+        return true;
+    const git_index_entry* entry = git_index_get_bypath(payload.index, path, 0);
+    size_t size = 0;
+    git_object_t type = GIT_OBJECT_INVALID;
+    return entry && (!syncmerge::belongsOnDisk(path, {entry->id, git_filemode_t(entry->mode)}) ||
+                     (git_odb_read_header(&size, &type, payload.odb, &entry->id) == 0 &&
+                      !syncmerge::libraryCanHold(path, qint64(size))));
+}
 
 // Skips what is not a snippet file of a sensible size, and stops when the program quits.
 int scanFilter(const char* path, const char*, void* data) {
@@ -74,7 +91,7 @@ int scanFilter(const char* path, const char*, void* data) {
     struct stat info {};
     const QByteArray full = payload->workdir + path;
     if (lstat(full.constData(), &info) != 0)
-        return 0; // gone: the index forgets it
+        return neverOnDisk(*payload, path, errno) ? 1 : 0; // else gone: the index forgets it
     if (S_ISREG(info.st_mode) && info.st_size > LargestRecorded)
         return 1;
     return 0;
@@ -661,7 +678,7 @@ struct History::Worker {
         char pattern[] = "*.code";
         char* patterns[] = {pattern};
         const git_strarray pathspec{patterns, 1};
-        ScanPayload payload{&cancel, workdir};
+        ScanPayload payload{&cancel, workdir, index.get(), odb.get()};
         const int added =
             git_index_add_all(index.get(), &pathspec, GIT_INDEX_ADD_FORCE, scanFilter, &payload);
         if (cancel.load(std::memory_order_acquire))

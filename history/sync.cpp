@@ -35,14 +35,6 @@ constexpr int Rounds = 3;
 // Commands recorded while a push waits each take another round, up to this many.
 constexpr int MostLocalRounds = 20;
 
-int collect(const char* root, const git_tree_entry* entry, void* payload) {
-    if (git_tree_entry_type(entry) == GIT_OBJECT_BLOB)
-        static_cast<Files*>(payload)->insert(
-            QByteArray(root) + git_tree_entry_name(entry),
-            {*git_tree_entry_id(entry), git_tree_entry_filemode(entry)});
-    return 0;
-}
-
 QString loginName() {
     if (const passwd* user = getpwuid(getuid()); user && user->pw_name && *user->pw_name)
         return QString::fromLocal8Bit(user->pw_name);
@@ -201,11 +193,41 @@ private:
         if (!commitId)
             return files;
         Commit commit;
-        Tree tree;
-        if (git_commit_lookup(commit.out(), m_repo.get(), &*commitId) < 0 ||
-            git_commit_tree(tree.out(), commit.get()) < 0 ||
-            git_tree_walk(tree.get(), GIT_TREEWALK_PRE, collect, &files) < 0)
+        if (git_commit_lookup(commit.out(), m_repo.get(), &*commitId) < 0)
             throw Failure{lastError()};
+        // Walked by hand, folder by folder, with limits: libgit2's own walk recurses, and a
+        // remote's tree may be made to be deep enough to end the program.
+        std::vector<std::pair<QByteArray, git_oid>> folders{
+            {{}, *git_commit_tree_id(commit.get())}};
+        while (!folders.empty()) {
+            auto [prefix, id] = std::move(folders.back());
+            folders.pop_back();
+            Tree tree;
+            if (git_tree_lookup(tree.out(), m_repo.get(), &id) < 0)
+                throw Failure{lastError()};
+            const size_t count = git_tree_entrycount(tree.get());
+            if (files.size() + folders.size() + qsizetype(count) > MostEntries)
+                throw Failure{QCoreApplication::translate(
+                                  "LibrarySync", "the history holds more than %1 entries, more "
+                                                 "than this program takes in")
+                                  .arg(MostEntries)};
+            for (size_t i = 0; i < count; ++i) {
+                const git_tree_entry* entry = git_tree_entry_byindex(tree.get(), i);
+                const QByteArray path = prefix + git_tree_entry_name(entry);
+                if (git_tree_entry_type(entry) == GIT_OBJECT_TREE) {
+                    if (prefix.count('/') + 1 >= MostFolderDepth)
+                        throw Failure{QCoreApplication::translate(
+                                          "LibrarySync", "the history holds folders more than "
+                                                         "%1 deep (\"%2...\"), more than this "
+                                                         "program takes in")
+                                          .arg(MostFolderDepth)
+                                          .arg(QString::fromUtf8(path.left(80)))};
+                    folders.emplace_back(path + '/', *git_tree_entry_id(entry));
+                } else if (git_tree_entry_type(entry) == GIT_OBJECT_BLOB) {
+                    files.insert(path, {*git_tree_entry_id(entry), git_tree_entry_filemode(entry)});
+                }
+            }
+        }
         return files;
     }
 
@@ -263,6 +285,7 @@ private:
         Files merged = fastForward ? other : merge(filesOf(base), plan.before, other, clashes);
         plan.host = otherHost(*theirs);
         keepBoth(plan.before, merged, plan.host, std::move(clashes), plan);
+        plan.copies += parted(merged, plan.host);
         if (fastForward && plan.copies.isEmpty()) {
             plan.target = theirs;
             plan.after = std::move(merged);

@@ -17,7 +17,8 @@ struct SyncOutcome {
     QString failure;     // names the remote and the cause
     QStringList written; // relative to the library, copies of the other side included
     QStringList removed;
-    QStringList copies; // "NAME (HOST).code": the other side's version of a snippet both changed
+    QStringList copies;  // "NAME (HOST).code": the other side's version of a snippet both changed
+    QStringList skipped; // one message for each arriving snippet the library cannot hold
     bool ok() const { return result == Result::Synced; }
 };
 

@@ -25,6 +25,41 @@ bool belongsOnDisk(const QByteArray& path, const Entry& entry) {
     return true;
 }
 
+bool libraryCanHold(const QByteArray& path, qint64 size) {
+    constexpr qsizetype LongestName = 255; // bytes, on every file system the library lives on
+    constexpr qint64 Largest = qint64(128) << 20; // as LibraryFs::SnippetReadLimit
+    if (size > Largest)
+        return false;
+    for (const QByteArray& part : path.split('/')) {
+        if (part.size() > LongestName)
+            return false;
+    }
+    return true;
+}
+
+QStringList parted(Files& files, const QString& host) {
+    QStringList renamed;
+    QList<QByteArray> folders;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        for (qsizetype slash = it.key().indexOf('/'); slash >= 0;
+             slash = it.key().indexOf('/', slash + 1))
+            folders.append(it.key().left(slash));
+    }
+    for (const QByteArray& folder : folders) {
+        const auto blob = files.constFind(folder);
+        if (blob == files.cend())
+            continue;
+        const Entry entry = *blob;
+        files.erase(blob);
+        const QByteArray name = copyName(folder, host, [&](const QByteArray& candidate) {
+            return files.contains(candidate) || folders.contains(candidate);
+        });
+        files.insert(name, entry);
+        renamed.append(QString::fromUtf8(name));
+    }
+    return renamed;
+}
+
 QString fileSafe(QString host) {
     host.removeIf(
         [](QChar c) { return c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|()").contains(c); });

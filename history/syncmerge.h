@@ -47,6 +47,18 @@ std::optional<Entry> lookup(const Files& files, const QByteArray& path);
 // remote's tree holds stays in the history alone.
 bool belongsOnDisk(const QByteArray& path, const Entry& entry);
 
+// Whether a snippet the history holds at `path` can be a file in the library: a name each of
+// whose parts fits a file system's 255 bytes, and no larger than a snippet may be read.
+bool libraryCanHold(const QByteArray& path, qint64 size);
+
+// What a tree may hold before the sync walks it: a remote's history is not trusted.
+constexpr int MostFolderDepth = 64;
+constexpr qsizetype MostEntries = 2'000'000;
+
+// A blob of the tree named `path` that is a folder's name in it too, renamed beside it: a
+// file cannot be a folder.
+QStringList parted(Files& files, const QString& host);
+
 // A machine's name as it may stand in a file name.
 QString fileSafe(QString host);
 

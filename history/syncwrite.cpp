@@ -16,6 +16,42 @@ namespace syncwrite {
 
 using namespace syncmerge;
 
+namespace {
+
+// Why an arriving snippet cannot be a file in the library, checked before anything is read or
+// written; empty when it can.
+QString cannotHold(git_repository* repo, LibraryFs& fs, const QString& rel, const git_oid& id) {
+    size_t size = 0;
+    git_object_t type = GIT_OBJECT_INVALID;
+    Odb odb;
+    if (git_repository_odb(odb.out(), repo) < 0 ||
+        git_odb_read_header(&size, &type, odb.get(), &id) < 0)
+        return lastError();
+    if (!libraryCanHold(rel.toUtf8(), qint64(size)))
+        return qint64(size) > LibraryFs::SnippetReadLimit
+                   ? QCoreApplication::translate("LibrarySync", "larger than %1 MiB")
+                         .arg(LibraryFs::SnippetReadLimit >> 20)
+                   : QCoreApplication::translate("LibrarySync", "its name is too long");
+    const QString library = fs.libraryPath();
+    QString folder = library;
+    const QStringList parts = rel.split(QLatin1Char('/'));
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        folder += parts[i];
+        if (fs.fileExists(folder) && !fs.folderExists(folder))
+            return QCoreApplication::translate("LibrarySync",
+                                               "\"%1\" is a file there, not a category")
+                .arg(folder.mid(library.size()));
+        folder += QLatin1Char('/');
+    }
+    if (fs.folderExists(library + rel))
+        return QCoreApplication::translate("LibrarySync", "a category has its name");
+    if (!fs.insideLibrary(library + rel))
+        return LibraryFs::outsideReason();
+    return {};
+}
+
+} // namespace
+
 // What the library holds at `path`: its id as a blob, or none when nothing is there.
 // A file that cannot be read counts as an edit, so it is never overwritten.
 std::optional<Entry> onDisk(LibraryFs& fs, const QByteArray& path, bool& unreadable) {
@@ -91,7 +127,22 @@ void write(git_repository* repo, LibraryFs& fs, const Plan& plan,
     QStringList written;
     QStringList removed;
     QStringList lateCopies;
+    QStringList skipped;
     QSet<QString> emptied;
+    // Deletions first: a folder may arrive where a file was.
+    for (auto it = plan.before.cbegin(); it != plan.before.cend(); ++it) {
+        const QString rel = QString::fromUtf8(it.key());
+        if (plan.after.contains(it.key()) || !belongsOnDisk(it.key(), *it) ||
+            !unchanged(fs, it.key(), plan.before))
+            continue;
+        const QString full = library + rel;
+        keepForUndo(full);
+        const LibraryFs::Result result = fs.deleteSnippet(full);
+        if (!result.ok)
+            fail(result);
+        removed.append(rel);
+        emptied.insert(rel.section(QLatin1Char('/'), 0, -2));
+    }
     for (auto it = plan.after.cbegin(); it != plan.after.cend(); ++it) {
         const std::optional<Entry> was = lookup(plan.before, it.key());
         if ((was && *was == *it) || !belongsOnDisk(it.key(), *it))
@@ -114,10 +165,17 @@ void write(git_repository* repo, LibraryFs& fs, const Plan& plan,
                 lateCopies.append(rel);
             } // deleted meanwhile: a change beats a deletion
         }
+        const QString full = library + rel;
+        if (const QString why = cannotHold(repo, fs, rel, it->id); !why.isEmpty()) {
+            skipped.append(QCoreApplication::translate(
+                               "LibrarySync", "\"%1\" was not written into the library (%2); it "
+                                              "stays in the history and on the remote")
+                               .arg(rel, why));
+            continue;
+        }
         Blob blob;
         if (git_blob_lookup(blob.out(), repo, &it->id) < 0)
-            fail(LibraryFs::Result::failure(library + rel, lastError()));
-        const QString full = library + rel;
+            fail(LibraryFs::Result::failure(full, lastError()));
         QString folder = library;
         const QStringList parts = rel.split(QLatin1Char('/'));
         for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
@@ -136,19 +194,6 @@ void write(git_repository* repo, LibraryFs& fs, const Plan& plan,
         if (!result.ok)
             fail(result);
         written.append(rel);
-    }
-    for (auto it = plan.before.cbegin(); it != plan.before.cend(); ++it) {
-        const QString rel = QString::fromUtf8(it.key());
-        if (plan.after.contains(it.key()) || !belongsOnDisk(it.key(), *it) ||
-            !unchanged(fs, it.key(), plan.before))
-            continue;
-        const QString full = library + rel;
-        keepForUndo(full);
-        const LibraryFs::Result result = fs.deleteSnippet(full);
-        if (!result.ok)
-            fail(result);
-        removed.append(rel);
-        emptied.insert(rel.section(QLatin1Char('/'), 0, -2));
     }
     const QByteArray branch = "refs/heads/main";
     Reference moved;
@@ -180,6 +225,7 @@ void write(git_repository* repo, LibraryFs& fs, const Plan& plan,
     outcome.written = written;
     outcome.removed = removed;
     outcome.copies = plan.copies + lateCopies;
+    outcome.skipped = skipped;
 }
 
 } // namespace syncwrite
