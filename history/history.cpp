@@ -360,6 +360,10 @@ struct History::Worker {
             int autocrlf = 0;
             if (git_config_get_bool(&autocrlf, config.get(), "core.autocrlf") != 0 || autocrlf)
                 git_config_set_bool(config.get(), "core.autocrlf", 0);
+            // Nor does a file's executable bit count: a version keeps the mode it came with.
+            int filemode = 1;
+            if (git_config_get_bool(&filemode, config.get(), "core.filemode") != 0 || filemode)
+                git_config_set_bool(config.get(), "core.filemode", 0);
         }
         hostName = LibrarySync::hostName();
         if (Config settings; git_repository_config(settings.out(), repo.get()) == 0) {

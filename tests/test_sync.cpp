@@ -6,6 +6,7 @@
 #include "support/failingfs.h"
 #include "support/gitcheck.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -26,6 +27,7 @@ namespace {
 
 constexpr int Wait = 20000;
 using Snippets = QMap<QString, QByteArray>; // path in the library -> bytes
+using Paths = QMap<QByteArray, QByteArray>; // path in a tree -> "mode text"
 
 // One copy of the program's library: `Code/` and its history beside it, its author on `host`.
 struct Side {
@@ -274,6 +276,80 @@ struct Environment {
     }
 };
 
+// A tree made with git's own tools: each path's blob ("mode text", or "120000 target" for a link,
+// "160000 id" for a submodule), folders made with `git mktree` from the deepest up.
+QString makeTree(const QString& git, const QMap<QByteArray, QByteArray>& paths,
+                 const QTemporaryDir& scratch) {
+    QMap<QByteArray, QByteArray> listing; // folder -> mktree lines
+    QList<QByteArray> folders{QByteArray()};
+    for (auto it = paths.cbegin(); it != paths.cend(); ++it) {
+        const QByteArray mode = it.value().left(it.value().indexOf(' '));
+        const QByteArray text = it.value().mid(mode.size() + 1);
+        QByteArray id;
+        QByteArray kind = "blob";
+        if (mode == "160000") {
+            id = text;
+            kind = "commit";
+        } else {
+            QFile out(scratch.filePath(QStringLiteral("blob")));
+            if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                return {};
+            out.write(text);
+            out.close();
+            id = commandOutput(QStringLiteral("git --git-dir='%1' hash-object -w '%2'")
+                                   .arg(git, out.fileName()))
+                     .toLatin1();
+        }
+        const qsizetype slash = it.key().lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArray() : it.key().left(slash);
+        listing[folder] += mode + ' ' + kind + ' ' + id + '\t' + it.key().mid(slash + 1) + '\n';
+        for (qsizetype cut = 0; (cut = it.key().indexOf('/', cut + 1)) > 0;) {
+            if (!folders.contains(it.key().left(cut)))
+                folders.append(it.key().left(cut));
+        }
+    }
+    std::sort(folders.begin(), folders.end(), [](const QByteArray& a, const QByteArray& b) {
+        return a.count('/') + (a.isEmpty() ? -1 : 0) > b.count('/') + (b.isEmpty() ? -1 : 0);
+    });
+    QString root;
+    for (const QByteArray& folder : folders) {
+        QFile out(scratch.filePath(QStringLiteral("tree")));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return {};
+        out.write(listing.value(folder));
+        out.close();
+        const QString id = commandOutput(
+            QStringLiteral("git --git-dir='%1' mktree < '%2'").arg(git, out.fileName()));
+        if (folder.isEmpty())
+            root = id;
+        else
+            listing[folder.left(std::max<qsizetype>(folder.lastIndexOf('/'), 0))] +=
+                "040000 tree " + id.toLatin1() + '\t' + folder.mid(folder.lastIndexOf('/') + 1) +
+                '\n';
+    }
+    return root;
+}
+
+// A tree `depth` folders deep, written as loose objects: git's tools recurse, and so would
+// making it with them.
+QString deepTree(const QString& git, int depth) {
+    const auto write = [&](const QByteArray& body) {
+        const QByteArray object = "tree " + QByteArray::number(body.size()) + '\0' + body;
+        const QByteArray id = QCryptographicHash::hash(object, QCryptographicHash::Sha1);
+        const QString hexId = QString::fromLatin1(id.toHex());
+        const QString folder = git + QStringLiteral("/objects/") + hexId.left(2);
+        QDir().mkpath(folder);
+        QFile out(folder + QLatin1Char('/') + hexId.mid(2));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(qCompress(object).mid(4)); // qCompress puts the length before zlib's data
+        return id;
+    };
+    QByteArray id = write({});
+    for (int i = 0; i < depth; ++i)
+        id = write("40000 d" + QByteArray(1, '\0') + id);
+    return QString::fromLatin1(id.toHex());
+}
+
 QString describe(const SyncOutcome& outcome) {
     return QStringLiteral("result %1, failure \"%2\", copies %3")
         .arg(int(outcome.result))
@@ -289,6 +365,8 @@ private slots:
     void twoLibrariesAgree_data();
     void twoLibrariesAgree();
     void overGitDaemon();
+    void oddRemotes_data();
+    void oddRemotes();
     void editsWhileItWrites_data();
     void editsWhileItWrites();
     void failures_data();
@@ -493,6 +571,107 @@ void TestSync::twoLibrariesAgree() {
     if (twist != QLatin1String("cancel"))
         QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' symbolic-ref HEAD").arg(remote)),
                  QStringLiteral("refs/heads/main"));
+}
+
+// Remotes a library cannot simply hold, made with git's own tools: no crash, nothing written
+// outside the library, what it cannot hold stays on the remote, and a second sync changes
+// nothing.
+void TestSync::oddRemotes_data() {
+    QTest::addColumn<Paths>("paths");     // besides S/ok.code, which always arrives
+    QTest::addColumn<QString>("onDisk");  // made in the library first: "file PATH" or "link PATH"
+    QTest::addColumn<QString>("failure"); // empty: the sync goes through
+    QTest::addColumn<int>("skipped");     // messages about entries not written
+
+    QTest::newRow("..") << Paths{{"../escaped.code", "100644 x"}} << QString() << QString() << 0;
+    QTest::newRow(".git") << Paths{{".git/hooks/x.code", "100644 x"}} << QString() << QString()
+                          << 0;
+    QTest::newRow("backslash") << Paths{{"S/a\\b.code", "100644 x"}} << QString() << QString() << 0;
+    QTest::newRow("file against folder") << Paths{{"F/x.code/y.code", "100644 y"}}
+                                         << QStringLiteral("file F/x.code") << QString() << 1;
+    QTest::newRow("link") << Paths{{"L.code", "120000 /etc/hostname"}, {"T", "120000 /tmp"}}
+                          << QString() << QString() << 0;
+    QTest::newRow("category linking outside")
+        << Paths{{"Out/x.code", "100644 x"}} << QStringLiteral("link Out") << QString() << 1;
+    QTest::newRow("submodule") << Paths{{"S/sub", "160000 " + QByteArray(40, '1')}} << QString()
+                               << QString() << 0;
+    QTest::newRow("executable bit")
+        << Paths{{"S/run.code", "100755 echo"}} << QString() << QString() << 0;
+    QTest::newRow("long name") << Paths{{"S/" + QByteArray(300, 'n') + ".code", "100644 x"}}
+                               << QString() << QString() << 1;
+    QTest::newRow("large blob") << Paths{{"S/big.code", "100644 big"}} << QString() << QString()
+                                << 1;
+    QTest::newRow("non-snippet file")
+        << Paths{{"README", "100644 read me"}} << QString() << QString() << 0;
+    QTest::newRow("deep tree") << Paths{} << QString() << QStringLiteral("deep") << 0;
+}
+
+void TestSync::oddRemotes() {
+    QFETCH(Paths, paths);
+    QFETCH(QString, onDisk);
+    QFETCH(QString, failure);
+    QFETCH(int, skipped);
+    QTemporaryDir scratch;
+    const QString remote = scratch.filePath(QStringLiteral("remote.git"));
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    paths.insert("S/ok.code", "100644 ok");
+    if (paths.contains("S/big.code"))
+        paths["S/big.code"] = "100644 " + QByteArray((128 << 20) + 1, 'x');
+    QString tree = makeTree(remote, paths, scratch);
+    QVERIFY(!tree.isEmpty());
+    if (QTest::currentDataTag() == QLatin1String("deep tree"))
+        tree =
+            commandOutput(QStringLiteral("printf '040000 tree %1\\tdeep\\n' | git --git-dir='%2' "
+                                         "mktree")
+                              .arg(deepTree(remote, 120000), remote));
+    const QString commit = commandOutput(
+        QStringLiteral("git --git-dir='%1' -c user.name=x -c user.email=x@y commit-tree %2 -m odd")
+            .arg(remote, tree));
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("--git-dir=") + remote, QStringLiteral("update-ref"),
+                 QStringLiteral("refs/heads/main"), commit}));
+    const QString remoteTree =
+        QStringLiteral("git --git-dir='%1' ls-tree -r --full-tree main").arg(remote);
+    const QString odd = commandOutput(remoteTree);
+
+    Side a;
+    a.init(QStringLiteral("ann@deska"));
+    a.change({{QStringLiteral("S/mine.code"), "mine"}});
+    if (onDisk.startsWith(QLatin1String("file ")))
+        a.put(onDisk.mid(5), "a file");
+    if (onDisk.startsWith(QLatin1String("link ")))
+        QVERIFY(QFile::link(scratch.path(), a.library() + onDisk.mid(5)));
+    const QStringList outside = QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden);
+    SyncOutcome synced = a.sync(remote);
+    if (!failure.isEmpty()) {
+        QCOMPARE(synced.result, SyncOutcome::Result::Failed);
+        QVERIFY2(synced.failure.contains(failure), qPrintable(synced.failure));
+        return;
+    }
+    QVERIFY2(synced.ok(), qPrintable(describe(synced)));
+    QCOMPARE(synced.skipped.size(), skipped);
+    QCOMPARE(a.snippets().value(QStringLiteral("S/ok.code")), QByteArray("ok"));
+    QCOMPARE(QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden), outside);
+    QVERIFY(!QFile::exists(a.dir.filePath(QStringLiteral("escaped.code"))));
+
+    // A look, a change and two syncs more: the remote still holds every odd entry, and a sync
+    // with nothing changed changes nothing.
+    a.change({{QStringLiteral("S/later.code"), "later"}});
+    QVERIFY(a.sync(remote).ok());
+    a.change({});
+    const QString head = a.head();
+    const Snippets files = a.everything();
+    synced = a.sync(remote);
+    QVERIFY2(synced.ok(), qPrintable(describe(synced)));
+    QVERIFY(synced.written.isEmpty() && synced.removed.isEmpty());
+    QCOMPARE(a.head(), head);
+    QCOMPARE(a.everything(), files);
+    a.change({});
+    QCOMPARE(a.head(), head);
+    const QString after = commandOutput(remoteTree);
+    for (const QString& line : odd.split(QLatin1Char('\n')))
+        QVERIFY2(after.contains(line), qPrintable(line + QLatin1String("\n--\n") + after));
+    QVERIFY(fsckStrict(a.git()));
 }
 
 // A save or delete that lands after the merge was planned, as the window's commands may while
