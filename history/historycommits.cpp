@@ -1,0 +1,221 @@
+// SPDX-License-Identifier: MIT
+// The program's commands, each one commit made from the last one's tree.
+#include "history/historyworker.h"
+
+#include <cstring>
+
+using namespace gitsupport;
+using namespace historydetail;
+
+namespace {
+
+// Commands write about this many objects: a blob, two or three trees, a commit.
+constexpr int ObjectsPerCommit = 4;
+
+} // namespace
+
+namespace historydetail {
+
+QString shownPath(const QString& path) {
+    return path.endsWith(QStringLiteral(".code")) ? path.chopped(5) : path;
+}
+
+// The machine's name names the copy a sync keeps of a snippet both sides changed.
+QByteArray message(History::Action action, const QString& subject, const QStringList& paths,
+                   const QString& host) {
+    QByteArray text = subject.toUtf8() + "\n\nQuillary-Action: " + actionWord(action) +
+                      "\nQuillary-Host: " + host.toUtf8() + "\n";
+    for (const QString& path : paths)
+        text += "Quillary-Path: " + path.toUtf8() + "\n";
+    return text;
+}
+
+} // namespace historydetail
+
+// The head commit and its tree; false when they cannot be read, `unborn` when there is none.
+bool History::Worker::head(Repository& in, Commit& commit, Tree& tree, bool& unborn) {
+    const int none = git_repository_head_unborn(in.get());
+    if (none < 0)
+        return false;
+    unborn = none == 1;
+    if (unborn)
+        return true;
+    git_oid id;
+    return git_reference_name_to_id(&id, in.get(), "HEAD") == 0 &&
+           git_commit_lookup(commit.out(), in.get(), &id) == 0 &&
+           git_commit_tree(tree.out(), commit.get()) == 0;
+}
+
+bool History::Worker::signature(Signature& out) {
+    return git_signature_now(out.out(), authorName.toUtf8().constData(),
+                             authorEmail.toUtf8().constData()) == 0;
+}
+
+void History::Worker::command(const Job& job) {
+    const QString what = QStringLiteral("\"%1\"").arg(subject(job.action, job.paths.value(0)));
+    Commit parent;
+    Tree base;
+    bool unborn = false;
+    if (!head(repo, parent, base, unborn))
+        return failed(what);
+    if (unborn)
+        return; // the first version, when it is made, holds what is on disk
+    std::vector<QByteArray> paths;
+    std::vector<git_tree_update> updates;
+    paths.reserve(size_t(job.paths.size()));
+    for (int i = 0; i < job.paths.size(); ++i) {
+        paths.push_back(job.paths[i].toUtf8());
+        TreeEntry existing;
+        const bool exists =
+            git_tree_entry_bypath(existing.out(), base.get(), paths.back().constData()) == 0;
+        git_tree_update update{};
+        update.path = paths.back().constData();
+        switch (job.action) {
+        case Action::Save:
+        case Action::SaveAs:
+        case Action::Restore: {
+            const QByteArray& bytes = job.bytes.value(i);
+            if (git_blob_create_from_buffer(&update.id, repo.get(), bytes.constData(),
+                                            size_t(bytes.size())) < 0)
+                return failed(what);
+            update.action = GIT_TREE_UPDATE_UPSERT;
+            update.filemode =
+                exists && git_tree_entry_filemode(existing.get()) == GIT_FILEMODE_BLOB_EXECUTABLE
+                    ? GIT_FILEMODE_BLOB_EXECUTABLE
+                    : GIT_FILEMODE_BLOB;
+            if (exists && git_tree_entry_type(existing.get()) != GIT_OBJECT_BLOB)
+                continue; // a folder of that name: the next look over the library settles it
+            updates.push_back(update);
+            break;
+        }
+        case Action::Delete:
+        case Action::RemoveCategory:
+            if (!exists)
+                continue;
+            update.action = GIT_TREE_UPDATE_REMOVE;
+            updates.push_back(update);
+            break;
+        default:
+            break;
+        }
+    }
+    git_oid tree = *git_tree_id(base.get());
+    const bool spliced = updates.size() == 1 && updates[0].action == GIT_TREE_UPDATE_UPSERT &&
+                         replaceInTrees(base.get(), updates[0].path, updates[0].id, tree);
+    if (!spliced && !updates.empty() &&
+        git_tree_create_updated(&tree, repo.get(), base.get(), updates.size(), updates.data()) < 0)
+        return failed(what);
+    QString shown = job.paths.value(0);
+    if (job.paths.size() > 1)
+        shown = QStringLiteral("%1 and %2 more").arg(shownPath(shown)).arg(job.paths.size() - 1);
+    git_oid made;
+    if (!commit(job.action, subject(job.action, shown), job.paths, tree, parent.get(), "HEAD",
+                &made))
+        return failed(what);
+    remember(tree, job.paths, made);
+    emit owner->recorded();
+}
+
+// A save of a snippet that is already recorded changes one id in each tree on its path.
+// Writing those trees as they are with the one id replaced keeps a save into a category of
+// tens of thousands of snippets quick: no tree is taken apart and built again. False when
+// the path does not lead to a recorded file, so the general way is taken.
+bool History::Worker::replaceInTrees(git_tree* root, const QByteArray& path, const git_oid& blob,
+                                     git_oid& newRoot) {
+    const QList<QByteArray> names = path.split('/');
+    std::vector<git_oid> trees{*git_tree_id(root)};
+    for (qsizetype i = 0; i + 1 < names.size(); ++i) {
+        TreeEntry entry;
+        if (git_tree_entry_bypath(entry.out(), root, names.mid(0, i + 1).join('/').constData()) <
+                0 ||
+            git_tree_entry_type(entry.get()) != GIT_OBJECT_TREE)
+            return false;
+        trees.push_back(*git_tree_entry_id(entry.get()));
+    }
+    Odb odb;
+    if (git_repository_odb(odb.out(), repo.get()) < 0)
+        return false;
+    git_oid child = blob;
+    for (qsizetype level = names.size() - 1; level >= 0; --level) {
+        git_odb_object* raw = nullptr;
+        if (git_odb_read(&raw, odb.get(), &trees[size_t(level)]) < 0)
+            return false;
+        QByteArray data(static_cast<const char*>(git_odb_object_data(raw)),
+                        qsizetype(git_odb_object_size(raw)));
+        git_odb_object_free(raw);
+        // Entries are "mode name\0" and twenty bytes of id.
+        qsizetype at = 0;
+        qsizetype idAt = -1;
+        while (at < data.size()) {
+            const qsizetype space = data.indexOf(' ', at);
+            const qsizetype end = space < 0 ? -1 : data.indexOf('\0', space);
+            if (end < 0 || end + 1 + GIT_OID_RAWSZ > data.size())
+                return false;
+            if (QByteArrayView(data).sliced(space + 1, end - space - 1) == names[level]) {
+                idAt = end + 1;
+                break;
+            }
+            at = end + 1 + GIT_OID_RAWSZ;
+        }
+        if (idAt < 0)
+            return false;
+        std::memcpy(data.data() + idAt, child.id, GIT_OID_RAWSZ);
+        if (git_odb_write(&child, odb.get(), data.constData(), size_t(data.size()),
+                          GIT_OBJECT_TREE) < 0)
+            return false;
+    }
+    newRoot = child;
+    return true;
+}
+
+void History::Worker::remember(const git_oid& treeId, const QStringList& paths,
+                               const git_oid& commitId) {
+    looseObjects += ObjectsPerCommit;
+    written.emplace_back(commitId, QByteArray());
+    written.emplace_back(treeId, QByteArray());
+    Tree root;
+    if (git_tree_lookup(root.out(), repo.get(), &treeId) < 0)
+        return;
+    for (const QString& path : paths) {
+        const QByteArray whole = path.toUtf8();
+        for (qsizetype at = whole.indexOf('/');; at = whole.indexOf('/', at + 1)) {
+            const QByteArray prefix = at < 0 ? whole : whole.left(at);
+            TreeEntry entry;
+            if (git_tree_entry_bypath(entry.out(), root.get(), prefix.constData()) == 0)
+                written.emplace_back(*git_tree_entry_id(entry.get()), prefix);
+            if (at < 0)
+                break;
+        }
+    }
+}
+
+bool History::Worker::commit(Action action, const QString& subjectText, const QStringList& paths,
+                             const git_oid& treeId, git_commit* parent, const char* ref,
+                             git_oid* made) {
+    Tree tree;
+    Signature author;
+    if (git_tree_lookup(tree.out(), repo.get(), &treeId) < 0 || !signature(author))
+        return false;
+    git_oid id;
+    const git_commit* parents[] = {parent};
+    const QByteArray text = message(action, subjectText, paths, hostName);
+    if (git_commit_create(&id, repo.get(), ref, author.get(), author.get(), nullptr,
+                          text.constData(), tree.get(), parent ? 1 : 0, parents) < 0)
+        return false;
+    if (made)
+        *made = id;
+    return true;
+}
+
+// Points HEAD's branch at `made`, only if it is still where the scan found it.
+bool History::Worker::moveHead(const git_oid& made, const git_oid* was) {
+    Reference headRef;
+    if (git_reference_lookup(headRef.out(), repo.get(), "HEAD") < 0)
+        return false;
+    const char* branch = git_reference_symbolic_target(headRef.get());
+    Reference moved;
+    const char* log = "Quillary: recorded";
+    if (!branch)
+        return git_reference_set_target(moved.out(), headRef.get(), &made, log) == 0;
+    return git_reference_create_matching(moved.out(), repo.get(), branch, &made, 1, was, log) == 0;
+}

@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: MIT
+// The history's worker: one thread that takes the window's commands, drafts, looks at the
+// library and syncs from a queue, and is the only one to write the repository.
+#pragma once
+
+#include "history/gitsupport.h"
+#include "history/history.h"
+#include "library/libraryfs.h"
+
+#include <QHash>
+#include <QLockFile>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace historydetail {
+
+// Files larger than a snippet may be are left out, as the editor leaves them unopened.
+constexpr qint64 LargestRecorded = LibraryFs::SnippetReadLimit;
+
+// "Strings/Reverse.code" as the user knows it: "Strings/Reverse".
+QString shownPath(const QString& path);
+
+// A commit message: the subject, then the trailers the program reads back.
+QByteArray message(History::Action action, const QString& subject, const QStringList& paths,
+                   const QString& host);
+
+} // namespace historydetail
+
+struct History::Worker {
+    enum class State { Starting, On, Off };
+    struct Job {
+        enum class Kind { Command, Draft, Scan, Sync } kind;
+        Action action = Action::Save;
+        QStringList paths; // a sync's remote
+        QList<QByteArray> bytes;
+        std::optional<LibrarySync::Login> login = {};
+    };
+
+    History* owner = nullptr;
+    QString library; // ends with '/'
+    QString gitFolder;
+    std::chrono::milliseconds startDelay{0};
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::deque<Job> jobs; // guarded by mutex
+    bool busy = true;     // guarded; the opening counts as work
+    bool stopping = false;
+    bool scanQueued = false;
+    QString report; // guarded; at most one per run of the program
+    bool reported = false;
+    std::atomic<State> state = State::Starting;
+    std::atomic<bool> cancel = false;
+    std::thread thread;
+
+    // Syncing: set by the window's thread, read by the worker, all guarded by mutex.
+    bool syncing = false;
+    std::atomic<bool> syncCancel = false;
+    SyncProgress progress;
+    std::chrono::steady_clock::time_point progressSent;
+    std::optional<SyncQuestion> question;
+    std::optional<std::pair<bool, LibrarySync::Login>> answer;
+    std::condition_variable answered;
+    SyncOutcome outcome;
+    std::optional<LibrarySync::Login> workedLogin;
+    std::chrono::milliseconds syncStall{30000};
+
+    // The worker's own, touched by no other thread.
+    gitsupport::Repository repo;
+    std::unique_ptr<QLockFile> lock;
+    QString authorName;
+    QString authorEmail;
+    QString hostName; // git config quillary.host, else the machine's
+    int looseObjects = 0;
+    QHash<QString, QString> lastDraft; // path -> blob id
+    // Objects written since the last pack, with the paths that let the pack find their deltas.
+    std::vector<std::pair<git_oid, QByteArray>> written;
+
+    // The queue and the thread (historyworker.cpp).
+    void post(Job job);
+    void tell(const QString& text);
+    void failed(const QString& what);
+    void run();
+    bool open();
+    bool useLibraryAsWorkTree(gitsupport::Repository& in) const;
+    void sync(const Job& job);
+    void recordWhileSyncing();
+    void moved(LibrarySync::Step step, quint64 done, quint64 total, bool stepped);
+    std::pair<bool, LibrarySync::Login> ask(const SyncQuestion& asked);
+
+    // Commits of the program's commands (historycommits.cpp).
+    bool head(gitsupport::Repository& in, gitsupport::Commit& commit, gitsupport::Tree& tree,
+              bool& unborn);
+    bool signature(gitsupport::Signature& out);
+    void command(const Job& job);
+    bool replaceInTrees(git_tree* root, const QByteArray& path, const git_oid& blob,
+                        git_oid& newRoot);
+    void remember(const git_oid& treeId, const QStringList& paths, const git_oid& commitId);
+    bool commit(Action action, const QString& subjectText, const QStringList& paths,
+                const git_oid& treeId, git_commit* parent, const char* ref,
+                git_oid* made = nullptr);
+    bool moveHead(const git_oid& made, const git_oid* was);
+
+    // Text the editor threw away (historydrafts.cpp).
+    void draft(const Job& job);
+
+    // Looks at the library for what other programs changed (historylooks.cpp).
+    void scan();
+    static QStringList changedPaths(gitsupport::Repository& in, git_tree* before, git_tree* after);
+    bool writePack(gitsupport::Repository& from, git_odb_backend* memory);
+
+    // Packing loose objects (historypacking.cpp).
+    void packIfNeeded();
+    QStringList countLoose() const;
+};
