@@ -315,6 +315,9 @@ private:
     void createHistory();
     void record(History::Action action, const QString& path, const QByteArray& bytes = {});
     void keepDiscardedText();
+    // What a command is about to replace or delete (a file, or a category's snippets), told
+    // before the command writes, so a version another program wrote is never lost.
+    void keepOnDisk(const QString& path, bool category = false);
     void showHistoryReport();
 
     SnippetCodec::Encoding m_textEncoding = SnippetCodec::NewTextEncoding;

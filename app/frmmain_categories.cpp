@@ -119,6 +119,7 @@ void frmMain::RemoveCat() {
     if (!node || folderOfNode(node) != folder)
         return;
 
+    keepOnDisk(folder, true);
     const LibraryFs::Remove removed = fs().removeCategoryFolder(folder);
     m_index->folderChanged(folder);
 

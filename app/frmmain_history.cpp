@@ -170,6 +170,7 @@ bool frmMain::restoreVersion(const QString& restored, const QByteArray& bytes) {
         created = true;
     }
     const QString file = LibraryFs::fileInFolder(folders.last(), place->fileName);
+    keepOnDisk(file);
     const LibraryFs::Result written = fs().writeSnippet(file, bytes);
     m_index->fileChanged(file);
     if (created)
@@ -180,7 +181,7 @@ bool frmMain::restoreVersion(const QString& restored, const QByteArray& bytes) {
         return false;
     }
     if (History* kept = history())
-        kept->recordCommand(History::Action::Restore, path, bytes);
+        kept->recordCommand(History::Action::Restore, historyPath(file), bytes);
     QTreeWidgetItem* node = childWithText(rootNode(), place->category);
     if (node && !place->subCategory.isEmpty())
         node = childWithText(node, place->subCategory);
@@ -280,6 +281,7 @@ bool frmMain::restoreDeleted(const DeletedEntry& deleted) {
     QStringList paths;
     QList<QByteArray> written;
     for (const Target& target : std::as_const(targets)) {
+        keepOnDisk(target.file);
         const LibraryFs::Result result = fs().writeSnippet(target.file, target.bytes);
         m_index->fileChanged(target.file);
         if (!result.ok) {
@@ -296,6 +298,8 @@ bool frmMain::restoreDeleted(const DeletedEntry& deleted) {
     }
     if (History* kept = history(); kept && !paths.isEmpty())
         kept->recordRestore(paths, written);
+    else if (entry.category && targets.isEmpty())
+        record(History::Action::AddCategory, foldersOf(fs(), *where).last()); // an empty one
     reloadTree();
 
     QTreeWidgetItem* node = childWithText(rootNode(), where->category);

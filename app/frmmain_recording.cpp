@@ -3,6 +3,7 @@
 #include "app/frmmain.h"
 
 #include "editor/codeeditor.h"
+#include "library/names.h"
 #include "windows/frmclipboard.h"
 
 namespace {
@@ -37,7 +38,11 @@ History* frmMain::history() const {
     return m_history && m_history->isOn() ? m_history.get() : nullptr;
 }
 
+// A link is recorded as a link, as git itself and the looks at the library record it; what a
+// command writes through a link is recorded where it lands, the real file inside the library.
 QString frmMain::historyPath(const QString& path) const {
+    if (QString real = fs().placeInLibrary(path); !real.isEmpty())
+        return real;
     const QString library = m_locations.library;
     QString relative = path.startsWith(library) ? path.mid(library.size()) : path;
     while (relative.endsWith(QLatin1Char('/')))
@@ -48,6 +53,35 @@ QString frmMain::historyPath(const QString& path) const {
 void frmMain::record(History::Action action, const QString& path, const QByteArray& bytes) {
     if (History* kept = history())
         kept->recordCommand(action, historyPath(path), bytes);
+}
+
+void frmMain::keepOnDisk(const QString& path, bool category) {
+    History* kept = history();
+    if (!kept)
+        return;
+    QStringList files;
+    if (!category) {
+        files.append(path);
+    } else if (!fs().isSymbolicLink(path)) { // removing a linked category removes the link alone
+        const LibraryFs::Listing listing = fs().listFiles(path);
+        for (const QString& name : listing.names) {
+            if (!Names::snippetNameOfFile(name).isNull())
+                files.append(LibraryFs::fileInFolder(path, name));
+        }
+    }
+    QStringList paths;
+    QList<QByteArray> bytes;
+    QList<bool> present;
+    for (const QString& file : std::as_const(files)) {
+        const LibraryFs::Read read = fs().readFile(file, LibraryFs::SnippetReadLimit);
+        if (read.tooLarge)
+            continue;
+        paths.append(historyPath(file));
+        present.append(read.result.ok);
+        bytes.append(read.bytes);
+    }
+    if (!paths.isEmpty())
+        kept->recordOnDisk(paths, bytes, present);
 }
 
 void frmMain::keepDiscardedText() {
@@ -65,6 +99,18 @@ void frmMain::keepDiscardedText() {
 void frmMain::showHistoryReport() {
     if (m_closing || !m_history)
         return;
-    if (const QString report = m_history->takeReport(); !report.isEmpty())
+    const QString report = m_history->takeReport();
+    if (report.isEmpty())
+        return;
+    if (!m_history->lockHolder()) {
         dialogs().error(report);
+        return;
+    }
+    // A portable library left locked by a machine that crashed or was unplugged.
+    const Dialogs::Button answer = dialogs().message(
+        {report + QStringLiteral("\n\n") +
+             tr("Take the history over? Do so only when Quillary no longer runs there."),
+         QString(), Dialogs::Icon::Question, Dialogs::Buttons::YesNo, Dialogs::Button::No});
+    if (answer == Dialogs::Button::Yes && m_history)
+        m_history->takeOver();
 }

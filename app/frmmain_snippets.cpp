@@ -444,6 +444,7 @@ void frmMain::Save() {
     const QString path = heldFile();
     const QByteArray bytes =
         SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd);
+    keepOnDisk(path);
     const LibraryFs::Result written = fs().writeSnippet(path, bytes);
     m_index->fileChanged(path);
     if (!written.ok) {
@@ -492,6 +493,7 @@ void frmMain::SaveAs() {
     }
     const QByteArray bytes =
         SnippetCodec::encode(txtCodeFile->text(), m_textEncoding, m_textLineEnd);
+    keepOnDisk(path);
     const LibraryFs::Result written = fs().writeSnippet(path, bytes);
     m_index->fileChanged(path);
     if (!written.ok) {
@@ -550,6 +552,7 @@ void frmMain::mnuDeleteFile_Click() {
     if (answer == Dialogs::Button::No)
         return;
     const QString path = LibraryFs::fileInFolder(folder, fileName);
+    keepOnDisk(path);
     const LibraryFs::Result removed = fs().deleteSnippet(path);
     m_index->fileChanged(path);
     if (!removed.ok) {

@@ -28,6 +28,24 @@ constexpr std::array Words{
 const QString ActionTrailer = QStringLiteral("Quillary-Action:");
 const QString PathTrailer = QStringLiteral("Quillary-Path:");
 
+// A path as pathTrailer wrote it.
+QString unquoted(const QString& text) {
+    if (text.size() < 2 || !text.startsWith(QLatin1Char('"')) || !text.endsWith(QLatin1Char('"')))
+        return text;
+    QString path;
+    for (qsizetype i = 1; i + 1 < text.size(); ++i) {
+        QChar c = text[i];
+        if (c == QLatin1Char('\\') && i + 2 < text.size()) {
+            const QChar next = text[++i];
+            c = next == QLatin1Char('n')   ? QChar(QLatin1Char('\n'))
+                : next == QLatin1Char('r') ? QChar(QLatin1Char('\r'))
+                                           : next;
+        }
+        path += c;
+    }
+    return path;
+}
+
 } // namespace
 
 void tune() {
@@ -62,9 +80,37 @@ Trailers trailersOf(const char* message) {
         if (line.startsWith(ActionTrailer))
             trailers.action = actionOfWord(line.mid(ActionTrailer.size()).trimmed());
         else if (line.startsWith(PathTrailer))
-            trailers.paths.append(line.mid(PathTrailer.size() + 1)); // names may end in spaces
+            trailers.paths.append(
+                unquoted(line.mid(PathTrailer.size() + 1))); // names may end in spaces
     }
     return trailers;
+}
+
+QByteArray pathTrailer(const QString& path) {
+    QByteArray text = path.toUtf8();
+    if (text.contains('\n') || text.contains('\r') || text.startsWith('"')) {
+        QByteArray quoted = "\"";
+        for (const char c : std::as_const(text)) {
+            switch (c) {
+            case '\\':
+                quoted += "\\\\";
+                break;
+            case '"':
+                quoted += "\\\"";
+                break;
+            case '\n':
+                quoted += "\\n";
+                break;
+            case '\r':
+                quoted += "\\r";
+                break;
+            default:
+                quoted += c;
+            }
+        }
+        text = quoted + '"';
+    }
+    return "Quillary-Path: " + text + "\n";
 }
 
 } // namespace gitsupport

@@ -103,5 +103,7 @@ struct Trailers {
     QStringList paths;
 };
 Trailers trailersOf(const char* message);
+// "Quillary-Path: <path>\n", the path quoted when it holds a line break or starts with '"'.
+QByteArray pathTrailer(const QString& path);
 
 } // namespace gitsupport

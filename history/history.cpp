@@ -11,7 +11,9 @@ using namespace historydetail;
 const QString History::MainRef = QStringLiteral("refs/heads/main");
 const QString History::DraftsRef = QStringLiteral("refs/quillary/drafts");
 QString History::subject(Action action, const QString& path) {
-    const QString shown = shownPath(path);
+    // A subject is one line, whatever the name holds.
+    QString shown = shownPath(path);
+    shown.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
     switch (action) {
     case Action::Save:
         return QStringLiteral("Save ") + shown;
@@ -58,6 +60,7 @@ History::~History() {
     m_worker->syncCancel.store(true, std::memory_order_release);
     m_worker->wake.notify_all();
     m_worker->answered.notify_all();
+    m_worker->refreshWake.notify_all();
     m_worker->thread.join();
 }
 
@@ -76,6 +79,28 @@ void History::recordCommand(Action action, const QString& path, const QByteArray
 
 void History::recordRestore(const QStringList& paths, const QList<QByteArray>& bytes) {
     m_worker->post({Worker::Job::Kind::Command, Action::Restore, paths, bytes});
+}
+
+void History::recordOnDisk(const QStringList& paths, const QList<QByteArray>& bytes,
+                           const QList<bool>& present) {
+    m_worker->post({Worker::Job::Kind::OnDisk, Action::ChangedOutside, paths, bytes, {}, present});
+}
+
+std::optional<History::LockHolder> History::lockHolder() const {
+    const std::lock_guard guard(m_worker->mutex);
+    if (!m_worker->holder)
+        return std::nullopt;
+    return LockHolder{m_worker->holder->host, m_worker->holder->since};
+}
+
+void History::takeOver() {
+    {
+        const std::lock_guard guard(m_worker->mutex);
+        if (!m_worker->holder)
+            return;
+        m_worker->takeOverAsked = true;
+    }
+    m_worker->wake.notify_all();
 }
 
 void History::recordDraft(const QString& path, const QByteArray& bytes) {
@@ -156,6 +181,7 @@ std::optional<LibrarySync::Login> History::takeWorkedLogin() {
 
 bool History::waitForIdle(int milliseconds) {
     std::unique_lock guard(m_worker->mutex);
-    return m_worker->idle.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                                   [this] { return m_worker->jobs.empty() && !m_worker->busy; });
+    return m_worker->idle.wait_for(guard, std::chrono::milliseconds(milliseconds), [this] {
+        return m_worker->jobs.empty() && !m_worker->busy && !m_worker->takeOverAsked;
+    });
 }

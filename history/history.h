@@ -20,7 +20,9 @@
 // line, then trailers the program reads back, never the subject:
 //     Quillary-Action: save | save-as | delete | add-category | remove-category | restore |
 //                      changed-outside | first-version | draft
-//     Quillary-Path: Strings/Reverse.code        (one line per path the command touched)
+//     Quillary-Path: Strings/Reverse.code        (one line per path the command touched; a path
+//                                                 holding a line break or starting with '"' is
+//                                                 quoted, with \\ \" \n \r escaped)
 // A draft commit's tree holds the one drafted file at its path, its parent the previous draft.
 class History : public QObject {
     Q_OBJECT
@@ -54,6 +56,15 @@ public:
     ~History() override;
 
     bool isOn() const;
+    // The machine that holds the history's lock while this copy cannot record, and when it
+    // last renewed it; nothing when the history is not held elsewhere.
+    struct LockHolder {
+        QString host; // empty when the lock does not say
+        QDateTime since;
+    };
+    std::optional<LockHolder> lockHolder() const;
+    // Removes the lock the holder left and opens the history again, as the user decided.
+    void takeOver();
     // A failure to tell the user, once; empty when there is none (or it was taken already).
     QString takeReport();
 
@@ -61,6 +72,11 @@ public:
     // save or restore wrote; `paths` the snippets a restore of a deleted entry brought back.
     void recordCommand(Action action, const QString& path, const QByteArray& bytes = {});
     void recordRestore(const QStringList& paths, const QList<QByteArray>& bytes);
+    // What the files held just before a command replaces or deletes them, told before the
+    // command writes (`present` false: there was no file). Whatever differs from the last
+    // recorded version is recorded first, as changed outside Quillary.
+    void recordOnDisk(const QStringList& paths, const QList<QByteArray>& bytes,
+                      const QList<bool>& present);
     // Text the editor is about to replace; `path` is the snippet it came from, or UnsavedText
     // or ClipboardText. Nothing is recorded when it equals the last saved or drafted text.
     void recordDraft(const QString& path, const QByteArray& bytes);

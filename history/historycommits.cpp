@@ -26,7 +26,7 @@ QByteArray message(History::Action action, const QString& subject, const QString
     QByteArray text = subject.toUtf8() + "\n\nQuillary-Action: " + actionWord(action) +
                       "\nQuillary-Host: " + host.toUtf8() + "\n";
     for (const QString& path : paths)
-        text += "Quillary-Path: " + path.toUtf8() + "\n";
+        text += pathTrailer(path);
     return text;
 }
 
@@ -83,8 +83,10 @@ void History::Worker::command(const Job& job) {
                 exists && git_tree_entry_filemode(existing.get()) == GIT_FILEMODE_BLOB_EXECUTABLE
                     ? GIT_FILEMODE_BLOB_EXECUTABLE
                     : GIT_FILEMODE_BLOB;
-            if (exists && git_tree_entry_type(existing.get()) != GIT_OBJECT_BLOB)
-                continue; // a folder of that name: the next look over the library settles it
+            // A folder or a link of that name: the next look over the library settles it.
+            if (exists && (git_tree_entry_type(existing.get()) != GIT_OBJECT_BLOB ||
+                           git_tree_entry_filemode(existing.get()) == GIT_FILEMODE_LINK))
+                continue;
             updates.push_back(update);
             break;
         }
@@ -113,7 +115,69 @@ void History::Worker::command(const Job& job) {
                 &made))
         return failed(what);
     remember(tree, job.paths, made);
+    noteIndex(*git_commit_id(parent.get()), made, paths);
     emit owner->recorded();
+}
+
+// Before a command replaces or deletes files, what they held is recorded when it is not what
+// the history last saw there: another program wrote it.
+void History::Worker::keepOnDisk(const Job& job) {
+    const QString what = QStringLiteral("the changes made outside Quillary");
+    Commit parent;
+    Tree base;
+    bool unborn = false;
+    if (!head(repo, parent, base, unborn) || unborn)
+        return failed(what);
+    std::vector<QByteArray> paths;
+    std::vector<git_tree_update> updates;
+    QStringList changed;
+    paths.reserve(size_t(job.paths.size()));
+    for (int i = 0; i < job.paths.size(); ++i) {
+        if (!job.present.value(i))
+            continue;
+        paths.push_back(job.paths[i].toUtf8());
+        TreeEntry existing;
+        const bool exists =
+            git_tree_entry_bypath(existing.out(), base.get(), paths.back().constData()) == 0;
+        if (exists && git_tree_entry_type(existing.get()) != GIT_OBJECT_BLOB)
+            continue;
+        git_tree_update update{};
+        update.action = GIT_TREE_UPDATE_UPSERT;
+        update.path = paths.back().constData();
+        update.filemode = exists ? git_tree_entry_filemode(existing.get()) : GIT_FILEMODE_BLOB;
+        if (update.filemode == GIT_FILEMODE_LINK)
+            continue;
+        const QByteArray& bytes = job.bytes[i];
+        if (git_blob_create_from_buffer(&update.id, repo.get(), bytes.constData(),
+                                        size_t(bytes.size())) < 0)
+            return failed(what);
+        if (exists && git_oid_equal(&update.id, git_tree_entry_id(existing.get())))
+            continue;
+        updates.push_back(update);
+        changed.append(job.paths[i]);
+    }
+    if (updates.empty())
+        return;
+    git_oid tree;
+    git_oid made;
+    if (git_tree_create_updated(&tree, repo.get(), base.get(), updates.size(), updates.data()) <
+            0 ||
+        !commit(Action::ChangedOutside, subject(Action::ChangedOutside, {}), changed, tree,
+                parent.get(), "HEAD", &made))
+        return failed(what);
+    remember(tree, changed, made);
+    noteIndex(*git_commit_id(parent.get()), made, paths);
+    emit owner->recorded();
+}
+
+// git's index followed the head to `from`: now only `paths` differ from `to`.
+void History::Worker::noteIndex(const git_oid& from, const git_oid& to,
+                                const std::vector<QByteArray>& paths) {
+    if (!indexHead || !git_oid_equal(&*indexHead, &from))
+        return;
+    indexHead = to;
+    for (const QByteArray& path : paths)
+        indexDirty.insert(path);
 }
 
 // A save of a snippet that is already recorded changes one id in each tree on its path.

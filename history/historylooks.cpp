@@ -3,9 +3,10 @@
 #include "history/historyworker.h"
 #include "history/syncmerge.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 using namespace gitsupport;
@@ -13,9 +14,19 @@ using namespace historydetail;
 
 namespace {
 
+// A failed look (a file gone between listing and reading it) is tried again this often at once.
+constexpr int LookAttempts = 3;
+
+// Attributes that leave every byte as it is, written last in the repository's info/attributes,
+// which outranks the library's .gitattributes and the user's own attributes files.
+const QByteArray KeepBytes = "* -text -filter -ident -working-tree-encoding\n";
+// git status names no file the history does not keep.
+const QByteArray OnlySnippets = "*\n!*/\n!*.code\n";
+
 struct ScanPayload {
     const std::atomic<bool>* cancel;
     QByteArray workdir;
+    bool adding = true;
     git_index* index = nullptr;
     git_odb* odb = nullptr;
 };
@@ -25,6 +36,15 @@ struct ScanPayload {
 bool neverOnDisk(const ScanPayload& payload, const char* path, int error) {
     if (error == ENOTDIR || error == ENAMETOOLONG || error == ELOOP)
         return true;
+    // Under a category that links elsewhere: the sync never writes through it.
+    const QByteArray relative(path);
+    for (qsizetype slash = relative.indexOf('/'); slash > 0;
+         slash = relative.indexOf('/', slash + 1)) {
+        struct stat info {};
+        if (lstat((payload.workdir + relative.left(slash)).constData(), &info) == 0 &&
+            S_ISLNK(info.st_mode))
+            return true;
+    }
     const git_index_entry* entry = git_index_get_bypath(payload.index, path, 0);
     size_t size = 0;
     git_object_t type = GIT_OBJECT_INVALID;
@@ -41,7 +61,8 @@ int scanFilter(const char* path, const char*, void* data) {
     struct stat info {};
     const QByteArray full = payload->workdir + path;
     if (lstat(full.constData(), &info) != 0)
-        return neverOnDisk(*payload, path, errno) ? 1 : 0; // else gone: the index forgets it
+        // Gone: nothing to add, and the index forgets it, unless the library could never hold it.
+        return payload->adding || neverOnDisk(*payload, path, errno) ? 1 : 0;
     if (S_ISREG(info.st_mode) && info.st_size > LargestRecorded)
         return 1;
     return 0;
@@ -77,29 +98,38 @@ void History::Worker::scan() {
     if (!head(scanning, parent, base, unborn) ||
         git_repository_index(index.out(), scanning.get()) < 0 || git_index_read(index.get(), 0) < 0)
         return failed(what);
-    // A lost or new index: the last version is the starting point, hashed once again.
-    if (!unborn && git_index_entrycount(index.get()) == 0 &&
-        git_index_read_tree(index.get(), base.get()) < 0)
-        return failed(what);
     char pattern[] = "*.code";
     char* patterns[] = {pattern};
     const git_strarray pathspec{patterns, 1};
-    ScanPayload payload{&cancel, workdir, index.get(), odb.get()};
-    const int added =
-        git_index_add_all(index.get(), &pathspec, GIT_INDEX_ADD_FORCE, scanFilter, &payload);
-    if (cancel.load(std::memory_order_acquire))
-        return;
-    // A folder of the library that cannot be read fails the look; the window says so when
-    // the user opens it, and the next look tries again, so the history says nothing here.
-    if (added < 0 || git_index_update_all(index.get(), &pathspec, scanFilter, &payload) < 0)
-        return;
+    bool looked = false;
+    for (int attempt = 0; attempt < LookAttempts && !looked; ++attempt) {
+        // A lost or new index: the last version is the starting point, hashed once again.
+        if ((attempt > 0 && git_index_read(index.get(), 1) < 0) ||
+            (!unborn && git_index_entrycount(index.get()) == 0 &&
+             git_index_read_tree(index.get(), base.get()) < 0))
+            return failed(what);
+        ScanPayload payload{&cancel, workdir, true, index.get(), odb.get()};
+        looked = git_index_add_all(index.get(), &pathspec, GIT_INDEX_ADD_FORCE, scanFilter,
+                                   &payload) == 0;
+        payload.adding = false;
+        looked = looked && git_index_update_all(index.get(), &pathspec, scanFilter, &payload) == 0;
+        if (cancel.load(std::memory_order_acquire))
+            return;
+    }
+    // Said once; the next look tries again, and commands wait for a first version.
+    if (!looked)
+        return failed(what);
+    takeBeforeCommands(index.get());
     git_oid tree;
     // The stat cache of a large library is a tenth smaller with paths stored as differences.
     git_index_set_version(index.get(), 4);
     if (git_index_write_tree(&tree, index.get()) < 0)
         return failed(what);
     if (!unborn && git_oid_equal(&tree, git_tree_id(base.get()))) {
-        git_index_write(index.get());
+        if (git_index_write(index.get()) == 0) {
+            indexHead = *git_commit_id(parent.get());
+            indexDirty.clear();
+        }
         return;
     }
     Tree treeObject;
@@ -119,8 +149,121 @@ void History::Worker::scan() {
     if (!writePack(scanning, memory) ||
         !moveHead(made, unborn ? nullptr : git_commit_id(parent.get())))
         return failed(what);
-    git_index_write(index.get());
+    if (git_index_write(index.get()) == 0) {
+        indexHead = made;
+        indexDirty.clear();
+    }
     emit owner->recorded();
+}
+
+// A look sees the disk after the program's own commands still queued have written it; those
+// files are taken as they were before the commands, which then record what they wrote.
+void History::Worker::takeBeforeCommands(git_index* index) {
+    QSet<QString> taken;
+    const auto take = [&](const Job& job) {
+        if (job.kind != Job::Kind::OnDisk)
+            return;
+        for (int i = 0; i < job.paths.size(); ++i) {
+            const QString& path = job.paths[i];
+            if (taken.contains(path))
+                continue;
+            taken.insert(path);
+            const QByteArray name = path.toUtf8();
+            if (!job.present.value(i)) {
+                git_index_remove_bypath(index, name.constData());
+                continue;
+            }
+            const git_index_entry* was = git_index_get_bypath(index, name.constData(), 0);
+            if (was && was->mode == GIT_FILEMODE_LINK)
+                continue;
+            git_index_entry entry{};
+            entry.mode = was ? was->mode : unsigned(GIT_FILEMODE_BLOB);
+            entry.path = name.constData();
+            const QByteArray& bytes = job.bytes[i];
+            git_index_add_from_buffer(index, &entry, bytes.constData(), size_t(bytes.size()));
+        }
+    };
+    for (const Job& job : held)
+        take(job);
+    const std::lock_guard guard(mutex);
+    for (const Job& job : jobs)
+        take(job);
+}
+
+void History::Worker::alignIndex() {
+    Commit commit;
+    Tree tree;
+    bool unborn = false;
+    if (!repo || !head(repo, commit, tree, unborn) || unborn)
+        return;
+    const git_oid* now = git_commit_id(commit.get());
+    const bool moved = !indexHead || !git_oid_equal(&*indexHead, now);
+    if (!moved && indexDirty.isEmpty())
+        return;
+    Index index;
+    if (git_repository_index(index.out(), repo.get()) < 0 || git_index_read(index.get(), 0) < 0)
+        return;
+    // Entries the head keeps as they were keep their stat data; the rest are hashed again.
+    bool whole = moved;
+    for (auto path = indexDirty.cbegin(); !whole && path != indexDirty.cend(); ++path) {
+        TreeEntry kept;
+        git_index_remove_directory(index.get(), path->constData(), 0);
+        if (git_tree_entry_bypath(kept.out(), tree.get(), path->constData()) != 0) {
+            git_index_remove_bypath(index.get(), path->constData());
+            continue;
+        }
+        if (git_tree_entry_type(kept.get()) != GIT_OBJECT_BLOB) {
+            whole = true;
+            break;
+        }
+        git_index_entry entry{};
+        entry.mode = git_tree_entry_filemode(kept.get());
+        entry.id = *git_tree_entry_id(kept.get());
+        entry.path = path->constData();
+        if (git_index_add(index.get(), &entry) < 0)
+            whole = true;
+    }
+    if (whole && git_index_read_tree(index.get(), tree.get()) < 0)
+        return;
+    if (git_index_write(index.get()) == 0) {
+        indexHead = *now;
+        indexDirty.clear();
+    }
+}
+
+bool History::Worker::settleRepositorySettings() {
+    // Snippets are kept byte for byte, whatever the user's own git settings say: line ends,
+    // filters and the case of names are the repository's own, never inherited.
+    Config config;
+    if (git_repository_config(config.out(), repo.get()) < 0)
+        return false;
+    const auto setBool = [&](const char* name, bool value) {
+        int now = 0;
+        if (git_config_get_bool(&now, config.get(), name) != 0 || bool(now) != value)
+            return git_config_set_bool(config.get(), name, value) == 0;
+        return true;
+    };
+    // Nor does a file's executable bit count: a version keeps the mode it came with.
+    if (!setBool("core.autocrlf", false) || !setBool("core.ignorecase", false) ||
+        !setBool("core.symlinks", true) || !setBool("core.filemode", false))
+        return false;
+    const auto endWith = [this](const QString& name, const QByteArray& lines) {
+        const QString path = gitFolder + QStringLiteral("/info/") + name;
+        QFile file(path);
+        QByteArray held;
+        if (file.open(QIODevice::ReadOnly))
+            held = file.readAll();
+        file.close();
+        if (held.endsWith(lines))
+            return true;
+        if (!held.isEmpty() && !held.endsWith('\n'))
+            held += '\n';
+        QDir().mkpath(gitFolder + QStringLiteral("/info"));
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(held + lines) == held.size() + lines.size();
+    };
+    return endWith(QStringLiteral("attributes"), KeepBytes) &&
+           endWith(QStringLiteral("exclude"), OnlySnippets);
 }
 
 // The paths a look at the library found changed, so a snippet's history need not read every
@@ -136,8 +279,6 @@ QStringList History::Worker::changedPaths(Repository& in, git_tree* before, git_
         const git_diff_delta* delta = git_diff_get_delta(diff.get(), i);
         const char* path =
             delta->status == GIT_DELTA_DELETED ? delta->old_file.path : delta->new_file.path;
-        if (std::strchr(path, '\n'))
-            return {}; // a trailer is one line
         paths.append(QString::fromUtf8(path));
     }
     return paths;

@@ -48,7 +48,9 @@ private:
                 git_tree_entry_byname(tree.get(), m_parts[level].constData());
             if (entry) {
                 const bool last = level + 1 == m_parts.size();
-                const bool blob = git_tree_entry_type(entry) == GIT_OBJECT_BLOB;
+                // A link's "text" is where it points: never a version to give back.
+                const bool blob = git_tree_entry_type(entry) == GIT_OBJECT_BLOB &&
+                                  git_tree_entry_filemode(entry) != GIT_FILEMODE_LINK;
                 if (last && blob)
                     found = *git_tree_entry_id(entry);
                 else if (!last && git_tree_entry_type(entry) == GIT_OBJECT_TREE)
@@ -220,7 +222,7 @@ QList<DeletedEntry> HistoryReader::deleted() const {
         QStringList blobs;
         for (size_t i = 0; i < git_diff_num_deltas(diff.get()); ++i) {
             const git_diff_delta* delta = git_diff_get_delta(diff.get(), i);
-            if (delta->status != GIT_DELTA_DELETED)
+            if (delta->status != GIT_DELTA_DELETED || delta->old_file.mode == GIT_FILEMODE_LINK)
                 continue;
             const QString path = QString::fromUtf8(delta->old_file.path);
             TreeEntry back;

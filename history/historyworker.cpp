@@ -14,11 +14,6 @@ using namespace historydetail;
 
 namespace {
 
-// What a crash can leave behind in a git directory.
-const char* const LeftoverLocks[] = {"index.lock",           "HEAD.lock",
-                                     "refs/heads/main.lock", "refs/quillary/drafts.lock",
-                                     "packed-refs.lock",     "config.lock"};
-
 QString loginName() {
     if (const passwd* user = getpwuid(getuid()); user && user->pw_name && *user->pw_name)
         return QString::fromLocal8Bit(user->pw_name);
@@ -68,21 +63,35 @@ void History::Worker::run() {
         std::unique_lock guard(mutex);
         wake.wait_for(guard, startDelay, [this] { return stopping; });
     }
-    const bool opened = open();
+    bool opened = open();
     state.store(opened ? State::On : State::Off, std::memory_order_release);
     std::unique_lock guard(mutex);
-    if (!opened) {
+    if (!opened)
         jobs.clear();
-    } else {
-        // Commands told while the history opened come after the look at the library, so
-        // the first version holds the library as it was before them.
-        jobs.push_front(Job{Job::Kind::Scan, Action::ChangedOutside, {}, {}});
-        scanQueued = true;
-    }
-    busy = false;
-    idle.notify_all();
     for (;;) {
-        wake.wait(guard, [this] { return stopping || !jobs.empty(); });
+        if (opened) {
+            // Commands told while the history opened come after the look at the library, so
+            // the first version holds the library as it was before them.
+            jobs.push_front(Job{Job::Kind::Scan, Action::ChangedOutside, {}, {}});
+            scanQueued = true;
+            opened = false;
+        }
+        busy = false;
+        idle.notify_all();
+        wake.wait(guard, [this] { return stopping || !jobs.empty() || takeOverAsked; });
+        if (takeOverAsked) {
+            takeOverAsked = false;
+            if (stopping || state.load(std::memory_order_acquire) != State::Off)
+                continue;
+            busy = true;
+            guard.unlock();
+            takeOver();
+            opened = open();
+            guard.lock();
+            if (opened)
+                state.store(State::On, std::memory_order_release);
+            continue;
+        }
         if (jobs.empty())
             break;
         Job job = std::move(jobs.front());
@@ -98,32 +107,75 @@ void History::Worker::run() {
         }
         busy = true;
         guard.unlock();
-        switch (job.kind) {
-        case Job::Kind::Command:
-            command(job);
-            break;
-        case Job::Kind::Draft:
-            draft(job);
-            break;
-        case Job::Kind::Scan:
-            scan();
-            break;
-        case Job::Kind::Sync:
-            sync(job);
-            break;
+        if (lockLost.load(std::memory_order_acquire)) {
+            tell(History::tr("History is off: another copy of Quillary took over the history "
+                             "in \"%1\" while this one was not refreshing its lock.")
+                     .arg(QDir::toNativeSeparators(gitFolder)));
+            state.store(State::Off, std::memory_order_release);
+            guard.lock();
+            jobs.clear();
+            continue;
+        }
+        if (job.kind == Job::Kind::Command || job.kind == Job::Kind::OnDisk) {
+            // No command is dropped because the first version could not be made yet: each one
+            // waits, in order, for a look that succeeds.
+            held.push_back(std::move(job));
+            if (firstVersionExists()) {
+                while (!held.empty()) {
+                    Job next = std::move(held.front());
+                    held.pop_front();
+                    execute(next);
+                }
+            }
+        } else {
+            execute(job);
         }
         guard.lock();
-        // Packing can wait for the next run: quitting never waits for it.
-        if (!stopping) {
+        // Packing and the index can wait for the next run: quitting never waits for them.
+        if (!stopping && jobs.empty()) {
             guard.unlock();
             packIfNeeded();
+            alignIndex();
             guard.lock();
         }
-        busy = false;
-        idle.notify_all();
     }
+    guard.unlock();
     repo.reset();
+    refreshWake.notify_all(); // stopping is set: the refresher ends
+    if (refresher.joinable())
+        refresher.join();
     lock.reset();
+}
+
+void History::Worker::execute(Job& job) {
+    switch (job.kind) {
+    case Job::Kind::Command:
+        command(job);
+        break;
+    case Job::Kind::OnDisk:
+        keepOnDisk(job);
+        break;
+    case Job::Kind::Draft:
+        draft(job);
+        break;
+    case Job::Kind::Scan:
+        scan();
+        break;
+    case Job::Kind::Sync:
+        sync(job);
+        break;
+    }
+}
+
+// The first version is made by a look at the library; one that failed is tried again here.
+bool History::Worker::firstVersionExists() {
+    const int unborn = git_repository_head_unborn(repo.get());
+    if (unborn == 0)
+        return true;
+    if (unborn < 0 || cancel.load(std::memory_order_acquire))
+        return false;
+    scan();
+    return git_repository_head_unborn(repo.get()) == 0;
 }
 
 bool History::Worker::open() {
@@ -184,38 +236,14 @@ bool History::Worker::open() {
             return unreadable(lastError());
     }
 
-    lock = std::make_unique<QLockFile>(gitFolder + QStringLiteral("/quillary.lock"));
-    lock->setStaleLockTime(0); // stale only when its process is gone
-    if (!lock->tryLock(0)) {
-        const bool other = lock->error() == QLockFile::LockFailedError;
-        lock.reset();
+    if (!takeLock()) {
         repo.reset();
-        tell(other ? History::tr("History is off in this copy of Quillary: another copy "
-                                 "is recording the history in \"%1\", so this one records "
-                                 "nothing.")
-                         .arg(where)
-                   : History::tr("History is off: the history in \"%1\" cannot be "
-                                 "written to. Quillary works as before, without it.")
-                         .arg(where));
         return false;
     }
-    // No copy of Quillary holds the history, so locks left there are a crash's leftovers.
-    for (const char* name : LeftoverLocks)
-        QFile::remove(gitFolder + QLatin1Char('/') + QLatin1String(name));
-
     if (!useLibraryAsWorkTree(repo))
         return unreadable(lastError());
-    // Snippets are kept byte for byte, whatever the user's own git settings say of line ends.
-    Config config;
-    if (git_repository_config(config.out(), repo.get()) == 0) {
-        int autocrlf = 0;
-        if (git_config_get_bool(&autocrlf, config.get(), "core.autocrlf") != 0 || autocrlf)
-            git_config_set_bool(config.get(), "core.autocrlf", 0);
-        // Nor does a file's executable bit count: a version keeps the mode it came with.
-        int filemode = 1;
-        if (git_config_get_bool(&filemode, config.get(), "core.filemode") != 0 || filemode)
-            git_config_set_bool(config.get(), "core.filemode", 0);
-    }
+    if (!settleRepositorySettings())
+        return unreadable(lastError());
     hostName = LibrarySync::hostName();
     if (Config settings; git_repository_config(settings.out(), repo.get()) == 0) {
         git_buf named{};
@@ -291,6 +319,8 @@ void History::Worker::sync(const Job& job) {
     // The sync wrote objects and moved the branch through a handle of its own.
     if (Odb odb; repo && git_repository_odb(odb.out(), repo.get()) == 0)
         git_odb_refresh(odb.get());
+    // Before any look that is queued: a stale index would take the sync's entries for deletions.
+    alignIndex();
     const bool changed = done.ok() && (!done.written.isEmpty() || !done.removed.isEmpty());
     {
         const std::lock_guard guard(mutex);

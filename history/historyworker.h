@@ -7,8 +7,10 @@
 #include "history/history.h"
 #include "library/libraryfs.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QLockFile>
+#include <QSet>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -35,11 +37,18 @@ QByteArray message(History::Action action, const QString& subject, const QString
 struct History::Worker {
     enum class State { Starting, On, Off };
     struct Job {
-        enum class Kind { Command, Draft, Scan, Sync } kind;
+        // OnDisk: what the files held just before a command of the program replaced them.
+        enum class Kind { Command, OnDisk, Draft, Scan, Sync } kind;
         Action action = Action::Save;
         QStringList paths; // a sync's remote
         QList<QByteArray> bytes;
         std::optional<LibrarySync::Login> login = {};
+        QList<bool> present = {}; // OnDisk: whether each file was there at all
+    };
+    // Who holds the history's lock when this copy cannot.
+    struct Holder {
+        QString host;
+        QDateTime since;
     };
 
     History* owner = nullptr;
@@ -59,6 +68,14 @@ struct History::Worker {
     std::atomic<State> state = State::Starting;
     std::atomic<bool> cancel = false;
     std::thread thread;
+    std::optional<Holder> holder; // guarded
+    bool takeOverAsked = false;   // guarded
+
+    // The lock is refreshed while the program runs, so that a lock nobody refreshes is stale
+    // whichever machine wrote it; a thread of its own, as a sync or a first look may take long.
+    std::thread refresher;
+    std::condition_variable refreshWake;
+    std::atomic<bool> lockLost = false;
 
     // Syncing: set by the window's thread, read by the worker, all guarded by mutex.
     bool syncing = false;
@@ -82,13 +99,24 @@ struct History::Worker {
     QHash<QString, QString> lastDraft; // path -> blob id
     // Objects written since the last pack, with the paths that let the pack find their deltas.
     std::vector<std::pair<git_oid, QByteArray>> written;
+    // Commands that came before the first version existed, run in order once it does.
+    std::deque<Job> held;
+    // git's index matches this commit but for the paths commands changed since; another head
+    // (a sync, the user's git) means the index is read again from the head's tree.
+    std::optional<git_oid> indexHead;
+    QSet<QByteArray> indexDirty;
 
     // The queue and the thread (historyworker.cpp).
     void post(Job job);
     void tell(const QString& text);
     void failed(const QString& what);
     void run();
+    void execute(Job& job);
+    bool firstVersionExists();
     bool open();
+    bool takeLock();
+    void refreshLock();
+    void takeOver();
     bool useLibraryAsWorkTree(gitsupport::Repository& in) const;
     void sync(const Job& job);
     void recordWhileSyncing();
@@ -100,6 +128,8 @@ struct History::Worker {
               bool& unborn);
     bool signature(gitsupport::Signature& out);
     void command(const Job& job);
+    void keepOnDisk(const Job& job);
+    void noteIndex(const git_oid& from, const git_oid& to, const std::vector<QByteArray>& paths);
     bool replaceInTrees(git_tree* root, const QByteArray& path, const git_oid& blob,
                         git_oid& newRoot);
     void remember(const git_oid& treeId, const QStringList& paths, const git_oid& commitId);
@@ -115,6 +145,12 @@ struct History::Worker {
     void scan();
     static QStringList changedPaths(gitsupport::Repository& in, git_tree* before, git_tree* after);
     bool writePack(gitsupport::Repository& from, git_odb_backend* memory);
+    // What was on disk before the program's own commands still waiting in the queue.
+    void takeBeforeCommands(git_index* index);
+    // Brings git's index in line with the head, so `git status` shows nothing.
+    void alignIndex();
+    // Makes the user's git settings powerless over what the history records.
+    bool settleRepositorySettings();
 
     // Packing loose objects (historypacking.cpp).
     void packIfNeeded();

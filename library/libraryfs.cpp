@@ -394,9 +394,9 @@ LibraryFs::Remove LibraryFs::removeCategoryFolder(const QString& path) {
     return {removed.ok ? RemoveOutcome::Removed : RemoveOutcome::Failed, removed, {}};
 }
 
-bool LibraryFs::insideLibrary(const QString& path, bool followLast) {
+QString LibraryFs::placeInLibrary(const QString& path, bool followLast) {
     if (holdsNul(path))
-        return false;
+        return {};
     const QString library = QDir::cleanPath(libraryPath());
     const QString realLibrary = QFileInfo(library).canonicalFilePath();
     // The nearest part of the path that exists, with every link in it followed, then the rest.
@@ -410,7 +410,7 @@ bool LibraryFs::insideLibrary(const QString& path, bool followLast) {
     while (real.isEmpty()) {
         const QString parent = info.absolutePath();
         if (parent == info.absoluteFilePath())
-            return false;
+            return {};
         rest = rest.isEmpty() ? info.fileName() : info.fileName() + QLatin1Char('/') + rest;
         info = QFileInfo(parent);
         real = info.canonicalFilePath();
@@ -418,7 +418,13 @@ bool LibraryFs::insideLibrary(const QString& path, bool followLast) {
     if (!rest.isEmpty())
         real = QDir::cleanPath(real + QLatin1Char('/') + rest);
     const QString base = realLibrary.isEmpty() ? library : realLibrary;
-    return real.startsWith(base + QLatin1Char('/'));
+    if (!real.startsWith(base + QLatin1Char('/')))
+        return {};
+    return real.mid(base.size() + 1);
+}
+
+bool LibraryFs::insideLibrary(const QString& path, bool followLast) {
+    return !placeInLibrary(path, followLast).isEmpty();
 }
 
 QString LibraryFs::outsideReason() {

@@ -117,6 +117,9 @@ public:
     // Whether `path` lies below the library folder once every link on the way is followed (the
     // last part too when `followLast`). The path need not exist.
     bool insideLibrary(const QString& path, bool followLast = true);
+    // Where `path` really lies, relative to the library ("Strings/Reverse.code") once every link
+    // is followed as insideLibrary follows them; empty when that is outside the library.
+    QString placeInLibrary(const QString& path, bool followLast = true);
     // The commands' writes: each refuses a path whose real place is outside the library, so a
     // link inside the library never lets the program change anything elsewhere.
     Result writeSnippet(const QString& path, const QByteArray& bytes);

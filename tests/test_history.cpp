@@ -5,9 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -40,11 +43,49 @@ QByteArray readAll(const QString& path) {
 // Text no line-end setting may touch: CRLF, a lone CR, bytes that are not UTF-8.
 const QByteArray Tricky("Sub Main()\r\n  ' caf\xe9\r\n\rEnd Sub\r\n");
 
+// The texts the history holds for a snippet, sorted, drafts left out.
+QList<QByteArray> textsOf(const QString& git, const QString& path) {
+    HistoryReader reader(git);
+    QList<QByteArray> texts;
+    for (const HistoryVersion& version : reader.versions(path)) {
+        if (version.action != History::Action::Draft && !version.deleted)
+            texts.append(reader.text(version.blob).value_or("<unreadable>"));
+    }
+    // Commits within one second have no order of their own.
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+void setModified(const QString& path, const QDateTime& when) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+// A user's git settings that would each rewrite what is recorded, were they obeyed.
+void writeHostileSettings(const QString& config, bool on) {
+    const QString attributes = config + QStringLiteral("/git/attributes");
+    const QString settings = config + QStringLiteral("/git/config");
+    if (!on) {
+        QFile::remove(attributes);
+        QFile::remove(settings);
+        return;
+    }
+    QFile a(attributes);
+    QVERIFY(a.open(QIODevice::WriteOnly));
+    a.write("* text=auto\n*.code filter=upper ident\n");
+    QFile c(settings);
+    QVERIFY(c.open(QIODevice::WriteOnly));
+    c.write("[core]\n\tautocrlf = true\n\tignorecase = true\n\teol = lf\n"
+            "[filter \"upper\"]\n\tclean = tr a-z A-Z\n\tsmudge = cat\n");
+}
+
 } // namespace
 
 class TestHistory : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { m_config = ownGitHome(); }
     void commandsAreRecorded_data();
     void commandsAreRecorded();
     void outsideChangesAndFirstVersion();
@@ -52,6 +93,13 @@ private slots:
     void badStates_data();
     void badStates();
     void looseObjectsArePacked();
+    void everyVersionIsKept_data();
+    void everyVersionIsKept();
+    void locks_data();
+    void locks();
+
+private:
+    QString m_config;
 };
 
 void TestHistory::commandsAreRecorded_data() {
@@ -230,7 +278,7 @@ void TestHistory::badStates_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("on");
     QTest::newRow("no history yet") << "none" << true;
-    QTest::newRow("a stale index.lock") << "lock" << true;
+    QTest::newRow("git's index.lock, no crash") << "lock" << true;
     QTest::newRow("a corrupt HEAD") << "head" << false;
     QTest::newRow("not a repository") << "notrepo" << false;
     QTest::newRow("a second copy running") << "second" << false;
@@ -293,7 +341,9 @@ void TestHistory::badStates() {
     if (fault == QLatin1String("none") || fault == QLatin1String("lock")) {
         QCOMPARE(report, QString());
         QCOMPARE(place.gitLine(QStringLiteral("log -1 --format=%s")), QStringLiteral("Save A/one"));
-        QVERIFY(!QFile::exists(place.git() + QStringLiteral("/index.lock")));
+        // Quillary did not crash: the lock is the user's own git's.
+        QCOMPARE(QFile::exists(place.git() + QStringLiteral("/index.lock")),
+                 fault == QLatin1String("lock"));
         QVERIFY(place.fsck());
         return;
     }
@@ -306,7 +356,7 @@ void TestHistory::badStates() {
     }
     QVERIFY(report.startsWith(QLatin1String("History is off")));
     if (fault == QLatin1String("second")) {
-        QVERIFY(report.contains(QLatin1String("another copy")));
+        QVERIFY(report.contains(QSysInfo::machineHostName()));
         QVERIFY(other->isOn());
     }
     // A folder the history cannot use is left exactly as it was.
@@ -332,6 +382,225 @@ void TestHistory::looseObjectsArePacked() {
     QVERIFY(count.contains(QLatin1String("packs: 1")) || count.contains(QLatin1String("packs: 2")));
     QCOMPARE(place.gitLine(QStringLiteral("show HEAD:A/one.code")), QStringLiteral("version 1200"));
     QCOMPARE(HistoryReader(place.git()).versions(QStringLiteral("A/one.code")).size(), 1201);
+    QVERIFY(place.fsck());
+}
+
+void TestHistory::everyVersionIsKept_data() {
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QList<QByteArray>>("texts"); // sorted
+    using L = QList<QByteArray>;
+    const QString one = QStringLiteral("A/one.code");
+    QTest::newRow("outside, then save") << "save" << one << L{"A\r\n", "B\r\n", "C\r\n"};
+    QTest::newRow("outside, then save as over it")
+        << "saveas" << one << L{"A\r\n", "B\r\n", "C\r\n"};
+    QTest::newRow("outside, then restore") << "restore" << one << L{"A\r\n", "B\r\n", "A\r\n"};
+    QTest::newRow("outside, then delete") << "delete" << one << L{"A\r\n", "B\r\n"};
+    QTest::newRow("outside, then remove category") << "remove" << one << L{"A\r\n", "B\r\n"};
+    QTest::newRow("a save during the first recording") << "first" << one << L{"A\r\n", "C\r\n"};
+    QTest::newRow("a save during a look") << "look" << one << L{"A\r\n", "C\r\n"};
+    QTest::newRow("files vanishing during the first look")
+        << "vanish" << one << L{"A\r\n", "C\r\n"};
+    QTest::newRow("hostile git settings") << "hostile" << one << L{"A\r\n", Tricky};
+    QTest::newRow("links") << "links" << QStringLiteral("Common/R.code") << L{"R", "R2"};
+    QTest::newRow("a line break in a name")
+        << "newline" << QStringLiteral("A/two\nlines.code") << L{"2", "C\r\n"};
+}
+
+// Each command of the program, told as the window tells it: what the disk held before the
+// command writes, then the command. Whatever was on disk at some time comes back.
+void TestHistory::everyVersionIsKept() {
+    QFETCH(QString, row);
+    QFETCH(QString, path);
+    QFETCH(QList<QByteArray>, texts);
+    using A = History::Action;
+    Place place;
+    const QString one = QStringLiteral("A/one.code");
+    place.write(one, "A\r\n");
+    place.write(QStringLiteral("A/two\nlines.code"), "2");
+    if (row == QLatin1String("hostile")) {
+        writeHostileSettings(m_config, true);
+        place.write(QStringLiteral(".gitattributes"), "*.code text eol=lf\n");
+        place.write(QStringLiteral("A/Case.code"), "upper");
+        place.write(QStringLiteral("A/case.code"), "lower");
+    } else if (row == QLatin1String("links")) {
+        place.write(path, "R");
+        place.write(QStringLiteral("RealCat/X.code"), "X");
+        QDir().mkpath(place.file(QStringLiteral("Linked")));
+        QVERIFY(QFile::link(QStringLiteral("../Common/R.code"),
+                            place.file(QStringLiteral("Linked/R.code"))));
+        QVERIFY(QFile::link(QStringLiteral("RealCat"), place.file(QStringLiteral("LinkCat"))));
+    } else if (row == QLatin1String("vanish")) {
+        for (int i = 0; i < 3000; ++i)
+            place.write(QStringLiteral("Gone/%1.code").arg(i), QByteArray::number(i));
+    }
+    // The window's way: what was there, the write, then the command.
+    const auto command = [&](History& history, A action, const QString& at,
+                             const QByteArray& bytes) {
+        const QByteArray was = readAll(place.file(at));
+        history.recordOnDisk({at}, {was}, {was != "<missing>"});
+        place.write(at, bytes);
+        history.recordCommand(action, at, bytes);
+    };
+    QString report;
+    {
+        std::unique_ptr<History> history;
+        if (row == QLatin1String("first")) {
+            history = std::make_unique<History>(place.library(), place.git(), 200);
+            command(*history, A::Save, one, "C\r\n");
+        } else if (row == QLatin1String("vanish")) {
+            std::atomic<bool> go = false;
+            std::thread remover([&] {
+                while (!go.load())
+                    std::this_thread::yield();
+                for (int i = 2999; i >= 0; --i)
+                    QFile::remove(place.file(QStringLiteral("Gone/%1.code").arg(i)));
+            });
+            history = std::make_unique<History>(place.library(), place.git());
+            go = true;
+            remover.join();
+        } else {
+            history = std::make_unique<History>(place.library(), place.git());
+        }
+        QVERIFY(history->waitForIdle(Wait));
+        QVERIFY(history->isOn());
+        if (row == QLatin1String("hostile")) {
+            // The user's own attributes for the history, put back by each start.
+            history.reset();
+            place.write(QStringLiteral("../history.git/info/attributes"), "*.code text eol=lf\n");
+            history = std::make_unique<History>(place.library(), place.git());
+        }
+        History& h = *history;
+        if (row == QLatin1String("look")) {
+            h.noticeOutsideChanges();
+            command(h, A::Save, one, "C\r\n");
+        } else if (row == QLatin1String("hostile")) {
+            command(h, A::Save, one, Tricky);
+        } else if (row == QLatin1String("links")) {
+            command(h, A::Save, path, "R2"); // a save through the link lands here
+            QVERIFY(h.waitForIdle(Wait));
+            QFile::remove(place.file(QStringLiteral("Linked/R.code")));
+            h.recordCommand(A::Delete, QStringLiteral("Linked/R.code"));
+        } else if (row == QLatin1String("newline")) {
+            command(h, A::Save, path, "C\r\n");
+        } else if (row == QLatin1String("vanish")) {
+            command(h, A::Save, one, "C\r\n");
+        } else if (row != QLatin1String("first")) {
+            place.write(one, "B\r\n"); // another program
+            if (row == QLatin1String("save"))
+                command(h, A::Save, one, "C\r\n");
+            else if (row == QLatin1String("saveas"))
+                command(h, A::SaveAs, one, "C\r\n");
+            else if (row == QLatin1String("restore"))
+                command(h, A::Restore, one, "A\r\n");
+            else if (row == QLatin1String("delete")) {
+                h.recordOnDisk({one}, {"B\r\n"}, {true});
+                QFile::remove(place.file(one));
+                h.recordCommand(A::Delete, one);
+            } else {
+                h.recordOnDisk({one, QStringLiteral("A/two\nlines.code")}, {"B\r\n", "2"},
+                               {true, true});
+                QDir(place.file(QStringLiteral("A"))).removeRecursively();
+                h.recordCommand(A::RemoveCategory, QStringLiteral("A"));
+            }
+        }
+        QVERIFY(h.waitForIdle(Wait));
+        // The program's own writes are never taken for another program's.
+        const QString before = place.gitLine(QStringLiteral("rev-parse HEAD"));
+        h.noticeOutsideChanges();
+        QVERIFY(h.waitForIdle(Wait));
+        QCOMPARE(place.gitLine(QStringLiteral("rev-parse HEAD")), before);
+        report = h.takeReport();
+    }
+    writeHostileSettings(m_config, false);
+    QCOMPARE(report, QString());
+    std::sort(texts.begin(), texts.end());
+    QCOMPARE(textsOf(place.git(), path), texts);
+    // git's index follows every step, so the user's git sees nothing to commit.
+    QCOMPARE(place.gitLine(QStringLiteral("status --porcelain")), QString());
+    QVERIFY(place.fsck());
+    const QList<DeletedEntry> deleted = HistoryReader(place.git()).deleted();
+    if (row == QLatin1String("delete") || row == QLatin1String("remove")) {
+        QCOMPARE(deleted.size(), 1);
+        QCOMPARE(HistoryReader(place.git()).text(deleted.first().blobs.first()),
+                 std::optional(QByteArray("B\r\n")));
+    } else {
+        // A link's target is no text to give back.
+        QCOMPARE(deleted.size(), 0);
+    }
+    if (row == QLatin1String("first") || row == QLatin1String("look"))
+        QVERIFY(
+            !place.gitLine(QStringLiteral("log --format=%s")).contains(QLatin1String("outside")));
+    if (row == QLatin1String("hostile")) {
+        QCOMPARE(
+            place.gitLine(QStringLiteral("ls-tree --name-only HEAD A/")).count(QLatin1Char('\n')),
+            3);
+    } else if (row == QLatin1String("links")) {
+        QVERIFY(textsOf(place.git(), QStringLiteral("Linked/R.code")).isEmpty());
+        // What is saved through a linked category is recorded where it lands.
+        QCOMPARE(place.gitLine(QStringLiteral("ls-tree -r --name-only HEAD RealCat LinkCat")),
+                 QStringLiteral("RealCat/X.code"));
+    }
+}
+
+void TestHistory::locks_data() {
+    QTest::addColumn<QString>("holder");    // the history's lock: "" none, else its machine
+    QTest::addColumn<int>("lockAgeMin");    // minutes since it was renewed
+    QTest::addColumn<int>("gitLockAgeMin"); // index.lock's age; -1 none
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<bool>("gitLockKept");
+    QTest::newRow("another machine, renewed now") << "far-away" << 0 << -1 << false << false;
+    QTest::newRow("another machine, gone ten minutes") << "far-away" << 10 << -1 << true << false;
+    QTest::newRow("the user's git at work") << "" << 0 << 0 << true << true;
+    QTest::newRow("a crashed copy's leftovers") << "far-away" << 10 << 11 << true << false;
+    QTest::newRow("git at work after a crash") << "far-away" << 10 << 0 << true << true;
+}
+
+void TestHistory::locks() {
+    QFETCH(QString, holder);
+    QFETCH(int, lockAgeMin);
+    QFETCH(int, gitLockAgeMin);
+    QFETCH(bool, on);
+    QFETCH(bool, gitLockKept);
+    Place place;
+    place.write(QStringLiteral("A/one.code"), "1");
+    {
+        History first(place.library(), place.git());
+        QVERIFY(first.waitForIdle(Wait));
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString lock = place.git() + QStringLiteral("/quillary.lock");
+    const QString gitLock = place.git() + QStringLiteral("/index.lock");
+    if (!holder.isEmpty()) {
+        place.write(QStringLiteral("../history.git/quillary.lock"),
+                    "4000000\nquillary\n" + holder.toUtf8() + "\n");
+        setModified(lock, now.addSecs(-60 * lockAgeMin));
+    }
+    if (gitLockAgeMin >= 0) {
+        place.write(QStringLiteral("../history.git/index.lock"), "");
+        setModified(gitLock, now.addSecs(-60 * gitLockAgeMin));
+    }
+    History history(place.library(), place.git());
+    QVERIFY(history.waitForIdle(Wait));
+    QCOMPARE(history.isOn(), on);
+    if (!on) {
+        // The message names the machine and when it last renewed the lock; the user may take
+        // the history over from it.
+        const QString report = history.takeReport();
+        QVERIFY2(report.contains(holder), qPrintable(report));
+        QVERIFY(report.contains(
+            QLocale().toString(QFileInfo(lock).lastModified(), QLocale::ShortFormat)));
+        QCOMPARE(history.lockHolder().value_or(History::LockHolder{}).host, holder);
+        history.takeOver();
+        QVERIFY(history.waitForIdle(Wait));
+        QVERIFY(history.isOn());
+    }
+    QCOMPARE(history.takeReport(), QString());
+    QCOMPARE(QFile::exists(gitLock), gitLockKept);
+    place.write(QStringLiteral("A/one.code"), "2");
+    history.recordCommand(History::Action::Save, QStringLiteral("A/one.code"), "2");
+    QVERIFY(history.waitForIdle(Wait));
+    QCOMPARE(place.gitLine(QStringLiteral("log -1 --format=%s")), QStringLiteral("Save A/one"));
     QVERIFY(place.fsck());
 }
 

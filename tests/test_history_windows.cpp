@@ -210,8 +210,7 @@ private slots:
 void TestHistoryWindows::initTestCase() {
     frmMain::setIndexingAtStart(false);
     // The fixtures' git reads no configuration of the machine's.
-    qputenv("GIT_CONFIG_NOSYSTEM", "1");
-    qputenv("GIT_CONFIG_GLOBAL", "/dev/null");
+    ownGitHome();
     if (!run(QStringLiteral("git"), {QStringLiteral("--version")}))
         QSKIP("git is not installed");
 }
@@ -228,8 +227,7 @@ void TestHistoryWindows::restoring() {
     WindowFixture f;
     QVERIFY(makeHistory(f, c.commits));
     frmMain& w = f.open(nullptr, [&c](ScriptedDialogs& d) { d.inputs = c.inputs; });
-    if (History* history = w.history())
-        QVERIFY(history->waitForIdle(10000));
+    QVERIFY(f.historyIdle());
 
     QPushButton* restore = nullptr;
     if (c.deletedWindow) {

@@ -79,8 +79,16 @@
         <translation>Der Verlauf ist aus: Der Verlauf in „%1“ kann nicht gelesen werden (%2). Quillary arbeitet wie bisher, ohne ihn, und lässt diesen Ordner unverändert.</translation>
     </message>
     <message>
-        <source>History is off in this copy of Quillary: another copy is recording the history in &quot;%1&quot;, so this one records nothing.</source>
-        <translation>Der Verlauf ist in diesem Quillary aus: Ein anderes Quillary zeichnet den Verlauf in „%1“ bereits auf, daher zeichnet dieses nichts auf.</translation>
+        <source>History is off in this copy of Quillary: Quillary on the machine &quot;%1&quot; holds the history in &quot;%2&quot; (its lock was last renewed %3), so this one records nothing.</source>
+        <translation>Der Verlauf ist in diesem Quillary aus: Quillary auf dem Rechner „%1“ hält den Verlauf in „%2“ (seine Sperre wurde zuletzt %3 erneuert), daher zeichnet dieses nichts auf.</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
+    <message>
+        <source>History is off: another copy of Quillary took over the history in &quot;%1&quot; while this one was not refreshing its lock.</source>
+        <translation>Der Verlauf ist aus: Ein anderes Quillary hat den Verlauf in „%1“ übernommen, während dieses seine Sperre nicht erneuerte.</translation>
     </message>
     <message>
         <source>History is off: the history in &quot;%1&quot; cannot be written to. Quillary works as before, without it.</source>
@@ -613,6 +621,10 @@
 </context>
 <context>
     <name>frmMain</name>
+    <message>
+        <source>Take the history over? Do so only when Quillary no longer runs there.</source>
+        <translation>Den Verlauf übernehmen? Tun Sie das nur, wenn Quillary dort nicht mehr läuft.</translation>
+    </message>
     <message>
         <source>Categories</source>
         <translation>Kategorien</translation>

@@ -79,8 +79,16 @@
         <translation>El historial está desactivado: no se puede leer el historial de «%1» (%2). Quillary funciona como antes, sin él, y deja esa carpeta como está.</translation>
     </message>
     <message>
-        <source>History is off in this copy of Quillary: another copy is recording the history in &quot;%1&quot;, so this one records nothing.</source>
-        <translation>El historial está desactivado en esta copia de Quillary: otra copia está registrando el historial en «%1», así que esta no registra nada.</translation>
+        <source>History is off in this copy of Quillary: Quillary on the machine &quot;%1&quot; holds the history in &quot;%2&quot; (its lock was last renewed %3), so this one records nothing.</source>
+        <translation>El historial está desactivado en esta copia de Quillary: Quillary en el equipo «%1» tiene el historial en «%2» (renovó su bloqueo por última vez %3), así que esta no registra nada.</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>desconocido</translation>
+    </message>
+    <message>
+        <source>History is off: another copy of Quillary took over the history in &quot;%1&quot; while this one was not refreshing its lock.</source>
+        <translation>El historial está desactivado: otra copia de Quillary tomó el historial en «%1» mientras esta no renovaba su bloqueo.</translation>
     </message>
     <message>
         <source>History is off: the history in &quot;%1&quot; cannot be written to. Quillary works as before, without it.</source>
@@ -613,6 +621,10 @@
 </context>
 <context>
     <name>frmMain</name>
+    <message>
+        <source>Take the history over? Do so only when Quillary no longer runs there.</source>
+        <translation>¿Tomar el historial? Hágalo solo si Quillary ya no se ejecuta allí.</translation>
+    </message>
     <message>
         <source>Categories</source>
         <translation>Categorías</translation>

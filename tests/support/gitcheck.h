@@ -5,8 +5,28 @@
 
 #include "tests/support/faults.h"
 
+#include <QDir>
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdio>
+
+// git and libgit2 read a HOME, an XDG_CONFIG_HOME and no system configuration of the test's own,
+// so the machine's settings never decide a result. Called before the first repository is
+// touched (libgit2 finds these folders once); returns the configuration folder, where a test
+// may write a hostile git/config or git/attributes.
+inline QString ownGitHome() {
+    static QTemporaryDir home;
+    static const bool set = [] {
+        const QString config = home.filePath(QStringLiteral(".config"));
+        QDir().mkpath(config + QStringLiteral("/git"));
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+        qputenv("GIT_CONFIG_NOSYSTEM", "1");
+        return true;
+    }();
+    (void)set;
+    return home.filePath(QStringLiteral(".config"));
+}
 
 // What a shell command prints on its standard output, trimmed; its errors are dropped.
 inline QString commandOutput(const QString& command) {

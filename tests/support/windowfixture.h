@@ -69,6 +69,21 @@ struct WindowFixture {
         return *window;
     }
 
+    // The window's history, once it has written what it was told; a test of the history fails
+    // here, never carries on without one.
+    History* historyIdle(int milliseconds = 20000) const {
+        History* history = window ? window->history() : nullptr;
+        if (!history) {
+            QTest::qFail("the window's history is off", __FILE__, __LINE__);
+            return nullptr;
+        }
+        if (!history->waitForIdle(milliseconds)) {
+            QTest::qFail("the window's history did not finish", __FILE__, __LINE__);
+            return nullptr;
+        }
+        return history;
+    }
+
     QTreeWidgetItem* node(const QString& key) const { return window->nodeByKey(key); }
 
     // A real click on a tree node (expanding its parents so it can be seen).
