@@ -156,7 +156,9 @@ int SyncTransport::transferProgress(const git_indexer_progress* stats, void* pay
 }
 
 int SyncTransport::packProgress(int, uint32_t, uint32_t, void* payload) {
-    return static_cast<SyncTransport*>(payload)->cancelled() ? -1 : 0;
+    SyncTransport& run = *static_cast<SyncTransport*>(payload);
+    run.touch(); // packing a large history is work, not a stall
+    return run.cancelled() ? -1 : 0;
 }
 
 int SyncTransport::pushProgress(unsigned int done, unsigned int total, size_t bytes,
