@@ -12,6 +12,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <arpa/inet.h>
@@ -615,8 +616,8 @@ void TestSync::oddRemotes_data() {
                                 << 1;
     QTest::newRow("non-snippet file")
         << Paths{{"README", "100644 read me"}} << QString() << QString() << 0;
-    QTest::newRow("deep tree") << Paths{} << QString() << QStringLiteral("stopped unexpectedly")
-                               << 0;
+    QTest::newRow("deep tree") << Paths{} << QString()
+                               << QStringLiteral("more than 64 deep|stopped unexpectedly") << 0;
 }
 
 void TestSync::oddRemotes() {
@@ -637,7 +638,7 @@ void TestSync::oddRemotes() {
         tree =
             commandOutput(QStringLiteral("printf '040000 tree %1\\tdeep\\n' | git --git-dir='%2' "
                                          "mktree")
-                              .arg(deepTree(remote, 120000), remote));
+                              .arg(deepTree(remote, 5000), remote));
     const QString commit = commandOutput(
         QStringLiteral("git --git-dir='%1' -c user.name=x -c user.email=x@y commit-tree %2 -m odd")
             .arg(remote, tree));
@@ -659,7 +660,7 @@ void TestSync::oddRemotes() {
     SyncOutcome synced = a.syncByHistory(remote);
     if (!failure.isEmpty()) {
         QCOMPARE(synced.result, SyncOutcome::Result::Failed);
-        QVERIFY2(synced.failure.contains(failure), qPrintable(synced.failure));
+        QVERIFY2(synced.failure.contains(QRegularExpression(failure)), qPrintable(synced.failure));
         return;
     }
     QVERIFY2(synced.ok(), qPrintable(describe(synced)));
