@@ -27,6 +27,8 @@ void Dialogs::error(const QString& text) {
 std::unique_ptr<QMessageBox> WidgetDialogs::messageBox(const Message& message, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setWindowTitle(message.title);
+    // A message may quote a remote's or a file's words: never read as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setText(message.text);
     switch (message.icon) {
     case Icon::None:

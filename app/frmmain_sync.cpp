@@ -11,8 +11,10 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 
 namespace {
 
@@ -22,7 +24,7 @@ bool asksForLogin(const QString& remote) {
 }
 
 QString shownSnippet(const QString& path) {
-    return path.endsWith(QLatin1String(".code")) ? path.chopped(5) : path;
+    return path.endsWith(Names::SnippetEnding) ? path.chopped(Names::SnippetEnding.size()) : path;
 }
 
 } // namespace
@@ -76,7 +78,23 @@ void frmMain::ShowSyncSettings() {
     frmSyncSettings box(SyncSettings::load(), this);
     if (box.exec() != QDialog::Accepted)
         return;
-    const SyncSettings chosen = box.settings();
+    SyncSettings chosen = box.settings();
+    // A password typed into the address goes to the keyring, never into the settings file.
+    if (const QString bare = SyncSettings::withoutPassword(chosen.remote); bare != chosen.remote) {
+        const QUrl url(chosen.remote);
+        keyring().write(
+            bare, {url.userName(), url.password()},
+            [alive = QPointer<frmMain>(this)](const QString& failure) {
+                if (alive && !failure.isEmpty())
+                    alive->dialogs().error(
+                        tr("The password in the remote's address cannot be kept in the desktop's "
+                           "keyring (%1); it was left out of the address, and Quillary will ask "
+                           "for "
+                           "it at the next sync.")
+                            .arg(failure));
+            });
+        chosen.remote = bare;
+    }
     if (!chosen.save()) {
         dialogs().error(tr("The sync settings cannot be saved in the configuration folder; they "
                            "hold for this run of Quillary only."));
@@ -256,6 +274,9 @@ void frmMain::finishSync() {
                      .arg(names.join(QLatin1Char('\n'))),
                  QString(), Dialogs::Icon::Information, Dialogs::Buttons::Ok, Dialogs::Button::Ok});
         }
+        if (!outcome.skipped.isEmpty() && !quitting)
+            dialogs().message({outcome.skipped.join(QLatin1Char('\n')), QString(),
+                               Dialogs::Icon::Warning, Dialogs::Buttons::Ok, Dialogs::Button::Ok});
         break;
     case SyncOutcome::Result::Cancelled:
         setSyncPanel(
@@ -284,7 +305,7 @@ void frmMain::showSyncedFiles(const SyncOutcome& outcome) {
     for (const QString& path : outcome.written)
         m_index->fileChanged(library + path);
     for (const QString& path : outcome.removed) {
-        if (path.endsWith(QLatin1String(".code")))
+        if (path.endsWith(Names::SnippetEnding))
             m_index->fileChanged(library + path);
         else
             m_index->folderChanged(library + path);
@@ -310,7 +331,7 @@ void frmMain::showSyncedFiles(const SyncOutcome& outcome) {
     constexpr int MostLookedUp = 100;
     bool treeChanged = outcome.written.size() > MostLookedUp;
     for (const QString& path : outcome.removed)
-        treeChanged = treeChanged || !path.endsWith(QLatin1String(".code"));
+        treeChanged = treeChanged || !path.endsWith(Names::SnippetEnding);
     for (int i = 0; !treeChanged && i < outcome.written.size(); ++i) {
         const QStringList parts = outcome.written[i].split(QLatin1Char('/'));
         QTreeWidgetItem* category = childWithText(rootNode(), parts.first());

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -91,12 +92,59 @@ void firstPush(const QString& a) {
                 median(gitPush), median(syncPush) / median(gitPush));
 }
 
+// Resident memory of this process, in MB.
+double residentMb() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return double(fields.value(1).toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1 << 20);
+}
+
+// Syncs with nothing to do, again and again, as a clock every few minutes would all day: what
+// the process holds after 500 beside after 10, with 30 aliases in the user's git settings.
+void memoryOverSyncs() {
+    const QString side = Root + QStringLiteral("/memory");
+    const QString home = Root + QStringLiteral("/home");
+    QDir().mkpath(side + QStringLiteral("/Code/S"));
+    QDir().mkpath(home);
+    QByteArray aliases = "[alias]\n";
+    for (int i = 0; i < 30; ++i)
+        aliases +=
+            "    a" + QByteArray::number(i) + " = log --oneline -" + QByteArray::number(i) + "\n";
+    BenchSupport::writeFile(home + QStringLiteral("/.gitconfig"), aliases);
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    for (int i = 0; i < 10; ++i)
+        BenchSupport::writeFile(side + QStringLiteral("/Code/S/s%1.code").arg(i), "text\r\n");
+    change(side, QStringLiteral("S/s0.code"), "first\r\n");
+    const QString remote = Root + QStringLiteral("/memory.git");
+    shell("git init -q --bare " + quoted(remote));
+    double afterTen = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (int run = 1; run <= 500; ++run) {
+        if (!sync(side, fileUrl(remote)).ok())
+            std::printf("sync %d failed\n", run);
+        if (run == 10)
+            afterTen = residentMb();
+    }
+    const double afterAll = residentMb();
+    std::printf("memory: %.1f MB after 10 syncs, %.1f MB after 500 (grew %.1f MB); %.1f ms a "
+                "sync with nothing to do\n",
+                afterTen, afterAll, afterAll - afterTen, ms(timer) / 500);
+    qputenv("HOME", oldHome);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QDir(Root).removeRecursively();
+    memoryOverSyncs();
+    if (qEnvironmentVariableIsSet("QUILLARY_BENCH_ONLY_MEMORY"))
+        return 0;
     const QString a = Start + QStringLiteral("/a");
     const QString b = Start + QStringLiteral("/b");
     const QString remote = Start + QStringLiteral("/remote.git");

@@ -129,6 +129,11 @@ bool History::startSync(const QString& remote, std::optional<LibrarySync::Login>
     return true;
 }
 
+void History::setSyncStallTimeout(std::chrono::milliseconds timeout) {
+    const std::lock_guard guard(m_worker->mutex);
+    m_worker->syncStall = timeout;
+}
+
 void History::cancelSync() {
     {
         const std::lock_guard guard(m_worker->mutex);

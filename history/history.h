@@ -87,6 +87,8 @@ public:
     // commits and syncs never interleave. False when the history is off or a sync is under way.
     // `storedLogin` answers the first login an https remote asks for.
     bool startSync(const QString& remote, std::optional<LibrarySync::Login> storedLogin = {});
+    // A sync whose remote sends nothing for this long fails (30 s unless told).
+    void setSyncStallTimeout(std::chrono::milliseconds timeout);
     // The sync under way stops as soon as it can, leaving the library as it was.
     void cancelSync();
     bool isSyncing() const;

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Looks at the library: what other programs changed, and the first version.
 #include "history/historyworker.h"
+#include "history/syncmerge.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <sys/stat.h>
 
 using namespace gitsupport;
@@ -25,7 +27,31 @@ struct ScanPayload {
     const std::atomic<bool>* cancel;
     QByteArray workdir;
     bool adding = true;
+    git_index* index = nullptr;
+    git_odb* odb = nullptr;
 };
+
+// A version the library cannot hold as a file (a sync kept it in the history alone) is no
+// deletion when it is missing.
+bool neverOnDisk(const ScanPayload& payload, const char* path, int error) {
+    if (error == ENOTDIR || error == ENAMETOOLONG || error == ELOOP)
+        return true;
+    // Under a category that links elsewhere: the sync never writes through it.
+    const QByteArray relative(path);
+    for (qsizetype slash = relative.indexOf('/'); slash > 0;
+         slash = relative.indexOf('/', slash + 1)) {
+        struct stat info {};
+        if (lstat((payload.workdir + relative.left(slash)).constData(), &info) == 0 &&
+            S_ISLNK(info.st_mode))
+            return true;
+    }
+    const git_index_entry* entry = git_index_get_bypath(payload.index, path, 0);
+    size_t size = 0;
+    git_object_t type = GIT_OBJECT_INVALID;
+    return entry && (!syncmerge::belongsOnDisk(path, {entry->id, git_filemode_t(entry->mode)}) ||
+                     (git_odb_read_header(&size, &type, payload.odb, &entry->id) == 0 &&
+                      !syncmerge::libraryCanHold(path, qint64(size))));
+}
 
 // Skips what is not a snippet file of a sensible size, and stops when the program quits.
 int scanFilter(const char* path, const char*, void* data) {
@@ -35,7 +61,8 @@ int scanFilter(const char* path, const char*, void* data) {
     struct stat info {};
     const QByteArray full = payload->workdir + path;
     if (lstat(full.constData(), &info) != 0)
-        return payload->adding ? 1 : 0; // gone: nothing to add, and the index forgets it
+        // Gone: nothing to add, and the index forgets it, unless the library could never hold it.
+        return payload->adding || neverOnDisk(*payload, path, errno) ? 1 : 0;
     if (S_ISREG(info.st_mode) && info.st_size > LargestRecorded)
         return 1;
     return 0;
@@ -81,7 +108,7 @@ void History::Worker::scan() {
             (!unborn && git_index_entrycount(index.get()) == 0 &&
              git_index_read_tree(index.get(), base.get()) < 0))
             return failed(what);
-        ScanPayload payload{&cancel, workdir, true};
+        ScanPayload payload{&cancel, workdir, true, index.get(), odb.get()};
         looked = git_index_add_all(index.get(), &pathspec, GIT_INDEX_ADD_FORCE, scanFilter,
                                    &payload) == 0;
         payload.adding = false;
@@ -223,8 +250,9 @@ bool History::Worker::settleRepositorySettings() {
             return git_config_set_bool(config.get(), name, value) == 0;
         return true;
     };
+    // Nor does a file's executable bit count: a version keeps the mode it came with.
     if (!setBool("core.autocrlf", false) || !setBool("core.ignorecase", false) ||
-        !setBool("core.symlinks", true))
+        !setBool("core.symlinks", true) || !setBool("core.filemode", false))
         return false;
     const auto endWith = [this](const QString& name, const QByteArray& lines) {
         const QString path = gitFolder + QStringLiteral("/info/") + name;

@@ -317,6 +317,11 @@ void History::Worker::sync(const Job& job) {
         const auto [yes, login] = ask(asked);
         return yes ? std::optional(login) : std::nullopt;
     };
+    syncer.whileWaiting = [this] { recordWhileSyncing(); };
+    {
+        const std::lock_guard guard(mutex);
+        syncer.stallTimeout = syncStall;
+    }
     syncer.loginWorked = [this](const QString&, const LibrarySync::Login& login) {
         const std::lock_guard guard(mutex);
         workedLogin = login;
@@ -325,6 +330,8 @@ void History::Worker::sync(const Job& job) {
     // The sync wrote objects and moved the branch through a handle of its own.
     if (Odb odb; repo && git_repository_odb(odb.out(), repo.get()) == 0)
         git_odb_refresh(odb.get());
+    // Before any look that is queued: a stale index would take the sync's entries for deletions.
+    alignIndex();
     const bool changed = done.ok() && (!done.written.isEmpty() || !done.removed.isEmpty());
     {
         const std::lock_guard guard(mutex);
@@ -334,6 +341,25 @@ void History::Worker::sync(const Job& job) {
     emit owner->synced();
     if (changed)
         emit owner->recorded();
+}
+
+// Commands told while a sync waits on the network are recorded meanwhile, in their order.
+void History::Worker::recordWhileSyncing() {
+    for (;;) {
+        std::optional<Job> job;
+        {
+            const std::lock_guard guard(mutex);
+            if (jobs.empty() || stopping ||
+                (jobs.front().kind != Job::Kind::Command && jobs.front().kind != Job::Kind::Draft))
+                return;
+            job = std::move(jobs.front());
+            jobs.pop_front();
+        }
+        if (job->kind == Job::Kind::Command)
+            command(*job);
+        else
+            draft(*job);
+    }
 }
 
 void History::Worker::moved(LibrarySync::Step step, quint64 done, quint64 total, bool stepped) {

@@ -87,6 +87,7 @@ struct History::Worker {
     std::condition_variable answered;
     SyncOutcome outcome;
     std::optional<LibrarySync::Login> workedLogin;
+    std::chrono::milliseconds syncStall{30000};
 
     // The worker's own, touched by no other thread.
     gitsupport::Repository repo;
@@ -118,6 +119,7 @@ struct History::Worker {
     void takeOver();
     bool useLibraryAsWorkTree(gitsupport::Repository& in) const;
     void sync(const Job& job);
+    void recordWhileSyncing();
     void moved(LibrarySync::Step step, quint64 done, quint64 total, bool stepped);
     std::pair<bool, LibrarySync::Login> ask(const SyncQuestion& asked);
 

@@ -119,7 +119,7 @@ Verdict check(const QByteArray& file, const QString& name, const QByteArray& key
     return known ? Verdict::Known : other ? Verdict::Changed : Verdict::Unknown;
 }
 
-QByteArray added(const QByteArray& file, const QString& name, const QByteArray& key) {
+QByteArray addition(const QByteArray& file, const QString& name, const QByteArray& key) {
     bool hash = false;
     for (const QByteArray& line : file.split('\n')) {
         const QByteArrayList fields = fieldsOf(line);
@@ -133,10 +133,8 @@ QByteArray added(const QByteArray& file, const QString& name, const QByteArray& 
                                               salt.size() / 4);
         hosts = HashedMark + salt.toBase64() + '|' + hashed(salt, hosts).toBase64();
     }
-    QByteArray result = file;
-    if (!result.isEmpty() && !result.endsWith('\n'))
-        result += '\n';
-    return result + hosts + ' ' + keyType(key).toLatin1() + ' ' + key.toBase64() + '\n';
+    const QByteArray start = !file.isEmpty() && !file.endsWith('\n') ? "\n" : "";
+    return start + hosts + ' ' + keyType(key).toLatin1() + ' ' + key.toBase64() + '\n';
 }
 
 } // namespace knownhosts

@@ -19,7 +19,8 @@ Verdict check(const QByteArray& file, const QString& name, const QByteArray& key
 // The key's type ("ssh-ed25519") and its fingerprint as ssh shows it ("SHA256:...").
 QString keyType(const QByteArray& key);
 QString fingerprint(const QByteArray& key);
-// The file with the host added, hashed like the file's last line.
-QByteArray added(const QByteArray& file, const QString& name, const QByteArray& key);
+// The line that adds the host to `file`, hashed like the file's last line (a newline first when
+// the file does not end in one).
+QByteArray addition(const QByteArray& file, const QString& name, const QByteArray& key);
 
 } // namespace knownhosts

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -16,7 +17,8 @@ struct SyncOutcome {
     QString failure;     // names the remote and the cause
     QStringList written; // relative to the library, copies of the other side included
     QStringList removed;
-    QStringList copies; // "NAME (HOST).code": the other side's version of a snippet both changed
+    QStringList copies;  // "NAME (HOST).code": the other side's version of a snippet both changed
+    QStringList skipped; // one message for each arriving snippet the library cannot hold
     bool ok() const { return result == Result::Synced; }
 };
 
@@ -35,6 +37,11 @@ public:
 
     // Told before each step, on the syncing thread.
     std::function<void(Step)> beforeStep;
+    // Called every few hundredths of a second while the network is waited for, on the syncing
+    // thread: the history records commands meanwhile.
+    std::function<void()> whileWaiting;
+    // A fetch or push that hears nothing from the remote for this long fails.
+    std::chrono::milliseconds stallTimeout{30000};
     // Objects received or sent so far in a fetch or push, on the syncing thread.
     std::function<void(Step, quint64 done, quint64 total)> progress;
 

@@ -2,6 +2,7 @@
 #include "history/syncsettings.h"
 
 #include <QSettings>
+#include <QUrl>
 
 namespace {
 
@@ -11,6 +12,23 @@ QSettings store() {
 }
 
 } // namespace
+
+QString SyncSettings::withoutPassword(const QString& remote) {
+    if (!remote.contains(QLatin1String("://")))
+        return remote;
+    QUrl url(remote);
+    if (!url.isValid())
+        return remote;
+    // Over http a user name alone is often a token.
+    if (url.scheme().startsWith(QLatin1String("http"), Qt::CaseInsensitive) &&
+        !url.userInfo().isEmpty())
+        url.setUserInfo({});
+    else if (!url.password().isEmpty())
+        url.setPassword({});
+    else
+        return remote;
+    return url.toString();
+}
 
 SyncSettings SyncSettings::load() {
     const QSettings settings = store();
@@ -26,7 +44,8 @@ SyncSettings SyncSettings::load() {
 
 bool SyncSettings::save() const {
     QSettings settings = store();
-    settings.setValue(QStringLiteral("Sync/Remote"), remote.trimmed());
+    // A password is never kept in a plain file: the window moves it to the keyring first.
+    settings.setValue(QStringLiteral("Sync/Remote"), withoutPassword(remote.trimmed()));
     settings.setValue(QStringLiteral("Sync/AtStart"), atStart);
     settings.setValue(QStringLiteral("Sync/AtQuit"), atQuit);
     settings.setValue(QStringLiteral("Sync/EveryMinutes"), everyMinutes);

@@ -14,6 +14,8 @@ struct SyncSettings {
     static constexpr int MostMinutes = 24 * 60;
 
     static SyncSettings load();
+    // The remote with a password written into its URL left out (over http, a user name too).
+    static QString withoutPassword(const QString& remote);
     // False when the settings could not be written.
     bool save() const;
     bool operator==(const SyncSettings&) const = default;

@@ -265,6 +265,23 @@ LibraryFs::Result LibraryFs::writeFileAtomically(const QString& path, const QByt
     return Result::success();
 }
 
+LibraryFs::Result LibraryFs::appendToFile(const QString& path, const QByteArray& bytes) {
+    if (holdsNul(path))
+        return errnoFailure(path, EINVAL);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errnoFailure(path, errno);
+    // One write: O_APPEND puts it whole after whatever is there when it lands.
+    const ssize_t written = ::write(fd, bytes.constData(), size_t(bytes.size()));
+    const int error = errno;
+    if (::close(fd) != 0 && written == bytes.size())
+        return errnoFailure(path, errno);
+    if (written != bytes.size())
+        return errnoFailure(path, written < 0 ? error : EIO);
+    return Result::success();
+}
+
 LibraryFs::Result LibraryFs::removeFile(const QString& path) {
     if (holdsNul(path))
         return errnoFailure(path, EINVAL);

@@ -93,6 +93,8 @@ public:
     virtual Read readFile(const QString& path, qint64 limit = NoLimit,
                           const std::atomic<bool>* cancel = nullptr);
     virtual Result writeFileAtomically(const QString& path, const QByteArray& bytes);
+    // Adds `bytes` at the end, made if missing (0600): lines other programs added meanwhile stay.
+    virtual Result appendToFile(const QString& path, const QByteArray& bytes);
     virtual Result removeFile(const QString& path);
     virtual Result removeEmptyFolder(const QString& path);
     // Only the owner may read or write it (0700 for a folder, 0600 for a file), as ssh wants.

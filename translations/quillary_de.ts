@@ -237,6 +237,58 @@
         <source>~/.ssh/known_hosts could not be read (%1)</source>
         <translation>~/.ssh/known_hosts konnte nicht gelesen werden (%1)</translation>
     </message>
+    <message>
+        <source>the history holds more than %1 entries, more than this program takes in</source>
+        <translation>der Verlauf enthält mehr als %1 Einträge, mehr als dieses Programm aufnimmt</translation>
+    </message>
+    <message>
+        <source>the history holds folders more than %1 deep (&quot;%2...&quot;), more than this program takes in</source>
+        <translation>der Verlauf enthält Ordner, die mehr als %1 Ebenen tief sind („%2...“), mehr als dieses Programm aufnimmt</translation>
+    </message>
+    <message>
+        <source>the remote sent its login request to another host (%1); no login was sent there</source>
+        <translation>die Gegenstelle hat ihre Anmeldeanfrage an einen anderen Rechner geleitet (%1); dorthin wurde keine Anmeldung gesendet</translation>
+    </message>
+    <message>
+        <source>the remote asks for a login over plain http, which anyone on the way could read; no login was sent: use an https address</source>
+        <translation>die Gegenstelle verlangt eine Anmeldung über unverschlüsseltes http, die jeder auf dem Weg mitlesen könnte; es wurde keine Anmeldung gesendet: Verwenden Sie eine https-Adresse</translation>
+    </message>
+    <message>
+        <source>larger than %1 MiB</source>
+        <translation>größer als %1 MiB</translation>
+    </message>
+    <message>
+        <source>its name is too long</source>
+        <translation>sein Name ist zu lang</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a file there, not a category</source>
+        <translation>„%1“ ist dort eine Datei, keine Kategorie</translation>
+    </message>
+    <message>
+        <source>a category has its name</source>
+        <translation>eine Kategorie trägt seinen Namen</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was not written into the library (%2); it stays in the history and on the remote</source>
+        <translation>„%1“ wurde nicht in die Bibliothek geschrieben (%2); es bleibt im Verlauf und auf der Gegenstelle</translation>
+    </message>
+    <message>
+        <source>the program&apos;s transport (%1) could not be started: %2</source>
+        <translation>der Transport des Programms (%1) konnte nicht gestartet werden: %2</translation>
+    </message>
+    <message>
+        <source>the remote sent nothing for %1 seconds; it may be down or the network may be gone</source>
+        <translation>die Gegenstelle hat %1 Sekunden lang nichts gesendet; sie läuft vielleicht nicht, oder das Netz ist weg</translation>
+    </message>
+    <message>
+        <source>the program&apos;s transport stopped unexpectedly (signal %1)</source>
+        <translation>der Transport des Programms wurde unerwartet beendet (Signal %1)</translation>
+    </message>
+    <message>
+        <source>the program&apos;s transport stopped unexpectedly</source>
+        <translation>der Transport des Programms wurde unerwartet beendet</translation>
+    </message>
 </context>
 <context>
     <name>Names</name>
@@ -1052,6 +1104,10 @@ Möchten Sie diesem Rechner vertrauen, seinen Schlüssel speichern und mit ihm s
     <message>
         <source>Quillary closes once the sync with &quot;%1&quot; ends. Quit again to close now.</source>
         <translation>Quillary schließt, sobald die Synchronisierung mit „%1“ beendet ist. Beenden Sie erneut, um sofort zu schließen.</translation>
+    </message>
+    <message>
+        <source>The password in the remote&apos;s address cannot be kept in the desktop&apos;s keyring (%1); it was left out of the address, and Quillary will ask for it at the next sync.</source>
+        <translation>Das Passwort in der Adresse der Gegenstelle kann nicht im Schlüsselbund der Arbeitsumgebung aufbewahrt werden (%1); es wurde aus der Adresse entfernt, und Quillary fragt bei der nächsten Synchronisierung danach.</translation>
     </message>
 </context>
 <context>

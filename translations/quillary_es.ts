@@ -237,6 +237,58 @@
         <source>~/.ssh/known_hosts could not be read (%1)</source>
         <translation>no se pudo leer ~/.ssh/known_hosts (%1)</translation>
     </message>
+    <message>
+        <source>the history holds more than %1 entries, more than this program takes in</source>
+        <translation>el historial contiene más de %1 entradas, más de las que este programa admite</translation>
+    </message>
+    <message>
+        <source>the history holds folders more than %1 deep (&quot;%2...&quot;), more than this program takes in</source>
+        <translation>el historial contiene carpetas de más de %1 niveles («%2...»), más de lo que este programa admite</translation>
+    </message>
+    <message>
+        <source>the remote sent its login request to another host (%1); no login was sent there</source>
+        <translation>el remoto desvió su petición de inicio de sesión a otro equipo (%1); no se envió ningún inicio de sesión allí</translation>
+    </message>
+    <message>
+        <source>the remote asks for a login over plain http, which anyone on the way could read; no login was sent: use an https address</source>
+        <translation>el remoto pide un inicio de sesión por http sin cifrar, que cualquiera en el camino podría leer; no se envió ningún inicio de sesión: use una dirección https</translation>
+    </message>
+    <message>
+        <source>larger than %1 MiB</source>
+        <translation>mayor de %1 MiB</translation>
+    </message>
+    <message>
+        <source>its name is too long</source>
+        <translation>su nombre es demasiado largo</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a file there, not a category</source>
+        <translation>«%1» es allí un archivo, no una categoría</translation>
+    </message>
+    <message>
+        <source>a category has its name</source>
+        <translation>una categoría tiene su nombre</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was not written into the library (%2); it stays in the history and on the remote</source>
+        <translation>«%1» no se escribió en la biblioteca (%2); permanece en el historial y en el remoto</translation>
+    </message>
+    <message>
+        <source>the program&apos;s transport (%1) could not be started: %2</source>
+        <translation>el transporte del programa (%1) no se pudo iniciar: %2</translation>
+    </message>
+    <message>
+        <source>the remote sent nothing for %1 seconds; it may be down or the network may be gone</source>
+        <translation>el remoto no envió nada durante %1 segundos; puede estar caído o la red puede haberse perdido</translation>
+    </message>
+    <message>
+        <source>the program&apos;s transport stopped unexpectedly (signal %1)</source>
+        <translation>el transporte del programa se detuvo inesperadamente (señal %1)</translation>
+    </message>
+    <message>
+        <source>the program&apos;s transport stopped unexpectedly</source>
+        <translation>el transporte del programa se detuvo inesperadamente</translation>
+    </message>
 </context>
 <context>
     <name>Names</name>
@@ -1052,6 +1104,10 @@ Trust this host, remember its key and sync with it?</source>
     <message>
         <source>Quillary closes once the sync with &quot;%1&quot; ends. Quit again to close now.</source>
         <translation>Quillary se cerrará cuando termine la sincronización con «%1». Salga otra vez para cerrarlo ya.</translation>
+    </message>
+    <message>
+        <source>The password in the remote&apos;s address cannot be kept in the desktop&apos;s keyring (%1); it was left out of the address, and Quillary will ask for it at the next sync.</source>
+        <translation>La contraseña de la dirección del remoto no se puede guardar en el llavero del escritorio (%1); se quitó de la dirección y Quillary la pedirá en la próxima sincronización.</translation>
     </message>
 </context>
 <context>

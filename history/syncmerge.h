@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+// The sync's rules for bringing two versions of the library together, path by path. No network,
+// no disk: trees as maps of paths to blobs.
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <git2.h>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace syncmerge {
+
+struct Entry {
+    git_oid id{};
+    git_filemode_t mode = GIT_FILEMODE_BLOB;
+    bool operator==(const Entry& other) const {
+        return mode == other.mode && git_oid_equal(&id, &other.id);
+    }
+};
+using Files = QMap<QByteArray, Entry>; // every blob of a tree by its path
+
+// Why a sync stopped, in the program's words; and a sync the user stopped.
+struct Failure {
+    QString cause;
+};
+struct Cancelled {};
+
+// What a sync brings the library to.
+struct Plan {
+    std::optional<git_oid> target; // the commit main is to be; none when both are empty
+    Files before;                  // the library's last version
+    Files after;                   // the target's
+    QStringList copies;
+    QString host;                  // the other side's machine, which names its copies
+    QSet<QByteArray> editedOnDisk; // edits not yet recorded when planned: they stay as they are
+};
+
+std::optional<Entry> lookup(const Files& files, const QByteArray& path);
+
+// Only snippet files and category folders are written into the library; anything else a
+// remote's tree holds stays in the history alone.
+bool belongsOnDisk(const QByteArray& path, const Entry& entry);
+
+// Whether a snippet the history holds at `path` can be a file in the library: a name each of
+// whose parts fits a file system's 255 bytes, and no larger than a snippet may be read.
+bool libraryCanHold(const QByteArray& path, qint64 size);
+
+// What a tree may hold before the sync walks it: a remote's history is not trusted.
+constexpr int MostFolderDepth = 64;
+constexpr qsizetype MostEntries = 2'000'000;
+
+// A blob of the tree named `path` that is a folder's name in it too, renamed beside it: a
+// file cannot be a folder.
+QStringList parted(Files& files, const QString& host);
+
+// A machine's name as it may stand in a file name.
+QString fileSafe(QString host);
+
+// "Strings/Reverse.code" -> "Strings/Reverse (HOST).code", numbered while the name is taken.
+QByteArray copyName(const QByteArray& path, const QString& host,
+                    const std::function<bool(const QByteArray&)>& taken);
+
+// Path by path: a side that changed nothing takes the other's; a change beats a deletion;
+// two different versions both kept: ours in the result, theirs told in `clashes`.
+Files merge(const Files& base, const Files& ours, const Files& theirs,
+            std::vector<std::pair<QByteArray, Entry>>& clashes);
+
+} // namespace syncmerge
