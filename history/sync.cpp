@@ -383,10 +383,8 @@ private:
         }
         QByteArray text = "Sync\n\nQuillary-Action: " + QByteArray(LibrarySync::ActionWord) +
                           "\nQuillary-Host: " + LibrarySync::hostName().toUtf8() + "\n";
-        for (const QString& path : paths) {
-            if (!path.contains(QLatin1Char('\n'))) // a trailer is one line
-                text += "Quillary-Path: " + path.toUtf8() + "\n";
-        }
+        for (const QString& path : paths)
+            text += pathTrailer(path);
         Signature author;
         if (git_signature_default(author.out(), m_repo.get()) < 0) {
             const QString name = loginName();
