@@ -4,6 +4,7 @@
 // two turns of the loop, against the same work done on the window's thread as the window once did
 // it (read, decode, show, colour, read the file and compare), side by side in one process. Run
 // with QT_QPA_PLATFORM=offscreen where there is no display.
+#include "bench/benchsupport.h"
 #include "editor/codeeditor.h"
 #include "editor/keywordlist.h"
 #include "history/history.h"
@@ -25,13 +26,12 @@
 
 namespace {
 
+using BenchSupport::longestWait;
+using BenchSupport::ms;
+
 constexpr int Lines = 1000000;
 constexpr int Versions = 4;
 constexpr int Rounds = 3;
-
-double ms(qint64 ns) {
-    return double(ns) / 1e6;
-}
 
 // Version v changes a line in every thousand, a different one in each version.
 QByteArray version(int v) {
@@ -43,26 +43,6 @@ QByteArray version(int v) {
         text += '\n';
     }
     return text;
-}
-
-// Runs the event loop until `done`, with a 5 ms timer: the longest gap between its ticks.
-double longestWait(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = clock.nsecsElapsed();
-    qint64 longest = 0;
-    QTimer tick;
-    tick.setInterval(5);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    tick.start();
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    longest = std::max(longest, clock.nsecsElapsed() - last);
-    return ms(longest);
 }
 
 // What the window did on its own thread when a version was chosen.

@@ -21,30 +21,10 @@
 
 namespace {
 
+using BenchSupport::longestWait;
+using BenchSupport::ms;
+
 constexpr int Wait = 1800000;
-
-double ms(qint64 ns) {
-    return double(ns) / 1e6;
-}
-
-// Runs the event loop until `done`, with a 5 ms timer: the longest gap between its ticks.
-double longestWait(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = clock.nsecsElapsed();
-    qint64 longest = 0;
-    QTimer tick;
-    tick.setInterval(5);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    tick.start();
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return ms(longest);
-}
 
 void measure(const char* what, frmMain& window) {
     QSignalSpy ended(window.history(), &History::synced);
