@@ -87,14 +87,11 @@ private slots:
     void arrivalsAreShown();
     void aFailureIsToldAndChangesNothing();
     void syncAtQuitEndsBeforeTheWindow();
-
-private:
-    QTemporaryDir m_config;
 };
 
 void TestSyncWindow::initTestCase() {
-    // The settings live in the user's config folder: the test's own.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    // The settings and git's configuration live in folders of the test's own.
+    ownGitHome();
 }
 
 void TestSyncWindow::arrivalsAreShown_data() {
