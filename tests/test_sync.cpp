@@ -923,16 +923,16 @@ void TestSync::overSsh() {
         "AAAAC3NzaC1lZDI1NTE5AAAAIOMqqnkVzrm0SdG6UOoqKLsabgH5C9okWi0dh2l9GKJl\n";
     outcome = a.sync(remote, {}, 0, [&](LibrarySync& sync) {
         trusting(true)(sync);
-        sync.trustUnknownHost =
-            [&asked, &knownHosts, &addedMeanwhile, trust = sync.trustUnknownHost](
-                const QString& host, const QString& type, const QString& shown) {
-                QFile hosts(knownHosts);
-                if (hosts.open(QIODevice::Append))
-                    hosts.write(addedMeanwhile);
-                hosts.close();
-                hosts.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-                return trust(host, type, shown);
-            };
+        sync.trustUnknownHost = [&knownHosts, &addedMeanwhile, trust = sync.trustUnknownHost](
+                                    const QString& host, const QString& type,
+                                    const QString& shown) {
+            QFile hosts(knownHosts);
+            if (hosts.open(QIODevice::Append))
+                hosts.write(addedMeanwhile);
+            hosts.close();
+            hosts.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            return trust(host, type, shown);
+        };
     });
     QVERIFY2(outcome.ok(), qPrintable(describe(outcome)));
     QCOMPARE(asked, QStringList{question});
