@@ -395,6 +395,8 @@ void frmHistory::takeChosen() {
 }
 
 void frmHistory::loadSlice() {
+    // Called at once when a version arrives, a tick still pending must not empty it after.
+    m_sliceTimer->stop();
     QElapsedTimer slice;
     slice.start();
     QTextDocument* document = txtVersion->document();
