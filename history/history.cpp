@@ -134,6 +134,14 @@ void History::setSyncStallTimeout(std::chrono::milliseconds timeout) {
     m_worker->syncStall = timeout;
 }
 
+void History::setLockRenewal(std::chrono::milliseconds period) {
+    {
+        const std::lock_guard guard(m_worker->mutex);
+        m_worker->lockRenewal = period;
+    }
+    m_worker->refreshWake.notify_all();
+}
+
 void History::cancelSync() {
     {
         const std::lock_guard guard(m_worker->mutex);

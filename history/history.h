@@ -89,6 +89,8 @@ public:
     bool startSync(const QString& remote, std::optional<LibrarySync::Login> storedLogin = {});
     // A sync whose remote sends nothing for this long fails (30 s unless told).
     void setSyncStallTimeout(std::chrono::milliseconds timeout);
+    // How often the history's lock is renewed while the program runs (30 s unless told).
+    void setLockRenewal(std::chrono::milliseconds period);
     // The sync under way stops as soon as it can, leaving the library as it was.
     void cancelSync();
     bool isSyncing() const;

@@ -16,6 +16,7 @@ namespace {
 
 // A lock not renewed for this long is stale, whichever machine wrote it.
 constexpr std::chrono::milliseconds StaleLockAfter = std::chrono::minutes(5);
+// A copy renews its lock this often; git's locks that a crashed copy left are measured by it.
 constexpr std::chrono::milliseconds RenewLockEvery = std::chrono::seconds(30);
 // What a crash can leave behind in a git directory.
 const char* const LeftoverLocks[] = {"index.lock",           "HEAD.lock",
@@ -82,7 +83,14 @@ void History::Worker::refreshLock() {
     const QByteArray path = QFile::encodeName(gitFolder + QStringLiteral("/quillary.lock"));
     const QByteArray mine = QByteArray::number(QCoreApplication::applicationPid());
     std::unique_lock guard(mutex);
-    while (!refreshWake.wait_for(guard, RenewLockEvery, [this] { return stopping; })) {
+    for (;;) {
+        const std::chrono::milliseconds period = lockRenewal;
+        if (refreshWake.wait_for(guard, period,
+                                 [&] { return stopping || lockRenewal != period; })) {
+            if (stopping)
+                break;
+            continue; // a new period starts now
+        }
         if (lockLost.load(std::memory_order_acquire) ||
             state.load(std::memory_order_acquire) != State::On)
             continue;

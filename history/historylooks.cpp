@@ -68,11 +68,80 @@ int scanFilter(const char* path, const char*, void* data) {
     return 0;
 }
 
+// git_index_read_tree refuses a whole tree for one name the index cannot hold ("..", ".git",
+// which a remote may bring); the rest is then read entry by entry, and those stay in the
+// history alone.
+bool readTree(git_index* index, git_tree* tree) {
+    if (git_index_read_tree(index, tree) == 0)
+        return true;
+    if (git_index_clear(index) < 0)
+        return false;
+    const auto add = [](const char* root, const git_tree_entry* entry, void* data) {
+        if (git_tree_entry_type(entry) == GIT_OBJECT_TREE)
+            return 0;
+        const QByteArray path = QByteArray(root) + git_tree_entry_name(entry);
+        git_index_entry added{};
+        added.mode = git_tree_entry_filemode(entry);
+        added.id = *git_tree_entry_id(entry);
+        added.path = path.constData();
+        git_index_add(static_cast<git_index*>(data), &added);
+        return 0;
+    };
+    return git_tree_walk(tree, GIT_TREEWALK_PRE, add, index) == 0;
+}
+
+bool indexCanHold(git_index* scratch, const git_diff_file& file) {
+    git_index_entry entry{};
+    entry.mode = file.mode;
+    entry.id = file.id;
+    entry.path = file.path;
+    return git_index_clear(scratch) == 0 && git_index_add(scratch, &entry) == 0;
+}
+
 } // namespace
 
+// The index's tree lacks what git's index cannot hold, though the last version may hold it (a
+// remote's ".." or ".git"): the look's changes are then laid onto the last version path by
+// path, and those entries stay as they were. Otherwise the index's tree is the new version.
+bool History::Worker::layOnto(Repository& in, git_tree* base, git_oid& tree) {
+    if (git_oid_equal(&tree, git_tree_id(base)))
+        return true;
+    Tree found;
+    Diff diff;
+    Index scratch;
+    if (git_tree_lookup(found.out(), in.get(), &tree) < 0 ||
+        git_diff_tree_to_tree(diff.out(), in.get(), base, found.get(), nullptr) < 0 ||
+        git_index_new(scratch.out()) < 0)
+        return false;
+    std::vector<git_tree_update> updates;
+    bool keptOut = false;
+    for (size_t i = 0; i < git_diff_num_deltas(diff.get()); ++i) {
+        const git_diff_delta* delta = git_diff_get_delta(diff.get(), i);
+        git_tree_update update{};
+        if (delta->status == GIT_DELTA_DELETED) {
+            TreeEntry replaced; // a file that became a link or a folder: the upsert has it
+            if (git_tree_entry_bypath(replaced.out(), found.get(), delta->old_file.path) == 0)
+                continue;
+            if (!indexCanHold(scratch.get(), delta->old_file)) {
+                keptOut = true;
+                continue;
+            }
+            update.action = GIT_TREE_UPDATE_REMOVE;
+            update.path = delta->old_file.path;
+        } else {
+            update.action = GIT_TREE_UPDATE_UPSERT;
+            update.path = delta->new_file.path;
+            update.id = delta->new_file.id;
+            update.filemode = git_filemode_t(delta->new_file.mode);
+        }
+        updates.push_back(update);
+    }
+    return !keptOut ||
+           git_tree_create_updated(&tree, in.get(), base, updates.size(), updates.data()) == 0;
+}
+
 // Compares the library with the last version through the stat cache of git's index, and
-// records what differs; the first time, records it whole. New objects are gathered in memory
-// and written as one pack, so a first recording of many files writes one file, not many.
+// records what differs; the first time, records it whole.
 void History::Worker::scan() {
     if (!QFileInfo(library).isDir())
         return;
@@ -83,21 +152,29 @@ void History::Worker::scan() {
         return failed(what);
     const QByteArray workdir = QFile::encodeName(library);
     Odb odb;
-    git_odb_backend* memory = nullptr;
-    if (!useLibraryAsWorkTree(scanning) || git_repository_odb(odb.out(), scanning.get()) < 0 ||
-        git_mempack_new(&memory) < 0)
-        return failed(what);
-    if (git_odb_add_backend(odb.get(), memory, 1000) < 0) {
-        memory->free(memory);
-        return failed(what);
-    }
     Commit parent;
     Tree base;
     bool unborn = false;
     Index index;
-    if (!head(scanning, parent, base, unborn) ||
+    if (!useLibraryAsWorkTree(scanning) || git_repository_odb(odb.out(), scanning.get()) < 0 ||
+        !head(scanning, parent, base, unborn) ||
         git_repository_index(index.out(), scanning.get()) < 0 || git_index_read(index.get(), 0) < 0)
         return failed(what);
+    // After a quit that kept only what commands replaced, the rest is the first version too.
+    const bool first = unborn || firstVersionPartial;
+    // A first version's objects are gathered in memory and written as one pack of the whole
+    // tree, so a first recording of many files writes one file, not many. A later look writes
+    // the few it finds loose, to be packed with the commands' objects: a pack of its commit
+    // would hold the whole library again.
+    git_odb_backend* memory = nullptr;
+    if (first) {
+        if (git_mempack_new(&memory) < 0)
+            return failed(what);
+        if (git_odb_add_backend(odb.get(), memory, 1000) < 0) {
+            memory->free(memory);
+            return failed(what);
+        }
+    }
     char pattern[] = "*.code";
     char* patterns[] = {pattern};
     const git_strarray pathspec{patterns, 1};
@@ -106,7 +183,7 @@ void History::Worker::scan() {
         // A lost or new index: the last version is the starting point, hashed once again.
         if ((attempt > 0 && git_index_read(index.get(), 1) < 0) ||
             (!unborn && git_index_entrycount(index.get()) == 0 &&
-             git_index_read_tree(index.get(), base.get()) < 0))
+             !readTree(index.get(), base.get())))
             return failed(what);
         ScanPayload payload{&cancel, workdir, true, index.get(), odb.get()};
         looked = git_index_add_all(index.get(), &pathspec, GIT_INDEX_ADD_FORCE, scanFilter,
@@ -125,31 +202,44 @@ void History::Worker::scan() {
     git_index_set_version(index.get(), 4);
     if (git_index_write_tree(&tree, index.get()) < 0)
         return failed(what);
+    const git_oid indexTree = tree;
+    if (!unborn && !layOnto(scanning, base.get(), tree))
+        return failed(what);
+    // The index remembers the trees it wrote, which must then be in the repository; one the
+    // pack leaves out is forgotten with the index, which the head's tree replaces later.
+    const bool keepIndex = !memory || git_oid_equal(&indexTree, &tree);
     if (!unborn && git_oid_equal(&tree, git_tree_id(base.get()))) {
-        if (git_index_write(index.get()) == 0) {
+        if (keepIndex && git_index_write(index.get()) == 0) {
             indexHead = *git_commit_id(parent.get());
             indexDirty.clear();
         }
+        if (firstVersionPartial)
+            markFirstVersionPartial(false);
         return;
     }
     Tree treeObject;
     Signature author;
     git_oid made;
-    const Action action = unborn ? Action::FirstVersion : Action::ChangedOutside;
+    const Action action = first ? Action::FirstVersion : Action::ChangedOutside;
     if (git_tree_lookup(treeObject.out(), scanning.get(), &tree) < 0)
         return failed(what);
-    const QByteArray text = message(
-        action, subject(action, {}),
-        unborn ? QStringList() : changedPaths(scanning, base.get(), treeObject.get()), hostName);
+    const QStringList changed =
+        first ? QStringList() : changedPaths(scanning, base.get(), treeObject.get());
+    const qsizetype changedCount = changed.isEmpty() ? 1000 : changed.size();
+    const QByteArray text = message(action, subject(action, {}), changed, hostName);
     const git_commit* parents[] = {parent.get()};
     if (!signature(author) ||
         git_commit_create(&made, scanning.get(), nullptr, author.get(), author.get(), nullptr,
                           text.constData(), treeObject.get(), unborn ? 0 : 1, parents) < 0)
         return failed(what);
-    if (!writePack(scanning, memory) ||
+    if ((memory && !writePack(scanning, memory)) ||
         !moveHead(made, unborn ? nullptr : git_commit_id(parent.get())))
         return failed(what);
-    if (git_index_write(index.get()) == 0) {
+    if (firstVersionPartial)
+        markFirstVersionPartial(false);
+    if (!memory)
+        looseObjects += 2 + 3 * int(changedCount);
+    if (keepIndex && git_index_write(index.get()) == 0) {
         indexHead = made;
         indexDirty.clear();
     }
@@ -230,7 +320,7 @@ void History::Worker::alignIndex() {
         if (git_index_add(index.get(), &entry) < 0)
             whole = true;
     }
-    if (whole && git_index_read_tree(index.get(), tree.get()) < 0)
+    if (whole && !readTree(index.get(), tree.get()))
         return;
     if (git_index_write(index.get()) == 0) {
         indexHead = *now;

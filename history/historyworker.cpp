@@ -151,6 +151,7 @@ void History::Worker::run() {
         }
     }
     guard.unlock();
+    keepWhatWaits();
     repo.reset();
     refreshWake.notify_all(); // stopping is set: the refresher ends
     if (refresher.joinable())
@@ -176,17 +177,6 @@ void History::Worker::execute(Job& job) {
         sync(job);
         break;
     }
-}
-
-// The first version is made by a look at the library; one that failed is tried again here.
-bool History::Worker::firstVersionExists() {
-    const int unborn = git_repository_head_unborn(repo.get());
-    if (unborn == 0)
-        return true;
-    if (unborn < 0 || cancel.load(std::memory_order_acquire))
-        return false;
-    scan();
-    return git_repository_head_unborn(repo.get()) == 0;
 }
 
 bool History::Worker::open() {
@@ -272,6 +262,7 @@ bool History::Worker::open() {
         authorEmail = authorName + QLatin1Char('@') + QSysInfo::machineHostName();
     }
     looseObjects = countLoose().size();
+    firstVersionPartial = partialFirstVersion();
     return true;
 }
 

@@ -76,6 +76,7 @@ struct History::Worker {
     std::thread refresher;
     std::condition_variable refreshWake;
     std::atomic<bool> lockLost = false;
+    std::chrono::milliseconds lockRenewal{30000}; // guarded by mutex
 
     // Syncing: set by the window's thread, read by the worker, all guarded by mutex.
     bool syncing = false;
@@ -101,6 +102,8 @@ struct History::Worker {
     std::vector<std::pair<git_oid, QByteArray>> written;
     // Commands that came before the first version existed, run in order once it does.
     std::deque<Job> held;
+    // The first version holds only what commands replaced before an earlier quit.
+    bool firstVersionPartial = false;
     // git's index matches this commit but for the paths commands changed since; another head
     // (a sync, the user's git) means the index is read again from the head's tree.
     std::optional<git_oid> indexHead;
@@ -113,6 +116,10 @@ struct History::Worker {
     void run();
     void execute(Job& job);
     bool firstVersionExists();
+    // The first version and the commands that wait for it (historyfirstversion.cpp).
+    bool partialFirstVersion();
+    bool markFirstVersionPartial(bool partial);
+    void keepWhatWaits();
     bool open();
     bool takeLock();
     void refreshLock();
@@ -145,6 +152,7 @@ struct History::Worker {
     void scan();
     static QStringList changedPaths(gitsupport::Repository& in, git_tree* before, git_tree* after);
     bool writePack(gitsupport::Repository& from, git_odb_backend* memory);
+    bool layOnto(gitsupport::Repository& in, git_tree* base, git_oid& tree);
     // What was on disk before the program's own commands still waiting in the queue.
     void takeBeforeCommands(git_index* index);
     // Brings git's index in line with the head, so `git status` shows nothing.

@@ -97,6 +97,8 @@ private slots:
     void everyVersionIsKept();
     void locks_data();
     void locks();
+    void lockRenewal_data();
+    void lockRenewal();
 
 private:
     QString m_config;
@@ -370,11 +372,31 @@ void TestHistory::looseObjectsArePacked() {
     place.write(QStringLiteral("A/one.code"), "0");
     {
         History history(place.library(), place.git());
+        QVERIFY(history.waitForIdle(Wait));
+        // The History window reads on a handle of its own while the objects move into a pack:
+        // every version it lists stays readable.
+        std::atomic<bool> done = false;
+        int reads = 0;
+        QStringList unreadable;
+        std::thread window([&] {
+            HistoryReader reader(place.git());
+            while (!done.load() && unreadable.isEmpty()) {
+                for (const HistoryVersion& version : reader.versions(QStringLiteral("A/one.code")))
+                    if (!reader.text(version.blob))
+                        unreadable.append(version.blob);
+                ++reads;
+            }
+        });
         for (int i = 1; i <= 1200; ++i) {
             const QByteArray text = "version " + QByteArray::number(i);
             history.recordCommand(History::Action::Save, QStringLiteral("A/one.code"), text);
         }
-        QVERIFY(history.waitForIdle(300000)); // 1,200 commits, slow under ThreadSanitizer
+        const bool idle = history.waitForIdle(300000); // 1,200 commits, slow under ThreadSanitizer
+        done = true;
+        window.join();
+        QVERIFY(idle);
+        QVERIFY(reads > 1);
+        QCOMPARE(unreadable, QStringList());
     }
     const QString count = place.gitLine(QStringLiteral("count-objects -v"));
     const int loose = count.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(' '), 1).toInt();
@@ -399,6 +421,8 @@ void TestHistory::everyVersionIsKept_data() {
     QTest::newRow("outside, then remove category") << "remove" << one << L{"A\r\n", "B\r\n"};
     QTest::newRow("a save during the first recording") << "first" << one << L{"A\r\n", "C\r\n"};
     QTest::newRow("a save during a look") << "look" << one << L{"A\r\n", "C\r\n"};
+    QTest::newRow("quit before the first recording") << "quit" << one << L{"A\r\n", "C\r\n"};
+    QTest::newRow("quit during the first recording") << "quit-look" << one << L{"A\r\n", "C\r\n"};
     QTest::newRow("files vanishing during the first look")
         << "vanish" << one << L{"A\r\n", "C\r\n"};
     QTest::newRow("hostile git settings") << "hostile" << one << L{"A\r\n", Tricky};
@@ -430,7 +454,7 @@ void TestHistory::everyVersionIsKept() {
         QVERIFY(QFile::link(QStringLiteral("../Common/R.code"),
                             place.file(QStringLiteral("Linked/R.code"))));
         QVERIFY(QFile::link(QStringLiteral("RealCat"), place.file(QStringLiteral("LinkCat"))));
-    } else if (row == QLatin1String("vanish")) {
+    } else if (row == QLatin1String("vanish") || row == QLatin1String("quit-look")) {
         for (int i = 0; i < 3000; ++i)
             place.write(QStringLiteral("Gone/%1.code").arg(i), QByteArray::number(i));
     }
@@ -442,12 +466,26 @@ void TestHistory::everyVersionIsKept() {
         place.write(at, bytes);
         history.recordCommand(action, at, bytes);
     };
+    const bool quit = row.startsWith(QLatin1String("quit"));
+    const QString two = QStringLiteral("A/two\nlines.code");
     QString report;
     {
         std::unique_ptr<History> history;
         if (row == QLatin1String("first")) {
             history = std::make_unique<History>(place.library(), place.git(), 200);
             command(*history, A::Save, one, "C\r\n");
+        } else if (quit) {
+            // Quitting before the first look is done, or while it runs, with commands waiting.
+            history = std::make_unique<History>(place.library(), place.git(),
+                                                row == QLatin1String("quit") ? 600000 : 0);
+            if (row == QLatin1String("quit-look"))
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            command(*history, A::Save, one, "C\r\n");
+            history->recordOnDisk({two}, {"2"}, {true});
+            QFile::remove(place.file(two));
+            history->recordCommand(A::Delete, two);
+            history.reset();
+            history = std::make_unique<History>(place.library(), place.git());
         } else if (row == QLatin1String("vanish")) {
             std::atomic<bool> go = false;
             std::thread remover([&] {
@@ -485,7 +523,7 @@ void TestHistory::everyVersionIsKept() {
             command(h, A::Save, path, "C\r\n");
         } else if (row == QLatin1String("vanish")) {
             command(h, A::Save, one, "C\r\n");
-        } else if (row != QLatin1String("first")) {
+        } else if (row != QLatin1String("first") && !quit) {
             place.write(one, "B\r\n"); // another program
             if (row == QLatin1String("save"))
                 command(h, A::Save, one, "C\r\n");
@@ -521,17 +559,22 @@ void TestHistory::everyVersionIsKept() {
     QCOMPARE(place.gitLine(QStringLiteral("status --porcelain")), QString());
     QVERIFY(place.fsck());
     const QList<DeletedEntry> deleted = HistoryReader(place.git()).deleted();
-    if (row == QLatin1String("delete") || row == QLatin1String("remove")) {
+    if (row == QLatin1String("delete") || row == QLatin1String("remove") || quit) {
         QCOMPARE(deleted.size(), 1);
         QCOMPARE(HistoryReader(place.git()).text(deleted.first().blobs.first()),
-                 std::optional(QByteArray("B\r\n")));
+                 std::optional(QByteArray(quit ? "2" : "B\r\n")));
     } else {
         // A link's target is no text to give back.
         QCOMPARE(deleted.size(), 0);
     }
-    if (row == QLatin1String("first") || row == QLatin1String("look"))
+    if (row == QLatin1String("first") || row == QLatin1String("look") || quit)
         QVERIFY(
             !place.gitLine(QStringLiteral("log --format=%s")).contains(QLatin1String("outside")));
+    // The next start recorded the rest of the library.
+    if (quit)
+        QCOMPARE(
+            place.gitLine(QStringLiteral("ls-tree -r --name-only HEAD")).count(QLatin1Char('\n')),
+            row == QLatin1String("quit") ? 0 : 3000);
     if (row == QLatin1String("hostile")) {
         QCOMPARE(
             place.gitLine(QStringLiteral("ls-tree --name-only HEAD A/")).count(QLatin1Char('\n')),
@@ -602,6 +645,50 @@ void TestHistory::locks() {
     history.recordCommand(History::Action::Save, QStringLiteral("A/one.code"), "2");
     QVERIFY(history.waitForIdle(Wait));
     QCOMPARE(place.gitLine(QStringLiteral("log -1 --format=%s")), QStringLiteral("Save A/one"));
+    QVERIFY(place.fsck());
+}
+
+void TestHistory::lockRenewal_data() {
+    QTest::addColumn<bool>("takenOver"); // another copy's lock replaced this one's meanwhile
+    QTest::newRow("renewed while it runs") << false;
+    QTest::newRow("taken over by another copy") << true;
+}
+
+// A copy that runs for long keeps its lock fresh, so no other copy takes it for stale; one whose
+// lock another copy took over stops recording.
+void TestHistory::lockRenewal() {
+    QFETCH(bool, takenOver);
+    Place place;
+    place.write(QStringLiteral("A/one.code"), "1");
+    const QString lock = place.git() + QStringLiteral("/quillary.lock");
+    History history(place.library(), place.git());
+    QVERIFY(history.waitForIdle(Wait));
+    // Ten minutes since the last renewal, as after a long first recording or a sync.
+    setModified(lock, QDateTime::currentDateTime().addSecs(-600));
+    if (takenOver)
+        place.write(QStringLiteral("../history.git/quillary.lock"),
+                    "4000000\nquillary\nfar-away\n");
+    history.setLockRenewal(std::chrono::milliseconds(50));
+    if (!takenOver) {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo(lock).lastModified().secsTo(QDateTime::currentDateTime()) < 60, Wait);
+        History second(place.library(), place.git());
+        QVERIFY(second.waitForIdle(Wait));
+        QVERIFY(!second.isOn());
+        QCOMPARE(second.lockHolder().value_or(History::LockHolder{}).host,
+                 QSysInfo::machineHostName());
+    } else {
+        QTest::qWait(300);
+    }
+    place.write(QStringLiteral("A/one.code"), "2");
+    history.recordCommand(History::Action::Save, QStringLiteral("A/one.code"), "2");
+    QVERIFY(history.waitForIdle(Wait));
+    QCOMPARE(history.isOn(), !takenOver);
+    const QString report = history.takeReport();
+    QVERIFY2(takenOver == report.contains(QLatin1String("took over")), qPrintable(report));
+    QCOMPARE(place.gitLine(QStringLiteral("log -1 --format=%s")),
+             takenOver ? QStringLiteral("First version of the library")
+                       : QStringLiteral("Save A/one"));
     QVERIFY(place.fsck());
 }
 
