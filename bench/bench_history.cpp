@@ -123,6 +123,44 @@ int main(int argc, char* argv[]) {
                 "(%.2f ms of it on the calling thread)\n",
                 firstRecording, readAll, firstRecording / readAll, windowSide);
 
+    // A look at the recorded library, finding nothing and finding one file changed by another
+    // program, against git's own look at the same library (`git status`).
+    {
+        History history(Library, Git);
+        (void)history.waitForIdle(600000);
+        const QByteArray gitStatus = "git --git-dir='" + QFile::encodeName(Git) +
+                                     "' --work-tree='" + QFile::encodeName(Library) +
+                                     "' status --porcelain >/dev/null";
+        std::vector<double> nothingMs;
+        std::vector<double> oneMs;
+        std::vector<double> statusMs;
+        const qint64 before = bytesUnder(Git);
+        for (int run = 0; run < 5; ++run) {
+            timer.start();
+            history.noticeOutsideChanges();
+            (void)history.waitForIdle(600000);
+            nothingMs.push_back(ms(timer));
+            QFile outside(paths[run * 997]);
+            if (outside.open(QIODevice::Append))
+                outside.write("' changed outside " + QByteArray::number(run) + "\r\n");
+            outside.close();
+            timer.start();
+            history.noticeOutsideChanges();
+            (void)history.waitForIdle(600000);
+            oneMs.push_back(ms(timer));
+            statusMs.push_back(wallMs(gitStatus));
+        }
+        const double status = percentile(statusMs, 0.5);
+        std::printf("a look, nothing:   %9.1f ms   git status %7.1f ms   ratio %.2f\n",
+                    percentile(nothingMs, 0.5), status, percentile(nothingMs, 0.5) / status);
+        std::printf("a look, one file:  %9.1f ms   git status %7.1f ms   ratio %.2f; the history "
+                    "grew %.2f MB for 5 such looks\n",
+                    percentile(oneMs, 0.5), status, percentile(oneMs, 0.5) / status,
+                    double(bytesUnder(Git) - before) / 1e6);
+    }
+    if (app.arguments().contains(QStringLiteral("looks")))
+        return 0;
+
     // Start-up, the library already recorded, with and without the history, alternating.
     std::vector<double> with;
     std::vector<double> without;
