@@ -7,7 +7,7 @@
 
 namespace {
 
-TSTree* parse(TSParser* parser, const Language& language, TSTree* old, QStringView text) {
+TSTree* parse(TSParser* parser, const CodeLanguage& language, TSTree* old, QStringView text) {
     if (!ts_parser_set_language(parser, language.grammar))
         return nullptr;
     return ts_parser_parse_string_encoding(parser, old, reinterpret_cast<const char*>(text.utf16()),
@@ -46,17 +46,19 @@ SyntaxColouring::~SyntaxColouring() {
     ts_parser_delete(m_parser);
 }
 
-QList<ColourRun> SyntaxColouring::colourNow(const Language& language, QStringView text) {
+QList<ColourRun> SyntaxColouring::colourNow(const CodeLanguage& language, QStringView text) {
     TSParser* parser = ts_parser_new();
     TSTree* tree = parse(parser, language, nullptr, text);
-    QList<ColourRun> runs = language.highlights->colour(tree, text);
+    const HighlightQuery* query = language.highlights();
+    QList<ColourRun> runs = query ? query->colour(tree, text) : QList<ColourRun>();
     if (tree)
         ts_tree_delete(tree);
     ts_parser_delete(parser);
     return runs;
 }
 
-void SyntaxColouring::colour(const Language* language, const QString& text, quint64 generation) {
+void SyntaxColouring::colour(const CodeLanguage* language, const QString& text,
+                             quint64 generation) {
     {
         std::lock_guard lock(m_mutex);
         const bool drop = m_request && m_request->drop;
@@ -83,6 +85,9 @@ std::optional<SyntaxColouring::Result> SyntaxColouring::take() {
 }
 
 void SyntaxColouring::run() {
+    // Every grammar's ABI is checked at start-up, off the window's thread.
+    Languages::usable();
+    emit ready();
     for (;;) {
         Request request;
         {
@@ -106,7 +111,7 @@ void SyntaxColouring::run() {
     }
 }
 
-void SyntaxColouring::work(const Language* language, QString text, quint64 generation) {
+void SyntaxColouring::work(const CodeLanguage* language, QString text, quint64 generation) {
     if (m_tree) {
         // The edit is what lies between the texts' common beginning and common end.
         const QStringView before(m_treeText), after(text);
@@ -141,7 +146,8 @@ void SyntaxColouring::work(const Language* language, QString text, quint64 gener
     m_tree = tree;
     m_treeLanguage = language;
     m_treeText = text;
-    QList<ColourRun> runs = language->highlights->colour(m_tree, text);
+    const HighlightQuery* query = language->highlights();
+    QList<ColourRun> runs = query ? query->colour(m_tree, text) : QList<ColourRun>();
     {
         std::lock_guard lock(m_mutex);
         if (m_request) // superseded meanwhile

@@ -13,7 +13,7 @@
 #include <optional>
 #include <thread>
 
-struct Language;
+struct CodeLanguage;
 struct TSParser;
 struct TSTree;
 
@@ -27,9 +27,9 @@ public:
     ~SyntaxColouring() override;
 
     // The colours of `text` in one pass on the caller's thread.
-    static QList<ColourRun> colourNow(const Language& language, QStringView text);
+    static QList<ColourRun> colourNow(const CodeLanguage& language, QStringView text);
 
-    void colour(const Language* language, const QString& text, quint64 generation);
+    void colour(const CodeLanguage* language, const QString& text, quint64 generation);
     void stop(); // drops what is queued and the tree
 
     struct Result {
@@ -39,17 +39,18 @@ public:
     std::optional<Result> take();
 
 signals:
-    // Sent from the colouring's thread when take() has a result.
+    // Sent from the colouring's thread when take() has a result, and once the grammars are
+    // checked at start.
     void ready();
 
 private:
     void run();
-    void work(const Language* language, QString text, quint64 generation);
+    void work(const CodeLanguage* language, QString text, quint64 generation);
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     struct Request {
-        const Language* language = nullptr;
+        const CodeLanguage* language = nullptr;
         QString text;
         quint64 generation = 0;
         bool drop = false; // forget the tree
@@ -62,7 +63,7 @@ private:
     // The colouring's thread alone.
     TSParser* m_parser = nullptr;
     TSTree* m_tree = nullptr;
-    const Language* m_treeLanguage = nullptr;
+    const CodeLanguage* m_treeLanguage = nullptr;
     QString m_treeText;
 
     std::thread m_thread; // last: starts once the rest is made

@@ -14,16 +14,27 @@ set(QUILLARY_GRAMMAR_CACHE "$ENV{HOME}/.cache/quillary/grammars"
     CACHE PATH "Where the pinned grammar packages are kept once fetched")
 
 # id | name shown | npm package | version | sha256 of its tarball | source folder | highlight
-# queries in the order tree-sitter's own configuration gives them (earlier patterns win) |
+# queries in the order the package's tree-sitter.json lists them (of patterns catching one node the
+# last wins) |
 # the grammar's function. A query file of another package is named package:path.
 set(QUILLARY_GRAMMARS
     "bash|Bash|tree-sitter-bash|0.23.3|10f4d67f56e07bc6cc34c49afb34e232269c1e0a19933880dfdb5dd738a8fc7d|src|queries/highlights.scm|tree_sitter_bash"
     "c|C|tree-sitter-c|0.23.4|31f07c7c29748a2cf93ac1e0e1363324689f5ebf39c5b012081cb677a1392f5a|src|queries/highlights.scm|tree_sitter_c"
+    "cpp|C++|tree-sitter-cpp|0.23.4|615d152f70e7a6bed8f15a93c3c0c264c40dc71c1b6a1445646fff9439e776bc|src|tree-sitter-c:queries/highlights.scm+queries/highlights.scm|tree_sitter_cpp"
+    "csharp|C#|tree-sitter-c-sharp|0.23.1|19c59068a19ff74b688c0985a19382503fc16b27f2b44b392aed908106700805|src|queries/highlights.scm|tree_sitter_c_sharp"
+    "css|CSS|tree-sitter-css|0.23.2|7dd088805e0f206d6b15d13ce717f9be89b9ff023efcc7970ca5a9064aa45aba|src|queries/highlights.scm|tree_sitter_css"
+    "go|Go|tree-sitter-go|0.23.4|8779d20d322b4319ad8c833ea72ecb6d109cf1fec8979bdcdb5315a2e511dd2c|src|queries/highlights.scm|tree_sitter_go"
+    "html|HTML|tree-sitter-html|0.23.2|6b024fc38fce2b4807d0ac35023487da682a15cd986ba2ee9d6c25feff9392ed|src|queries/highlights.scm|tree_sitter_html"
+    "java|Java|tree-sitter-java|0.23.5|6b6c1b62605f9d8bb80efd2ebe5951a87b182faafa3eeb67c460a667818551b6|src|queries/highlights.scm|tree_sitter_java"
     "javascript|JavaScript|tree-sitter-javascript|0.23.1|90e80b25a67517a4daf6ad751557bee21efbda7b7a5a554897933245d1734398|src|queries/highlights.scm|tree_sitter_javascript"
     "json|JSON|tree-sitter-json|0.24.8|39e96d1e4231d200562ebd69105151cd43f58dda4b18a0e9a62fe2991da35b9c|src|queries/highlights.scm|tree_sitter_json"
+    "php|PHP|tree-sitter-php|0.23.12|4c07c4dd961ed1370328cd4f6213c8842f7ff08e7eb5b30293a3c1f0392527fb|php/src|queries/highlights.scm|tree_sitter_php"
     "python|Python|tree-sitter-python|0.23.6|aab5b860d93dbf84b37fed532f7dacc0468ede5387d0c74911d68f964287662a|src|queries/highlights.scm|tree_sitter_python"
+    "ruby|Ruby|tree-sitter-ruby|0.23.1|1f0f0c100e31ddf650962ebb1f1fb8420bdbabccd49582f6e731ea7478db639d|src|queries/highlights.scm|tree_sitter_ruby"
+    "rust|Rust|tree-sitter-rust|0.23.3|5c1d96a9628875c7ba122da1a3aa0bf62b547b5a720673fa318336de27506c66|src|queries/highlights.scm|tree_sitter_rust"
+    "typescript|TypeScript|tree-sitter-typescript|0.23.2|0fdf63c35930a75885145d75ee63cb879da2d49db9bfe454bd8e60b08ba778a1|typescript/src|queries/highlights.scm+tree-sitter-javascript:queries/highlights.scm|tree_sitter_typescript"
+    "yaml|YAML|@tree-sitter-grammars/tree-sitter-yaml|0.7.1|30dbdc539dcfa905252a0d1772270d457d58ceddfa3d6a4fac564f02837241ba|src|queries/highlights.scm|tree_sitter_yaml"
 )
-set(QUILLARY_GRAMMARS_EXTRA "" CACHE STRING "")
 
 find_program(QUILLARY_NPM npm)
 
