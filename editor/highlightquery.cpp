@@ -155,6 +155,9 @@ HighlightQuery::HighlightQuery(const TSLanguage* language, const QString& source
                            args[2]->type == TSQueryPredicateStepTypeString) {
                     predicate.kind = Predicate::Kind::Match;
                     predicate.regex = QRegularExpression(string(args[2]));
+                    // Compiled now, so the window's thread and the colouring's thread only ever
+                    // read it.
+                    predicate.regex.optimize();
                     known = predicate.regex.isValid();
                 } else if (op == QLatin1String("any-of?")) {
                     predicate.kind = Predicate::Kind::AnyOf;
