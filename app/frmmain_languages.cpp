@@ -175,8 +175,11 @@ void frmMain::syntaxEdited() {
     QTimer::singleShot(0, this, [this, generation = m_syntaxGeneration] {
         if (!m_syntaxOn || generation != m_syntaxGeneration)
             return;
+        // Grown past the limit: the colours stay as the edits left them until Colour Code,
+        // which would also move the caret, gives the word list's.
         if (txtCodeFile->textLength() > Languages::SizeLimit || txtCodeFile->tooLongLine() > 0) {
-            ColorCode();
+            m_syntaxOn = false;
+            m_syntax->stop();
             return;
         }
         m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration);
