@@ -74,6 +74,7 @@ frmMain::frmMain(LibraryLocations locations, std::unique_ptr<Dialogs> dialogs,
     createFind();
     createHistoryMenus();
     createSyncMenus();
+    createLanguageMenus();
     createToolbar();
     createStatusBar();
 

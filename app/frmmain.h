@@ -2,7 +2,9 @@
 #pragma once
 
 #include "app/dialogs.h"
+#include "editor/syntaxcolouring.h"
 #include "history/history.h"
+#include "library/languagechoices.h"
 #include "library/libraryfs.h"
 #include "library/snippetcodec.h"
 #include "search/snippetindex.h"
@@ -322,6 +324,26 @@ private:
     // before the command writes, so a version another program wrote is never lost.
     void keepOnDisk(const QString& path, bool category = false);
     void showHistoryReport();
+
+    // Languages (frmmain_languages.cpp): each category's choice, the sub-menus, and colouring
+    // by a grammar on a thread of its own.
+    void createLanguageMenus();
+    void fillLanguageMenu(QMenu* menu, bool forOpenSnippet);
+    QString categoryOf(const QString& folder) const; // "" for the root
+    LanguageChoices::Choices languageChoices();
+    void chooseLanguage(const QString& category, const QString& id);
+    void dropLanguageChoice(const QString& folder);
+    bool colourBySyntax(); // false: the word list's colouring applies
+    void syntaxEdited();
+    void syntaxReady();
+    QMenu* mnuLanguage = nullptr;
+    QMenu* mnuFolderLanguage = nullptr;
+    std::unique_ptr<SyntaxColouring> m_syntax;
+    quint64 m_syntaxGeneration = 0;
+    bool m_syntaxOn = false;
+    const CodeLanguage* m_syntaxLanguage = nullptr;
+    bool m_reportedLanguageFile = false; // a malformed file is told of once, until it changes
+    bool m_reportedGrammars = false;
 
     SnippetCodec::Encoding m_textEncoding = SnippetCodec::NewTextEncoding;
     SnippetCodec::LineEnd m_textLineEnd = SnippetCodec::NewTextLineEnd;

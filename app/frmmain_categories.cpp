@@ -140,6 +140,7 @@ void frmMain::RemoveCat() {
     switch (removed.outcome) {
     case LibraryFs::RemoveOutcome::Removed:
         record(History::Action::RemoveCategory, folder);
+        dropLanguageChoice(folder);
         dropNode();
         return;
     case LibraryFs::RemoveOutcome::Missing:

@@ -190,6 +190,7 @@ bool frmMain::selectAndOpen(QTreeWidgetItem* node, const QString& snippetName) {
 
 void frmMain::setNewText(const QString& text) {
     keepDiscardedText();
+    m_syntaxOn = false; // the new text is coloured when asked, by its own category's choice
     txtCodeFile->setText(text);
     m_textEncoding = SnippetCodec::NewTextEncoding;
     m_textLineEnd = SnippetCodec::NewTextLineEnd;
@@ -610,7 +611,8 @@ void frmMain::ColorCode() {
     if (list.result.ok)
         keywords = KeywordList::parse(SnippetCodec::decodeText(list.bytes));
     txtCodeFile->suspendPainting();
-    txtCodeFile->colourAll(keywords);
+    if (!colourBySyntax())
+        txtCodeFile->colourAll(keywords);
     // A snippet that has just arrived is shown now, already in its colours.
     const int caret = txtCodeFile->textLength() == 0 ? 0 : 1;
     txtCodeFile->finishLoading(caret);

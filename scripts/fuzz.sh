@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang and runs them one after another.
 # Usage: scripts/fuzz.sh [seconds per target, default 300] [target...]
-# Targets: colouring colouringlarge textfunctions codec keywordlist (default: all). New inputs go to
-# fuzz-out/corpus/<target>; an input that breaks a rule lands in fuzz-out/artifacts/<target>:
+# Targets: colouring colouringlarge textfunctions codec keywordlist syntax (default: all). New
+# inputs go to fuzz-out/corpus/<target>; an input that breaks a rule lands in fuzz-out/artifacts/<target>:
 # copy it to fuzz/regressions/<target>/ so the test suite replays it for good.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +11,7 @@ seconds="${1:-300}"
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(colouring colouringlarge textfunctions codec keywordlist)
+    targets=(colouring colouringlarge textfunctions codec keywordlist syntax)
 fi
 build="${QUILLARY_FUZZ_BUILD:-build-fuzz}"
 scripts/install-deps.sh --test

@@ -16,6 +16,7 @@ PACKAGES=(
     qtkeychain-qt6-dev                # sync logins kept in the desktop's keyring
     qt6-tools-dev qt6-l10n-tools      # lupdate and lrelease: the program's own catalogues
     qt6-translations-l10n             # Qt's own buttons and menus in the user's language
+    libtree-sitter-dev                # parses snippets to colour them by their language
 )
 TEST_PACKAGES=(
     clang-14 libclang-rt-14-dev       # the sanitizer build and the fuzzers
@@ -35,6 +36,9 @@ case "${1:-}" in
 esac
 
 missing=()
+# The build fetches the pinned grammar packages once with npm. A machine whose npm came with
+# another Node.js package already has it; Debian's npm would conflict with that one.
+command -v npm >/dev/null || wanted+=(npm)
 for package in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$package")

@@ -348,7 +348,9 @@ void TestMainWindow::menuTree() {
                           {"sep3", "-", none, true},
                           {"mnuQuit", "&Quit", "Ctrl+Q", true}});
     check(ui(w).mnuFolderPopup, {{"mnuAddCategory", "&Add Category", none, true},
-                                 {"mnuRemoveCategory", "&Remove Category", none, true}});
+                                 {"mnuRemoveCategory", "&Remove Category", none, true},
+                                 {"sepFolderLanguage", "-", none, true},
+                                 {"mnuFolderLanguage", "&Language", none, true}});
     check(ui(w).mnuCodePopup, {{"mnuDeleteFile", "&Delete Code File", none, true},
                                {"sepCodeHistory", "-", none, true},
                                {"mnuCodeHistory", "Snippet &History...", "Ctrl+H", true},
@@ -361,6 +363,7 @@ void TestMainWindow::menuTree() {
                                {"mnuPaste", "&Paste", none, true},
                                {"sep5", "-", none, true},
                                {"mnuComment", "Comment", none, true},
+                               {"mnuLanguage", "&Language", none, true},
                                {"sepFind", "-", none, true},
                                {"mnuFind", "&Find Snippets...", "Ctrl+Shift+F", true},
                                {"sepHistory", "-", none, true},

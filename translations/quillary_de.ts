@@ -635,6 +635,26 @@
 <context>
     <name>frmMain</name>
     <message>
+        <source>&amp;Language</source>
+        <translation>S&amp;prache</translation>
+    </message>
+    <message>
+        <source>Keywords from the word list</source>
+        <translation>Schlüsselwörter aus der Wortliste</translation>
+    </message>
+    <message>
+        <source>The language file &quot;%1&quot; cannot be read: line %2 is not a language and a category. Every category is coloured by the word list until a language is chosen again, which replaces the file.</source>
+        <translation>Die Sprachdatei „%1“ kann nicht gelesen werden: Zeile %2 ist keine Sprache mit Kategorie. Jede Kategorie wird nach der Wortliste eingefärbt, bis wieder eine Sprache gewählt wird; das ersetzt die Datei.</translation>
+    </message>
+    <message>
+        <source>The language cannot be kept: &quot;%1&quot; cannot be written: %2.</source>
+        <translation>Die Sprache kann nicht gespeichert werden: „%1“ kann nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>These languages cannot be coloured by their grammar, so their categories are coloured by the word list: %1.</source>
+        <translation>Diese Sprachen können nicht nach ihrer Grammatik eingefärbt werden, ihre Kategorien werden daher nach der Wortliste eingefärbt: %1.</translation>
+    </message>
+    <message>
         <source>Take the history over? Do so only when Quillary no longer runs there.</source>
         <translation>Den Verlauf übernehmen? Tun Sie das nur, wenn Quillary dort nicht mehr läuft.</translation>
     </message>

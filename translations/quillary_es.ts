@@ -635,6 +635,26 @@
 <context>
     <name>frmMain</name>
     <message>
+        <source>&amp;Language</source>
+        <translation>Len&amp;guaje</translation>
+    </message>
+    <message>
+        <source>Keywords from the word list</source>
+        <translation>Palabras clave de la lista de palabras</translation>
+    </message>
+    <message>
+        <source>The language file &quot;%1&quot; cannot be read: line %2 is not a language and a category. Every category is coloured by the word list until a language is chosen again, which replaces the file.</source>
+        <translation>No se puede leer el archivo de lenguajes «%1»: la línea %2 no es un lenguaje y una categoría. Todas las categorías se colorean según la lista de palabras hasta que se vuelva a elegir un lenguaje, lo que reemplaza el archivo.</translation>
+    </message>
+    <message>
+        <source>The language cannot be kept: &quot;%1&quot; cannot be written: %2.</source>
+        <translation>No se puede guardar el lenguaje: no se puede escribir «%1»: %2.</translation>
+    </message>
+    <message>
+        <source>These languages cannot be coloured by their grammar, so their categories are coloured by the word list: %1.</source>
+        <translation>Estos lenguajes no se pueden colorear según su gramática, así que sus categorías se colorean según la lista de palabras: %1.</translation>
+    </message>
+    <message>
         <source>Take the history over? Do so only when Quillary no longer runs there.</source>
         <translation>¿Tomar el historial? Hágalo solo si Quillary ya no se ejecuta allí.</translation>
     </message>

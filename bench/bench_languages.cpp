@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: MIT
+// Opening a Python snippet coloured by its grammar against the same snippet coloured by the word
+// list, side by side in one window: time to the text shown, to fully coloured, the window's
+// longest wait, and a key press in the middle.
+#include "app/frmmain.h"
+#include "bench/benchsupport.h"
+#include "editor/codeeditor.h"
+#include "editor/highlightquery.h"
+#include "library/languagechoices.h"
+#include "tests/support/mainwindowparts.h"
+#include "tests/support/scripteddialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdio>
+#include <memory>
+
+using BenchSupport::ms;
+
+namespace {
+
+QByteArray pythonCode(qint64 size) {
+    QByteArray out;
+    for (int n = 0; out.size() < size; ++n) {
+        out += "def function_" + QByteArray::number(n) + "(value, other=42):\n";
+        out += "    # it's comment number " + QByteArray::number(n) + "\n";
+        out += "    text = \"it's " + QByteArray::number(n) + "\" + 'x'\n";
+        out += "    if value > " + QByteArray::number(n) + ".5:\n";
+        out += "        return [value, other, None, True]\n";
+        out += "    return text\n\n";
+    }
+    return out;
+}
+
+struct Bench {
+    QTemporaryDir dir;
+    std::unique_ptr<frmMain> window;
+    CodeEditor* editor() const { return ui(*window).txtCodeFile; }
+
+    void setUp() {
+        const QString library = dir.path() + QStringLiteral("/Code/");
+        for (const char* category : {"Python", "WordList"}) {
+            QDir().mkpath(library + QLatin1String(category));
+            for (auto [name, size] : {std::pair{"one", qint64(1) << 20}, {"ten", qint64(10) << 20}})
+                BenchSupport::writeFile(library +
+                                            QStringLiteral("%1/%2.code")
+                                                .arg(QLatin1String(category), QLatin1String(name)),
+                                        pythonCode(size));
+        }
+        BenchSupport::writeFile(library + LanguageChoices::FileName, "python\tPython\n");
+        BenchSupport::writeFile(dir.path() + QStringLiteral("/wordlist.dat"), "def\nreturn\nif\n");
+        window = std::make_unique<frmMain>(dir.path(), std::make_unique<ScriptedDialogs>());
+        window->resize(1000, 800);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+
+    void select(const char* category, const char* name) {
+        ui(*window).tvwFolders->setCurrentItem(window->nodeByKey(QLatin1String(category)));
+        QCoreApplication::processEvents();
+        const QSignalBlocker quiet(ui(*window).lstCode);
+        QTreeWidget* list = ui(*window).lstCode;
+        list->clearSelection();
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (list->topLevelItem(i)->text(0) == QLatin1String(name))
+                list->setCurrentItem(list->topLevelItem(i));
+    }
+
+    // Whether the last string of the text has its colour: the last thing a parse reaches.
+    bool coloured(bool byGrammar) const {
+        const QString text = editor()->text();
+        const int at = int(text.lastIndexOf(QStringLiteral("\"it's")));
+        return at >= 0 && (!byGrammar || editor()->colourAt(at) == SyntaxColours::String);
+    }
+
+    struct Open {
+        double shown = 0, coloured = 0, longest = 0;
+    };
+    Open open(const char* category, const char* name, bool byGrammar) {
+        editor()->setText(QString());
+        QCoreApplication::processEvents();
+        select(category, name);
+        Open result;
+        QElapsedTimer clock;
+        clock.start();
+        window->lstCode_ItemClick();
+        bool shownYet = false;
+        result.longest = BenchSupport::longestWait([&] {
+            if (!shownYet && !editor()->isLoading()) {
+                shownYet = true;
+                result.shown = ms(clock.nsecsElapsed());
+            }
+            return shownYet && coloured(byGrammar);
+        });
+        result.coloured = ms(clock.nsecsElapsed());
+        editor()->viewport()->repaint();
+        return result;
+    }
+
+    struct Key {
+        double event = 0, recoloured = 0, longest = 0;
+    };
+    // A '#' typed before a keyword in the middle: the rest of the line becomes a comment.
+    Key keyInMiddle(bool byGrammar) {
+        const int middle = int(editor()->text().indexOf(QStringLiteral("    return text"),
+                                                        editor()->textLength() / 2)) +
+                           4;
+        editor()->setSelectionStart(middle);
+        Key result;
+        QElapsedTimer clock;
+        clock.start();
+        QTest::keyClick(editor(), '#');
+        result.event = ms(clock.nsecsElapsed());
+        result.longest = BenchSupport::longestWait(
+            [&] { return !byGrammar || editor()->colourAt(middle + 1) == Colours::Comment; });
+        result.recoloured = ms(clock.nsecsElapsed());
+        return result;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    frmMain::setIndexingAtStart(false);
+    frmMain::setHistoryAtStart(false);
+    Bench b;
+    b.setUp();
+    // The query of a language is read on first use; once, as at the first snippet of a session.
+    b.open("Python", "one", true);
+
+    std::printf("%-30s %12s %12s %7s\n", "", "Python ms", "word list ms", "ratio");
+    for (const char* name : {"one", "ten"}) {
+        const bool byGrammar = QByteArray(name) == "one"; // ten is over the size limit
+        const Bench::Open grammar = b.open("Python", name, byGrammar);
+        const Bench::Open words = b.open("WordList", name, false);
+        const char* size = QByteArray(name) == "one" ? "1 MB" : "10 MB";
+        std::printf("%-5s %-24s %12.0f %12.0f %7.2f\n", size, "text shown", grammar.shown,
+                    words.shown, grammar.shown / words.shown);
+        std::printf("%-5s %-24s %12.0f %12.0f %7.2f\n", size, "fully coloured", grammar.coloured,
+                    words.coloured, grammar.coloured / words.coloured);
+        std::printf("%-5s %-24s %12.0f %12.0f %7.2f\n", size, "longest window wait",
+                    grammar.longest, words.longest, grammar.longest / words.longest);
+    }
+    b.open("Python", "one", true);
+    const Bench::Key grammarKey = b.keyInMiddle(true);
+    b.open("WordList", "one", false);
+    const Bench::Key wordsKey = b.keyInMiddle(false);
+    std::printf("%-30s %12.1f %12.1f %7.2f\n", "1 MB key: key event", grammarKey.event,
+                wordsKey.event, grammarKey.event / wordsKey.event);
+    std::printf("%-30s %12.1f %12.1f %7.2f\n", "1 MB key: longest window wait", grammarKey.longest,
+                wordsKey.longest, grammarKey.longest / wordsKey.longest);
+    std::printf("%-30s %12.1f %12.1f\n", "1 MB key: to recoloured", grammarKey.recoloured,
+                wordsKey.recoloured);
+    return 0;
+}

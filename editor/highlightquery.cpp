@@ -1,0 +1,261 @@
+// SPDX-License-Identifier: MIT
+#include "editor/highlightquery.h"
+
+#include <tree_sitter/api.h>
+
+#include <algorithm>
+
+namespace SyntaxColours {
+
+quint32 ofCapture(QStringView name) {
+    if (name.startsWith(u"string.escape") || name.startsWith(u"escape"))
+        return Escape;
+    if (name == u"variable.builtin" || name == u"constant.builtin" || name == u"boolean")
+        return Constant;
+    if (name.startsWith(u"tag.attribute"))
+        return Attribute;
+    const QStringView first = name.left(name.indexOf(u'.') < 0 ? name.size() : name.indexOf(u'.'));
+    static const struct {
+        const char16_t* name;
+        quint32 colour;
+    } table[] = {
+        {u"keyword", Colours::Keyword},
+        {u"conditional", Colours::Keyword},
+        {u"repeat", Colours::Keyword},
+        {u"include", Colours::Keyword},
+        {u"exception", Colours::Keyword},
+        {u"storageclass", Colours::Keyword},
+        {u"import", Colours::Keyword},
+        {u"comment", Colours::Comment},
+        {u"string", String},
+        {u"character", String},
+        {u"number", Number},
+        {u"float", Number},
+        {u"type", Type},
+        {u"constructor", Type},
+        {u"module", Type},
+        {u"namespace", Type},
+        {u"function", Function},
+        {u"method", Function},
+        {u"constant", Constant},
+        {u"tag", Tag},
+        {u"attribute", Attribute},
+        {u"label", Attribute},
+    };
+    for (const auto& entry : table) {
+        if (first == QStringView(entry.name))
+            return entry.colour;
+    }
+    return Colours::Default;
+}
+
+} // namespace SyntaxColours
+
+namespace {
+
+// Where the top-level pattern holding `offset` begins and ends in a query's source: from an
+// opening bracket or string at depth 0 to the next one.
+std::pair<qsizetype, qsizetype> topLevelForm(const QString& source, qsizetype offset) {
+    std::vector<qsizetype> starts;
+    int depth = 0;
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        const QChar c = source.at(i);
+        if (c == u';') {
+            while (i < source.size() && source.at(i) != u'\n')
+                ++i;
+        } else if (c == u'"') {
+            if (depth == 0)
+                starts.push_back(i);
+            for (++i; i < source.size() && source.at(i) != u'"'; ++i) {
+                if (source.at(i) == u'\\')
+                    ++i;
+            }
+        } else if (c == u'(' || c == u'[') {
+            if (depth++ == 0)
+                starts.push_back(i);
+        } else if (c == u')' || c == u']') {
+            depth = std::max(0, depth - 1);
+        }
+    }
+    starts.push_back(source.size());
+    auto next = std::upper_bound(starts.begin(), starts.end(), offset);
+    const qsizetype end = next == starts.end() ? source.size() : *next;
+    const qsizetype begin = next == starts.begin() ? 0 : *(next - 1);
+    return {begin, end};
+}
+
+QStringView nodeText(TSNode node, QStringView text) {
+    const qsizetype start = std::min<qsizetype>(ts_node_start_byte(node) / 2, text.size());
+    const qsizetype end = std::min<qsizetype>(ts_node_end_byte(node) / 2, text.size());
+    return text.mid(start, std::max<qsizetype>(0, end - start));
+}
+
+} // namespace
+
+HighlightQuery::HighlightQuery(const TSLanguage* language, const QString& source) {
+    QString text = source;
+    for (int attempt = 0; attempt < 500 && !m_query; ++attempt) {
+        const QByteArray utf8 = text.toUtf8();
+        uint32_t errorOffset = 0;
+        TSQueryError error = TSQueryErrorNone;
+        m_query =
+            ts_query_new(language, utf8.constData(), uint32_t(utf8.size()), &errorOffset, &error);
+        if (m_query)
+            break;
+        // Offsets are in bytes of UTF-8; the queries are ASCII but for a few comments.
+        const qsizetype at = QString::fromUtf8(utf8.left(errorOffset)).size();
+        const auto [begin, end] = topLevelForm(text, at);
+        if (end <= begin || text.mid(begin, end - begin).trimmed().isEmpty())
+            return;
+        text.replace(begin, end - begin, QString(end - begin, u' '));
+        ++m_skipped;
+    }
+    if (!m_query)
+        return;
+    const uint32_t captures = ts_query_capture_count(m_query);
+    for (uint32_t i = 0; i < captures; ++i) {
+        uint32_t length = 0;
+        const char* name = ts_query_capture_name_for_id(m_query, i, &length);
+        m_captureColours.push_back(
+            SyntaxColours::ofCapture(QString::fromUtf8(name, qsizetype(length))));
+    }
+    const uint32_t patterns = ts_query_pattern_count(m_query);
+    m_patterns.resize(patterns);
+    for (uint32_t pattern = 0; pattern < patterns; ++pattern) {
+        uint32_t count = 0;
+        const TSQueryPredicateStep* steps =
+            ts_query_predicates_for_pattern(m_query, pattern, &count);
+        std::vector<const TSQueryPredicateStep*> args;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (steps[i].type != TSQueryPredicateStepTypeDone) {
+                args.push_back(&steps[i]);
+                continue;
+            }
+            auto string = [this](const TSQueryPredicateStep* step) {
+                uint32_t length = 0;
+                const char* value = ts_query_string_value_for_id(m_query, step->value_id, &length);
+                return QString::fromUtf8(value, qsizetype(length));
+            };
+            if (args.size() >= 2 && args[0]->type == TSQueryPredicateStepTypeString &&
+                args[1]->type == TSQueryPredicateStepTypeCapture) {
+                QString op = string(args[0]);
+                Predicate predicate;
+                predicate.capture = args[1]->value_id;
+                predicate.negated = op.startsWith(QLatin1String("not-"));
+                if (predicate.negated)
+                    op = op.mid(4);
+                bool known = true;
+                if (op == QLatin1String("eq?") && args.size() == 3) {
+                    predicate.kind = Predicate::Kind::Eq;
+                    if (args[2]->type == TSQueryPredicateStepTypeCapture)
+                        predicate.otherCapture = int(args[2]->value_id);
+                    else
+                        predicate.literal = string(args[2]);
+                } else if (op == QLatin1String("match?") && args.size() == 3 &&
+                           args[2]->type == TSQueryPredicateStepTypeString) {
+                    predicate.kind = Predicate::Kind::Match;
+                    predicate.regex = QRegularExpression(string(args[2]));
+                    // Compiled now, so the window's thread and the colouring's thread only ever
+                    // read it.
+                    predicate.regex.optimize();
+                    known = predicate.regex.isValid();
+                } else if (op == QLatin1String("any-of?")) {
+                    predicate.kind = Predicate::Kind::AnyOf;
+                    for (std::size_t a = 2; a < args.size(); ++a)
+                        predicate.values.append(string(args[a]));
+                } else {
+                    known = false; // #is?, #set! and the like say nothing about colour
+                }
+                if (known)
+                    m_patterns[pattern].push_back(std::move(predicate));
+            }
+            args.clear();
+        }
+    }
+}
+
+HighlightQuery::~HighlightQuery() {
+    if (m_query)
+        ts_query_delete(m_query);
+}
+
+bool HighlightQuery::passes(const void* matchPointer, QStringView text) const {
+    const TSQueryMatch& match = *static_cast<const TSQueryMatch*>(matchPointer);
+    for (const Predicate& predicate : m_patterns[match.pattern_index]) {
+        for (uint16_t i = 0; i < match.capture_count; ++i) {
+            if (match.captures[i].index != predicate.capture)
+                continue;
+            const QStringView value = nodeText(match.captures[i].node, text);
+            bool holds = false;
+            switch (predicate.kind) {
+            case Predicate::Kind::Eq:
+                if (predicate.otherCapture < 0) {
+                    holds = value == predicate.literal;
+                } else {
+                    for (uint16_t j = 0; j < match.capture_count; ++j) {
+                        if (int(match.captures[j].index) == predicate.otherCapture)
+                            holds = value == nodeText(match.captures[j].node, text);
+                    }
+                }
+                break;
+            case Predicate::Kind::Match:
+                holds = predicate.regex.match(value).hasMatch();
+                break;
+            case Predicate::Kind::AnyOf:
+                holds = predicate.values.contains(value);
+                break;
+            }
+            if (holds == predicate.negated)
+                return false;
+        }
+    }
+    return true;
+}
+
+QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text) const {
+    if (!m_query || !tree || text.isEmpty())
+        return {};
+    struct Capture {
+        uint32_t start, end, pattern;
+        quint32 colour;
+    };
+    std::vector<Capture> found;
+    TSQueryCursor* cursor = ts_query_cursor_new();
+    ts_query_cursor_exec(cursor, m_query, ts_tree_root_node(tree));
+    TSQueryMatch match;
+    uint32_t captureIndex = 0;
+    while (ts_query_cursor_next_capture(cursor, &match, &captureIndex)) {
+        if (!passes(&match, text)) {
+            ts_query_cursor_remove_match(cursor, match.id);
+            continue;
+        }
+        const TSNode node = match.captures[captureIndex].node;
+        const uint32_t start = std::min<uint32_t>(ts_node_start_byte(node) / 2, text.size());
+        const uint32_t end = std::min<uint32_t>(ts_node_end_byte(node) / 2, text.size());
+        if (end > start)
+            found.push_back({start, end, match.pattern_index,
+                             m_captureColours[match.captures[captureIndex].index]});
+    }
+    ts_query_cursor_delete(cursor);
+    // Outer nodes first, then inner ones over them; one node's patterns in their order.
+    std::stable_sort(found.begin(), found.end(), [](const Capture& a, const Capture& b) {
+        if (a.start != b.start)
+            return a.start < b.start;
+        if (a.end != b.end)
+            return a.end > b.end;
+        return a.pattern < b.pattern;
+    });
+    std::vector<quint32> colours(std::size_t(text.size()), Colours::Default);
+    for (const Capture& capture : found)
+        std::fill(colours.begin() + capture.start, colours.begin() + capture.end, capture.colour);
+    QList<ColourRun> runs;
+    for (qsizetype i = 0; i < text.size();) {
+        qsizetype j = i + 1;
+        while (j < text.size() && colours[std::size_t(j)] == colours[std::size_t(i)])
+            ++j;
+        if (colours[std::size_t(i)] != Colours::Default)
+            runs.append({int(i), int(j - i), colours[std::size_t(i)]});
+        i = j;
+    }
+    return runs;
+}

@@ -1,0 +1,215 @@
+// SPDX-License-Identifier: MIT
+#include "editor/colouring.h"
+#include "editor/highlightquery.h"
+#include "library/languagechoices.h"
+#include "tests/support/windowfixture.h"
+
+#include <QMenu>
+#include <QProcess>
+
+// A category's language, chosen from its menu, kept in the library and followed when its
+// snippets (and its sub-categories' snippets) are opened.
+class TestLanguagesWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { ownGitHome(); }
+    void choicesFile_data();
+    void choicesFile();
+    void chosenLanguageColoursCategoryAndSubCategories();
+    void malformedFileMeansNoChoicesAndIsKept();
+    void removingCategoryDropsItsChoice();
+};
+
+namespace {
+
+QTreeWidgetItem* nodeAt(WindowFixture& f, const QString& folder) {
+    QTreeWidget* tree = ui(*f.window).tvwFolders;
+    for (QTreeWidgetItem* item :
+         tree->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive)) {
+        if (f.window->folderOfNode(item) == f.path(folder))
+            return item;
+    }
+    return nullptr;
+}
+
+void selectFolder(WindowFixture& f, const QString& folder) {
+    QTreeWidgetItem* item = nodeAt(f, folder);
+    QVERIFY2(item, qPrintable(folder));
+    f.clickNode(frmMain::nodeKey(item));
+}
+
+// Picks a language from the category tree's pop-up menu, as a user would.
+void choose(WindowFixture& f, const QString& id) {
+    auto* menu = f.window->findChild<QMenu*>(QStringLiteral("mnuFolderLanguage"));
+    QVERIFY(menu);
+    emit menu->aboutToShow();
+    auto* action = menu->findChild<QAction*>(QStringLiteral("mnuLanguage_") + id);
+    if (!action) { // actions are owned by the window's menu, found through its list
+        for (QAction* a : menu->actions())
+            if (a->objectName() == QStringLiteral("mnuLanguage_") + id)
+                action = a;
+    }
+    QVERIFY2(action, qPrintable(id));
+    QVERIFY(action->isEnabled());
+    action->trigger();
+}
+
+QString colourString(const CodeEditor* editor) {
+    QString out;
+    for (int i = 0; i < editor->textLength(); ++i)
+        out += QString::number(editor->colourAt(i), 16) + u' ';
+    return out;
+}
+
+QString wordListColours(const QString& text, const QStringList& keywords) {
+    QList<quint32> colours(text.size(), Colours::Default);
+    for (const ColourRun& run : Colouring::colour(text, keywords))
+        for (int i = run.start; i < run.start + run.length; ++i)
+            colours[i] = run.colour;
+    QString out;
+    for (quint32 c : colours)
+        out += QString::number(c, 16) + u' ';
+    return out;
+}
+
+} // namespace
+
+void TestLanguagesWindow::choicesFile_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("badLine");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("expected"); // the language it is coloured in
+    QTest::newRow("own") << QByteArray("# note\r\npython\tPy\r\n") << 0 << "Py"
+                         << "python";
+    QTest::newRow("inherited") << QByteArray("python\tPy\njson\tPy/Data\n") << 0 << "Py/Sub/Deep"
+                               << "python";
+    QTest::newRow("nearest wins") << QByteArray("python\tPy\njson\tPy/Data\n") << 0
+                                  << "Py/Data/Deep"
+                                  << "json";
+    QTest::newRow("no choice") << QByteArray("python\tPy\n") << 0 << "Pyx"
+                               << "";
+    QTest::newRow("word list under a language")
+        << QByteArray("python\tPy\nwordlist\tPy/Basic\n") << 0 << "Py/Basic/Deep"
+        << "";
+    QTest::newRow("tab in a name") << QByteArray("c\tA\tB\n") << 0 << "A\tB"
+                                   << "c";
+    QTest::newRow("no tab") << QByteArray("python\tPy\npython Go\n") << 2 << "Py"
+                            << "";
+    QTest::newRow("not UTF-8") << QByteArray("python\tPy\xff\n") << 1 << "Py"
+                               << "";
+    QTest::newRow("outside") << QByteArray("python\t../x\n") << 1 << "Py"
+                             << "";
+    QTest::newRow("twice") << QByteArray("python\tPy\nc\tPy\n") << 2 << "Py"
+                           << "";
+}
+
+void TestLanguagesWindow::choicesFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, badLine);
+    QFETCH(QString, category);
+    QFETCH(QString, expected);
+    const LanguageChoices::Parsed parsed = LanguageChoices::parse(bytes);
+    QCOMPARE(parsed.badLine, badLine);
+    QCOMPARE(LanguageChoices::choiceFor(parsed.choices, category), expected);
+    // What is written reads back the same.
+    QCOMPARE(LanguageChoices::parse(LanguageChoices::format(parsed.choices)).choices,
+             parsed.choices);
+}
+
+void TestLanguagesWindow::chosenLanguageColoursCategoryAndSubCategories() {
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Py/Sub"));
+    f.makeFolder(QStringLiteral("Basic"));
+    const QString python = QStringLiteral("s = \"it's\"  # if\nif s:\n    n = 42\n");
+    const QString basic = QStringLiteral("If a Then b = \"it's\" ' if\n");
+    f.writeFile(QStringLiteral("Py/Sub/a.code"), python.toUtf8());
+    f.writeFile(QStringLiteral("Basic/b.code"), basic.toUtf8());
+    f.writeWordList("if\nthen\n");
+    frmMain& w = f.open();
+    selectFolder(f, QStringLiteral("Py"));
+    choose(f, QStringLiteral("python"));
+    QCOMPARE(f.readFile(LanguageChoices::FileName),
+             LanguageChoices::format({{QStringLiteral("Py"), QStringLiteral("python")}}));
+
+    selectFolder(f, QStringLiteral("Py/Sub"));
+    f.clickEntry(QStringLiteral("a"));
+    CodeEditor* editor = ui(w).txtCodeFile;
+    QCOMPARE(editor->text(), python);
+    // A language's first snippet may show plain until its query is read.
+    QTRY_COMPARE(editor->colourAt(int(python.indexOf(u'\''))), SyntaxColours::String);
+    QCOMPARE(editor->colourAt(int(python.indexOf(u'#'))), Colours::Comment);
+    QCOMPARE(editor->colourAt(int(python.indexOf(QStringLiteral("if s")))), Colours::Keyword);
+    QCOMPARE(editor->colourAt(int(python.indexOf(u'4'))), SyntaxColours::Number);
+    // An edit is coloured again by the grammar, off the window's thread.
+    editor->setSelectionStart(int(python.indexOf(QStringLiteral("42"))));
+    QTest::keyClicks(editor, QStringLiteral("'x' + "));
+    const int typed = int(python.indexOf(QStringLiteral("42")));
+    QTRY_COMPARE(editor->colourAt(typed + 1), SyntaxColours::String);
+
+    // A category without a choice: the word list's colours, exactly.
+    selectFolder(f, QStringLiteral("Basic"));
+    f.clickEntry(QStringLiteral("b"));
+    QCOMPARE(editor->text(), basic);
+    QCOMPARE(colourString(editor), wordListColours(basic, {"if", "then"}));
+
+    // The choice is recorded like a snippet.
+    f.historyIdle();
+    QProcess git;
+    git.start(QStringLiteral("git"),
+              {QStringLiteral("--git-dir=") + f.programFolder() + QStringLiteral("/history.git"),
+               QStringLiteral("show"), QStringLiteral("HEAD:") + LanguageChoices::FileName});
+    QVERIFY(git.waitForFinished());
+    QCOMPARE(git.readAllStandardOutput(), f.readFile(LanguageChoices::FileName));
+
+    // Back to the word list: the entry goes and the open snippet is recoloured at once.
+    selectFolder(f, QStringLiteral("Py/Sub"));
+    f.clickEntry(QStringLiteral("a"));
+    selectFolder(f, QStringLiteral("Py"));
+    choose(f, QStringLiteral("wordlist"));
+    QCOMPARE(LanguageChoices::parse(f.readFile(LanguageChoices::FileName)).choices,
+             LanguageChoices::Choices());
+    QCOMPARE(colourString(editor), wordListColours(editor->text(), {"if", "then"}));
+    QVERIFY(f.dialogs->shown.isEmpty());
+}
+
+void TestLanguagesWindow::malformedFileMeansNoChoicesAndIsKept() {
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Py"));
+    const QString python = QStringLiteral("s = \"it's\"\n");
+    f.writeFile(QStringLiteral("Py/a.code"), python.toUtf8());
+    const QByteArray malformed("python Py\n");
+    f.writeFile(LanguageChoices::FileName, malformed);
+    frmMain& w = f.open();
+    selectFolder(f, QStringLiteral("Py"));
+    f.clickEntry(QStringLiteral("a"));
+    w.ColorCode();
+    // Coloured by the word list, told once, the file left as it is.
+    QCOMPARE(colourString(ui(w).txtCodeFile), wordListColours(python, {}));
+    QCOMPARE(f.dialogs->messages().size(), 1);
+    QVERIFY(f.dialogs->lastText().contains(QStringLiteral("line 1")));
+    QCOMPARE(f.readFile(LanguageChoices::FileName), malformed);
+    // Choosing again replaces it.
+    choose(f, QStringLiteral("python"));
+    QCOMPARE(f.readFile(LanguageChoices::FileName),
+             LanguageChoices::format({{QStringLiteral("Py"), QStringLiteral("python")}}));
+    QTRY_COMPARE(ui(w).txtCodeFile->colourAt(int(python.indexOf(u'\''))), SyntaxColours::String);
+}
+
+void TestLanguagesWindow::removingCategoryDropsItsChoice() {
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Py/Sub"));
+    f.makeFolder(QStringLiteral("Other"));
+    f.writeFile(QStringLiteral("Py/Sub/a.code"), "x = 1\n");
+    f.writeFile(LanguageChoices::FileName, "python\tPy\npython\tPy/Sub\njson\tOther\n");
+    frmMain& w = f.open();
+    selectFolder(f, QStringLiteral("Py/Sub"));
+    f.dialogs->buttons = {Dialogs::Button::Yes};
+    w.RemoveCat();
+    QVERIFY(!QFile::exists(f.path(QStringLiteral("Py/Sub"))));
+    QCOMPARE(LanguageChoices::parse(f.readFile(LanguageChoices::FileName)).choices,
+             (LanguageChoices::Choices{{QStringLiteral("Py"), QStringLiteral("python")},
+                                       {QStringLiteral("Other"), QStringLiteral("json")}}));
+}
+
+QTEST_MAIN(TestLanguagesWindow)
+#include "test_languages_window.moc"
