@@ -425,6 +425,7 @@ void CodeEditor::finishLoading(int caret) {
     // to edit, and go otherwise.
     std::vector<int> joins;
     std::vector<int> kept;
+    kept.reserve(m_addedBreaks.size());
     TooLong longest;
     for (std::size_t i = 0; i < m_addedBreaks.size();) {
         const QTextBlock first = document()->findBlock(m_addedBreaks[i]);
@@ -461,6 +462,7 @@ void CodeEditor::finishLoading(int caret) {
     cursor.endEditBlock();
     m_addedBreaks.clear();
     m_chunkBreaks = std::move(kept);
+    m_chunkOffsets.reserve(m_chunkBreaks.size());
     for (std::size_t j = 0; j < m_chunkBreaks.size(); ++j)
         m_chunkOffsets.push_back(m_chunkBreaks[j] - int(j));
     if (!m_chunkBreaks.empty()) {
