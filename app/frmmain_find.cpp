@@ -15,29 +15,47 @@
 
 namespace {
 
-// Where the caret goes in a found snippet: the first of `words` on the line the index named, or,
-// for a name match or a file changed since, on the first line that holds one; 0 when there is
-// none. Only lines up to the match are copied out of the document.
-int firstMatch(const QTextDocument& document, int line, const QStringList& words) {
-    const auto earliest = [&words](const QString& text) {
+// The text offset of the first of `words` from the display line `block` on, -1 for none; only
+// through the end of the text's line holding it unless `onward`. A line split for display is
+// read a chunk at a time, each with the end of the one before, so a word across a split is found.
+int firstFrom(const CodeEditor& editor, QTextBlock block, bool onward, const QStringList& words) {
+    qsizetype reach = 0;
+    for (const QString& word : words)
+        reach = std::max(reach, word.size() - 1);
+    QString carried;
+    for (; block.isValid(); block = block.next()) {
+        const QString text = carried + block.text();
         qsizetype first = -1;
         for (const QString& word : words) {
             const qsizetype at = text.indexOf(word, 0, Qt::CaseInsensitive);
             if (at >= 0 && (first < 0 || at < first))
                 first = at;
         }
-        return first;
-    };
-    if (line > 0) {
-        const QTextBlock named = document.findBlockByNumber(line - 1); // empty past the end
-        if (const qsizetype at = earliest(named.text()); at >= 0)
-            return named.position() + int(at);
+        const int start = editor.textOffset(block.position());
+        if (first >= 0)
+            return start - int(carried.size()) + int(first);
+        // A split leaves no character between chunks: the text's offset does not move over it.
+        const int end = block.position() + block.length() - 1;
+        const bool split = editor.textOffset(end + 1) == editor.textOffset(end);
+        if (!split && !onward)
+            return -1;
+        carried = split ? text.right(reach) : QString();
     }
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (const qsizetype at = earliest(block.text()); at >= 0)
-            return block.position() + int(at);
+    return -1;
+}
+
+// Where the caret goes in a found snippet: the first of `words` on the line the index named, or,
+// for a name match or a file changed since, on the first line that holds one; 0 when there is
+// none. The line is the text's, however the editor splits it for display.
+int firstMatch(const CodeEditor& editor, int line, const QStringList& words) {
+    const QTextDocument& document = *editor.document();
+    if (line > 0 && editor.lineStart(line - 1) < editor.textLength()) {
+        const QTextBlock named =
+            document.findBlock(editor.documentPosition(editor.lineStart(line - 1)));
+        if (const int at = firstFrom(editor, named, false, words); at >= 0)
+            return at;
     }
-    return 0;
+    return std::max(0, firstFrom(editor, document.begin(), true, words));
 }
 
 bool indexingAtStart = true;
@@ -125,8 +143,7 @@ void frmMain::placeFoundCaret() {
     const std::optional<FoundCaret> found = std::exchange(m_foundCaret, std::nullopt);
     if (!found || m_held.folder != found->folder || m_held.name != found->name)
         return;
-    txtCodeFile->setSelectionStart(
-        txtCodeFile->textOffset(firstMatch(*txtCodeFile->document(), found->line, found->words)));
+    txtCodeFile->setSelectionStart(firstMatch(*txtCodeFile, found->line, found->words));
     txtCodeFile->ensureCursorVisible();
 }
 

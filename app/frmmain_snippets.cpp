@@ -22,10 +22,11 @@ namespace {
 
 using Names::SnippetEnding;
 const char* const NoCategoryReason = QT_TRANSLATE_NOOP("frmMain", "no category is selected");
-// Longer snippets load in slices, each short enough that the window keeps answering.
+// Longer snippets load in slices, each short enough that the window keeps answering: a piece is
+// a few milliseconds of the document's work, and a slice ends with the first piece past its time.
 constexpr qsizetype LoadInOneGo = 1 << 20;
-constexpr qsizetype PieceBytes = 64 * 1024;
-constexpr qint64 SliceMilliseconds = 12;
+constexpr qsizetype PieceBytes = 16 * 1024;
+constexpr qint64 SliceMilliseconds = 8;
 constexpr int ReadPollMilliseconds = 10;
 // A keyword list is a few KB; a larger file is no list, and colouring goes on without one.
 constexpr qint64 KeywordListLimit = qint64(16) << 20;
@@ -354,10 +355,13 @@ void frmMain::loadSlice() {
     QElapsedTimer slice;
     slice.start();
     const bool inOneGo = decoder.size() <= LoadInOneGo;
+    bool appended = false;
     while (!decoder.atEnd() && (inOneGo || slice.elapsed() < SliceMilliseconds)) {
         txtCodeFile->appendLoadedText(decoder.next(PieceBytes));
+        appended = true;
     }
-    if (!decoder.atEnd()) {
+    // The end of the load, colouring and showing the text, gets an event pass of its own.
+    if (!decoder.atEnd() || (appended && !inOneGo)) {
         const int percent = int(decoder.position() * 100 / std::max<qsizetype>(1, decoder.size()));
         statusPanels[0]->setText(tr("Loading: %1%").arg(percent));
         loadTimer()->start(0);

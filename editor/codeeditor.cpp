@@ -110,12 +110,27 @@ int CodeEditor::documentPosition(int offset) const {
 }
 
 int CodeEditor::textOffset(int position) const {
-    return position - int(std::lower_bound(m_chunkBreaks.cbegin(), m_chunkBreaks.cend(), position) -
-                          m_chunkBreaks.cbegin());
+    return position - breaksBefore(position);
 }
 
 bool CodeEditor::isChunkBreak(int position) const {
     return std::binary_search(m_chunkBreaks.cbegin(), m_chunkBreaks.cend(), position);
+}
+
+int CodeEditor::breaksBefore(int position) const {
+    return int(std::lower_bound(m_chunkBreaks.cbegin(), m_chunkBreaks.cend(), position) -
+               m_chunkBreaks.cbegin());
+}
+
+std::pair<int, int> CodeEditor::lineRange(int position) const {
+    const auto split =
+        std::upper_bound(m_splitLines.cbegin(), m_splitLines.cend(), position,
+                         [](int at, const std::pair<int, int>& line) { return at < line.first; });
+    if (split != m_splitLines.cbegin() && position <= std::prev(split)->second)
+        return *std::prev(split);
+    const QTextBlock block =
+        document()->findBlock(std::clamp(position, 0, document()->characterCount() - 1));
+    return {block.position(), block.position() + block.length() - 1};
 }
 
 void CodeEditor::setText(const QString& text) {
@@ -143,6 +158,7 @@ void CodeEditor::setText(const QString& text) {
     m_settingText = true;
     m_chunkBreaks.clear();
     m_chunkOffsets.clear();
+    m_splitLines.clear();
     m_tooLong = {};
     if (!document()->isEmpty())
         setPlainText(QString());
@@ -346,6 +362,7 @@ void CodeEditor::beginLoading(bool showPicture) {
     }
     m_chunkBreaks.clear();
     m_chunkOffsets.clear();
+    m_splitLines.clear();
     m_addedBreaks.clear();
     m_pendingLine.clear();
     setPlainText(QString());
@@ -408,6 +425,7 @@ void CodeEditor::finishLoading(int caret) {
     // to edit, and go otherwise.
     std::vector<int> joins;
     std::vector<int> kept;
+    kept.reserve(m_addedBreaks.size());
     TooLong longest;
     for (std::size_t i = 0; i < m_addedBreaks.size();) {
         const QTextBlock first = document()->findBlock(m_addedBreaks[i]);
@@ -421,8 +439,11 @@ void CodeEditor::finishLoading(int caret) {
         const int breaks = int(k - i + 1);
         const int length = last.position() + last.length() - 1 - first.position() - breaks;
         if (length > LongLine) {
+            const int joined = int(joins.size());
             for (std::size_t b = i; b <= k; ++b)
-                kept.push_back(m_addedBreaks[b] - int(joins.size()));
+                kept.push_back(m_addedBreaks[b] - joined);
+            m_splitLines.emplace_back(first.position() - joined,
+                                      last.position() + last.length() - 1 - joined);
             if (length > longest.length)
                 longest = {first.blockNumber() - int(i), length};
         } else {
@@ -441,6 +462,7 @@ void CodeEditor::finishLoading(int caret) {
     cursor.endEditBlock();
     m_addedBreaks.clear();
     m_chunkBreaks = std::move(kept);
+    m_chunkOffsets.reserve(m_chunkBreaks.size());
     for (std::size_t j = 0; j < m_chunkBreaks.size(); ++j)
         m_chunkOffsets.push_back(m_chunkBreaks[j] - int(j));
     if (!m_chunkBreaks.empty()) {
@@ -495,12 +517,31 @@ bool CodeEditor::wordWrapOff() const {
 }
 
 int CodeEditor::lineStartOfCaret() const {
-    return document()->findBlock(selectionStart()).position();
+    return textOffset(lineRange(textCursor().selectionStart()).first);
 }
 
 int CodeEditor::lineFromChar(int position) const {
-    const QTextBlock block = document()->findBlock(std::clamp(position, 0, textLength()));
-    return block.isValid() ? block.blockNumber() : document()->blockCount() - 1;
+    const QTextBlock block =
+        document()->findBlock(documentPosition(std::clamp(position, 0, textLength())));
+    if (!block.isValid())
+        return document()->blockCount() - 1 - int(m_chunkBreaks.size());
+    return block.blockNumber() - breaksBefore(block.position());
+}
+
+int CodeEditor::lineStart(int line) const {
+    // The split lines up to the line and their breaks: a line between them is one block.
+    const auto lineOf = [this](const std::pair<int, int>& split) {
+        return document()->findBlock(split.first).blockNumber() - breaksBefore(split.first);
+    };
+    const auto from = std::partition_point(
+        m_splitLines.cbegin(), m_splitLines.cend(),
+        [&](const std::pair<int, int>& split) { return lineOf(split) < line; });
+    if (from != m_splitLines.cend() && lineOf(*from) == line)
+        return textOffset(from->first);
+    const int breaks =
+        from == m_splitLines.cend() ? int(m_chunkBreaks.size()) : breaksBefore(from->first);
+    const QTextBlock block = document()->findBlockByNumber(std::max(0, line) + breaks);
+    return block.isValid() ? textOffset(block.position()) : textLength();
 }
 
 void CodeEditor::suspendPainting() {
@@ -913,24 +954,20 @@ void CodeEditor::paintText(QRect clip) {
 
 QList<ColourRun> CodeEditor::derivedRunsOfChunk(const QTextBlock& block, int from, int to) const {
     // The chunks of one line, in text offsets.
-    QTextBlock first = block;
-    while (isChunkBreak(first.position() - 1))
-        first = first.previous();
-    QTextBlock last = block;
-    while (isChunkBreak(last.position() + last.length() - 1))
-        last = last.next();
-    const int lineStart = textOffset(first.position());
-    const int lineEnd = textOffset(last.position() + last.length() - 1);
+    const auto [firstPosition, endPosition] = lineRange(block.position());
+    const int lineStart = textOffset(firstPosition);
+    const int lineEnd = textOffset(endPosition);
     // The line's comment is everything after its first apostrophe; a keyword needs a boundary
     // either side, so the text a keyword's length around the chunk colours it as the whole line
     // does.
     auto comment = m_lineComments.constFind(lineStart);
     if (comment == m_lineComments.cend()) {
         int at = -1;
-        for (QTextBlock chunk = first; at < 0; chunk = chunk.next()) {
+        for (QTextBlock chunk = document()->findBlock(firstPosition); at < 0 && chunk.isValid();
+             chunk = chunk.next()) {
             if (const qsizetype found = chunk.text().indexOf(QLatin1Char('\'')); found >= 0)
                 at = textOffset(chunk.position()) + int(found);
-            else if (chunk == last)
+            else if (chunk.position() + chunk.length() - 1 >= endPosition)
                 break;
         }
         comment = m_lineComments.insert(lineStart, at);
@@ -947,7 +984,7 @@ QList<ColourRun> CodeEditor::derivedRunsOfChunk(const QTextBlock& block, int fro
         QString text =
             withoutChunkBreaks(cursorAt(start, documentPosition(textEnd)).selectedText(), start);
         // The line's break, which ends a comment, is the last character of any but the last line.
-        if (textEnd == lineEnd && last.next().isValid())
+        if (textEnd == lineEnd && endPosition < document()->characterCount() - 1)
             text += QLatin1Char('\n');
         for (ColourRun run : Colouring::colour(text, m_keywords)) {
             run.start += textStart;

@@ -65,8 +65,10 @@ public:
 
     void setWordWrapOff();
     bool wordWrapOff() const;
+    // Lines as the text has them: a line split for display counts once.
     int lineStartOfCaret() const;         // start of the line holding the selection start
     int lineFromChar(int position) const; // line index from 0
+    int lineStart(int line) const;        // the text's length past the last line
 
     void suspendPainting();
     void resumePainting();
@@ -121,6 +123,10 @@ private:
     void applyLineLimit(TooLong longest);
     QString withoutChunkBreaks(const QString& documentText, int from) const;
     bool isChunkBreak(int position) const;
+    int breaksBefore(int position) const;
+    // The document positions of the start and the end (its break) of the line holding
+    // `position`, a split line's chunks taken together.
+    std::pair<int, int> lineRange(int position) const;
     void onContentsChange(int position, int removed, int added);
     // The colours of one line as the last colouring gives them, in document positions.
     QList<ColourRun> derivedRuns(const QTextBlock& block) const;
@@ -161,8 +167,9 @@ private:
     bool m_readOnlyBefore = false;   // what the owner set, kept while a long line overrides it
     std::vector<int> m_chunkBreaks;  // document positions of the breaks between chunks
     std::vector<int> m_chunkOffsets; // the text offsets they stand at
-    QString m_pendingLine;           // the last piece's unfinished line, not yet shown
-    QPixmap m_loadingPicture;        // what the viewport showed when loading began
-    std::vector<int> m_addedBreaks;  // line breaks loading put after pieces and chunks
+    std::vector<std::pair<int, int>> m_splitLines; // the lineRange of each split line
+    QString m_pendingLine;          // the last piece's unfinished line, not yet shown
+    QPixmap m_loadingPicture;       // what the viewport showed when loading began
+    std::vector<int> m_addedBreaks; // line breaks loading put after pieces and chunks
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
 };

@@ -45,6 +45,10 @@ int EditorAccessible::clamped(int offset) const {
     return std::clamp(offset, 0, characterCount());
 }
 
+int EditorAccessible::position(int offset) const {
+    return editor()->documentPosition(clamped(offset));
+}
+
 void* EditorAccessible::interface_cast(QAccessible::InterfaceType type) {
     if (type == QAccessible::TextInterface)
         return static_cast<QAccessibleTextInterface*>(this);
@@ -74,8 +78,8 @@ void EditorAccessible::selection(int selectionIndex, int* startOffset, int* endO
         *startOffset = *endOffset = 0;
         return;
     }
-    *startOffset = cursor.selectionStart();
-    *endOffset = cursor.selectionEnd();
+    *startOffset = editor()->textOffset(cursor.selectionStart());
+    *endOffset = editor()->textOffset(cursor.selectionEnd());
 }
 
 int EditorAccessible::selectionCount() const {
@@ -97,31 +101,34 @@ void EditorAccessible::removeSelection(int selectionIndex) {
 void EditorAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
     if (selectionIndex != 0)
         return;
-    editor()->setTextCursor(editor()->cursorAt(clamped(startOffset), clamped(endOffset)));
+    editor()->setTextCursor(editor()->cursorAt(position(startOffset), position(endOffset)));
 }
 
 int EditorAccessible::cursorPosition() const {
-    return editor()->textCursor().position();
+    return editor()->textOffset(editor()->textCursor().position());
 }
 
-void EditorAccessible::setCursorPosition(int position) {
-    editor()->setTextCursor(editor()->cursorAt(clamped(position), clamped(position)));
+void EditorAccessible::setCursorPosition(int offset) {
+    editor()->setTextCursor(editor()->cursorAt(position(offset), position(offset)));
 }
 
 QString EditorAccessible::text(int startOffset, int endOffset) const {
-    return withLineBreaks(
-        editor()->cursorAt(clamped(startOffset), clamped(endOffset)).selectedText());
+    const int from = position(startOffset);
+    return withLineBreaks(editor()->withoutChunkBreaks(
+        editor()->cursorAt(from, position(endOffset)).selectedText(), from));
 }
 
 int EditorAccessible::characterCount() const {
-    return std::max(0, editor()->document()->characterCount() - 1);
+    return editor()->textLength();
 }
 
 QRect EditorAccessible::characterRect(int offset) const {
     if (offset < 0 || offset > characterCount())
         return QRect();
-    // The editor's cursor rectangles know where each line is on screen, scrolled or not.
+    // The editor's cursor rectangles know where each line is on screen, scrolled or not. The
+    // character at a split stands after the break.
     const CodeEditor* edit = editor();
+    offset = edit->documentPosition(offset + 1) - 1;
     const QRect before = edit->cursorRect(edit->cursorAt(offset, offset));
     const QTextBlock block = edit->document()->findBlock(offset);
     int width = 0;
@@ -146,15 +153,15 @@ int EditorAccessible::offsetAtPoint(const QPoint& point) const {
     int offset = cursor.position();
     if (inside.x() < edit->cursorRect(cursor).left() && offset > cursor.block().position())
         --offset;
-    return offset;
+    return edit->textOffset(offset);
 }
 
 void EditorAccessible::scrollToSubstring(int startIndex, int endIndex) {
     CodeEditor* edit = editor();
     // The editors never wrap, so the vertical scroll bar counts lines.
     QScrollBar* vertical = edit->verticalScrollBar();
-    const int first = edit->document()->findBlock(clamped(startIndex)).blockNumber();
-    const int last = edit->document()->findBlock(clamped(endIndex)).blockNumber();
+    const int first = edit->document()->findBlock(position(startIndex)).blockNumber();
+    const int last = edit->document()->findBlock(position(endIndex)).blockNumber();
     const int lineHeight = std::max(1, QFontMetrics(edit->font()).lineSpacing());
     const int visibleLines = std::max(1, edit->viewport()->height() / lineHeight);
     if (first < vertical->value())
@@ -162,7 +169,8 @@ void EditorAccessible::scrollToSubstring(int startIndex, int endIndex) {
     else if (last >= vertical->value() + visibleLines)
         vertical->setValue(std::min(first, last - visibleLines + 1));
 
-    const QRect start = edit->cursorRect(edit->cursorAt(clamped(startIndex), clamped(startIndex)));
+    const QRect start =
+        edit->cursorRect(edit->cursorAt(position(startIndex), position(startIndex)));
     QScrollBar* horizontal = edit->horizontalScrollBar();
     if (start.left() < 0 || start.right() > edit->viewport()->width())
         horizontal->setValue(horizontal->value() + start.left() - edit->viewport()->width() / 4);
@@ -191,7 +199,7 @@ void EditorAccessible::replaceText(int startOffset, int endOffset, const QString
     CodeEditor* edit = editor();
     if (edit->isReadOnly())
         return;
-    edit->setTextCursor(edit->cursorAt(clamped(startOffset), clamped(endOffset)));
+    edit->setTextCursor(edit->cursorAt(position(startOffset), position(endOffset)));
     if (!edit->refusedAsTooLong(text))
         edit->textCursor().insertText(text);
 }
@@ -207,11 +215,12 @@ QString EditorAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType
         *endOffset = count;
         return text(0, count);
     }
-    // The line with its break; of a line longer than a screen reader reads, a stretch.
+    // The line with its break, as the text has it; of a line longer than a screen reader reads,
+    // a stretch.
     constexpr int Stretch = 4096;
-    const QTextBlock block = editor()->document()->findBlock(offset);
-    int from = block.position();
-    int to = std::min(count, from + block.length());
+    const auto [lineStart, lineEnd] = editor()->lineRange(position(offset));
+    int from = editor()->textOffset(lineStart);
+    int to = std::min(count, editor()->textOffset(lineEnd) + 1);
     if (to - from > Stretch) {
         from = std::max(from, offset - Stretch / 2);
         to = std::min(to, from + Stretch);

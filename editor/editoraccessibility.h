@@ -6,8 +6,9 @@
 class CodeEditor;
 
 // What assistive technology reads from a code editor: its text, caret, selection and the
-// on-screen box of every character. Qt's own interface for a plain-text editor places every
-// line's box on the first line; this one takes the boxes from the editor's cursor rectangles.
+// on-screen box of every character, at offsets in the text (a line split for display is read as
+// the one line it is). Qt's own interface for a plain-text editor places every line's box on the
+// first line; this one takes the boxes from the editor's cursor rectangles.
 class EditorAccessible : public QAccessibleWidget,
                          public QAccessibleTextInterface,
                          public QAccessibleEditableTextInterface {
@@ -28,7 +29,7 @@ public:
     void removeSelection(int selectionIndex) override;
     void setSelection(int selectionIndex, int startOffset, int endOffset) override;
     int cursorPosition() const override;
-    void setCursorPosition(int position) override;
+    void setCursorPosition(int offset) override;
     QString text(int startOffset, int endOffset) const override;
     int characterCount() const override;
     QRect characterRect(int offset) const override;
@@ -52,4 +53,5 @@ public:
 private:
     CodeEditor* editor() const;
     int clamped(int offset) const;
+    int position(int offset) const; // in the document, which holds the breaks of split lines
 };

@@ -84,8 +84,12 @@ QString PieceDecoder::next(qsizetype bytes) {
     qsizetype end = size;
     if (m_position + std::max<qsizetype>(1, bytes) < size) {
         end = m_position + std::max<qsizetype>(1, bytes);
-        if (const qsizetype lf = m_bytes.lastIndexOf('\n', end); lf >= m_position) {
-            end = lf + 1;
+        // Looked for within the piece only: a search back to the start of a single line of
+        // megabytes at every piece makes its load quadratic.
+        if (const qsizetype lf =
+                QByteArrayView(m_bytes).sliced(m_position, end - m_position).lastIndexOf('\n');
+            lf >= 0) {
+            end = m_position + lf + 1;
         } else {
             // No line end within reach: a long line is cut between characters. Never inside a
             // UTF-8 sequence, and never after a CR, which may be the first half of a line end.

@@ -619,9 +619,16 @@ void TestCodeEditor::oneCaretOnEveryLine() {
     if (!wantCopied.isNull())
         QCOMPARE(QGuiApplication::clipboard()->text(), wantCopied);
     QCOMPARE(refused.size(), wantRefused);
-    // A screen reader is told where the caret is, and it is in view.
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&editor);
-    QCOMPARE(iface->textInterface()->cursorPosition(), editor.textCursor().position());
+    // A screen reader reads the text as it is, a split line as one, and the caret is in view.
+    QAccessibleTextInterface* reader =
+        QAccessible::queryAccessibleInterface(&editor)->textInterface();
+    QCOMPARE(reader->characterCount(), int(wantText.size()));
+    QCOMPARE(reader->cursorPosition(), editor.textOffset(editor.textCursor().position()));
+    int from = -1, to = -1;
+    const QString line =
+        reader->textAtOffset(reader->cursorPosition(), QAccessible::LineBoundary, &from, &to);
+    QCOMPARE(line, wantText.mid(from, to - from));
+    QVERIFY(!line.left(line.size() - 1).contains(QLatin1Char('\n')));
     const QRect caretBox = editor.cursorRect();
     const QString last = steps.section(QLatin1Char('|'), -1);
     if (last.startsWith(QLatin1String("click")) || last.startsWith(QLatin1String("caret")))

@@ -114,6 +114,12 @@ void TestEditing::positionPanel_data() {
     QTest::newRow("empty lines") << QStringLiteral("\n\n\n") << 2
                                  << QStringLiteral("COL: 0  ROW: 3");
     QTest::newRow("empty editor") << QString() << 0 << QStringLiteral("COL: 0  ROW: 1");
+    // Shown split into display lines, counted as the file has it.
+    const QString split = QStringLiteral("a\n") + QString(70000, QLatin1Char('x'));
+    QTest::newRow("in a line split for display")
+        << split + "\nbc" << 10002 << QStringLiteral("COL: 10000  ROW: 2");
+    QTest::newRow("after a line split for display")
+        << split + "\nbc" << 70004 << QStringLiteral("COL: 1  ROW: 3");
 }
 
 void TestEditing::positionPanel() {

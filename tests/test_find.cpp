@@ -124,6 +124,10 @@ void TestFind::opensResult_data() {
     QTest::newRow("long snippet") << "needle"
                                   << "Cat"
                                   << "Long" << int(longFiller().size()) + 4;
+    // Shown split every 4,096 characters: the first match is across a split.
+    QTest::newRow("a word across a display break") << "haystack"
+                                                   << "Cat"
+                                                   << "Split" << 4093;
 }
 
 void TestFind::opensResult() {
@@ -140,6 +144,8 @@ void TestFind::opensResult() {
     f.writeFile("Cat/Sub/Four.code", "x = 1\nfour = 4");
     f.writeFile("Cat/Gone.code", "vanished");
     f.writeFile("Cat/Long.code", longFiller() + "the needle");
+    f.writeFile("Cat/Split.code",
+                QByteArray(4092, 'y') + " haystack " + QByteArray(70000, 'y') + " haystack\nz");
     f.open();
     // The window looks for outside changes when it opens: this one comes after.
     f.window->ShowFind();
