@@ -2,6 +2,7 @@
 #include "history/sync.h"
 
 #include "history/gitsupport.h"
+#include "history/synclocal.h"
 #include "history/syncmerge.h"
 #include "history/syncplan.h"
 #include "history/synctransport.h"
@@ -155,8 +156,12 @@ private:
     // False when the remote moved on meanwhile; never forced.
     bool push(const git_oid& target, const std::optional<git_oid>& theirs) {
         m_progressStep = LibrarySync::Step::Push;
-        if (const std::optional<QString> bare = localBare())
-            return pushLocally(*bare, target, theirs);
+        if (const std::optional<QString> bare = synclocal::bareRepository(m_remote)) {
+            synclocal::Hooks hooks;
+            hooks.cancelled = [this] { return cancelled(); };
+            hooks.progress = [this](quint64 done, quint64 total) { report(done, total); };
+            return synclocal::push(m_repo.get(), *bare, target, theirs, hooks);
+        }
         Reference temporary;
         if (git_reference_create(temporary.out(), m_repo.get(), SyncTransport::PushRef, &target, 1,
                                  "sync: push") < 0)
@@ -177,99 +182,6 @@ private:
         return id;
     }
 
-    // The repository a folder or file:// remote names, when it is a bare one.
-    std::optional<QString> localBare() const {
-        QString path = m_remote;
-        if (path.startsWith(QLatin1String("file://"), Qt::CaseInsensitive))
-            path = QUrl(path).toLocalFile();
-        else if (path.contains(QLatin1String("://")) || SyncTransport::sshAddress(m_remote))
-            return std::nullopt;
-        Repository remote;
-        if (path.isEmpty() ||
-            git_repository_open_ext(remote.out(), QFile::encodeName(path).constData(),
-                                    GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) < 0 ||
-            !git_repository_is_bare(remote.get())) {
-            git_error_clear();
-            return std::nullopt;
-        }
-        return path;
-    }
-
-    static int packBuilt(int, uint32_t, uint32_t, void* payload) {
-        return static_cast<Run*>(payload)->cancelled() ? -1 : 0;
-    }
-
-    static int packWritten(const git_indexer_progress* stats, void* payload) {
-        Run& run = *static_cast<Run*>(payload);
-        if (run.cancelled())
-            return -1;
-        run.report(stats->received_objects, stats->total_objects);
-        return 0;
-    }
-
-    // A bare repository on this machine is given the pack in one piece: libgit2's own local push
-    // hands its indexer one object at a time, and the indexer unmaps the whole pack after each,
-    // which made a first push of a large history ten times slower than git's.
-    // The branch moves only from what the fetch saw, so a remote that moved on is never lost.
-    bool pushLocally(const QString& path, const git_oid& target,
-                     const std::optional<git_oid>& theirs) {
-        Repository remote;
-        Odb odb;
-        Revwalk walk;
-        Packbuilder builder;
-        if (git_repository_open_ext(remote.out(), QFile::encodeName(path).constData(),
-                                    GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) < 0 ||
-            git_repository_odb(odb.out(), remote.get()) < 0 ||
-            git_revwalk_new(walk.out(), m_repo.get()) < 0 ||
-            git_revwalk_push(walk.get(), &target) < 0 ||
-            (theirs && git_revwalk_hide(walk.get(), &*theirs) < 0) ||
-            git_packbuilder_new(builder.out(), m_repo.get()) < 0 ||
-            git_packbuilder_set_callbacks(builder.get(), packBuilt, this) < 0 ||
-            git_packbuilder_insert_walk(builder.get(), walk.get()) < 0)
-            failLocal();
-        git_packbuilder_set_threads(builder.get(), 0); // as many as the machine has
-        git_buf pack = GIT_BUF_INIT;
-        const auto freePack = qScopeGuard([&pack] { git_buf_dispose(&pack); });
-        if (git_packbuilder_write_buf(&pack, builder.get()) < 0)
-            failLocal();
-        git_odb_writepack* writer = nullptr;
-        if (git_odb_write_pack(&writer, odb.get(), packWritten, this) < 0)
-            failLocal();
-        const auto freeWriter = qScopeGuard([writer] { writer->free(writer); });
-        git_indexer_progress stats{};
-        if (writer->append(writer, pack.ptr, pack.size, &stats) < 0 ||
-            writer->commit(writer, &stats) < 0)
-            failLocal();
-        Reference moved;
-        const char* const branch = "refs/heads/main";
-        const int error =
-            theirs ? git_reference_create_matching(moved.out(), remote.get(), branch, &target, 1,
-                                                   &*theirs, "push")
-                   : git_reference_create(moved.out(), remote.get(), branch, &target, 0, "push");
-        if (error == GIT_EMODIFIED || error == GIT_EEXISTS)
-            return false;
-        if (error < 0)
-            failLocal();
-        // The sync made the remote's first branch: a plain clone of it checks that one out.
-        Reference head;
-        Reference named;
-        if (!theirs && git_reference_lookup(head.out(), remote.get(), "HEAD") == 0 &&
-            git_reference_type(head.get()) == GIT_REFERENCE_SYMBOLIC &&
-            git_reference_lookup(named.out(), remote.get(),
-                                 git_reference_symbolic_target(head.get())) == GIT_ENOTFOUND)
-            git_repository_set_head(remote.get(), branch);
-        git_error_clear();
-        Reference tracked;
-        git_reference_create(tracked.out(), m_repo.get(), SyncTransport::TrackedMain, &target, 1,
-                             "sync: push");
-        return true;
-    }
-
-    [[noreturn]] void failLocal() {
-        if (cancelled())
-            throw Cancelled{};
-        throw Failure{lastError()};
-    }
     QString m_gitFolder;
     LibraryFs& m_fs;
     QString m_remote;

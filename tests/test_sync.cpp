@@ -418,6 +418,8 @@ private slots:
     void editsWhileItWrites();
     void caseBlindLibrary_data();
     void caseBlindLibrary();
+    void firstPushOfPacks_data();
+    void firstPushOfPacks();
     void failures_data();
     void failures();
     void overSsh();
@@ -834,6 +836,56 @@ void TestSync::caseBlindLibrary() {
             it.value());
     for (const QString& git : {a.git(), b.git(), remote})
         QVERIFY2(fsckStrict(git), qPrintable(git));
+}
+
+// The first push to a bare repository on this machine sends a pack of the history whole when
+// it holds nothing else, and never sends a draft along.
+void TestSync::firstPushOfPacks_data() {
+    QTest::addColumn<bool>("draft"); // a draft packed with the history's versions
+    QTest::newRow("the history in one pack") << false;
+    QTest::newRow("a draft in the same pack") << true;
+}
+
+void TestSync::firstPushOfPacks() {
+    QFETCH(bool, draft);
+    QTemporaryDir scratch;
+    const QString remote = scratch.filePath(QStringLiteral("remote.git"));
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    Side a;
+    a.init(QStringLiteral("ann@deska"));
+    a.change({{QStringLiteral("S/a.code"), "a"}, {QStringLiteral("T/b.code"), "b"}});
+    a.change({{QStringLiteral("S/a.code"), "a2"}});
+    const QByteArray draftText = "never saved, never sent";
+    if (draft) {
+        History history(a.library(), a.git());
+        QVERIFY(history.waitForIdle(Wait));
+        history.recordDraft(QStringLiteral("S/a.code"), draftText);
+        QVERIFY(history.waitForIdle(Wait));
+    }
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("--git-dir=") + a.git(), QStringLiteral("repack"),
+                 QStringLiteral("-a"), QStringLiteral("-d"), QStringLiteral("-q")}));
+    const QStringList packs = QDir(a.git() + QStringLiteral("/objects/pack"))
+                                  .entryList({QStringLiteral("*.pack")}, QDir::Files);
+    QCOMPARE(packs.size(), 1);
+    const SyncOutcome synced = a.sync(remote);
+    QVERIFY2(synced.ok(), qPrintable(describe(synced)));
+    const QStringList sent = QDir(remote + QStringLiteral("/objects/pack"))
+                                 .entryList({QStringLiteral("*.pack")}, QDir::Files);
+    QCOMPARE(sent.contains(packs.first()), !draft);
+    const QString draftBlob = commandOutput(
+        QStringLiteral("printf '%1' | git hash-object --stdin").arg(QString::fromUtf8(draftText)));
+    for (const QString& git : {a.git(), remote})
+        QCOMPARE(run(QStringLiteral("git"),
+                     {QStringLiteral("--git-dir=") + git, QStringLiteral("cat-file"),
+                      QStringLiteral("-e"), draftBlob}),
+                 draft && git == a.git());
+    QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' show main:S/a.code").arg(remote)),
+             QStringLiteral("a2"));
+    QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)),
+             a.head());
+    QVERIFY(fsckStrict(remote));
 }
 
 // The same sync over git's own protocol, with a real server.
