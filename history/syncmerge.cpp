@@ -195,6 +195,23 @@ void keepBoth(Files& merged, std::vector<std::pair<QByteArray, Entry>> keep, con
     }
 }
 
+// On a disk that ignores case, a file the sync removes (unchanged since its last version) is no
+// longer there under another spelling: the removal comes first.
+Disk leaving(const Files& merged, const Files& before, const Disk& disk) {
+    QHash<QString, QByteArray> gone; // folded -> the path that goes
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (!merged.contains(it.key()))
+            gone.insert(QString::fromUtf8(it.key()).toCaseFolded(), it.key());
+    }
+    return [gone, &before, disk](const QByteArray& path) {
+        const auto it = gone.constFind(QString::fromUtf8(path).toCaseFolded());
+        if (it != gone.cend() && *it != path && !before.contains(path) &&
+            !differs(disk(*it), lookup(before, *it)))
+            return OnDisk{};
+        return disk(path);
+    };
+}
+
 } // namespace
 
 Files resolve(const Files* base, const Files& theirs, const Disk& disk, bool ignoresCase,
@@ -210,7 +227,8 @@ Files resolve(const Files* base, const Files& theirs, const Disk& disk, bool ign
                 return there.entry || there.unreadable;
             },
             moved);
-    keepBoth(merged, std::move(clashes), disk, plan);
+    keepBoth(merged, std::move(clashes), ignoresCase ? leaving(merged, plan.before, disk) : disk,
+             plan);
     const QStringList apart = parted(merged, plan.host);
     plan.copies += apart;
     moved += plan.copies;

@@ -834,6 +834,18 @@ void TestSync::caseBlindLibrary() {
             commandOutput(QStringLiteral("git --git-dir='%1' show 'main:%2'").arg(remote, it.key()))
                 .toUtf8(),
             it.value());
+    // A name's case changed on the other machine, with an edit: the file takes the new name.
+    b.change({{QStringLiteral("S/mine.code"), {}}, {QStringLiteral("S/MINE.code"), "MINE"}});
+    QVERIFY(b.sync(remote).ok());
+    const SyncOutcome renamed = a.sync(remote, {}, 0, told);
+    QVERIFY2(renamed.ok() && renamed.copies.isEmpty(), qPrintable(describe(renamed)));
+    Snippets now = expected;
+    now.remove(QStringLiteral("S/mine.code"));
+    now.insert(QStringLiteral("S/MINE.code"), "MINE");
+    QCOMPARE(a.snippets(), now);
+    const QString renamedHead = a.head();
+    a.change({});
+    QCOMPARE(a.head(), renamedHead);
     for (const QString& git : {a.git(), b.git(), remote})
         QVERIFY2(fsckStrict(git), qPrintable(git));
 }

@@ -79,6 +79,9 @@ void TestSyncMerge::decisions_data() {
                  {"S/mine.code", "mine"},
                  {"S/y.code", "y"}}
         << QStringList{"S/a (deskb).code"} << QStringList{};
+    QTest::newRow("a name's case changed with an edit, on a disk that ignores case")
+        << Texts{{"S/a.code", "a"}} << Texts{{"S/a.code", "a"}} << Texts{{"S/A.code", "A2"}}
+        << Texts{} << true << Texts{{"S/A.code", "A2"}} << QStringList{} << QStringList{};
     QTest::newRow("a file and a folder of one name")
         << Texts{} << Texts{} << Texts{{"F/x.code", "file"}, {"F/x.code/y.code", "y"}} << Texts{}
         << false << Texts{{"F/x (deskb).code", "file"}, {"F/x.code/y.code", "y"}}
