@@ -142,7 +142,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QDir(Root).removeRecursively();
-    memoryOverSyncs();
+    const bool onlyFirstPush = qEnvironmentVariableIsSet("QUILLARY_BENCH_ONLY_FIRST_PUSH");
+    if (!onlyFirstPush)
+        memoryOverSyncs();
     if (qEnvironmentVariableIsSet("QUILLARY_BENCH_ONLY_MEMORY"))
         return 0;
     const QString a = Start + QStringLiteral("/a");
@@ -159,6 +161,10 @@ int main(int argc, char* argv[]) {
 
     if (!qEnvironmentVariableIsSet("QUILLARY_BENCH_SKIP_FIRST_PUSH"))
         firstPush(a);
+    if (onlyFirstPush) {
+        QDir(Root).removeRecursively();
+        return 0;
+    }
 
     // One change on each side: B's reaches the remote first, then A syncs. Each run works on
     // copies of A's history and of the remote; the library itself is shared, the one file the

@@ -2,7 +2,9 @@
 #include "history/sync.h"
 
 #include "history/gitsupport.h"
+#include "history/synclocal.h"
 #include "history/syncmerge.h"
+#include "history/syncplan.h"
 #include "history/synctransport.h"
 #include "history/syncwrite.h"
 #include "history/transportchild.h"
@@ -12,15 +14,10 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
-#include <QSet>
 #include <QSysInfo>
 #include <QUrl>
-#include <algorithm>
 #include <chrono>
 #include <optional>
-#include <pwd.h>
-#include <unistd.h>
-#include <vector>
 
 using namespace gitsupport;
 using namespace syncmerge;
@@ -29,18 +26,10 @@ const char* const LibrarySync::ActionWord = "sync";
 
 namespace {
 
-const QString HostTrailer = QStringLiteral("Quillary-Host:");
 // A remote that keeps moving on is given up on after this many rounds.
 constexpr int Rounds = 3;
 // Commands recorded while a push waits each take another round, up to this many.
 constexpr int MostLocalRounds = 20;
-
-QString loginName() {
-    if (const passwd* user = getpwuid(getuid()); user && user->pw_name && *user->pw_name)
-        return QString::fromLocal8Bit(user->pw_name);
-    const QString fromEnvironment = qEnvironmentVariable("USER");
-    return fromEnvironment.isEmpty() ? QStringLiteral("quillary") : fromEnvironment;
-}
 
 class Run {
 public:
@@ -81,7 +70,8 @@ public:
             const std::optional<git_oid> theirs = fetch();
             const std::optional<git_oid> ours = localHead();
             step(LibrarySync::Step::Merge);
-            const Plan plan = bringIn(ours, theirs);
+            const Plan plan =
+                syncplan::Planner(m_repo.get(), m_fs, m_owner.ignoresCase).bringIn(ours, theirs);
             if (plan.target && (!theirs || !git_oid_equal(&*plan.target, &*theirs))) {
                 step(LibrarySync::Step::Push);
                 if (!push(*plan.target, theirs)) {
@@ -166,8 +156,12 @@ private:
     // False when the remote moved on meanwhile; never forced.
     bool push(const git_oid& target, const std::optional<git_oid>& theirs) {
         m_progressStep = LibrarySync::Step::Push;
-        if (const std::optional<QString> bare = localBare())
-            return pushLocally(*bare, target, theirs);
+        if (const std::optional<QString> bare = synclocal::bareRepository(m_remote)) {
+            synclocal::Hooks hooks;
+            hooks.cancelled = [this] { return cancelled(); };
+            hooks.progress = [this](quint64 done, quint64 total) { report(done, total); };
+            return synclocal::push(m_repo.get(), *bare, target, theirs, hooks);
+        }
         Reference temporary;
         if (git_reference_create(temporary.out(), m_repo.get(), SyncTransport::PushRef, &target, 1,
                                  "sync: push") < 0)
@@ -188,311 +182,6 @@ private:
         return id;
     }
 
-    Files filesOf(const std::optional<git_oid>& commitId) {
-        Files files;
-        if (!commitId)
-            return files;
-        Commit commit;
-        if (git_commit_lookup(commit.out(), m_repo.get(), &*commitId) < 0)
-            throw Failure{lastError()};
-        // Walked by hand, folder by folder, with limits: libgit2's own walk recurses, and a
-        // remote's tree may be made to be deep enough to end the program.
-        std::vector<std::pair<QByteArray, git_oid>> folders{
-            {{}, *git_commit_tree_id(commit.get())}};
-        while (!folders.empty()) {
-            auto [prefix, id] = std::move(folders.back());
-            folders.pop_back();
-            Tree tree;
-            if (git_tree_lookup(tree.out(), m_repo.get(), &id) < 0)
-                throw Failure{lastError()};
-            const size_t count = git_tree_entrycount(tree.get());
-            if (files.size() + folders.size() + qsizetype(count) > MostEntries)
-                throw Failure{QCoreApplication::translate(
-                                  "LibrarySync", "the history holds more than %1 entries, more "
-                                                 "than this program takes in")
-                                  .arg(MostEntries)};
-            for (size_t i = 0; i < count; ++i) {
-                const git_tree_entry* entry = git_tree_entry_byindex(tree.get(), i);
-                const QByteArray path = prefix + git_tree_entry_name(entry);
-                if (git_tree_entry_type(entry) == GIT_OBJECT_TREE) {
-                    if (prefix.count('/') + 1 >= MostFolderDepth)
-                        throw Failure{QCoreApplication::translate(
-                                          "LibrarySync", "the history holds folders more than "
-                                                         "%1 deep (\"%2...\"), more than this "
-                                                         "program takes in")
-                                          .arg(MostFolderDepth)
-                                          .arg(QString::fromUtf8(path.left(80)))};
-                    folders.emplace_back(path + '/', *git_tree_entry_id(entry));
-                } else if (git_tree_entry_type(entry) == GIT_OBJECT_BLOB) {
-                    files.insert(path, {*git_tree_entry_id(entry), git_tree_entry_filemode(entry)});
-                }
-            }
-        }
-        return files;
-    }
-
-    // The other side's machine: its own trailer, else the host of its author's address.
-    QString otherHost(const git_oid& theirs) {
-        Commit commit;
-        if (git_commit_lookup(commit.out(), m_repo.get(), &theirs) < 0)
-            return QStringLiteral("other");
-        const QStringList lines =
-            QString::fromUtf8(git_commit_message(commit.get())).split(QLatin1Char('\n'));
-        for (const QString& line : lines) {
-            if (line.startsWith(HostTrailer)) {
-                const QString host = fileSafe(line.mid(HostTrailer.size()));
-                if (!host.isEmpty())
-                    return host;
-            }
-        }
-        const QString email = QString::fromUtf8(git_commit_author(commit.get())->email);
-        const qsizetype at = email.lastIndexOf(QLatin1Char('@'));
-        const QString host = at < 0 ? QString() : fileSafe(email.mid(at + 1));
-        return host.isEmpty() ? QStringLiteral("other") : host;
-    }
-
-    Plan bringIn(const std::optional<git_oid>& ours, const std::optional<git_oid>& theirs) {
-        Plan plan;
-        plan.before = filesOf(ours);
-        if (!theirs) {
-            plan.target = ours;
-            plan.after = plan.before;
-            return plan;
-        }
-        if (ours && git_oid_equal(&*ours, &*theirs)) {
-            plan.target = ours;
-            plan.after = plan.before;
-            return plan;
-        }
-        if (ours && git_graph_descendant_of(m_repo.get(), &*ours, &*theirs) == 1) {
-            plan.target = ours; // we are ahead: the push brings the remote along
-            plan.after = plan.before;
-            return plan;
-        }
-        const Files other = filesOf(theirs);
-        const bool fastForward =
-            !ours || git_graph_descendant_of(m_repo.get(), &*theirs, &*ours) == 1;
-        std::optional<git_oid> base;
-        if (!fastForward) {
-            git_oid found;
-            const int error = git_merge_base(&found, m_repo.get(), &*ours, &*theirs);
-            if (error == 0)
-                base = found;
-            else if (error != GIT_ENOTFOUND)
-                throw Failure{lastError()}; // no base: unrelated histories are joined
-        }
-        std::vector<std::pair<QByteArray, Entry>> clashes;
-        Files merged = fastForward ? other : merge(filesOf(base), plan.before, other, clashes);
-        plan.host = otherHost(*theirs);
-        keepBoth(plan.before, merged, plan.host, std::move(clashes), plan);
-        plan.copies += parted(merged, plan.host);
-        if (fastForward && plan.copies.isEmpty()) {
-            plan.target = theirs;
-            plan.after = std::move(merged);
-            return plan;
-        }
-        QStringList named = plan.copies;
-        if (!fastForward) {
-            for (auto it = merged.cbegin(); it != merged.cend(); ++it) {
-                const auto was = plan.before.constFind(it.key());
-                if (was == plan.before.cend() || !(*was == *it))
-                    named.append(QString::fromUtf8(it.key()));
-            }
-            for (auto it = plan.before.cbegin(); it != plan.before.cend(); ++it) {
-                if (!merged.contains(it.key()))
-                    named.append(QString::fromUtf8(it.key()));
-            }
-        }
-        named.removeDuplicates();
-        plan.target = commit(merged,
-                             fastForward ? std::vector<git_oid>{*theirs}
-                                         : std::vector<git_oid>{*ours, *theirs},
-                             named, *theirs);
-        plan.after = std::move(merged);
-        return plan;
-    }
-
-    // Gives the other side's version of each clash a name of its own. A file in the library
-    // that differs from its last version is an edit not yet recorded: it stays as it is, and
-    // what would have replaced it is kept beside it too.
-    void keepBoth(const Files& before, Files& merged, const QString& host,
-                  std::vector<std::pair<QByteArray, Entry>> keep, Plan& plan) {
-        QSet<QByteArray> paths;
-        for (const Files* side : {&before, static_cast<const Files*>(&merged)}) {
-            for (auto it = side->cbegin(); it != side->cend(); ++it)
-                paths.insert(it.key());
-        }
-        for (const QByteArray& path : paths) {
-            const std::optional<Entry> was = lookup(before, path);
-            const std::optional<Entry> will = lookup(merged, path);
-            if (was == will || (will && !belongsOnDisk(path, *will)) ||
-                (!will && !belongsOnDisk(path, *was)) || syncwrite::unchanged(m_fs, path, before))
-                continue;
-            bool unreadable = false;
-            const std::optional<Entry> disk = syncwrite::onDisk(m_fs, path, unreadable);
-            if (!unreadable && disk && will && git_oid_equal(&disk->id, &will->id))
-                continue; // the edit is what arrives
-            if (will)
-                keep.emplace_back(path, *will);
-            plan.editedOnDisk.insert(path);
-        }
-        std::sort(keep.begin(), keep.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (const auto& [path, entry] : keep) {
-            const QByteArray name = copyName(path, host, [&](const QByteArray& candidate) {
-                return merged.contains(candidate) ||
-                       m_fs.fileExists(m_fs.libraryPath() + QString::fromUtf8(candidate));
-            });
-            merged.insert(name, entry);
-            plan.copies.append(QString::fromUtf8(name));
-        }
-    }
-
-    git_oid commit(const Files& files, const std::vector<git_oid>& parentIds,
-                   const QStringList& paths, const git_oid& theirs) {
-        Tree start;
-        Commit theirCommit;
-        if (git_commit_lookup(theirCommit.out(), m_repo.get(), &theirs) < 0 ||
-            git_commit_tree(start.out(), theirCommit.get()) < 0)
-            throw Failure{lastError()};
-        const Files startFiles = filesOf(theirs);
-        std::vector<git_tree_update> updates;
-        for (auto it = files.cbegin(); it != files.cend(); ++it) {
-            const auto there = startFiles.constFind(it.key());
-            if (there == startFiles.cend() || !(*there == *it))
-                updates.push_back({GIT_TREE_UPDATE_UPSERT, it->id, it->mode, it.key().constData()});
-        }
-        for (auto it = startFiles.cbegin(); it != startFiles.cend(); ++it) {
-            if (!files.contains(it.key()))
-                updates.push_back(
-                    {GIT_TREE_UPDATE_REMOVE, {}, GIT_FILEMODE_BLOB, it.key().constData()});
-        }
-        git_oid treeId;
-        Tree tree;
-        if (git_tree_create_updated(&treeId, m_repo.get(), start.get(), updates.size(),
-                                    updates.data()) < 0 ||
-            git_tree_lookup(tree.out(), m_repo.get(), &treeId) < 0)
-            throw Failure{lastError()};
-
-        std::vector<Commit> parents(parentIds.size());
-        std::vector<const git_commit*> raw;
-        for (size_t i = 0; i < parentIds.size(); ++i) {
-            if (git_commit_lookup(parents[i].out(), m_repo.get(), &parentIds[i]) < 0)
-                throw Failure{lastError()};
-            raw.push_back(parents[i].get());
-        }
-        QByteArray text = "Sync\n\nQuillary-Action: " + QByteArray(LibrarySync::ActionWord) +
-                          "\nQuillary-Host: " + LibrarySync::hostName().toUtf8() + "\n";
-        for (const QString& path : paths)
-            text += pathTrailer(path);
-        Signature author;
-        if (git_signature_default(author.out(), m_repo.get()) < 0) {
-            const QString name = loginName();
-            if (git_signature_now(
-                    author.out(), name.toUtf8().constData(),
-                    (name + QLatin1Char('@') + LibrarySync::hostName()).toUtf8().constData()) < 0)
-                throw Failure{lastError()};
-        }
-        git_oid made;
-        if (git_commit_create(&made, m_repo.get(), nullptr, author.get(), author.get(), nullptr,
-                              text.constData(), tree.get(), raw.size(), raw.data()) < 0)
-            throw Failure{lastError()};
-        return made;
-    }
-
-    // The repository a folder or file:// remote names, when it is a bare one.
-    std::optional<QString> localBare() const {
-        QString path = m_remote;
-        if (path.startsWith(QLatin1String("file://"), Qt::CaseInsensitive))
-            path = QUrl(path).toLocalFile();
-        else if (path.contains(QLatin1String("://")) || SyncTransport::sshAddress(m_remote))
-            return std::nullopt;
-        Repository remote;
-        if (path.isEmpty() ||
-            git_repository_open_ext(remote.out(), QFile::encodeName(path).constData(),
-                                    GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) < 0 ||
-            !git_repository_is_bare(remote.get())) {
-            git_error_clear();
-            return std::nullopt;
-        }
-        return path;
-    }
-
-    static int packBuilt(int, uint32_t, uint32_t, void* payload) {
-        return static_cast<Run*>(payload)->cancelled() ? -1 : 0;
-    }
-
-    static int packWritten(const git_indexer_progress* stats, void* payload) {
-        Run& run = *static_cast<Run*>(payload);
-        if (run.cancelled())
-            return -1;
-        run.report(stats->received_objects, stats->total_objects);
-        return 0;
-    }
-
-    // A bare repository on this machine is given the pack in one piece: libgit2's own local push
-    // hands its indexer one object at a time, and the indexer unmaps the whole pack after each,
-    // which made a first push of a large history ten times slower than git's.
-    // The branch moves only from what the fetch saw, so a remote that moved on is never lost.
-    bool pushLocally(const QString& path, const git_oid& target,
-                     const std::optional<git_oid>& theirs) {
-        Repository remote;
-        Odb odb;
-        Revwalk walk;
-        Packbuilder builder;
-        if (git_repository_open_ext(remote.out(), QFile::encodeName(path).constData(),
-                                    GIT_REPOSITORY_OPEN_NO_SEARCH, nullptr) < 0 ||
-            git_repository_odb(odb.out(), remote.get()) < 0 ||
-            git_revwalk_new(walk.out(), m_repo.get()) < 0 ||
-            git_revwalk_push(walk.get(), &target) < 0 ||
-            (theirs && git_revwalk_hide(walk.get(), &*theirs) < 0) ||
-            git_packbuilder_new(builder.out(), m_repo.get()) < 0 ||
-            git_packbuilder_set_callbacks(builder.get(), packBuilt, this) < 0 ||
-            git_packbuilder_insert_walk(builder.get(), walk.get()) < 0)
-            failLocal();
-        git_packbuilder_set_threads(builder.get(), 0); // as many as the machine has
-        git_buf pack = GIT_BUF_INIT;
-        const auto freePack = qScopeGuard([&pack] { git_buf_dispose(&pack); });
-        if (git_packbuilder_write_buf(&pack, builder.get()) < 0)
-            failLocal();
-        git_odb_writepack* writer = nullptr;
-        if (git_odb_write_pack(&writer, odb.get(), packWritten, this) < 0)
-            failLocal();
-        const auto freeWriter = qScopeGuard([writer] { writer->free(writer); });
-        git_indexer_progress stats{};
-        if (writer->append(writer, pack.ptr, pack.size, &stats) < 0 ||
-            writer->commit(writer, &stats) < 0)
-            failLocal();
-        Reference moved;
-        const char* const branch = "refs/heads/main";
-        const int error =
-            theirs ? git_reference_create_matching(moved.out(), remote.get(), branch, &target, 1,
-                                                   &*theirs, "push")
-                   : git_reference_create(moved.out(), remote.get(), branch, &target, 0, "push");
-        if (error == GIT_EMODIFIED || error == GIT_EEXISTS)
-            return false;
-        if (error < 0)
-            failLocal();
-        // The sync made the remote's first branch: a plain clone of it checks that one out.
-        Reference head;
-        Reference named;
-        if (!theirs && git_reference_lookup(head.out(), remote.get(), "HEAD") == 0 &&
-            git_reference_type(head.get()) == GIT_REFERENCE_SYMBOLIC &&
-            git_reference_lookup(named.out(), remote.get(),
-                                 git_reference_symbolic_target(head.get())) == GIT_ENOTFOUND)
-            git_repository_set_head(remote.get(), branch);
-        git_error_clear();
-        Reference tracked;
-        git_reference_create(tracked.out(), m_repo.get(), SyncTransport::TrackedMain, &target, 1,
-                             "sync: push");
-        return true;
-    }
-
-    [[noreturn]] void failLocal() {
-        if (cancelled())
-            throw Cancelled{};
-        throw Failure{lastError()};
-    }
     QString m_gitFolder;
     LibraryFs& m_fs;
     QString m_remote;

@@ -42,6 +42,8 @@ public:
     std::function<void()> whileWaiting;
     // A fetch or push that hears nothing from the remote for this long fails.
     std::chrono::milliseconds stallTimeout{30000};
+    // Whether the library's file system ignores case (a FAT stick); none: it is probed.
+    std::optional<bool> ignoresCase;
     // Objects received or sent so far in a fetch or push, on the syncing thread.
     std::function<void(Step, quint64 done, quint64 total)> progress;
 

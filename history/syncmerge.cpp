@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "history/syncmerge.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QStringView>
+#include <algorithm>
 
 namespace syncmerge {
 
@@ -60,6 +62,46 @@ QStringList parted(Files& files, const QString& host) {
     return renamed;
 }
 
+QStringList caseApart(Files& files, const Files& onDisk, const QString& host,
+                      const std::function<bool(const QByteArray&)>& taken, QStringList& moved) {
+    const auto fold = [](const QByteArray& path) { return QString::fromUtf8(path).toCaseFolded(); };
+    QList<QByteArray> order;
+    for (const bool held : {true, false}) {
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            if (onDisk.contains(it.key()) == held)
+                order.append(it.key());
+        }
+    }
+    QHash<QString, QByteArray> folders; // folded -> the spelling kept
+    QSet<QString> names;                // folded
+    Files apart;
+    QStringList copies;
+    for (const QByteArray& path : order) {
+        const QList<QByteArray> parts = path.split('/');
+        QByteArray spelled;
+        for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+            const QByteArray folder = spelled + parts[i];
+            spelled = folders.value(fold(folder), folder) + '/';
+            folders.insert(fold(folder), spelled.chopped(1));
+        }
+        QByteArray name = spelled + parts.last();
+        const bool copy = names.contains(fold(name)) || folders.contains(fold(name));
+        if (copy)
+            name = copyName(name, host, [&](const QByteArray& candidate) {
+                return names.contains(fold(candidate)) || folders.contains(fold(candidate)) ||
+                       taken(candidate);
+            });
+        names.insert(fold(name));
+        apart.insert(name, files.value(path));
+        if (name != path)
+            moved.append(QString::fromUtf8(name));
+        if (copy)
+            copies.append(QString::fromUtf8(name));
+    }
+    files = apart;
+    return copies;
+}
+
 QString fileSafe(QString host) {
     host.removeIf(
         [](QChar c) { return c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|()").contains(c); });
@@ -108,6 +150,89 @@ Files merge(const Files& base, const Files& ours, const Files& theirs,
         if (kept)
             merged.insert(path, *kept);
     }
+    return merged;
+}
+
+namespace {
+
+bool differs(const OnDisk& now, const std::optional<Entry>& was) {
+    if (now.unreadable)
+        return true;
+    return was ? !now.entry || !git_oid_equal(&now.entry->id, &was->id) : now.entry.has_value();
+}
+
+void keepBoth(Files& merged, std::vector<std::pair<QByteArray, Entry>> keep, const Disk& disk,
+              Plan& plan) {
+    QSet<QByteArray> paths;
+    for (const Files* side : std::initializer_list<const Files*>{&plan.before, &merged}) {
+        for (auto it = side->cbegin(); it != side->cend(); ++it)
+            paths.insert(it.key());
+    }
+    for (const QByteArray& path : paths) {
+        const std::optional<Entry> was = lookup(plan.before, path);
+        const std::optional<Entry> will = lookup(merged, path);
+        if (was == will || (will && !belongsOnDisk(path, *will)) ||
+            (!will && !belongsOnDisk(path, *was)))
+            continue;
+        const OnDisk now = disk(path);
+        if (!differs(now, was))
+            continue;
+        if (!now.unreadable && now.entry && will && git_oid_equal(&now.entry->id, &will->id))
+            continue; // the edit is what arrives
+        if (will)
+            keep.emplace_back(path, *will);
+        plan.editedOnDisk.insert(path);
+    }
+    std::sort(keep.begin(), keep.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [path, entry] : keep) {
+        const QByteArray name = copyName(path, plan.host, [&](const QByteArray& candidate) {
+            const OnDisk there = disk(candidate);
+            return merged.contains(candidate) || there.entry || there.unreadable;
+        });
+        merged.insert(name, entry);
+        plan.copies.append(QString::fromUtf8(name));
+    }
+}
+
+// On a disk that ignores case, a file the sync removes (unchanged since its last version) is no
+// longer there under another spelling: the removal comes first.
+Disk leaving(const Files& merged, const Files& before, const Disk& disk) {
+    QHash<QString, QByteArray> gone; // folded -> the path that goes
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (!merged.contains(it.key()))
+            gone.insert(QString::fromUtf8(it.key()).toCaseFolded(), it.key());
+    }
+    return [gone, &before, disk](const QByteArray& path) {
+        const auto it = gone.constFind(QString::fromUtf8(path).toCaseFolded());
+        if (it != gone.cend() && *it != path && !before.contains(path) &&
+            !differs(disk(*it), lookup(before, *it)))
+            return OnDisk{};
+        return disk(path);
+    };
+}
+
+} // namespace
+
+Files resolve(const Files* base, const Files& theirs, const Disk& disk, bool ignoresCase,
+              Plan& plan, QStringList& moved) {
+    std::vector<std::pair<QByteArray, Entry>> clashes;
+    Files merged = base ? merge(*base, plan.before, theirs, clashes) : theirs;
+    // Before anything is compared with the disk, which would find one name under another.
+    if (ignoresCase)
+        plan.copies += caseApart(
+            merged, plan.before, plan.host,
+            [&](const QByteArray& name) {
+                const OnDisk there = disk(name);
+                return there.entry || there.unreadable;
+            },
+            moved);
+    keepBoth(merged, std::move(clashes), ignoresCase ? leaving(merged, plan.before, disk) : disk,
+             plan);
+    const QStringList apart = parted(merged, plan.host);
+    plan.copies += apart;
+    moved += plan.copies;
+    moved.removeDuplicates();
     return merged;
 }
 

@@ -59,6 +59,13 @@ constexpr qsizetype MostEntries = 2'000'000;
 // file cannot be a folder.
 QStringList parted(Files& files, const QString& host);
 
+// On a file system that ignores case, two names that differ only in case are one file, and two
+// such folders one folder. Each folder keeps the spelling met first (the library's own first:
+// those in `onDisk`), and a file whose name is taken so is renamed beside it, as a copy. Returns
+// the copies; `moved` is told every path that changed, copies included.
+QStringList caseApart(Files& files, const Files& onDisk, const QString& host,
+                      const std::function<bool(const QByteArray&)>& taken, QStringList& moved);
+
 // A machine's name as it may stand in a file name.
 QString fileSafe(QString host);
 
@@ -70,5 +77,22 @@ QByteArray copyName(const QByteArray& path, const QString& host,
 // two different versions both kept: ours in the result, theirs told in `clashes`.
 Files merge(const Files& base, const Files& ours, const Files& theirs,
             std::vector<std::pair<QByteArray, Entry>>& clashes);
+
+// What the library holds at a path now: its blob, none when nothing is there. A file that
+// cannot be read counts as an edit, so it is never overwritten.
+struct OnDisk {
+    std::optional<Entry> entry;
+    bool unreadable = false;
+};
+using Disk = std::function<OnDisk(const QByteArray& path)>;
+
+// What the library and its history are to become when `theirs` arrives on `plan.before` (ours),
+// of the machine `plan.host`: merged path by path from `base` (null: theirs follows ours and is
+// taken whole); each clash kept twice; a file that differs on disk from its last version is an
+// edit not yet recorded, which stays as it is with what would have replaced it beside it; names
+// the file system would take for one kept apart. Fills the plan's copies and editedOnDisk;
+// `moved` is told every path that took a name of its own.
+Files resolve(const Files* base, const Files& theirs, const Disk& disk, bool ignoresCase,
+              Plan& plan, QStringList& moved);
 
 } // namespace syncmerge

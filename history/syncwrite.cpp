@@ -82,6 +82,20 @@ bool unchanged(LibraryFs& fs, const QByteArray& path, const Files& before) {
     return disk && git_oid_equal(&disk->id, &was->id);
 }
 
+bool ignoresCase(LibraryFs& fs) {
+    const QString name =
+        QStringLiteral(".Quillary-case-probe-%1").arg(QCoreApplication::applicationPid());
+    const QString made = fs.libraryPath() + name;
+    const QString other = fs.libraryPath() + name.toLower();
+    if (fs.fileExists(other))
+        fs.removeFile(other); // a probe left by a copy that crashed
+    if (!fs.writeFileAtomically(made, {}).ok)
+        return false;
+    const bool blind = fs.fileExists(other);
+    fs.removeFile(made);
+    return blind;
+}
+
 // Writes what changed into the library, then moves HEAD; a failed write undoes the ones
 // before it and HEAD stays.
 void write(git_repository* repo, LibraryFs& fs, const Plan& plan,

@@ -15,6 +15,10 @@ std::optional<syncmerge::Entry> onDisk(LibraryFs& fs, const QByteArray& path, bo
 // Whether the library's file at `path` is still what the last version holds.
 bool unchanged(LibraryFs& fs, const QByteArray& path, const syncmerge::Files& before);
 
+// Whether the library's folder ignores case (FAT, exFAT): a file made under one spelling is
+// looked for under another.
+bool ignoresCase(LibraryFs& fs);
+
 // Writes what changed into the library, then moves HEAD from `ours` to the plan's target; a
 // failed write undoes the ones before it and HEAD stays. Throws syncmerge::Failure.
 void write(git_repository* repo, LibraryFs& fs, const syncmerge::Plan& plan,

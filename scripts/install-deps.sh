@@ -26,6 +26,7 @@ TEST_PACKAGES=(
     xvfb xauth xdotool imagemagick    # screenshots in a real window
     git                               # reads back and checks (fsck) the history the tests write
     openssh-server openssh-client     # the sync test runs its own sshd and makes keys with ssh-keygen
+    dosfstools fusefat                # a library on a FAT file system, mounted through FUSE where the kernel has no vfat
 )
 
 wanted=("${PACKAGES[@]}")

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -362,6 +363,40 @@ QString deepTree(const QString& git, int depth) {
     return QString::fromLatin1(id.toHex());
 }
 
+// A FAT file system mounted over a folder for its lifetime, as a library on a stick has it: by
+// the kernel where it has vfat, else through FUSE.
+class FatDisk {
+public:
+    FatDisk(QString path, const QTemporaryDir& scratch)
+        : m_path(std::move(path)), m_image(scratch.filePath(QStringLiteral("fat.img"))) {
+        QFile image(m_image);
+        if (!image.open(QIODevice::WriteOnly) || !image.resize(16 << 20))
+            return;
+        image.close();
+        if (!run(QStringLiteral("mkfs.vfat"), {m_image}))
+            return;
+        m_kernel = run(QStringLiteral("mount"),
+                       {QStringLiteral("-o"), QStringLiteral("loop"), QStringLiteral("-t"),
+                        QStringLiteral("vfat"), m_image, m_path});
+        m_mounted = m_kernel || run(QStringLiteral("fusefat"),
+                                    {QStringLiteral("-o"), QStringLiteral("rw+"), m_image, m_path});
+    }
+    ~FatDisk() {
+        if (m_mounted)
+            run(m_kernel ? QStringLiteral("umount") : QStringLiteral("fusermount"),
+                m_kernel ? QStringList{m_path} : QStringList{QStringLiteral("-u"), m_path});
+    }
+    FatDisk(const FatDisk&) = delete;
+    FatDisk& operator=(const FatDisk&) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    QString m_image;
+    bool m_kernel = false;
+    bool m_mounted = false;
+};
+
 QString describe(const SyncOutcome& outcome) {
     return QStringLiteral("result %1, failure \"%2\", copies %3")
         .arg(int(outcome.result))
@@ -381,6 +416,10 @@ private slots:
     void oddRemotes();
     void editsWhileItWrites_data();
     void editsWhileItWrites();
+    void caseBlindLibrary_data();
+    void caseBlindLibrary();
+    void firstPushOfPacks_data();
+    void firstPushOfPacks();
     void failures_data();
     void failures();
     void overSsh();
@@ -738,6 +777,129 @@ void TestSync::editsWhileItWrites() {
     QCOMPARE(b.snippets(), expected);
     for (const QString& git : {a.git(), b.git(), remote})
         QVERIFY2(fsckStrict(git), qPrintable(git));
+}
+
+// A library on a file system that ignores case, and a remote with names that differ only in
+// case: each text keeps a name of its own, on both machines, and the history agrees with the disk.
+void TestSync::caseBlindLibrary_data() {
+    QTest::addColumn<bool>("fat"); // a real FAT file system; else the sync is told it ignores case
+    QTest::newRow("told it ignores case") << false;
+    QTest::newRow("FAT file system") << true;
+}
+
+void TestSync::caseBlindLibrary() {
+    QFETCH(bool, fat);
+    QTemporaryDir scratch;
+    const QString remote = scratch.filePath(QStringLiteral("remote.git"));
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    Side a;
+    Side b;
+    a.init(QStringLiteral("ann@deska"));
+    b.init(QStringLiteral("bea@deskb"));
+    std::optional<FatDisk> stick;
+    if (fat) {
+        stick.emplace(a.library(), scratch);
+        if (!stick->mounted())
+            QSKIP("no FAT file system can be mounted here (needs root, mkfs.vfat, and vfat in "
+                  "the kernel or fusefat)");
+    }
+    const auto told = [fat](LibrarySync& syncing) {
+        if (!fat)
+            syncing.ignoresCase = true;
+    };
+    b.change({{QStringLiteral("S/A.code"), "upper"},
+              {QStringLiteral("S/a.code"), "lower"},
+              {QStringLiteral("s/y.code"), "y"}});
+    QVERIFY(b.sync(remote).ok());
+    a.change({{QStringLiteral("S/mine.code"), "mine"}});
+    const SyncOutcome synced = a.sync(remote, {}, 0, told);
+    QVERIFY2(synced.ok(), qPrintable(describe(synced)));
+    QCOMPARE(synced.copies, QStringList{QStringLiteral("S/a (deskb).code")});
+    const Snippets expected{{QStringLiteral("S/A.code"), "upper"},
+                            {QStringLiteral("S/a (deskb).code"), "lower"},
+                            {QStringLiteral("S/mine.code"), "mine"},
+                            {QStringLiteral("S/y.code"), "y"}};
+    QCOMPARE(a.snippets(), expected);
+    const QString head = a.head();
+    a.change({});
+    QCOMPARE(a.head(), head);
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(a.sync(remote, {}, 0, told).ok());
+        QVERIFY(b.sync(remote).ok());
+    }
+    QCOMPARE(a.snippets(), expected);
+    QCOMPARE(b.snippets(), expected);
+    QCOMPARE(a.head(), b.head());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        QCOMPARE(
+            commandOutput(QStringLiteral("git --git-dir='%1' show 'main:%2'").arg(remote, it.key()))
+                .toUtf8(),
+            it.value());
+    // A name's case changed on the other machine, with an edit: the file takes the new name.
+    b.change({{QStringLiteral("S/mine.code"), {}}, {QStringLiteral("S/MINE.code"), "MINE"}});
+    QVERIFY(b.sync(remote).ok());
+    const SyncOutcome renamed = a.sync(remote, {}, 0, told);
+    QVERIFY2(renamed.ok() && renamed.copies.isEmpty(), qPrintable(describe(renamed)));
+    Snippets now = expected;
+    now.remove(QStringLiteral("S/mine.code"));
+    now.insert(QStringLiteral("S/MINE.code"), "MINE");
+    QCOMPARE(a.snippets(), now);
+    const QString renamedHead = a.head();
+    a.change({});
+    QCOMPARE(a.head(), renamedHead);
+    for (const QString& git : {a.git(), b.git(), remote})
+        QVERIFY2(fsckStrict(git), qPrintable(git));
+}
+
+// The first push to a bare repository on this machine sends a pack of the history whole when
+// it holds nothing else, and never sends a draft along.
+void TestSync::firstPushOfPacks_data() {
+    QTest::addColumn<bool>("draft"); // a draft packed with the history's versions
+    QTest::newRow("the history in one pack") << false;
+    QTest::newRow("a draft in the same pack") << true;
+}
+
+void TestSync::firstPushOfPacks() {
+    QFETCH(bool, draft);
+    QTemporaryDir scratch;
+    const QString remote = scratch.filePath(QStringLiteral("remote.git"));
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    Side a;
+    a.init(QStringLiteral("ann@deska"));
+    a.change({{QStringLiteral("S/a.code"), "a"}, {QStringLiteral("T/b.code"), "b"}});
+    a.change({{QStringLiteral("S/a.code"), "a2"}});
+    const QByteArray draftText = "never saved, never sent";
+    if (draft) {
+        History history(a.library(), a.git());
+        QVERIFY(history.waitForIdle(Wait));
+        history.recordDraft(QStringLiteral("S/a.code"), draftText);
+        QVERIFY(history.waitForIdle(Wait));
+    }
+    QVERIFY(run(QStringLiteral("git"),
+                {QStringLiteral("--git-dir=") + a.git(), QStringLiteral("repack"),
+                 QStringLiteral("-a"), QStringLiteral("-d"), QStringLiteral("-q")}));
+    const QStringList packs = QDir(a.git() + QStringLiteral("/objects/pack"))
+                                  .entryList({QStringLiteral("*.pack")}, QDir::Files);
+    QCOMPARE(packs.size(), 1);
+    const SyncOutcome synced = a.sync(remote);
+    QVERIFY2(synced.ok(), qPrintable(describe(synced)));
+    const QStringList sent = QDir(remote + QStringLiteral("/objects/pack"))
+                                 .entryList({QStringLiteral("*.pack")}, QDir::Files);
+    QCOMPARE(sent.contains(packs.first()), !draft);
+    const QString draftBlob = commandOutput(
+        QStringLiteral("printf '%1' | git hash-object --stdin").arg(QString::fromUtf8(draftText)));
+    for (const QString& git : {a.git(), remote})
+        QCOMPARE(run(QStringLiteral("git"),
+                     {QStringLiteral("--git-dir=") + git, QStringLiteral("cat-file"),
+                      QStringLiteral("-e"), draftBlob}),
+                 draft && git == a.git());
+    QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' show main:S/a.code").arg(remote)),
+             QStringLiteral("a2"));
+    QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' rev-parse main").arg(remote)),
+             a.head());
+    QVERIFY(fsckStrict(remote));
 }
 
 // The same sync over git's own protocol, with a real server.
