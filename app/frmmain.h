@@ -333,6 +333,7 @@ private:
     LanguageChoices::Choices languageChoices();
     void chooseLanguage(const QString& category, const QString& id);
     void dropLanguageChoice(const QString& folder);
+    bool keepLanguageChoices(const LanguageChoices::Choices& choices); // written and recorded
     bool colourBySyntax(); // false: the word list's colouring applies
     void syntaxEdited();
     void syntaxReady();

@@ -101,15 +101,8 @@ void frmMain::chooseLanguage(const QString& category, const QString& id) {
     LanguageChoices::set(choices, category, id);
     if (choices == loaded.choices && loaded.state == LanguageChoices::Loaded::State::Read)
         return;
-    const QString path = LanguageChoices::filePath(fs());
-    const QByteArray bytes = LanguageChoices::format(choices);
-    keepOnDisk(path);
-    if (const LibraryFs::Result saved = fs().writeSnippet(path, bytes); !saved.ok) {
-        dialogs().error(tr("The language cannot be kept: \"%1\" cannot be written: %2.")
-                            .arg(saved.path, saved.reason));
+    if (!keepLanguageChoices(choices))
         return;
-    }
-    record(History::Action::Save, path, bytes);
     m_reportedLanguageFile = false;
     ColorCode();
 }
@@ -122,15 +115,20 @@ void frmMain::dropLanguageChoice(const QString& folder) {
     LanguageChoices::removeCategory(choices, categoryOf(folder));
     if (choices.size() == loaded.choices.size())
         return;
+    keepLanguageChoices(choices);
+}
+
+bool frmMain::keepLanguageChoices(const LanguageChoices::Choices& choices) {
     const QString path = LanguageChoices::filePath(fs());
     const QByteArray bytes = LanguageChoices::format(choices);
     keepOnDisk(path);
     if (const LibraryFs::Result saved = fs().writeSnippet(path, bytes); !saved.ok) {
         dialogs().error(tr("The language cannot be kept: \"%1\" cannot be written: %2.")
                             .arg(saved.path, saved.reason));
-        return;
+        return false;
     }
     record(History::Action::Save, path, bytes);
+    return true;
 }
 
 bool frmMain::colourBySyntax() {

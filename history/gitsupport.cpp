@@ -3,6 +3,8 @@
 
 #include <QStringList>
 #include <array>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace gitsupport {
 
@@ -111,6 +113,13 @@ QByteArray pathTrailer(const QString& path) {
         text = quoted + '"';
     }
     return "Quillary-Path: " + text + "\n";
+}
+
+QString loginName() {
+    if (const passwd* user = getpwuid(getuid()); user && user->pw_name && *user->pw_name)
+        return QString::fromLocal8Bit(user->pw_name);
+    const QString fromEnvironment = qEnvironmentVariable("USER");
+    return fromEnvironment.isEmpty() ? QStringLiteral("quillary") : fromEnvironment;
 }
 
 } // namespace gitsupport

@@ -16,6 +16,9 @@ namespace gitsupport {
 // Settings for the whole process, made once.
 void tune();
 
+// The user's login name, for commits and ssh logins that name no one.
+QString loginName();
+
 // libgit2 is set up once and kept for the life of the process. Shut down while another thread
 // still held an error of its own, it would lose that thread's state, which leaks.
 struct Library {

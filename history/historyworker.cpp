@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSysInfo>
-#include <pwd.h>
-#include <unistd.h>
 
 using namespace gitsupport;
 using namespace historydetail;
@@ -15,13 +13,6 @@ using namespace historydetail;
 namespace {
 
 constexpr std::chrono::milliseconds AlignIndexAfter{50};
-
-QString loginName() {
-    if (const passwd* user = getpwuid(getuid()); user && user->pw_name && *user->pw_name)
-        return QString::fromLocal8Bit(user->pw_name);
-    const QString fromEnvironment = qEnvironmentVariable("USER");
-    return fromEnvironment.isEmpty() ? QStringLiteral("quillary") : fromEnvironment;
-}
 
 } // namespace
 

@@ -12,19 +12,11 @@
 #include <QFile>
 #include <QUrl>
 #include <QtEndian>
-#include <pwd.h>
 #include <unistd.h>
 
 using namespace gitsupport;
 
 namespace {
-
-QString loginName() {
-    if (const passwd* user = getpwuid(getuid()); user && user->pw_name && *user->pw_name)
-        return QString::fromLocal8Bit(user->pw_name);
-    const QString fromEnvironment = qEnvironmentVariable("USER");
-    return fromEnvironment.isEmpty() ? QStringLiteral("quillary") : fromEnvironment;
-}
 
 // True when the private key at `path` needs a passphrase, which libssh2 cannot ask for.
 bool needsPassphrase(const QByteArray& key) {

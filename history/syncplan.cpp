@@ -7,8 +7,6 @@
 #include "library/libraryfs.h"
 
 #include <QCoreApplication>
-#include <pwd.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace gitsupport;
@@ -19,13 +17,6 @@ namespace syncplan {
 namespace {
 
 const QString HostTrailer = QStringLiteral("Quillary-Host:");
-
-QString loginName() {
-    if (const passwd* user = getpwuid(getuid()); user && user->pw_name && *user->pw_name)
-        return QString::fromLocal8Bit(user->pw_name);
-    const QString fromEnvironment = qEnvironmentVariable("USER");
-    return fromEnvironment.isEmpty() ? QStringLiteral("quillary") : fromEnvironment;
-}
 
 } // namespace
 
