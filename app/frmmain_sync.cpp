@@ -298,7 +298,14 @@ void frmMain::finishSync() {
     }
 }
 
-void frmMain::showSyncedFiles(const SyncOutcome& outcome) {
+void frmMain::showSyncedFiles(const SyncOutcome& synced) {
+    // The categories' languages are no snippet: they recolour the open one, and no more.
+    SyncOutcome outcome = synced;
+    const bool languagesChanged = outcome.written.removeAll(LanguageChoices::FileName) +
+                                      outcome.removed.removeAll(LanguageChoices::FileName) >
+                                  0;
+    if (languagesChanged && !m_held.name.isNull() && !txtCodeFile->isEdited())
+        ColorCode();
     if (outcome.written.isEmpty() && outcome.removed.isEmpty())
         return;
     const QString library = fs().libraryPath();

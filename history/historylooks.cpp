@@ -176,8 +176,9 @@ void History::Worker::scan() {
         }
     }
     char pattern[] = "*.code";
-    char* patterns[] = {pattern};
-    const git_strarray pathspec{patterns, 1};
+    char languages[] = ".quillary-languages"; // the categories' languages, kept like a snippet
+    char* patterns[] = {pattern, languages};
+    const git_strarray pathspec{patterns, 2};
     bool looked = false;
     for (int attempt = 0; attempt < LookAttempts && !looked; ++attempt) {
         // A lost or new index: the last version is the starting point, hashed once again.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "history/syncmerge.h"
 
+#include "library/languagechoices.h"
+
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -8,6 +10,15 @@
 #include <algorithm>
 
 namespace syncmerge {
+
+namespace {
+
+// The categories' languages: one value is kept, this machine's, and never a copy beside it.
+bool isLanguageFile(const QByteArray& path) {
+    return path == LanguageChoices::FileName.toUtf8();
+}
+
+} // namespace
 
 std::optional<Entry> lookup(const Files& files, const QByteArray& path) {
     const auto it = files.constFind(path);
@@ -17,6 +28,8 @@ std::optional<Entry> lookup(const Files& files, const QByteArray& path) {
 bool belongsOnDisk(const QByteArray& path, const Entry& entry) {
     if (entry.mode != GIT_FILEMODE_BLOB && entry.mode != GIT_FILEMODE_BLOB_EXECUTABLE)
         return false;
+    if (isLanguageFile(path))
+        return true;
     if (!path.endsWith(".code") || QString::fromUtf8(path).toUtf8() != path)
         return false; // a name the library could not show or write back
     for (const QByteArray& part : path.split('/')) {
@@ -179,7 +192,7 @@ void keepBoth(Files& merged, std::vector<std::pair<QByteArray, Entry>> keep, con
             continue;
         if (!now.unreadable && now.entry && will && git_oid_equal(&now.entry->id, &will->id))
             continue; // the edit is what arrives
-        if (will)
+        if (will && !isLanguageFile(path))
             keep.emplace_back(path, *will);
         plan.editedOnDisk.insert(path);
     }
@@ -218,6 +231,9 @@ Files resolve(const Files* base, const Files& theirs, const Disk& disk, bool ign
               Plan& plan, QStringList& moved) {
     std::vector<std::pair<QByteArray, Entry>> clashes;
     Files merged = base ? merge(*base, plan.before, theirs, clashes) : theirs;
+    clashes.erase(std::remove_if(clashes.begin(), clashes.end(),
+                                 [](const auto& clash) { return isLanguageFile(clash.first); }),
+                  clashes.end());
     // Before anything is compared with the disk, which would find one name under another.
     if (ignoresCase)
         plan.copies += caseApart(

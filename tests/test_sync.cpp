@@ -125,10 +125,11 @@ struct Side {
         }
         return found;
     }
-    Snippets snippets() const {
+    Snippets snippets() const { // with the categories' languages, which travel alike
         Snippets found;
-        QDirIterator it(library(), {QStringLiteral("*.code")}, QDir::Files,
-                        QDirIterator::Subdirectories);
+        QDirIterator it(library(),
+                        {QStringLiteral("*.code"), QStringLiteral(".quillary-languages")},
+                        QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
             QFile in(path);
@@ -492,6 +493,15 @@ void TestSync::twoLibrariesAgree_data() {
         << QStringList{"S/a (deskb).code"} << 1
         << Snippets{
                {"S/a.code", "not yet recorded"}, {"S/a (deskb).code", "a2"}, {"S/b.code", "b"}};
+    QTest::newRow("a category's language chosen on one side")
+        << Snippets{{"S/a.code", "a"}} << Snippets{{".quillary-languages", "python\tS\n"}}
+        << Snippets{{"S/a.code", "a2"}} << QString() << QStringList() << 2
+        << Snippets{{"S/a.code", "a2"}, {".quillary-languages", "python\tS\n"}};
+    QTest::newRow("languages chosen on both sides: this side's kept, no copy")
+        << Snippets{{"S/a.code", "a"}, {".quillary-languages", "c\tS\n"}}
+        << Snippets{{".quillary-languages", "python\tS\n"}}
+        << Snippets{{".quillary-languages", "ruby\tS\n"}} << QString() << QStringList() << 2
+        << Snippets{{"S/a.code", "a"}, {".quillary-languages", "python\tS\n"}};
     QTest::newRow("a file that cannot be written")
         << Snippets{{"S/a.code", "a"}, {"S/b.code", "b"}} << Snippets{{"S/a.code", "a2"}}
         << Snippets{{"S/b.code", "b2"}, {"T/c.code", "c"}} << QStringLiteral("write fails")

@@ -2,6 +2,8 @@
 // The window after a sync: what arrived is shown, an edit in the editor is never replaced, a
 // failure is told, and a sync at Quit ends before the window does.
 #include "app/keyring.h"
+#include "editor/colours.h"
+#include "editor/highlightquery.h"
 #include "history/history.h"
 #include "history/syncsettings.h"
 #include "support/faults.h"
@@ -85,6 +87,7 @@ private slots:
     void initTestCase();
     void arrivalsAreShown_data();
     void arrivalsAreShown();
+    void aLanguageChosenThereRecolours();
     void aFailureIsToldAndChangesNothing();
     void syncAtQuitEndsBeforeTheWindow();
 };
@@ -186,6 +189,40 @@ void TestSyncWindow::arrivalsAreShown() {
         }
         QCOMPARE(drafted, editorAfter.toUtf8());
     }
+}
+
+// The categories' languages travel like a snippet; the open snippet takes its new colours.
+void TestSyncWindow::aLanguageChosenThereRecolours() {
+    QTemporaryDir remote;
+    QVERIFY(bareRepository(remote.path()));
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("A"));
+    const QByteArray python = "x = 'it' # c\n";
+    f.writeFile(QStringLiteral("A/one.code"), python);
+    QVERIFY(settle(remote.path(), false));
+    frmMain& w = f.open();
+    w.setKeyring(std::make_unique<NoKeyring>());
+    QVERIFY(w.history());
+    syncNow(w);
+    f.clickNode(QStringLiteral("A"));
+    f.clickEntry(QStringLiteral("one"));
+    CodeEditor* editor = ui(w).txtCodeFile;
+    const int inQuotes = int(python.indexOf('\'')) + 1; // a comment by the word list's rule
+    QTRY_COMPARE(editor->colourAt(inQuotes), Colours::Comment);
+
+    OtherMachine there;
+    QVERIFY(QDir().mkpath(there.library()));
+    QVERIFY(there.sync(remote.path()).ok());
+    there.change(QStringLiteral(".quillary-languages"), "python\tA\n");
+    QVERIFY(there.sync(remote.path()).ok());
+    syncNow(w);
+
+    QCOMPARE(f.readFile(QStringLiteral(".quillary-languages")), QByteArray("python\tA\n"));
+    QTRY_COMPARE(editor->colourAt(inQuotes), SyntaxColours::String);
+    QCOMPARE(editor->colourAt(int(python.indexOf('#'))), Colours::Comment);
+    QVERIFY(frmMain::childWithText(w.rootNode(), QStringLiteral("A")));
+    QCOMPARE(f.entries(), QStringList{QStringLiteral("one")});
+    QCOMPARE(f.dialogs->messages().size(), 0);
 }
 
 void TestSyncWindow::aFailureIsToldAndChangesNothing() {
