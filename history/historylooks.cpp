@@ -14,8 +14,11 @@ using namespace historydetail;
 
 namespace {
 
-// A failed look (a file gone between listing and reading it) is tried again this often at once.
+// A look that failed for another reason is tried again this often at once. One that failed on a
+// file gone between listing and reading it goes on, keeping what it read: each try meets fewer
+// files, and another program deleting a whole tree runs out of files long before this.
 constexpr int LookAttempts = 3;
+constexpr int VanishedAttempts = 1000;
 
 // Attributes that leave every byte as it is, written last in the repository's info/attributes,
 // which outranks the library's .gitattributes and the user's own attributes files.
@@ -180,19 +183,24 @@ void History::Worker::scan() {
     char* patterns[] = {pattern, languages};
     const git_strarray pathspec{patterns, 2};
     bool looked = false;
-    for (int attempt = 0; attempt < LookAttempts && !looked; ++attempt) {
+    for (int failures = 0, vanished = 0;
+         !looked && failures < LookAttempts && vanished < VanishedAttempts;) {
         // A lost or new index: the last version is the starting point, hashed once again.
-        if ((attempt > 0 && git_index_read(index.get(), 1) < 0) ||
-            (!unborn && git_index_entrycount(index.get()) == 0 &&
-             !readTree(index.get(), base.get())))
+        if (!unborn && git_index_entrycount(index.get()) == 0 && !readTree(index.get(), base.get()))
             return failed(what);
         ScanPayload payload{&cancel, workdir, true, index.get(), odb.get()};
-        looked = git_index_add_all(index.get(), &pathspec, GIT_INDEX_ADD_FORCE, scanFilter,
-                                   &payload) == 0;
+        int error =
+            git_index_add_all(index.get(), &pathspec, GIT_INDEX_ADD_FORCE, scanFilter, &payload);
         payload.adding = false;
-        looked = looked && git_index_update_all(index.get(), &pathspec, scanFilter, &payload) == 0;
+        if (error == 0)
+            error = git_index_update_all(index.get(), &pathspec, scanFilter, &payload);
         if (cancel.load(std::memory_order_acquire))
             return;
+        looked = error == 0;
+        if (error == GIT_ENOTFOUND)
+            ++vanished;
+        else if (error < 0 && ++failures < LookAttempts && git_index_read(index.get(), 1) < 0)
+            return failed(what);
     }
     // Said once; the next look tries again, and commands wait for a first version.
     if (!looked)
