@@ -54,11 +54,19 @@ bool libraryCanHold(const QByteArray& path, qint64 size) {
 
 QStringList parted(Files& files, const QString& host) {
     QStringList renamed;
-    QList<QByteArray> folders;
+    QList<QByteArray> folders; // each once, in order
+    QSet<QByteArray> seen;
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         for (qsizetype slash = it.key().indexOf('/'); slash >= 0;
-             slash = it.key().indexOf('/', slash + 1))
-            folders.append(it.key().left(slash));
+             slash = it.key().indexOf('/', slash + 1)) {
+            const QByteArray folder = it.key().left(slash);
+            if (!folders.isEmpty() && folders.constLast() == folder)
+                continue;
+            if (!seen.contains(folder)) {
+                seen.insert(folder);
+                folders.append(folder);
+            }
+        }
     }
     for (const QByteArray& folder : folders) {
         const auto blob = files.constFind(folder);
@@ -67,7 +75,7 @@ QStringList parted(Files& files, const QString& host) {
         const Entry entry = *blob;
         files.erase(blob);
         const QByteArray name = copyName(folder, host, [&](const QByteArray& candidate) {
-            return files.contains(candidate) || folders.contains(candidate);
+            return files.contains(candidate) || seen.contains(candidate);
         });
         files.insert(name, entry);
         renamed.append(QString::fromUtf8(name));
@@ -139,30 +147,24 @@ QByteArray copyName(const QByteArray& path, const QString& host,
 
 Files merge(const Files& base, const Files& ours, const Files& theirs,
             std::vector<std::pair<QByteArray, Entry>>& clashes) {
-    QSet<QByteArray> paths;
-    for (const Files* side : {&base, &ours, &theirs}) {
-        for (auto it = side->cbegin(); it != side->cend(); ++it)
-            paths.insert(it.key());
-    }
     Files merged;
-    for (const QByteArray& path : paths) {
-        const std::optional<Entry> b = lookup(base, path);
-        const std::optional<Entry> o = lookup(ours, path);
-        const std::optional<Entry> t = lookup(theirs, path);
-        std::optional<Entry> kept;
-        if (o == t || t == b)
-            kept = o;
-        else if (o == b)
-            kept = t;
-        else if (!o || !t)
-            kept = o ? o : t;
-        else {
-            kept = o;
-            clashes.emplace_back(path, *t);
-        }
-        if (kept)
-            merged.insert(path, *kept);
-    }
+    sideBySide(base, ours, theirs,
+               [&](const QByteArray& path, const std::optional<Entry>& b,
+                   const std::optional<Entry>& o, const std::optional<Entry>& t) {
+                   std::optional<Entry> kept;
+                   if (o == t || t == b)
+                       kept = o;
+                   else if (o == b)
+                       kept = t;
+                   else if (!o || !t)
+                       kept = o ? o : t;
+                   else {
+                       kept = o;
+                       clashes.emplace_back(path, *t);
+                   }
+                   if (kept)
+                       merged.insert(merged.cend(), path, *kept); // in order: no search
+               });
     return merged;
 }
 
@@ -176,26 +178,22 @@ bool differs(const OnDisk& now, const std::optional<Entry>& was) {
 
 void keepBoth(Files& merged, std::vector<std::pair<QByteArray, Entry>> keep, const Disk& disk,
               Plan& plan) {
-    QSet<QByteArray> paths;
-    for (const Files* side : std::initializer_list<const Files*>{&plan.before, &merged}) {
-        for (auto it = side->cbegin(); it != side->cend(); ++it)
-            paths.insert(it.key());
-    }
-    for (const QByteArray& path : paths) {
-        const std::optional<Entry> was = lookup(plan.before, path);
-        const std::optional<Entry> will = lookup(merged, path);
-        if (was == will || (will && !belongsOnDisk(path, *will)) ||
-            (!will && !belongsOnDisk(path, *was)))
-            continue;
-        const OnDisk now = disk(path);
-        if (!differs(now, was))
-            continue;
-        if (!now.unreadable && now.entry && will && git_oid_equal(&now.entry->id, &will->id))
-            continue; // the edit is what arrives
-        if (will && !isLanguageFile(path))
-            keep.emplace_back(path, *will);
-        plan.editedOnDisk.insert(path);
-    }
+    sideBySide(plan.before, merged, Files(),
+               [&](const QByteArray& path, const std::optional<Entry>& was,
+                   const std::optional<Entry>& will, const std::optional<Entry>&) {
+                   if (was == will || (will && !belongsOnDisk(path, *will)) ||
+                       (!will && !belongsOnDisk(path, *was)))
+                       return;
+                   const OnDisk now = disk(path);
+                   if (!differs(now, was))
+                       return;
+                   if (!now.unreadable && now.entry && will &&
+                       git_oid_equal(&now.entry->id, &will->id))
+                       return; // the edit is what arrives
+                   if (will && !isLanguageFile(path))
+                       keep.emplace_back(path, *will);
+                   plan.editedOnDisk.insert(path);
+               });
     std::sort(keep.begin(), keep.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [path, entry] : keep) {

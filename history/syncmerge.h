@@ -43,6 +43,33 @@ struct Plan {
 
 std::optional<Entry> lookup(const Files& files, const QByteArray& path);
 
+// Visits every path of up to three maps once, in order, with its entry on each side: one walk
+// instead of a lookup per path, which on a library of 100,000 snippets costs a second a sync.
+template <typename Visit>
+void sideBySide(const Files& a, const Files& b, const Files& c, Visit&& visit) {
+    auto ia = a.cbegin(), ib = b.cbegin(), ic = c.cbegin();
+    const auto take = [](Files::const_iterator& it, const Files& side,
+                         const QByteArray& path) -> std::optional<Entry> {
+        if (it == side.cend() || it.key() != path)
+            return std::nullopt;
+        return *it++;
+    };
+    for (;;) {
+        const QByteArray* least = ia != a.cend() ? &ia.key() : nullptr;
+        if (ib != b.cend() && (!least || ib.key() < *least))
+            least = &ib.key();
+        if (ic != c.cend() && (!least || ic.key() < *least))
+            least = &ic.key();
+        if (!least)
+            return;
+        const QByteArray path = *least;
+        const std::optional<Entry> x = take(ia, a, path);
+        const std::optional<Entry> y = take(ib, b, path);
+        const std::optional<Entry> z = take(ic, c, path);
+        visit(path, x, y, z);
+    }
+}
+
 // Only snippet files and category folders are written into the library; anything else a
 // remote's tree holds stays in the history alone.
 bool belongsOnDisk(const QByteArray& path, const Entry& entry);

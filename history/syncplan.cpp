@@ -128,44 +128,41 @@ Plan Planner::bringIn(const std::optional<git_oid>& ours, const std::optional<gi
         return plan;
     }
     QStringList named = moved;
-    if (!fastForward) {
-        for (auto it = merged.cbegin(); it != merged.cend(); ++it) {
-            const auto was = plan.before.constFind(it.key());
-            if (was == plan.before.cend() || !(*was == *it))
-                named.append(QString::fromUtf8(it.key()));
-        }
-        for (auto it = plan.before.cbegin(); it != plan.before.cend(); ++it) {
-            if (!merged.contains(it.key()))
-                named.append(QString::fromUtf8(it.key()));
-        }
-    }
+    if (!fastForward)
+        sideBySide(plan.before, merged, Files(),
+                   [&named](const QByteArray& path, const std::optional<Entry>& was,
+                            const std::optional<Entry>& will, const std::optional<Entry>&) {
+                       if (was != will)
+                           named.append(QString::fromUtf8(path));
+                   });
     named.removeDuplicates();
     plan.target = commit(
         merged, fastForward ? std::vector<git_oid>{*theirs} : std::vector<git_oid>{*ours, *theirs},
-        named, *theirs);
+        named, *theirs, other);
     plan.after = std::move(merged);
     return plan;
 }
 
 git_oid Planner::commit(const Files& files, const std::vector<git_oid>& parentIds,
-                        const QStringList& paths, const git_oid& theirs) {
+                        const QStringList& paths, const git_oid& theirs, const Files& theirFiles) {
     Tree start;
     Commit theirCommit;
     if (git_commit_lookup(theirCommit.out(), m_repo, &theirs) < 0 ||
         git_commit_tree(start.out(), theirCommit.get()) < 0)
         throw Failure{lastError()};
-    const Files startFiles = filesOf(theirs);
     std::vector<git_tree_update> updates;
-    for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        const auto there = startFiles.constFind(it.key());
-        if (there == startFiles.cend() || !(*there == *it))
-            updates.push_back({GIT_TREE_UPDATE_UPSERT, it->id, it->mode, it.key().constData()});
-    }
-    for (auto it = startFiles.cbegin(); it != startFiles.cend(); ++it) {
-        if (!files.contains(it.key()))
-            updates.push_back(
-                {GIT_TREE_UPDATE_REMOVE, {}, GIT_FILEMODE_BLOB, it.key().constData()});
-    }
+    // The keys live in the maps, which outlive the update.
+    sideBySide(files, theirFiles, Files(),
+               [&](const QByteArray& path, const std::optional<Entry>& will,
+                   const std::optional<Entry>& there, const std::optional<Entry>&) {
+                   if (will == there)
+                       return;
+                   const char* name = (will ? files : theirFiles).constFind(path).key().constData();
+                   if (will)
+                       updates.push_back({GIT_TREE_UPDATE_UPSERT, will->id, will->mode, name});
+                   else
+                       updates.push_back({GIT_TREE_UPDATE_REMOVE, {}, GIT_FILEMODE_BLOB, name});
+               });
     git_oid treeId;
     Tree tree;
     if (git_tree_create_updated(&treeId, m_repo, start.get(), updates.size(), updates.data()) < 0 ||

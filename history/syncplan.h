@@ -27,7 +27,8 @@ private:
     syncmerge::Files filesOf(const std::optional<git_oid>& commitId);
     QString otherHost(const git_oid& theirs);
     git_oid commit(const syncmerge::Files& files, const std::vector<git_oid>& parentIds,
-                   const QStringList& paths, const git_oid& theirs);
+                   const QStringList& paths, const git_oid& theirs,
+                   const syncmerge::Files& theirFiles);
     bool ignoresCase();
 
     git_repository* m_repo;
