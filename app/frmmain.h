@@ -152,10 +152,12 @@ public:
     // History windows
     void ShowHistory(); // of the snippet selected in the list
     void ShowDeleted();
+    void ShowLanguageHistory(); // of the categories' languages, in the Snippet History window
     frmHistory* historyWindow() const;
     frmDeleted* deletedWindow() const;
     // Writes `bytes` into the snippet at `path` (relative to the library) and opens it as a click
-    // would; false when nothing was written.
+    // would (the languages' file is written and the open snippet recoloured); false when nothing
+    // was written.
     bool restoreVersion(const QString& path, const QByteArray& bytes);
     // Puts a deleted snippet or category back, asking for another name where one has been taken
     // meanwhile, and selects it; false when nothing was written.
@@ -333,7 +335,10 @@ private:
     LanguageChoices::Choices languageChoices();
     void chooseLanguage(const QString& category, const QString& id);
     void dropLanguageChoice(const QString& folder);
-    bool keepLanguageChoices(const LanguageChoices::Choices& choices); // written and recorded
+    // Written and recorded; a restore keeps what it replaced.
+    bool keepLanguageChoices(const QByteArray& bytes,
+                             History::Action action = History::Action::Save);
+    bool restoreLanguageChoices(const QByteArray& bytes); // refuses a malformed version
     bool colourBySyntax(); // false: the word list's colouring applies
     void syntaxEdited();
     void syntaxReady();
@@ -357,6 +362,7 @@ private:
 
     // History windows
     void createHistoryMenus();
+    void showHistoryOf(const QString& path, const QString& name);
     void reloadTree();
     QAction* mnuHistory = nullptr;
     QAction* mnuDeletedSnippets = nullptr;

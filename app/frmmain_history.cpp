@@ -94,7 +94,10 @@ void frmMain::ShowHistory() {
     // An entry always belongs to the folder the list was filled from.
     const QString name = entry->text(0);
     const QString file = LibraryFs::fileInFolder(m_listFolder, Names::snippetFileName(name));
-    const QString path = historyPath(file);
+    showHistoryOf(historyPath(file), name);
+}
+
+void frmMain::showHistoryOf(const QString& path, const QString& name) {
     if (!m_historyWindow) {
         m_historyWindow = new frmHistory(fs(), m_locations.historyFolder(), this);
         connect(m_historyWindow, &frmHistory::restoreRequested, this,
@@ -146,6 +149,9 @@ QStringList foldersOf(LibraryFs& fs, const Place& place) {
 bool frmMain::restoreVersion(const QString& restored, const QByteArray& bytes) {
     // Boxes and the open run events: nothing the caller holds is trusted across them.
     const QString path = restored;
+    // The one file outside a category the window shows; it is written to its own place alone.
+    if (path == LanguageChoices::FileName)
+        return restoreLanguageChoices(bytes);
     const std::optional<Place> place = placeOf(path, false);
     if (!place) {
         dialogs().error(failureText(QStringLiteral("code file"), fs().libraryPath() + path,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The language each category's snippets are coloured in: the sub-menus that choose it, the file
-// that keeps it, and colouring by the language's grammar on a thread of its own.
+// The language each category's snippets are coloured in: the sub-menus that choose it or bring
+// back an earlier choice, the file that keeps it, and colouring by the language's grammar on a
+// thread of its own.
 #include "app/frmmain.h"
 
 #include "editor/codeeditor.h"
@@ -15,6 +16,14 @@ namespace {
 // Texts this short are coloured at once on the window's thread (well under a millisecond to a
 // few), so a snippet never shows plain before its colours; longer ones go to the thread.
 constexpr int ColourAtOnce = 16 * 1024;
+
+QString malformedText(const QString& path, int line) {
+    return frmMain::tr("The language file \"%1\" cannot be read: line %2 is not a language "
+                       "and a category. Every category is coloured by the word list "
+                       "until a language is chosen again, which replaces the file.")
+        .arg(path)
+        .arg(line);
+}
 } // namespace
 
 void frmMain::createLanguageMenus() {
@@ -58,11 +67,7 @@ LanguageChoices::Choices frmMain::languageChoices() {
     }
     if (!m_reportedLanguageFile) {
         m_reportedLanguageFile = true;
-        dialogs().error(tr("The language file \"%1\" cannot be read: line %2 is not a language "
-                           "and a category. Every category is coloured by the word list "
-                           "until a language is chosen again, which replaces the file.")
-                            .arg(LanguageChoices::filePath(fs()))
-                            .arg(loaded.badLine));
+        dialogs().error(malformedText(LanguageChoices::filePath(fs()), loaded.badLine));
     }
     return {};
 }
@@ -90,6 +95,28 @@ void frmMain::fillLanguageMenu(QMenu* menu, bool forOpenSnippet) {
     // Language names are written alike in every language the program speaks.
     for (const CodeLanguage* language : Languages::usable())
         add(language->name, language->id);
+    // The choices are the library's, not the category's: always offered.
+    menu->addSeparator();
+    QAction* earlier = menu->addAction(tr("&Earlier Choices..."));
+    earlier->setObjectName(QStringLiteral("mnuLanguageHistory"));
+    connect(earlier, &QAction::triggered, this, &frmMain::ShowLanguageHistory);
+}
+
+void frmMain::ShowLanguageHistory() {
+    showHistoryOf(LanguageChoices::FileName, LanguageChoices::FileName);
+}
+
+bool frmMain::restoreLanguageChoices(const QByteArray& bytes) {
+    // Another program or machine may have left a version this program cannot read.
+    if (const LanguageChoices::Parsed parsed = LanguageChoices::parse(bytes); parsed.badLine > 0) {
+        dialogs().error(malformedText(LanguageChoices::filePath(fs()), parsed.badLine));
+        return false;
+    }
+    if (!keepLanguageChoices(bytes, History::Action::Restore))
+        return false;
+    m_reportedLanguageFile = false;
+    ColorCode();
+    return true;
 }
 
 void frmMain::chooseLanguage(const QString& category, const QString& id) {
@@ -101,7 +128,7 @@ void frmMain::chooseLanguage(const QString& category, const QString& id) {
     LanguageChoices::set(choices, category, id);
     if (choices == loaded.choices && loaded.state == LanguageChoices::Loaded::State::Read)
         return;
-    if (!keepLanguageChoices(choices))
+    if (!keepLanguageChoices(LanguageChoices::format(choices)))
         return;
     m_reportedLanguageFile = false;
     ColorCode();
@@ -115,19 +142,18 @@ void frmMain::dropLanguageChoice(const QString& folder) {
     LanguageChoices::removeCategory(choices, categoryOf(folder));
     if (choices.size() == loaded.choices.size())
         return;
-    keepLanguageChoices(choices);
+    keepLanguageChoices(LanguageChoices::format(choices));
 }
 
-bool frmMain::keepLanguageChoices(const LanguageChoices::Choices& choices) {
+bool frmMain::keepLanguageChoices(const QByteArray& bytes, History::Action action) {
     const QString path = LanguageChoices::filePath(fs());
-    const QByteArray bytes = LanguageChoices::format(choices);
     keepOnDisk(path);
     if (const LibraryFs::Result saved = fs().writeSnippet(path, bytes); !saved.ok) {
         dialogs().error(tr("The language cannot be kept: \"%1\" cannot be written: %2.")
                             .arg(saved.path, saved.reason));
         return false;
     }
-    record(History::Action::Save, path, bytes);
+    record(action, path, bytes);
     return true;
 }
 

@@ -94,7 +94,9 @@ template <typename Visit> void walk(git_repository* repo, const char* ref, Visit
     Revwalk walker;
     if (git_revwalk_new(walker.out(), repo) < 0)
         return;
-    git_revwalk_sorting(walker.get(), GIT_SORT_TIME);
+    // Children before parents: commits made in one second (a change found outside and the
+    // command after it) keep their order.
+    git_revwalk_sorting(walker.get(), GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
     if (git_revwalk_push_ref(walker.get(), ref) < 0)
         return;
     git_oid id;

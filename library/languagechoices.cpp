@@ -33,6 +33,11 @@ bool isId(const QString& id) {
 
 Parsed parse(const QByteArray& bytes) {
     Parsed parsed;
+    // Taken in, it would be refused unread at the next load.
+    if (bytes.size() > ReadLimit) {
+        parsed.badLine = 1;
+        return parsed;
+    }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError()) {

@@ -24,7 +24,7 @@ inline const QString WordList = QStringLiteral("wordlist");
 
 struct Parsed {
     Choices choices;
-    int badLine = 0; // from 1; 0 when every line is a choice
+    int badLine = 0; // from 1; 0 when every line is a choice; 1 for a file far too large
 };
 Parsed parse(const QByteArray& bytes);
 QByteArray format(const Choices& choices);

@@ -4,8 +4,11 @@
 #include "library/languagechoices.h"
 #include "tests/support/gitcheck.h"
 #include "tests/support/windowfixture.h"
+#include "windows/frmhistory.h"
 
+#include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
 
 // A category's language, chosen from its menu, kept in the library and followed when its
 // snippets (and its sub-categories' snippets) are opened.
@@ -18,6 +21,8 @@ private slots:
     void chosenLanguageColoursCategoryAndSubCategories();
     void malformedFileMeansNoChoicesAndIsKept();
     void removingCategoryDropsItsChoice();
+    void earlierChoice_data();
+    void earlierChoice();
 };
 
 namespace {
@@ -38,20 +43,24 @@ void selectFolder(WindowFixture& f, const QString& folder) {
     f.clickNode(frmMain::nodeKey(item));
 }
 
-// Picks a language from the category tree's pop-up menu, as a user would.
-void choose(WindowFixture& f, const QString& id) {
+// Picks an item of the category tree's pop-up "Language" menu, as a user would.
+void pick(WindowFixture& f, const QString& name) {
     auto* menu = f.window->findChild<QMenu*>(QStringLiteral("mnuFolderLanguage"));
     QVERIFY(menu);
     emit menu->aboutToShow();
-    auto* action = menu->findChild<QAction*>(QStringLiteral("mnuLanguage_") + id);
+    auto* action = menu->findChild<QAction*>(name);
     if (!action) { // actions are owned by the window's menu, found through its list
         for (QAction* a : menu->actions())
-            if (a->objectName() == QStringLiteral("mnuLanguage_") + id)
+            if (a->objectName() == name)
                 action = a;
     }
-    QVERIFY2(action, qPrintable(id));
+    QVERIFY2(action, qPrintable(name));
     QVERIFY(action->isEnabled());
     action->trigger();
+}
+
+void choose(WindowFixture& f, const QString& id) {
+    pick(f, QStringLiteral("mnuLanguage_") + id);
 }
 
 QString colourString(const CodeEditor* editor) {
@@ -207,6 +216,96 @@ void TestLanguagesWindow::removingCategoryDropsItsChoice() {
     QCOMPARE(LanguageChoices::parse(f.readFile(LanguageChoices::FileName)).choices,
              (LanguageChoices::Choices{{QStringLiteral("Py"), QStringLiteral("python")},
                                        {QStringLiteral("Other"), QStringLiteral("json")}}));
+}
+
+void TestLanguagesWindow::earlierChoice_data() {
+    QTest::addColumn<int>("fromOldest"); // the version chosen: Python, malformed, Rust
+    QTest::addColumn<bool>("linkOut");   // the file a link to one outside the library by then
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("restored from the history") << 0 << false << QString();
+    QTest::newRow("malformed") << 1 << false << QStringLiteral("line 1 is not a language");
+    QTest::newRow("a link out of the library") << 0 << true << LibraryFs::outsideReason();
+}
+
+void TestLanguagesWindow::earlierChoice() {
+    QFETCH(int, fromOldest);
+    QFETCH(bool, linkOut);
+    QFETCH(QString, refusal);
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Py"));
+    const QString python = QStringLiteral("x = 1  # note\n");
+    f.writeFile(QStringLiteral("Py/a.code"), python.toUtf8());
+    frmMain& w = f.open();
+    QVERIFY(f.historyIdle());
+    selectFolder(f, QStringLiteral("Py"));
+    f.clickEntry(QStringLiteral("a"));
+    CodeEditor* editor = ui(w).txtCodeFile;
+    const int hash = int(python.indexOf(u'#'));
+    choose(f, QStringLiteral("python"));
+    QTRY_COMPARE(editor->colourAt(hash), Colours::Comment);
+    const QByteArray pythonBytes = f.readFile(LanguageChoices::FileName);
+    f.writeFile(LanguageChoices::FileName, "python Py\n"); // another program's
+    choose(f, QStringLiteral("rust"));
+    const QByteArray rustBytes = f.readFile(LanguageChoices::FileName);
+    QCOMPARE(rustBytes, LanguageChoices::format({{QStringLiteral("Py"), QStringLiteral("rust")}}));
+    QVERIFY(editor->colourAt(hash) != Colours::Comment);
+    QVERIFY(f.historyIdle());
+    const QString outside = f.programFolder() + QStringLiteral("/outside");
+    if (linkOut) {
+        QFile file(outside);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(QFile::remove(f.path(LanguageChoices::FileName)));
+        QVERIFY(QFile::link(outside, f.path(LanguageChoices::FileName)));
+    }
+
+    pick(f, QStringLiteral("mnuLanguageHistory"));
+    auto* history = w.findChild<frmHistory*>();
+    QVERIFY(history && history->isVisible());
+    QTRY_VERIFY(!history->isReading());
+    QTreeWidget* versions = history->lstVersions;
+    QVERIFY(versions->topLevelItemCount() >= 3);
+    versions->setCurrentItem(
+        versions->topLevelItem(versions->topLevelItemCount() - 1 - fromOldest));
+    QTRY_VERIFY(!history->isReading());
+    QVERIFY(history->cmdRestore->isEnabled());
+    f.dialogs->clear();
+    QTest::mouseClick(history->cmdRestore, Qt::LeftButton);
+
+    if (!refusal.isEmpty()) {
+        QCOMPARE(f.dialogs->messages().size(), 1);
+        QVERIFY2(f.dialogs->lastText().contains(refusal), qPrintable(f.dialogs->lastText()));
+        QVERIFY(editor->colourAt(hash) != Colours::Comment);
+        if (linkOut) {
+            QCOMPARE(QFileInfo(f.path(LanguageChoices::FileName)).symLinkTarget(), outside);
+            QCOMPARE(QFileInfo(outside).size(), 0);
+        } else {
+            QCOMPARE(f.readFile(LanguageChoices::FileName), rustBytes);
+            // Nothing recorded either.
+            QVERIFY(f.historyIdle());
+            history->refresh();
+            QTRY_VERIFY(!history->isReading());
+            QCOMPARE(versions->topLevelItemCount(), 3);
+        }
+        return;
+    }
+    QVERIFY2(f.dialogs->shown.isEmpty(), qPrintable(f.dialogs->lastText()));
+    QCOMPARE(f.readFile(LanguageChoices::FileName), pythonBytes);
+    // Recoloured at once, as choosing from the menu does.
+    QCOMPARE(editor->colourAt(hash), Colours::Comment);
+    // The Rust choice it replaced stays in the history.
+    const QStringList kept{QStringLiteral("restored"), QStringLiteral("saved"),
+                           QStringLiteral("changed outside"), QStringLiteral("saved")};
+    const auto listed = [versions] {
+        QStringList out;
+        for (int i = 0; i < versions->topLevelItemCount(); ++i)
+            out.append(versions->topLevelItem(i)->text(1));
+        return out;
+    };
+    QTRY_COMPARE(listed(), kept);
+    versions->setCurrentItem(versions->topLevelItem(1));
+    QTRY_VERIFY(!history->isReading());
+    QCOMPARE(history->txtVersion->text(), QString::fromUtf8(rustBytes));
 }
 
 QTEST_MAIN(TestLanguagesWindow)

@@ -643,6 +643,10 @@
         <translation>Schlüsselwörter aus der Wortliste</translation>
     </message>
     <message>
+        <source>&amp;Earlier Choices...</source>
+        <translation>&amp;Frühere Auswahl...</translation>
+    </message>
+    <message>
         <source>The language file &quot;%1&quot; cannot be read: line %2 is not a language and a category. Every category is coloured by the word list until a language is chosen again, which replaces the file.</source>
         <translation>Die Sprachdatei „%1“ kann nicht gelesen werden: Zeile %2 ist keine Sprache mit Kategorie. Jede Kategorie wird nach der Wortliste eingefärbt, bis wieder eine Sprache gewählt wird; das ersetzt die Datei.</translation>
     </message>

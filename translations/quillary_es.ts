@@ -643,6 +643,10 @@
         <translation>Palabras clave de la lista de palabras</translation>
     </message>
     <message>
+        <source>&amp;Earlier Choices...</source>
+        <translation>&amp;Elecciones anteriores...</translation>
+    </message>
+    <message>
         <source>The language file &quot;%1&quot; cannot be read: line %2 is not a language and a category. Every category is coloured by the word list until a language is chosen again, which replaces the file.</source>
         <translation>No se puede leer el archivo de lenguajes «%1»: la línea %2 no es un lenguaje y una categoría. Todas las categorías se colorean según la lista de palabras hasta que se vuelva a elegir un lenguaje, lo que reemplaza el archivo.</translation>
     </message>
