@@ -337,6 +337,7 @@ private:
     bool colourBySyntax(); // false: the word list's colouring applies
     void syntaxEdited();
     void syntaxReady();
+    SyntaxColouring::Span syntaxView() const; // the part of the text in view
     QMenu* mnuLanguage = nullptr;
     QMenu* mnuFolderLanguage = nullptr;
     std::unique_ptr<SyntaxColouring> m_syntax;

@@ -156,8 +156,17 @@ bool frmMain::colourBySyntax() {
                                      : QList<ColourRun>());
     m_syntaxOn = true;
     m_syntaxLanguage = language;
-    m_syntax->colour(language, text, m_syntaxGeneration);
+    m_syntax->colour(language, text, m_syntaxGeneration, syntaxView());
     return true;
+}
+
+SyntaxColouring::Span frmMain::syntaxView() const {
+    const QRect view = txtCodeFile->viewport()->rect();
+    const int top =
+        txtCodeFile->textOffset(txtCodeFile->cursorForPosition(view.topLeft()).position());
+    const int bottom =
+        txtCodeFile->textOffset(txtCodeFile->cursorForPosition(view.bottomRight()).position());
+    return {top, std::max(0, bottom - top)};
 }
 
 void frmMain::syntaxEdited() {
@@ -180,7 +189,7 @@ void frmMain::syntaxEdited() {
             m_syntax->stop();
             return;
         }
-        m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration);
+        m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration, syntaxView());
     });
 }
 
@@ -193,7 +202,20 @@ void frmMain::syntaxReady() {
     }
     if (!m_syntax)
         return;
-    std::optional<SyntaxColouring::Result> result = m_syntax->take();
-    if (result && m_syntaxOn && result->generation == m_syntaxGeneration)
+    std::optional<SyntaxColouring::Result> result = m_syntax->take(m_syntaxGeneration);
+    if (!result || !m_syntaxOn)
+        return;
+    const QList<SyntaxColouring::Span>& spans = result->spans;
+    if (spans.size() == 1 && spans[0].start == 0 && spans[0].length == txtCodeFile->textLength()) {
         txtCodeFile->applyColours(result->runs);
+        return;
+    }
+    // Only what the edit changed, so a key press costs the window what its line does.
+    qsizetype run = 0;
+    for (const SyntaxColouring::Span& span : spans) {
+        const qsizetype first = run;
+        while (run < result->runs.size() && result->runs[run].start < span.start + span.length)
+            ++run;
+        txtCodeFile->applyColours(span.start, span.length, result->runs.mid(first, run - first));
+    }
 }
