@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Opening a Python snippet coloured by its grammar against the same snippet coloured by the word
 // list, side by side in one window: time to the text shown, to fully coloured, the window's
-// longest wait, and a key press in the middle.
+// longest wait, a key press in the middle, and the memory held once the snippet is open (each in a
+// process of its own).
 #include "app/frmmain.h"
 #include "bench/benchsupport.h"
 #include "editor/codeeditor.h"
@@ -14,16 +15,25 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 
 using BenchSupport::ms;
 
 namespace {
+
+// The CPU time of the calling thread: what the window's thread spent, not the colouring's.
+double threadMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
 
 QByteArray pythonCode(qint64 size) {
     QByteArray out;
@@ -104,7 +114,7 @@ struct Bench {
     }
 
     struct Key {
-        double event = 0, recoloured = 0, longest = 0;
+        double event = 0, recoloured = 0, longest = 0, windowThread = 0;
     };
     // A '#' typed before a keyword in the middle: the rest of the line becomes a comment.
     Key keyInMiddle(bool byGrammar) {
@@ -112,17 +122,49 @@ struct Bench {
                                                         editor()->textLength() / 2)) +
                            4;
         editor()->setSelectionStart(middle);
+        editor()->viewport()->repaint();
+        QCoreApplication::processEvents();
         Key result;
         QElapsedTimer clock;
         clock.start();
+        const double cpu = threadMs();
         QTest::keyClick(editor(), '#');
         result.event = ms(clock.nsecsElapsed());
         result.longest = BenchSupport::longestWait(
             [&] { return !byGrammar || editor()->colourAt(middle + 1) == Colours::Comment; });
         result.recoloured = ms(clock.nsecsElapsed());
+        // The paint that shows it, in both.
+        QCoreApplication::processEvents();
+        result.windowThread = threadMs() - cpu;
         return result;
     }
 };
+
+// The resident memory a process holds after opening one snippet until it is fully coloured, above
+// what it held before, and the peak above it, in kB.
+int memoryAfterOpening(Bench& b, const char* category, const char* name) {
+    const bool byGrammar = QByteArray(category) == "Python" && QByteArray(name) == "one";
+    QCoreApplication::processEvents();
+    BenchSupport::resetPeak();
+    const long before = BenchSupport::statusKb("VmRSS");
+    b.open(category, name, byGrammar);
+    std::printf("%ld %ld\n", BenchSupport::statusKb("VmRSS") - before,
+                BenchSupport::statusKb("VmHWM") - before);
+    return 0;
+}
+
+// Runs memoryAfterOpening in a process of its own, so that memory one case freed is not reused
+// by the next: after and peak, in MB.
+std::pair<double, double> memoryInChild(const char* category, const char* name) {
+    QProcess self;
+    self.start(QCoreApplication::applicationFilePath(),
+               {QStringLiteral("--memory"), QLatin1String(category), QLatin1String(name)});
+    self.waitForFinished(-1);
+    const QList<QByteArray> kb = self.readAllStandardOutput().trimmed().split(' ');
+    if (kb.size() != 2)
+        return {-1, -1};
+    return {kb[0].toDouble() / 1024, kb[1].toDouble() / 1024};
+}
 
 } // namespace
 
@@ -134,6 +176,8 @@ int main(int argc, char** argv) {
     frmMain::setHistoryAtStart(false);
     Bench b;
     b.setUp();
+    if (argc > 3 && QByteArray(argv[1]) == "--memory")
+        return memoryAfterOpening(b, argv[2], argv[3]);
     // The query of a language is read on first use; once, as at the first snippet of a session.
     b.open("Python", "one", true);
 
@@ -158,7 +202,22 @@ int main(int argc, char** argv) {
                 wordsKey.event, grammarKey.event / wordsKey.event);
     std::printf("%-30s %12.1f %12.1f %7.2f\n", "1 MB key: longest window wait", grammarKey.longest,
                 wordsKey.longest, grammarKey.longest / wordsKey.longest);
+    std::printf("%-30s %12.1f %12.1f %7.2f\n", "1 MB key: window thread CPU",
+                grammarKey.windowThread, wordsKey.windowThread,
+                grammarKey.windowThread / wordsKey.windowThread);
     std::printf("%-30s %12.1f %12.1f\n", "1 MB key: to recoloured", grammarKey.recoloured,
                 wordsKey.recoloured);
+
+    std::printf("\n%-30s %12s %12s %7s\n", "memory above the start", "Python MB", "word list MB",
+                "ratio");
+    for (const char* name : {"one", "ten"}) {
+        const auto grammar = memoryInChild("Python", name);
+        const auto words = memoryInChild("WordList", name);
+        const char* size = QByteArray(name) == "one" ? "1 MB" : "10 MB";
+        std::printf("%-5s %-24s %12.1f %12.1f %7.2f\n", size, "resident after opening",
+                    grammar.first, words.first, grammar.first / words.first);
+        std::printf("%-5s %-24s %12.1f %12.1f %7.2f\n", size, "peak while opening", grammar.second,
+                    words.second, grammar.second / words.second);
+    }
     return 0;
 }
