@@ -335,6 +335,9 @@ private:
     void dropLanguageChoice(const QString& folder);
     bool keepLanguageChoices(const LanguageChoices::Choices& choices); // written and recorded
     bool colourBySyntax(); // false: the word list's colouring applies
+    const CodeLanguage* syntaxLanguageOf(const QString& folder); // null: the word list's
+    // Starts parsing a snippet's text by its category's language while the editor takes it in.
+    void parseSyntaxAhead(const QString& folder, const QByteArray& bytes);
     void syntaxEdited();
     void syntaxReady();
     SyntaxColouring::Span syntaxView() const; // the part of the text in view

@@ -5,6 +5,7 @@
 
 #include "editor/codeeditor.h"
 #include "editor/languages.h"
+#include "library/snippetcodec.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -131,24 +132,39 @@ bool frmMain::keepLanguageChoices(const LanguageChoices::Choices& choices) {
     return true;
 }
 
+const CodeLanguage* frmMain::syntaxLanguageOf(const QString& folder) {
+    const QString id = LanguageChoices::choiceFor(languageChoices(), categoryOf(folder));
+    if (id.isEmpty())
+        return nullptr;
+    const CodeLanguage* language = Languages::find(id);
+    if (!language || (language->highlightsReady() && !language->highlights())) {
+        syntaxReady(); // tells of grammars that did not load
+        return nullptr;
+    }
+    return language;
+}
+
+void frmMain::parseSyntaxAhead(const QString& folder, const QByteArray& bytes) {
+    // No text of more bytes decodes to few enough characters.
+    if (!m_syntax || bytes.size() > 3 * qsizetype(Languages::SizeLimit) ||
+        bytes.size() <= ColourAtOnce)
+        return;
+    if (const CodeLanguage* language = syntaxLanguageOf(folder))
+        m_syntax->parseAhead(language, [bytes] { return SnippetCodec::decode(bytes).text; });
+}
+
 bool frmMain::colourBySyntax() {
     m_syntaxOn = false;
     ++m_syntaxGeneration;
     if (!m_syntax)
         return false;
-    m_syntax->stop();
     const QString folder = !m_held.name.isNull() ? m_held.folder : folderOfNode(selectedNode());
-    const QString id = LanguageChoices::choiceFor(languageChoices(), categoryOf(folder));
-    if (id.isEmpty())
-        return false;
-    const CodeLanguage* language = Languages::find(id);
-    if (!language || (language->highlightsReady() && !language->highlights())) {
-        syntaxReady(); // tells of grammars that did not load
+    const CodeLanguage* language = syntaxLanguageOf(folder);
+    const int length = txtCodeFile->textLength();
+    if (!language || length > Languages::SizeLimit || txtCodeFile->tooLongLine() > 0) {
+        m_syntax->stop();
         return false;
     }
-    const int length = txtCodeFile->textLength();
-    if (length > Languages::SizeLimit || txtCodeFile->tooLongLine() > 0)
-        return false;
     const QString text = txtCodeFile->text();
     // A language's first snippet is plain until its query is read on the thread.
     const bool atOnce = length <= ColourAtOnce && language->highlightsReady();
@@ -156,7 +172,8 @@ bool frmMain::colourBySyntax() {
                                      : QList<ColourRun>());
     m_syntaxOn = true;
     m_syntaxLanguage = language;
-    m_syntax->colour(language, text, m_syntaxGeneration, syntaxView());
+    // Supersedes what is queued; a parse of this text started ahead goes on.
+    m_syntax->colourNew(language, text, m_syntaxGeneration, syntaxView());
     return true;
 }
 

@@ -103,6 +103,47 @@ Parts wholeLines(const Parts& parts, QStringView text) {
     return out;
 }
 
+// The colours of [from, to), a long stretch cut in pieces coloured side by side: walking the tree
+// is most of a colouring's time, and each piece's colours are exact on their own.
+QList<ColourRun> colourSpread(const HighlightQuery& query, const TSTree* tree, QStringView text,
+                              int from, int to, HighlightQuery::Reach& reach) {
+    constexpr int Stretch = 64 * 1024;
+    const int pieces = std::min(int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)),
+                                (to - from) / Stretch);
+    if (pieces <= 1)
+        return query.colour(tree, text, from, to, &reach);
+    std::vector<int> cuts;
+    for (int i = 0; i < pieces; ++i)
+        cuts.push_back(from + int(qint64(to - from) * i / pieces));
+    cuts.push_back(to);
+    std::vector<QList<ColourRun>> runs(static_cast<std::size_t>(pieces));
+    std::vector<HighlightQuery::Reach> reaches(static_cast<std::size_t>(pieces));
+    std::vector<std::thread> helpers;
+    for (std::size_t i = 1; i < std::size_t(pieces); ++i) {
+        // A tree is read by one thread at a time; a copy costs a reference.
+        helpers.emplace_back([&, i, copy = ts_tree_copy(tree)] {
+            runs[i] = query.colour(copy, text, cuts[i], cuts[i + 1], &reaches[i]);
+            ts_tree_delete(copy);
+        });
+    }
+    runs[0] = query.colour(tree, text, cuts[0], cuts[1], &reaches[0]);
+    for (std::thread& helper : helpers)
+        helper.join();
+    QList<ColourRun> out = std::move(runs[0]);
+    reach = reaches[0];
+    for (std::size_t i = 1; i < runs.size(); ++i) {
+        for (const ColourRun& run : runs[i]) {
+            if (!out.isEmpty() && out.back().start + out.back().length == run.start &&
+                out.back().colour == run.colour)
+                out.back().length += run.length;
+            else
+                out.append(run);
+        }
+        reach = {std::min(reach.from, reaches[i].from), std::max(reach.to, reaches[i].to)};
+    }
+    return out;
+}
+
 } // namespace
 
 SyntaxColouring::SyntaxColouring() : m_parser(ts_parser_new()), m_thread([this] { run(); }) {
@@ -139,8 +180,29 @@ void SyntaxColouring::colour(const CodeLanguage* language, const QString& text, 
         std::lock_guard lock(m_mutex);
         const bool drop = m_request && m_request->drop;
         // Not cancelled: an edit's parse reuses the tree of the parse before it.
-        m_request = Request{language, text, generation, visible, drop};
+        m_request = Request{language, text, generation, visible, drop, false, {}};
         m_result.reset();
+    }
+    m_wake.notify_all();
+}
+
+void SyntaxColouring::colourNew(const CodeLanguage* language, const QString& text,
+                                quint64 generation, Span visible) {
+    {
+        std::lock_guard lock(m_mutex);
+        // Not cancelled: a parse under way may be this text's, started ahead.
+        m_request = Request{language, text, generation, visible, false, true, {}};
+        m_result.reset();
+    }
+    m_wake.notify_all();
+}
+
+void SyntaxColouring::parseAhead(const CodeLanguage* language, std::function<QString()> text) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_request = Request{language, QString(), 0, {0, 0}, false, true, std::move(text)};
+        m_result.reset();
+        m_cancel = 1;
     }
     m_wake.notify_all();
 }
@@ -148,7 +210,7 @@ void SyntaxColouring::colour(const CodeLanguage* language, const QString& text, 
 void SyntaxColouring::stop() {
     {
         std::lock_guard lock(m_mutex);
-        m_request = Request{nullptr, QString(), 0, {}, true};
+        m_request = Request{nullptr, QString(), 0, {0, 0}, true, false, {}};
         m_result.reset();
         m_cancel = 1;
     }
@@ -202,6 +264,11 @@ void SyntaxColouring::run() {
                 m_pending = without(m_pending, parts);
         }
         m_published.clear();
+        if (request.ahead) {
+            request.text = request.ahead();
+            if (request.text.size() > Languages::SizeLimit)
+                continue;
+        }
         if (request.language)
             work(request);
     }
@@ -209,6 +276,14 @@ void SyntaxColouring::run() {
 
 void SyntaxColouring::work(const Request& request) {
     const QString& text = request.text;
+    if (request.whole && m_tree && m_treeText == text) { // parsed ahead
+        m_pending = {{0, int(text.size())}};
+        colourPending(request);
+        return;
+    }
+    // Another text's tree would be edited all over: a parse from nothing costs less.
+    if (request.whole)
+        forgetTree();
     TSTree* old = m_tree;
     int start = 0, oldEnd = 0, newEnd = 0;
     if (old) {
@@ -258,6 +333,11 @@ void SyntaxColouring::work(const Request& request) {
     m_tree = tree;
     m_treeLanguage = request.language;
     m_treeText = text;
+    if (!request.ahead)
+        colourPending(request);
+}
+
+void SyntaxColouring::colourPending(const Request& request) {
     m_pending = wholeLines(m_pending, m_treeText);
     if (m_pending.empty())
         return;
@@ -282,7 +362,7 @@ bool SyntaxColouring::publish(const CodeLanguage& language, Parts parts, quint64
             Parts reached;
             for (auto [from, to] : parts) {
                 HighlightQuery::Reach reach;
-                runs.append(query->colour(m_tree, m_treeText, from, to, &reach));
+                runs.append(colourSpread(*query, m_tree, m_treeText, from, to, reach));
                 addPart(reached, reach.from, reach.to);
             }
             if (reached == parts || round == 3)

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -40,6 +41,12 @@ public:
     // `visible`: the part of the text in view, coloured before the rest.
     void colour(const CodeLanguage* language, const QString& text, quint64 generation,
                 Span visible = {0, 0});
+    // A text the window holds no colours of yet: all of it is coloured.
+    void colourNew(const CodeLanguage* language, const QString& text, quint64 generation,
+                   Span visible = {0, 0});
+    // Parses a text about to be shown while the window takes it in, so that colourNew() with the
+    // same text only has to colour it. `text` is called on the colouring's thread.
+    void parseAhead(const CodeLanguage* language, std::function<QString()> text);
     void stop(); // drops what is queued and the tree
 
     struct Result {
@@ -66,10 +73,13 @@ private:
         QString text;
         quint64 generation = 0;
         Span visible{0, 0};
-        bool drop = false; // forget the tree
+        bool drop = false;  // forget the tree
+        bool whole = false; // the window has none of the text's colours
+        std::function<QString()> ahead;
     };
     void run();
     void work(const Request& request);
+    void colourPending(const Request& request); // the visible part first
     void forgetTree();
     // Colours `parts` of the tree's text, widened to whole coloured nodes, and hands them over;
     // false when a newer text came meanwhile.

@@ -161,6 +161,11 @@ void TestLanguages::editsRecolourWhatTheyChange_data() {
         << QList<Edit>{{"text = \"it's 3\"", 0, 0, "#", false},
                        {"Value(text, 0x55", 6, 0, "'", false},
                        {"text = \"it's 30\"", 0, 7, ""}};
+    QString longPython;
+    while (longPython.size() < 300 * 1024)
+        longPython += python;
+    QTest::newRow("a long text, coloured in pieces side by side")
+        << "python" << longPython << QList<Edit>{{"return Value(text, 0x30", 0, 0, "#"}};
     QTest::newRow("a block comment opened and closed further down")
         << "c"
         << QStringLiteral("int a = 1;\nchar* s = \"x\";\n/* one */\nint b = 2;\n"
