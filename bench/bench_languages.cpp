@@ -19,14 +19,38 @@
 #include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 
 using BenchSupport::ms;
 
 namespace {
+
+// As BenchSupport::longestWait, but the loop sleeps until an event comes rather than asking again
+// at once, so that the thread's CPU time is the window's work alone.
+double blockingWait(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed();
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    tick.start();
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    longest = std::max(longest, clock.nsecsElapsed() - last);
+    return ms(longest);
+}
 
 // The CPU time of the calling thread: what the window's thread spent, not the colouring's.
 double threadMs() {
@@ -130,7 +154,7 @@ struct Bench {
         const double cpu = threadMs();
         QTest::keyClick(editor(), '#');
         result.event = ms(clock.nsecsElapsed());
-        result.longest = BenchSupport::longestWait(
+        result.longest = blockingWait(
             [&] { return !byGrammar || editor()->colourAt(middle + 1) == Colours::Comment; });
         result.recoloured = ms(clock.nsecsElapsed());
         // The paint that shows it, in both.
@@ -166,6 +190,18 @@ std::pair<double, double> memoryInChild(const char* category, const char* name) 
     return {kb[0].toDouble() / 1024, kb[1].toDouble() / 1024};
 }
 
+constexpr int Rounds = 3;
+
+void best(Bench::Open& kept, const Bench::Open& round) {
+    kept = {std::min(kept.shown, round.shown), std::min(kept.coloured, round.coloured),
+            std::min(kept.longest, round.longest)};
+}
+
+void best(Bench::Key& kept, const Bench::Key& round) {
+    kept = {std::min(kept.event, round.event), std::min(kept.recoloured, round.recoloured),
+            std::min(kept.longest, round.longest), std::min(kept.windowThread, round.windowThread)};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -184,8 +220,12 @@ int main(int argc, char** argv) {
     std::printf("%-30s %12s %12s %7s\n", "", "Python ms", "word list ms", "ratio");
     for (const char* name : {"one", "ten"}) {
         const bool byGrammar = QByteArray(name) == "one"; // ten is over the size limit
-        const Bench::Open grammar = b.open("Python", name, byGrammar);
-        const Bench::Open words = b.open("WordList", name, false);
+        // Rounds side by side, the best of each kept: the machine's own load only adds.
+        Bench::Open grammar{1e100, 1e100, 1e100}, words{1e100, 1e100, 1e100};
+        for (int round = 0; round < Rounds; ++round) {
+            best(grammar, b.open("Python", name, byGrammar));
+            best(words, b.open("WordList", name, false));
+        }
         const char* size = QByteArray(name) == "one" ? "1 MB" : "10 MB";
         std::printf("%-5s %-24s %12.0f %12.0f %7.2f\n", size, "text shown", grammar.shown,
                     words.shown, grammar.shown / words.shown);
@@ -194,10 +234,13 @@ int main(int argc, char** argv) {
         std::printf("%-5s %-24s %12.0f %12.0f %7.2f\n", size, "longest window wait",
                     grammar.longest, words.longest, grammar.longest / words.longest);
     }
-    b.open("Python", "one", true);
-    const Bench::Key grammarKey = b.keyInMiddle(true);
-    b.open("WordList", "one", false);
-    const Bench::Key wordsKey = b.keyInMiddle(false);
+    Bench::Key grammarKey{1e100, 1e100, 1e100, 1e100}, wordsKey{1e100, 1e100, 1e100, 1e100};
+    for (int round = 0; round < Rounds; ++round) {
+        b.open("Python", "one", true);
+        best(grammarKey, b.keyInMiddle(true));
+        b.open("WordList", "one", false);
+        best(wordsKey, b.keyInMiddle(false));
+    }
     std::printf("%-30s %12.1f %12.1f %7.2f\n", "1 MB key: key event", grammarKey.event,
                 wordsKey.event, grammarKey.event / wordsKey.event);
     std::printf("%-30s %12.1f %12.1f %7.2f\n", "1 MB key: longest window wait", grammarKey.longest,
