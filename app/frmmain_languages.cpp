@@ -9,6 +9,7 @@
 
 #include <QActionGroup>
 #include <QMenu>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -39,8 +40,9 @@ void frmMain::createLanguageMenus() {
     connect(m_syntax.get(), &SyntaxColouring::ready, this, &frmMain::syntaxReady,
             Qt::QueuedConnection);
     // After the editor's own handler, which moves the colours along with the edit.
-    connect(txtCodeFile->document(), &QTextDocument::contentsChange, this,
-            [this](int, int, int) { syntaxEdited(); });
+    connect(
+        txtCodeFile->document(), &QTextDocument::contentsChange, this,
+        [this](int position, int removed, int added) { syntaxEdited(position, removed, added); });
 }
 
 QString frmMain::categoryOf(const QString& folder) const {
@@ -172,6 +174,9 @@ bool frmMain::colourBySyntax() {
                                      : QList<ColourRun>());
     m_syntaxOn = true;
     m_syntaxLanguage = language;
+    m_syntaxEdits.clear();
+    m_syntaxLength = length;
+    m_syntaxWholeText = false;
     // Supersedes what is queued; a parse of this text started ahead goes on.
     m_syntax->colourNew(language, text, m_syntaxGeneration, syntaxView());
     return true;
@@ -186,7 +191,7 @@ SyntaxColouring::Span frmMain::syntaxView() const {
     return {top, std::max(0, bottom - top)};
 }
 
-void frmMain::syntaxEdited() {
+void frmMain::syntaxEdited(int position, int removed, int added) {
     if (!m_syntaxOn)
         return;
     if (txtCodeFile->isLoading()) {
@@ -194,6 +199,22 @@ void frmMain::syntaxEdited() {
         m_syntax->stop();
         return;
     }
+    // The document counts its closing separator in some changes; the text has no such character.
+    const int length = txtCodeFile->textLength();
+    removed = std::clamp(removed, 0, std::max(0, m_syntaxLength - position));
+    added = std::clamp(added, 0, std::max(0, length - position));
+    if (position < 0 || position > m_syntaxLength || m_syntaxLength - removed + added != length) {
+        m_syntaxWholeText = true;
+    } else if (!m_syntaxWholeText) {
+        // Only what the edit put there: a copy of the whole text costs milliseconds.
+        QTextCursor inserted(txtCodeFile->document());
+        inserted.setPosition(position);
+        inserted.setPosition(position + added, QTextCursor::KeepAnchor);
+        QString text = inserted.selectedText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        m_syntaxEdits.push_back({position, removed, text});
+    }
+    m_syntaxLength = length;
     // One parse for everything one event pass changed.
     ++m_syntaxGeneration;
     QTimer::singleShot(0, this, [this, generation = m_syntaxGeneration] {
@@ -206,7 +227,14 @@ void frmMain::syntaxEdited() {
             m_syntax->stop();
             return;
         }
-        m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration, syntaxView());
+        if (m_syntaxWholeText)
+            m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration,
+                             syntaxView());
+        else
+            m_syntax->colourEdits(m_syntaxLanguage, std::exchange(m_syntaxEdits, {}),
+                                  m_syntaxLength, m_syntaxGeneration, syntaxView());
+        m_syntaxEdits.clear();
+        m_syntaxWholeText = false;
     });
 }
 
@@ -219,6 +247,16 @@ void frmMain::syntaxReady() {
     }
     if (!m_syntax)
         return;
+    if (m_syntax->lostText() && m_syntaxOn) {
+        // Edits came for a text the colouring had dropped: it takes the whole text again, now or
+        // with the edits still queued.
+        if (m_syntaxEdits.empty() && !m_syntaxWholeText)
+            m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration,
+                             syntaxView());
+        else
+            m_syntaxWholeText = true;
+        return;
+    }
     std::optional<SyntaxColouring::Result> result = m_syntax->take(m_syntaxGeneration);
     if (!result || !m_syntaxOn)
         return;

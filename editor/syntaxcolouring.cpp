@@ -180,7 +180,7 @@ void SyntaxColouring::colour(const CodeLanguage* language, const QString& text, 
         std::lock_guard lock(m_mutex);
         const bool drop = m_request && m_request->drop;
         // Not cancelled: an edit's parse reuses the tree of the parse before it.
-        m_request = Request{language, text, generation, visible, drop, false, {}};
+        m_request = Request{language, text, generation, visible, drop, false, {}, {}, -1, false};
         m_result.reset();
     }
     m_wake.notify_all();
@@ -191,7 +191,27 @@ void SyntaxColouring::colourNew(const CodeLanguage* language, const QString& tex
     {
         std::lock_guard lock(m_mutex);
         // Not cancelled: a parse under way may be this text's, started ahead.
-        m_request = Request{language, text, generation, visible, false, true, {}};
+        m_request = Request{language, text, generation, visible, false, true, {}, {}, -1, false};
+        m_result.reset();
+    }
+    m_wake.notify_all();
+}
+
+void SyntaxColouring::colourEdits(const CodeLanguage* language, std::vector<Edit> edits, int length,
+                                  quint64 generation, Span visible) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_request && !m_request->drop && !m_request->ahead && m_request->language == language) {
+            // The text they were made to is not taken up yet: they follow it.
+            for (Edit& edit : edits)
+                m_request->edits.push_back(std::move(edit));
+            m_request->length = length;
+            m_request->generation = generation;
+            m_request->visible = visible;
+        } else {
+            m_request = Request{language, QString(), generation,       visible, false,
+                                false,    {},        std::move(edits), length,  true};
+        }
         m_result.reset();
     }
     m_wake.notify_all();
@@ -200,7 +220,8 @@ void SyntaxColouring::colourNew(const CodeLanguage* language, const QString& tex
 void SyntaxColouring::parseAhead(const CodeLanguage* language, std::function<QString()> text) {
     {
         std::lock_guard lock(m_mutex);
-        m_request = Request{language, QString(), 0, {0, 0}, false, true, std::move(text)};
+        m_request =
+            Request{language, QString(), 0, {0, 0}, false, true, std::move(text), {}, -1, false};
         m_result.reset();
         m_cancel = 1;
     }
@@ -210,7 +231,7 @@ void SyntaxColouring::parseAhead(const CodeLanguage* language, std::function<QSt
 void SyntaxColouring::stop() {
     {
         std::lock_guard lock(m_mutex);
-        m_request = Request{nullptr, QString(), 0, {0, 0}, true, false, {}};
+        m_request = Request{nullptr, QString(), 0, {0, 0}, true, false, {}, {}, -1, false};
         m_result.reset();
         m_cancel = 1;
     }
@@ -269,9 +290,30 @@ void SyntaxColouring::run() {
             if (request.text.size() > Languages::SizeLimit)
                 continue;
         }
+        if (request.length >= 0 && !madeEdits(request)) {
+            m_lostText = true;
+            emit ready();
+            continue;
+        }
         if (request.language)
             work(request);
     }
+}
+
+bool SyntaxColouring::madeEdits(Request& request) {
+    const bool onTree = request.toTreeText;
+    if (onTree && !m_tree)
+        return false;
+    QString text = onTree ? m_treeText : request.text;
+    for (const Edit& edit : request.edits) {
+        if (edit.position < 0 || edit.removed < 0 || edit.position > text.size() - edit.removed)
+            return false;
+        text.replace(edit.position, edit.removed, edit.inserted);
+    }
+    if (text.size() != request.length)
+        return false;
+    request.text = std::move(text);
+    return true;
 }
 
 void SyntaxColouring::work(const Request& request) {

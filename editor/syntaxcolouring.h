@@ -44,6 +44,18 @@ public:
     // A text the window holds no colours of yet: all of it is coloured.
     void colourNew(const CodeLanguage* language, const QString& text, quint64 generation,
                    Span visible = {0, 0});
+    // The edits made to the text handed over last, in order, leaving it `length` long: a key
+    // press need not copy the whole text.
+    struct Edit {
+        int position;
+        int removed;
+        QString inserted;
+    };
+    void colourEdits(const CodeLanguage* language, std::vector<Edit> edits, int length,
+                     quint64 generation, Span visible = {0, 0});
+    // Whether edits came for a text this colouring no longer holds (and were dropped): the whole
+    // text is wanted again. Asked once, by the window on ready().
+    bool lostText() { return m_lostText.exchange(false); }
     // Parses a text about to be shown while the window takes it in, so that colourNew() with the
     // same text only has to colour it. `text` is called on the colouring's thread.
     void parseAhead(const CodeLanguage* language, std::function<QString()> text);
@@ -76,8 +88,13 @@ private:
         bool drop = false;  // forget the tree
         bool whole = false; // the window has none of the text's colours
         std::function<QString()> ahead;
+        std::vector<Edit> edits; // made to `text`, or to the tree's text
+        int length = -1;         // once the edits are made; -1: no edits
+        bool toTreeText = false;
     };
     void run();
+    // The edits made to the text they follow; false when that text is gone.
+    bool madeEdits(Request& request);
     void work(const Request& request);
     void colourPending(const Request& request); // the visible part first
     void forgetTree();
@@ -92,6 +109,7 @@ private:
     quint64 m_delivered = 0; // the sequence of the last result taken
     bool m_quit = false;
     std::atomic<std::size_t> m_cancel{0};
+    std::atomic<bool> m_lostText{false};
 
     // The colouring's thread alone.
     TSParser* m_parser = nullptr;
