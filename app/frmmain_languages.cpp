@@ -151,8 +151,14 @@ void frmMain::parseSyntaxAhead(const QString& folder, const QByteArray& bytes) {
     if (!m_syntax || bytes.size() > 3 * qsizetype(Languages::SizeLimit) ||
         bytes.size() <= ColourAtOnce)
         return;
-    if (const CodeLanguage* language = syntaxLanguageOf(folder))
-        m_syntax->parseAhead(language, [bytes] { return SnippetCodec::decode(bytes).text; });
+    const CodeLanguage* language = syntaxLanguageOf(folder);
+    if (!language)
+        return;
+    // The editor's text is on its way out: its edits no longer go to the colouring, which would
+    // take them instead of this.
+    m_syntaxOn = false;
+    ++m_syntaxGeneration;
+    m_syntax->parseAhead(language, [bytes] { return SnippetCodec::decode(bytes).text; });
 }
 
 bool frmMain::colourBySyntax() {
