@@ -58,9 +58,10 @@ inline Verdict syntax(QByteArrayView bytes) {
     FUZZ_EXPECT(verdict, result && result->generation == 2,
                 QStringLiteral("no colours for the edited text"));
     // Nothing was taken before, so the colours are for the whole text.
+    const QList<SyntaxColouring::Span> whole{{0, int(truncated.size())}};
     if (result && result->generation == 2)
         FUZZ_EXPECT(verdict,
-                    result->spans == QList<SyntaxColouring::Span>{{0, int(truncated.size())}} &&
+                    result->spans == whole &&
                         result->runs == SyntaxColouring::colourNow(language, truncated),
                     language.id + QStringLiteral(": an edited tree colours unlike a new one: ") +
                         FuzzInput::show(truncated));
