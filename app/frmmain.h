@@ -340,14 +340,23 @@ private:
                              History::Action action = History::Action::Save);
     bool restoreLanguageChoices(const QByteArray& bytes); // refuses a malformed version
     bool colourBySyntax(); // false: the word list's colouring applies
-    void syntaxEdited();
+    const CodeLanguage* syntaxLanguageOf(const QString& folder); // null: the word list's
+    // Starts parsing a snippet's text by its category's language while the editor takes it in.
+    void parseSyntaxAhead(const QString& folder, const QByteArray& bytes);
+    void syntaxEdited(int position, int removed, int added);
     void syntaxReady();
+    SyntaxColouring::Span syntaxView() const; // the part of the text in view
     QMenu* mnuLanguage = nullptr;
     QMenu* mnuFolderLanguage = nullptr;
     std::unique_ptr<SyntaxColouring> m_syntax;
     quint64 m_syntaxGeneration = 0;
     bool m_syntaxOn = false;
     const CodeLanguage* m_syntaxLanguage = nullptr;
+    // Edits not yet handed to the colouring, and the text's length once they are made; when an
+    // edit cannot be followed, the whole text goes instead.
+    std::vector<SyntaxColouring::Edit> m_syntaxEdits;
+    int m_syntaxLength = 0;
+    bool m_syntaxWholeText = false;
     bool m_reportedLanguageFile = false; // a malformed file is told of once, until it changes
     bool m_reportedGrammars = false;
 

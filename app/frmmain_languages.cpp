@@ -6,9 +6,11 @@
 
 #include "editor/codeeditor.h"
 #include "editor/languages.h"
+#include "library/snippetcodec.h"
 
 #include <QActionGroup>
 #include <QMenu>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -47,8 +49,9 @@ void frmMain::createLanguageMenus() {
     connect(m_syntax.get(), &SyntaxColouring::ready, this, &frmMain::syntaxReady,
             Qt::QueuedConnection);
     // After the editor's own handler, which moves the colours along with the edit.
-    connect(txtCodeFile->document(), &QTextDocument::contentsChange, this,
-            [this](int, int, int) { syntaxEdited(); });
+    connect(
+        txtCodeFile->document(), &QTextDocument::contentsChange, this,
+        [this](int position, int removed, int added) { syntaxEdited(position, removed, added); });
 }
 
 QString frmMain::categoryOf(const QString& folder) const {
@@ -157,24 +160,45 @@ bool frmMain::keepLanguageChoices(const QByteArray& bytes, History::Action actio
     return true;
 }
 
+const CodeLanguage* frmMain::syntaxLanguageOf(const QString& folder) {
+    const QString id = LanguageChoices::choiceFor(languageChoices(), categoryOf(folder));
+    if (id.isEmpty())
+        return nullptr;
+    const CodeLanguage* language = Languages::find(id);
+    if (!language || (language->highlightsReady() && !language->highlights())) {
+        syntaxReady(); // tells of grammars that did not load
+        return nullptr;
+    }
+    return language;
+}
+
+void frmMain::parseSyntaxAhead(const QString& folder, const QByteArray& bytes) {
+    // No text of more bytes decodes to few enough characters.
+    if (!m_syntax || bytes.size() > 3 * qsizetype(Languages::SizeLimit) ||
+        bytes.size() <= ColourAtOnce)
+        return;
+    const CodeLanguage* language = syntaxLanguageOf(folder);
+    if (!language)
+        return;
+    // The editor's text is on its way out: its edits no longer go to the colouring, which would
+    // take them instead of this.
+    m_syntaxOn = false;
+    ++m_syntaxGeneration;
+    m_syntax->parseAhead(language, [bytes] { return SnippetCodec::decode(bytes).text; });
+}
+
 bool frmMain::colourBySyntax() {
     m_syntaxOn = false;
     ++m_syntaxGeneration;
     if (!m_syntax)
         return false;
-    m_syntax->stop();
     const QString folder = !m_held.name.isNull() ? m_held.folder : folderOfNode(selectedNode());
-    const QString id = LanguageChoices::choiceFor(languageChoices(), categoryOf(folder));
-    if (id.isEmpty())
-        return false;
-    const CodeLanguage* language = Languages::find(id);
-    if (!language || (language->highlightsReady() && !language->highlights())) {
-        syntaxReady(); // tells of grammars that did not load
+    const CodeLanguage* language = syntaxLanguageOf(folder);
+    const int length = txtCodeFile->textLength();
+    if (!language || length > Languages::SizeLimit || txtCodeFile->tooLongLine() > 0) {
+        m_syntax->stop();
         return false;
     }
-    const int length = txtCodeFile->textLength();
-    if (length > Languages::SizeLimit || txtCodeFile->tooLongLine() > 0)
-        return false;
     const QString text = txtCodeFile->text();
     // A language's first snippet is plain until its query is read on the thread.
     const bool atOnce = length <= ColourAtOnce && language->highlightsReady();
@@ -182,11 +206,24 @@ bool frmMain::colourBySyntax() {
                                      : QList<ColourRun>());
     m_syntaxOn = true;
     m_syntaxLanguage = language;
-    m_syntax->colour(language, text, m_syntaxGeneration);
+    m_syntaxEdits.clear();
+    m_syntaxLength = length;
+    m_syntaxWholeText = false;
+    // Supersedes what is queued; a parse of this text started ahead goes on.
+    m_syntax->colourNew(language, text, m_syntaxGeneration, syntaxView());
     return true;
 }
 
-void frmMain::syntaxEdited() {
+SyntaxColouring::Span frmMain::syntaxView() const {
+    const QRect view = txtCodeFile->viewport()->rect();
+    const int top =
+        txtCodeFile->textOffset(txtCodeFile->cursorForPosition(view.topLeft()).position());
+    const int bottom =
+        txtCodeFile->textOffset(txtCodeFile->cursorForPosition(view.bottomRight()).position());
+    return {top, std::max(0, bottom - top)};
+}
+
+void frmMain::syntaxEdited(int position, int removed, int added) {
     if (!m_syntaxOn)
         return;
     if (txtCodeFile->isLoading()) {
@@ -194,6 +231,22 @@ void frmMain::syntaxEdited() {
         m_syntax->stop();
         return;
     }
+    // The document counts its closing separator in some changes; the text has no such character.
+    const int length = txtCodeFile->textLength();
+    removed = std::clamp(removed, 0, std::max(0, m_syntaxLength - position));
+    added = std::clamp(added, 0, std::max(0, length - position));
+    if (position < 0 || position > m_syntaxLength || m_syntaxLength - removed + added != length) {
+        m_syntaxWholeText = true;
+    } else if (!m_syntaxWholeText) {
+        // Only what the edit put there: a copy of the whole text costs milliseconds.
+        QTextCursor inserted(txtCodeFile->document());
+        inserted.setPosition(position);
+        inserted.setPosition(position + added, QTextCursor::KeepAnchor);
+        QString text = inserted.selectedText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        m_syntaxEdits.push_back({position, removed, text});
+    }
+    m_syntaxLength = length;
     // One parse for everything one event pass changed.
     ++m_syntaxGeneration;
     QTimer::singleShot(0, this, [this, generation = m_syntaxGeneration] {
@@ -206,7 +259,14 @@ void frmMain::syntaxEdited() {
             m_syntax->stop();
             return;
         }
-        m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration);
+        if (m_syntaxWholeText)
+            m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration,
+                             syntaxView());
+        else
+            m_syntax->colourEdits(m_syntaxLanguage, std::exchange(m_syntaxEdits, {}),
+                                  m_syntaxLength, m_syntaxGeneration, syntaxView());
+        m_syntaxEdits.clear();
+        m_syntaxWholeText = false;
     });
 }
 
@@ -219,7 +279,30 @@ void frmMain::syntaxReady() {
     }
     if (!m_syntax)
         return;
-    std::optional<SyntaxColouring::Result> result = m_syntax->take();
-    if (result && m_syntaxOn && result->generation == m_syntaxGeneration)
+    if (m_syntax->lostText() && m_syntaxOn) {
+        // Edits came for a text the colouring had dropped: it takes the whole text again, now or
+        // with the edits still queued.
+        if (m_syntaxEdits.empty() && !m_syntaxWholeText)
+            m_syntax->colour(m_syntaxLanguage, txtCodeFile->text(), m_syntaxGeneration,
+                             syntaxView());
+        else
+            m_syntaxWholeText = true;
+        return;
+    }
+    std::optional<SyntaxColouring::Result> result = m_syntax->take(m_syntaxGeneration);
+    if (!result || !m_syntaxOn)
+        return;
+    const QList<SyntaxColouring::Span>& spans = result->spans;
+    if (spans.size() == 1 && spans[0].start == 0 && spans[0].length == txtCodeFile->textLength()) {
         txtCodeFile->applyColours(result->runs);
+        return;
+    }
+    // Only what the edit changed, so a key press costs the window what its line does.
+    qsizetype run = 0;
+    for (const SyntaxColouring::Span& span : spans) {
+        const qsizetype first = run;
+        while (run < result->runs.size() && result->runs[run].start < span.start + span.length)
+            ++run;
+        txtCodeFile->applyColours(span.start, span.length, result->runs.mid(first, run - first));
+    }
 }

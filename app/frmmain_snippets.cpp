@@ -5,6 +5,7 @@
 #include "app/savetarget.h"
 #include "editor/codeeditor.h"
 #include "editor/keywordlist.h"
+#include "editor/languages.h"
 #include "library/names.h"
 
 #include <QCoreApplication>
@@ -275,8 +276,11 @@ void frmMain::lstCode_ItemClick() {
                 LibraryFs::Read read =
                     disk->readFile(ownPath, LibraryFs::SnippetReadLimit, &shared->cancel);
                 std::optional<SnippetCodec::PieceDecoder> decoder;
+                // Bytes few enough to colour by a language stay for the parse ahead of showing.
                 if (read.result.ok && !shared->cancel.load(std::memory_order_acquire))
-                    decoder.emplace(std::exchange(read.bytes, QByteArray()));
+                    decoder.emplace(read.bytes.size() <= 3 * qsizetype(Languages::SizeLimit)
+                                        ? read.bytes
+                                        : std::exchange(read.bytes, QByteArray()));
                 const std::lock_guard lock(shared->mutex);
                 shared->read = std::move(read);
                 shared->decoder = std::move(decoder);
@@ -314,8 +318,10 @@ void frmMain::openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDe
                                     read.result.reason));
         return;
     }
+    parseSyntaxAhead(load.folder, read.bytes);
     if (!decoder)
         decoder.emplace(std::move(read.bytes));
+    read.bytes = QByteArray();
     txtCodeFile->beginLoading(decoder->size() > LoadInOneGo);
     load.decoder = std::move(decoder);
     loadSlice();

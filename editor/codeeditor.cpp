@@ -252,6 +252,12 @@ void CodeEditor::applyColours(const QList<ColourRun>& runs) {
     forgetLineColours();
 }
 
+void CodeEditor::applyColours(int start, int length, const QList<ColourRun>& runs) {
+    takePendingLine();
+    m_colours.replace(start, length, runs);
+    forgetLineColours();
+}
+
 void CodeEditor::colourAll(const QStringList& keywords) {
     m_keywords = keywords;
     takePendingLine();

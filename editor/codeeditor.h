@@ -43,6 +43,8 @@ public:
     QList<ColourRun> colourRuns(int start, int length) const;
     // All text default, then the runs, painted once.
     void applyColours(const QList<ColourRun>& runs);
+    // The same for [start, start + length) alone; the rest keeps its colours.
+    void applyColours(int start, int length, const QList<ColourRun>& runs);
     // Keyword and comment colours for the whole text with these lowered keywords. Each line's
     // colours are worked out from its text when it is painted or asked for, and kept only once
     // the line is edited, so colouring costs the same for any length of text.

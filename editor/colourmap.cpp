@@ -53,6 +53,57 @@ void ColourMap::setRange(int start, int length, quint32 colour) {
     normalise();
 }
 
+void ColourMap::replace(int start, int length, const QList<ColourRun>& runs) {
+    start = std::clamp(start, 0, m_length);
+    const int end = std::clamp(start + std::max(0, length), start, m_length);
+    if (start == end)
+        return;
+    const quint32 after = end < m_length ? colourAt(end) : Colours::Default;
+    std::vector<Segment> inside;
+    inside.reserve(std::size_t(runs.size()) * 2 + 2);
+    inside.push_back({start, Colours::Default});
+    for (const ColourRun& run : runs) {
+        const int from = std::clamp(run.start, start, end);
+        const int to = std::clamp(run.start + run.length, from, end);
+        if (from == to)
+            continue;
+        if (inside.back().start == from)
+            inside.back().colour = run.colour;
+        else
+            inside.push_back({from, run.colour});
+        if (to < end)
+            inside.push_back({to, Colours::Default});
+    }
+    if (end < m_length)
+        inside.push_back({end, after});
+    auto first = std::lower_bound(m_segments.begin(), m_segments.end(), start,
+                                  [](const Segment& s, int pos) { return s.start < pos; });
+    auto last = std::lower_bound(first, m_segments.end(), end + 1,
+                                 [](const Segment& s, int pos) { return s.start < pos; });
+    const std::size_t at = std::size_t(first - m_segments.begin());
+    const std::size_t replaced = std::size_t(last - first);
+    if (replaced >= inside.size()) {
+        std::copy(inside.begin(), inside.end(), first);
+        m_segments.erase(first + std::ptrdiff_t(inside.size()), last);
+    } else {
+        std::copy(inside.begin(), inside.begin() + std::ptrdiff_t(replaced), first);
+        m_segments.insert(last, inside.begin() + std::ptrdiff_t(replaced), inside.end());
+    }
+    mergeAround(at, at + inside.size() + 1);
+}
+
+void ColourMap::mergeAround(std::size_t from, std::size_t to) {
+    to = std::min(to, m_segments.size());
+    std::size_t out = std::max<std::size_t>(from, 1);
+    for (std::size_t i = out; i < to; ++i) {
+        if (m_segments[i].colour != m_segments[out - 1].colour)
+            m_segments[out++] = m_segments[i];
+    }
+    if (out < to)
+        m_segments.erase(m_segments.begin() + std::ptrdiff_t(out),
+                         m_segments.begin() + std::ptrdiff_t(to));
+}
+
 void ColourMap::applyEdit(int position, int removed, int added, quint32 colourAtStart) {
     position = std::clamp(position, 0, m_length);
     removed = std::clamp(removed, 0, m_length - position);

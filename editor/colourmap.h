@@ -20,6 +20,9 @@ public:
     // Every character default, then the runs (sorted, non-overlapping) on top.
     void assign(int length, const QList<ColourRun>& runs);
     void setRange(int start, int length, quint32 colour);
+    // [start, start + length) default, then the runs (sorted, non-overlapping) on top, clipped to
+    // it; the rest stays. Costs what the runs do, not the whole map.
+    void replace(int start, int length, const QList<ColourRun>& runs);
 
     // An edit replaced `removed` characters at `position` with `added` new ones. New characters
     // take the colour of the character before them, or `colourAtStart` at position 0.
@@ -35,6 +38,8 @@ private:
     };
     std::size_t segmentIndexAt(int position) const;
     void normalise();
+    // Merges neighbours of one colour among segments [from, to), and with the one before.
+    void mergeAround(std::size_t from, std::size_t to);
 
     std::vector<Segment> m_segments; // sorted by start; the first starts at 0 when non-empty
     int m_length = 0;

@@ -213,7 +213,16 @@ bool HighlightQuery::passes(const void* matchPointer, QStringView text) const {
 }
 
 QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text) const {
-    if (!m_query || !tree || text.isEmpty())
+    return colour(tree, text, 0, int(text.size()));
+}
+
+QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text, int from, int to,
+                                        Reach* reach) const {
+    from = std::clamp(from, 0, int(text.size()));
+    to = std::clamp(to, from, int(text.size()));
+    if (reach)
+        *reach = {from, to};
+    if (!m_query || !tree || from == to)
         return {};
     struct Capture {
         uint32_t start, end, pattern;
@@ -221,6 +230,7 @@ QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text) co
     };
     std::vector<Capture> found;
     TSQueryCursor* cursor = ts_query_cursor_new();
+    ts_query_cursor_set_byte_range(cursor, uint32_t(from) * 2, uint32_t(to) * 2);
     ts_query_cursor_exec(cursor, m_query, ts_tree_root_node(tree));
     TSQueryMatch match;
     uint32_t captureIndex = 0;
@@ -232,9 +242,14 @@ QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text) co
         const TSNode node = match.captures[captureIndex].node;
         const uint32_t start = std::min<uint32_t>(ts_node_start_byte(node) / 2, text.size());
         const uint32_t end = std::min<uint32_t>(ts_node_end_byte(node) / 2, text.size());
-        if (end > start)
-            found.push_back({start, end, match.pattern_index,
-                             m_captureColours[match.captures[captureIndex].index]});
+        if (end <= uint32_t(from) || start >= uint32_t(to))
+            continue;
+        const quint32 colour = m_captureColours[match.captures[captureIndex].index];
+        if (reach && colour != Colours::Default) {
+            reach->from = std::min(reach->from, int(start));
+            reach->to = std::max(reach->to, int(end));
+        }
+        found.push_back({start, end, match.pattern_index, colour});
     }
     ts_query_cursor_delete(cursor);
     // Outer nodes first, then inner ones over them; one node's patterns in their order.
@@ -245,16 +260,19 @@ QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text) co
             return a.end > b.end;
         return a.pattern < b.pattern;
     });
-    std::vector<quint32> colours(std::size_t(text.size()), Colours::Default);
+    const std::size_t length = std::size_t(to - from);
+    std::vector<quint32> colours(length, Colours::Default);
     for (const Capture& capture : found)
-        std::fill(colours.begin() + capture.start, colours.begin() + capture.end, capture.colour);
+        std::fill(colours.begin() + std::max<int>(int(capture.start) - from, 0),
+                  colours.begin() + std::min<int>(int(capture.end) - from, int(length)),
+                  capture.colour);
     QList<ColourRun> runs;
-    for (qsizetype i = 0; i < text.size();) {
-        qsizetype j = i + 1;
-        while (j < text.size() && colours[std::size_t(j)] == colours[std::size_t(i)])
+    for (std::size_t i = 0; i < length;) {
+        std::size_t j = i + 1;
+        while (j < length && colours[j] == colours[i])
             ++j;
-        if (colours[std::size_t(i)] != Colours::Default)
-            runs.append({int(i), int(j - i), colours[std::size_t(i)]});
+        if (colours[i] != Colours::Default)
+            runs.append({int(i) + from, int(j - i), colours[i]});
         i = j;
     }
     return runs;

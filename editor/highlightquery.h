@@ -47,6 +47,14 @@ public:
     // default ones left out. The same node caught by several patterns takes the last one's colour
     // and a node inside another takes its own, as tree-sitter's own highlighter does.
     QList<ColourRun> colour(const TSTree* tree, QStringView text) const;
+    // The same colours in [from, to) only. `reach` takes in the whole of every coloured node met
+    // there, which may stand out beyond it: a change inside such a node may change all of it.
+    struct Reach {
+        int from = 0;
+        int to = 0;
+    };
+    QList<ColourRun> colour(const TSTree* tree, QStringView text, int from, int to,
+                            Reach* reach = nullptr) const;
 
 private:
     struct Predicate {

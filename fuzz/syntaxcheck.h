@@ -50,15 +50,19 @@ inline Verdict syntax(QByteArrayView bytes) {
     thread.colour(&language, truncated, 2);
     std::optional<SyntaxColouring::Result> result;
     for (int i = 0; i < 20000 && (!result || result->generation != 2); ++i) {
-        if (auto taken = thread.take())
+        if (auto taken = thread.take(2))
             result = std::move(taken);
         else
             std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
     FUZZ_EXPECT(verdict, result && result->generation == 2,
                 QStringLiteral("no colours for the edited text"));
+    // Nothing was taken before, so the colours are for the whole text.
+    const QList<SyntaxColouring::Span> whole{{0, int(truncated.size())}};
     if (result && result->generation == 2)
-        FUZZ_EXPECT(verdict, result->runs == SyntaxColouring::colourNow(language, truncated),
+        FUZZ_EXPECT(verdict,
+                    result->spans == whole &&
+                        result->runs == SyntaxColouring::colourNow(language, truncated),
                     language.id + QStringLiteral(": an edited tree colours unlike a new one: ") +
                         FuzzInput::show(truncated));
     return verdict;

@@ -28,8 +28,26 @@ void TestColourMap::randomEditsMatchPerCharacterModel() {
         map.assign(int(model.size()), {});
         for (int step = 0; step < 40; ++step) {
             const int length = int(model.size());
-            const int op = int(rng.bounded(3));
-            if (op == 0) {
+            const int op = int(rng.bounded(4));
+            if (op == 3) {
+                // Colours of a part of the text replaced, as a language's colouring does after
+                // an edit.
+                const int start = int(rng.bounded(length + 1));
+                const int n = int(rng.bounded(length - start + 1));
+                QList<ColourRun> runs;
+                for (int at = start - 2; at < start + n + 2; at += 1 + int(rng.bounded(3))) {
+                    const int runLength = 1 + int(rng.bounded(3));
+                    runs.append({at, runLength, palette[rng.bounded(3)]});
+                    at += runLength;
+                }
+                map.replace(start, n, runs);
+                for (int i = start; i < start + n; ++i)
+                    model[i] = Colours::Default;
+                for (const ColourRun& run : runs)
+                    for (int i = std::max(run.start, start);
+                         i < std::min(run.start + run.length, start + n); ++i)
+                        model[i] = run.colour;
+            } else if (op == 0) {
                 const int start = int(rng.bounded(length + 1));
                 const int n = int(rng.bounded(length - start + 1));
                 const quint32 c = palette[rng.bounded(3)];
@@ -50,8 +68,13 @@ void TestColourMap::randomEditsMatchPerCharacterModel() {
         }
         // runsIn over the whole text rebuilds the same map.
         ColourMap copy;
-        copy.assign(map.length(), map.runsIn(0, map.length()));
+        const QList<ColourRun> runs = map.runsIn(0, map.length());
+        copy.assign(map.length(), runs);
         QCOMPARE(expand(copy), model);
+        // Kept merged: no two neighbouring runs of one colour.
+        for (qsizetype i = 1; i < runs.size(); ++i)
+            QVERIFY(runs[i - 1].start + runs[i - 1].length < runs[i].start ||
+                    runs[i - 1].colour != runs[i].colour);
     }
 }
 

@@ -1,8 +1,23 @@
 // SPDX-License-Identifier: MIT
+#include "editor/colourmap.h"
 #include "editor/languages.h"
 #include "editor/syntaxcolouring.h"
 
 #include <QTest>
+#include <thread>
+
+namespace {
+// An edit made where `at` first stands in the text (after the first `skip` characters of it).
+struct Edit {
+    QString at;
+    int skip = 0;
+    int removed = 0;
+    QString inserted;
+    // The window takes the colours before the next edit, rather than typing on and dropping them.
+    bool waits = true;
+};
+} // namespace
+Q_DECLARE_METATYPE(QList<Edit>)
 
 // What a reader of each language expects to see coloured: keywords, a string holding an
 // apostrophe (which the word list would take for a comment), comments and numbers.
@@ -12,6 +27,8 @@ private slots:
     void everyGrammarLoads();
     void coloursByLanguage_data();
     void coloursByLanguage();
+    void editsRecolourWhatTheyChange_data();
+    void editsRecolourWhatTheyChange();
 };
 
 void TestLanguages::everyGrammarLoads() {
@@ -114,6 +131,104 @@ void TestLanguages::coloursByLanguage() {
                                 .arg(colourAt(at), 6, 16, QLatin1Char('0'))
                                 .arg(colours[i], 6, 16, QLatin1Char('0'))));
     }
+}
+
+void TestLanguages::editsRecolourWhatTheyChange_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<Edit>>("edits");
+    QString python;
+    for (int n = 0; n < 60; ++n)
+        python += QStringLiteral("def f%1(value):\n    text = \"it's %1\"  # note\n"
+                                 "    return Value(text, 0x%1)\n\n")
+                      .arg(n);
+    QTest::newRow("a hash makes a comment")
+        << "python" << python << QList<Edit>{{"return Value(text, 0x30", 0, 0, "#"}};
+    QTest::newRow("an open docstring runs to the end, and closed, stops")
+        << "python" << python
+        << QList<Edit>{{"def f10", 0, 0, "\"\"\"\n"}, {"def f40", 0, 0, "\"\"\"\n"}};
+    QTest::newRow("an unclosed string, then closed, while the colours are on their way")
+        << "python" << python
+        << QList<Edit>{{"it's 20", 0, 0, "\"\"\"", false},
+                       {"it's 40", 0, 0, "\"\"\"", false},
+                       {"def f5(", 0, 0, "x = 1\n"}};
+    QTest::newRow("a name's first letter, which a pattern's predicate reads")
+        << "python" << python << QList<Edit>{{"Value(text, 0x7", 0, 1, "v"}};
+    QTest::newRow("lines joined") << "python" << python
+                                  << QList<Edit>{{"\n    return Value(text, 0x9", 0, 5, ""}};
+    QTest::newRow("edits far apart, colours of the first never taken")
+        << "python" << python
+        << QList<Edit>{{"text = \"it's 3\"", 0, 0, "#", false},
+                       {"Value(text, 0x55", 6, 0, "'", false},
+                       {"text = \"it's 30\"", 0, 7, ""}};
+    QString longPython;
+    while (longPython.size() < 300 * 1024)
+        longPython += python;
+    QTest::newRow("a long text, coloured in pieces side by side")
+        << "python" << longPython << QList<Edit>{{"return Value(text, 0x30", 0, 0, "#"}};
+    QTest::newRow("a block comment opened and closed further down")
+        << "c"
+        << QStringLiteral("int a = 1;\nchar* s = \"x\";\n/* one */\nint b = 2;\n"
+                          "int c = 3; /* two */\nreturn 0;\n")
+        << QList<Edit>{{"char", 0, 0, "/*"}, {"int b", 0, 0, "*/"}};
+    QTest::newRow("inside a template string across lines")
+        << "javascript"
+        << QStringLiteral("const a = `one\n${b}\ntwo`;\nconst c = 42; // done\nlet d = 'x';\n")
+        << QList<Edit>{{"two`", 3, 1, ""}, {"42", 0, 0, "`"}};
+}
+
+// The colours a window holds after taking the thread's results as they come, each edit moving the
+// ones it has, are those of the edited text coloured anew.
+void TestLanguages::editsRecolourWhatTheyChange() {
+    QFETCH(QString, language);
+    QFETCH(QString, text);
+    QFETCH(QList<Edit>, edits);
+    const CodeLanguage* found = Languages::find(language);
+    QVERIFY(found);
+    SyntaxColouring thread;
+    ColourMap map;
+    map.assign(int(text.size()), {});
+    quint64 generation = 1;
+    const auto apply = [&map](const SyntaxColouring::Result& result) {
+        for (const SyntaxColouring::Span& span : result.spans)
+            map.replace(span.start, span.length, result.runs);
+    };
+    const auto await = [&] {
+        for (int i = 0; i < 100000; ++i) {
+            if (std::optional<SyntaxColouring::Result> result = thread.take(generation)) {
+                apply(*result);
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        return false;
+    };
+    thread.colour(found, text, generation);
+    QVERIFY(await());
+    for (qsizetype e = 0; e < edits.size(); ++e) {
+        const Edit& edit = edits[e];
+        const qsizetype at = text.indexOf(edit.at);
+        QVERIFY2(at >= 0, qPrintable(edit.at));
+        const int position = int(at) + edit.skip;
+        text.replace(position, edit.removed, edit.inserted);
+        map.applyEdit(position, edit.removed, int(edit.inserted.size()));
+        ++generation;
+        const bool last = e == edits.size() - 1;
+        // The part in view goes first; the last edit's one result holds all that is left.
+        thread.colour(found, text, generation,
+                      last ? SyntaxColouring::Span{} : SyntaxColouring::Span{position, 40});
+        if (last || edit.waits) {
+            QVERIFY(await());
+        } else {
+            // The window had moved on when the colours came: it drops them, and what they were
+            // for comes again with the next.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            thread.take(generation + 1);
+        }
+    }
+    ColourMap fresh;
+    fresh.assign(int(text.size()), SyntaxColouring::colourNow(*found, text));
+    QCOMPARE(map.runsIn(0, map.length()), fresh.runsIn(0, fresh.length()));
 }
 
 QTEST_GUILESS_MAIN(TestLanguages)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "editor/colouring.h"
 #include "editor/highlightquery.h"
+#include "editor/languages.h"
+#include "editor/syntaxcolouring.h"
 #include "library/languagechoices.h"
 #include "tests/support/gitcheck.h"
 #include "tests/support/windowfixture.h"
@@ -67,6 +69,17 @@ QString colourString(const CodeEditor* editor) {
     QString out;
     for (int i = 0; i < editor->textLength(); ++i)
         out += QString::number(editor->colourAt(i), 16) + u' ';
+    return out;
+}
+
+QString syntaxColours(const QString& language, const QString& text) {
+    QList<quint32> colours(text.size(), Colours::Default);
+    for (const ColourRun& run : SyntaxColouring::colourNow(*Languages::find(language), text))
+        for (int i = run.start; i < run.start + run.length; ++i)
+            colours[i] = run.colour;
+    QString out;
+    for (quint32 c : colours)
+        out += QString::number(c, 16) + u' ';
     return out;
 }
 
@@ -154,6 +167,16 @@ void TestLanguagesWindow::chosenLanguageColoursCategoryAndSubCategories() {
     QTest::keyClicks(editor, QStringLiteral("'x' + "));
     const int typed = int(python.indexOf(QStringLiteral("42")));
     QTRY_COMPARE(editor->colourAt(typed + 1), SyntaxColours::String);
+    // The window hands over only what each edit put there: what the colouring makes of them is
+    // the edited text's colours, line breaks, deletions and undo included.
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, QStringLiteral("# x = \"y"));
+    editor->setSelectionStart(int(editor->text().indexOf(QStringLiteral("if s"))));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTRY_COMPARE(colourString(editor), syntaxColours(QStringLiteral("python"), editor->text()));
+    editor->undo();
+    editor->undo();
+    QTRY_COMPARE(colourString(editor), syntaxColours(QStringLiteral("python"), editor->text()));
 
     // A category without a choice: the word list's colours, exactly.
     selectFolder(f, QStringLiteral("Basic"));
