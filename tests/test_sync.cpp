@@ -868,6 +868,27 @@ void TestSync::caseBlindLibrary() {
     const QString renamedHead = a.head();
     a.change({});
     QCOMPARE(a.head(), renamedHead);
+    // A name's case changed on the other machine while this one holds an edit of it the history
+    // has not recorded yet: the edit stays and is recorded, and the arriving version is kept too,
+    // beside it where the disk takes the two names for one.
+    b.change({{QStringLiteral("S/y.code"), {}}, {QStringLiteral("S/Y.code"), "y"}});
+    QVERIFY(b.sync(remote).ok());
+    a.change({{QStringLiteral("!S/y.code"), "edited"}});
+    const SyncOutcome edited = a.sync(remote, {}, 0, told);
+    QVERIFY2(edited.ok(), qPrintable(describe(edited)));
+    const QString arrived = fat ? QStringLiteral("S/Y (deskb).code") : QStringLiteral("S/Y.code");
+    now.insert(QStringLiteral("S/y.code"), "edited");
+    now.insert(arrived, "y");
+    QCOMPARE(a.snippets(), now);
+    a.change({});
+    QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' show main:S/y.code").arg(a.git())),
+             QStringLiteral("edited"));
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(a.sync(remote, {}, 0, told).ok());
+        QVERIFY(b.sync(remote).ok());
+    }
+    QCOMPARE(a.snippets(), now);
+    QCOMPARE(b.snippets(), now);
     for (const QString& git : {a.git(), b.git(), remote})
         QVERIFY2(fsckStrict(git), qPrintable(git));
 }
