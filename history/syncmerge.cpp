@@ -86,34 +86,75 @@ QStringList parted(Files& files, const QString& host) {
 QStringList caseApart(Files& files, const Files& onDisk, const QString& host,
                       const std::function<bool(const QByteArray&)>& taken, QStringList& moved) {
     const auto fold = [](const QByteArray& path) { return QString::fromUtf8(path).toCaseFolded(); };
-    QList<QByteArray> order;
-    for (const bool held : {true, false}) {
-        for (auto it = files.cbegin(); it != files.cend(); ++it) {
-            if (onDisk.contains(it.key()) == held)
-                order.append(it.key());
-        }
-    }
+    // The categories' languages keep their one name; then the library's own names go first.
+    struct Met {
+        QByteArray path;
+        Entry entry;
+        bool own; // the library's own
+    };
+    std::vector<Met> order;
+    std::vector<Met> arriving;
+    order.reserve(size_t(files.size()));
+    sideBySide(files, onDisk, Files(),
+               [&](const QByteArray& path, const std::optional<Entry>& entry,
+                   const std::optional<Entry>& held, const std::optional<Entry>&) {
+                   if (!entry)
+                       return;
+                   if (isLanguageFile(path))
+                       order.insert(order.begin(), {path, *entry, true});
+                   else
+                       (held ? order : arriving).push_back({path, *entry, bool(held)});
+               });
+    order.insert(order.end(), arriving.cbegin(), arriving.cend());
+    struct Placed {
+        QByteArray path;
+        bool own;
+    };
     QHash<QString, QByteArray> folders; // folded -> the spelling kept
-    QSet<QString> names;                // folded
+    QHash<QString, Placed> names;       // folded -> the file placed under it
     Files apart;
     QStringList copies;
-    for (const QByteArray& path : order) {
+    const auto inUse = [&](const QByteArray& candidate) {
+        return names.contains(fold(candidate)) || folders.contains(fold(candidate)) ||
+               taken(candidate);
+    };
+    for (const auto& [path, entry, own] : order) {
         const QList<QByteArray> parts = path.split('/');
         QByteArray spelled;
         for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
             const QByteArray folder = spelled + parts[i];
-            spelled = folders.value(fold(folder), folder) + '/';
-            folders.insert(fold(folder), spelled.chopped(1));
+            const QString key = fold(folder);
+            auto known = folders.constFind(key);
+            if (known == folders.cend()) {
+                QByteArray kept = folder;
+                const auto file = names.constFind(key);
+                if (file != names.cend() && ((file->own && !own) || isLanguageFile(file->path))) {
+                    // The library's own file keeps its name: the arriving folder takes another.
+                    kept = copyName(folder, host, inUse);
+                    folders.insert(fold(kept), kept);
+                } else if (file != names.cend()) {
+                    // A file met first: it moves beside the folder, as one met after would.
+                    const QByteArray was = file->path;
+                    names.erase(file);
+                    folders.insert(key, folder);
+                    const QByteArray name = copyName(was, host, inUse);
+                    names.insert(fold(name), {name, false});
+                    apart.insert(name, apart.take(was));
+                    moved.removeOne(QString::fromUtf8(was));
+                    copies.removeOne(QString::fromUtf8(was));
+                    moved.append(QString::fromUtf8(name));
+                    copies.append(QString::fromUtf8(name));
+                }
+                known = folders.insert(key, kept);
+            }
+            spelled = *known + '/';
         }
         QByteArray name = spelled + parts.last();
         const bool copy = names.contains(fold(name)) || folders.contains(fold(name));
         if (copy)
-            name = copyName(name, host, [&](const QByteArray& candidate) {
-                return names.contains(fold(candidate)) || folders.contains(fold(candidate)) ||
-                       taken(candidate);
-            });
-        names.insert(fold(name));
-        apart.insert(name, files.value(path));
+            name = copyName(name, host, inUse);
+        names.insert(fold(name), {name, own});
+        apart.insert(name, entry);
         if (name != path)
             moved.append(QString::fromUtf8(name));
         if (copy)

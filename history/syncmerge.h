@@ -87,9 +87,11 @@ constexpr qsizetype MostEntries = 2'000'000;
 QStringList parted(Files& files, const QString& host);
 
 // On a file system that ignores case, two names that differ only in case are one file, and two
-// such folders one folder. Each folder keeps the spelling met first (the library's own first:
-// those in `onDisk`), and a file whose name is taken so is renamed beside it, as a copy. Returns
-// the copies; `moved` is told every path that changed, copies included.
+// such folders one folder. Each name keeps the spelling met first (the categories' languages,
+// then the library's own: those in `onDisk`), and a file whose name is taken so is renamed beside
+// it, as a copy. A file and a folder one but for case: the file is the copy, unless it is the
+// library's own (or the languages) and the folder arrives, which then takes a free name with all
+// it holds. Returns the copies; `moved` is told every path that changed, copies included.
 QStringList caseApart(Files& files, const Files& onDisk, const QString& host,
                       const std::function<bool(const QByteArray&)>& taken, QStringList& moved);
 

@@ -82,6 +82,30 @@ void TestSyncMerge::decisions_data() {
     QTest::newRow("a name's case changed with an edit, on a disk that ignores case")
         << Texts{{"S/a.code", "a"}} << Texts{{"S/a.code", "a"}} << Texts{{"S/A.code", "A2"}}
         << Texts{} << true << Texts{{"S/A.code", "A2"}} << QStringList{} << QStringList{};
+    QTest::newRow("a name's case changed against an edit not yet recorded, on a disk that ignores "
+                  "case")
+        << Texts{{"S/a.code", "a"}} << Texts{{"S/a.code", "a"}} << Texts{{"S/A.code", "a"}}
+        << Texts{{"S/a.code", "unrecorded"}} << true
+        << Texts{{"S/A.code", "a"}, {"S/A (deskb).code", "a"}} << QStringList{"S/A (deskb).code"}
+        << QStringList{"S/A.code", "S/a.code"};
+    // The library's own file and the languages keep their names; of two that arrive, the file
+    // is the copy.
+    QTest::newRow("files and folders one but for case, on a disk that ignores it")
+        << Texts{{"S/Ab.code", "mine"}} << Texts{{"S/Ab.code", "mine"}}
+        << Texts{{"S/Ab.code", "mine"},
+                 {"S/AB.code/x.code", "x"},
+                 {"T/A.code", "file"},
+                 {"T/a.code/y.code", "y"},
+                 {".quillary-languages", "python\tS\n"},
+                 {".Quillary-languages/z.code", "z"}}
+        << Texts{} << true
+        << Texts{{"S/Ab.code", "mine"},
+                 {"S/AB (deskb).code/x.code", "x"},
+                 {"T/A (deskb).code", "file"},
+                 {"T/a.code/y.code", "y"},
+                 {".quillary-languages", "python\tS\n"},
+                 {".Quillary-languages (deskb)/z.code", "z"}}
+        << QStringList{"T/A (deskb).code"} << QStringList{};
     QTest::newRow("a file and a folder of one name")
         << Texts{} << Texts{} << Texts{{"F/x.code", "file"}, {"F/x.code/y.code", "y"}} << Texts{}
         << false << Texts{{"F/x (deskb).code", "file"}, {"F/x.code/y.code", "y"}}
