@@ -148,6 +148,10 @@ bool History::Worker::layOnto(Repository& in, git_tree* base, git_oid& tree) {
 void History::Worker::scan() {
     if (!QFileInfo(library).isDir())
         return;
+    // An index behind the head would take what the head holds and the disk cannot (a sync's
+    // entry it could not write) for a deletion.
+    if (indexBehind())
+        alignIndex();
     const QString what = QStringLiteral("the changes made outside Quillary");
     Repository scanning;
     if (git_repository_open_ext(scanning.out(), QFile::encodeName(gitFolder).constData(),
