@@ -38,7 +38,7 @@ void frmMain::createLanguageMenus() {
     connect(m_syntax.get(), &SyntaxColouring::ready, this, &frmMain::syntaxReady,
             Qt::QueuedConnection);
     // After the editor's own handler, which moves the colours along with the edit.
-    connect(txtCodeFile->document(), &QTextDocument::contentsChange, this,
+    connect(txtCodeFile, &CodeEditor::contentsChange, this,
             [this](int, int, int) { syntaxEdited(); });
 }
 
