@@ -50,23 +50,12 @@ double ms(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// The longest gap between the ticks of a 10 ms timer while the event loop has nothing else to do
-// for `span` ms: what the machine's own load costs, the floor of any gap measured beside it.
+// The longest gap in the event loop while it has nothing else to do for `span` ms: what the
+// machine's own load costs, the floor of any gap measured beside it.
 double idleLongestGap(int span) {
-    double longest = 0;
-    QElapsedTimer sinceTick;
-    QTimer ticks;
-    ticks.setInterval(10);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longest = std::max(longest, ms(sinceTick));
-        sinceTick.start();
-    });
-    QEventLoop loop;
-    QTimer::singleShot(span, &loop, &QEventLoop::quit);
-    sinceTick.start();
-    ticks.start();
-    loop.exec();
-    return longest;
+    QElapsedTimer clock;
+    clock.start();
+    return BenchSupport::longestWait([&] { return clock.elapsed() >= span; });
 }
 
 // Focus, a caret move and the paint after it, as when the user first clicks into shown text:
@@ -165,11 +154,15 @@ struct Bench {
         plain->viewport()->repaint();
     }
 
+    // Empties both, and lets the window delete what it let go of before anything is measured.
     void clear() {
         select("");
         editor()->setText(QString());
         plain->clear();
-        QCoreApplication::processEvents();
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
 };
 
@@ -236,43 +229,25 @@ int main(int argc, char** argv) {
         }
     }
 
-    // The event loop while a long snippet opens: a 10 ms timer notes every gap between its
-    // ticks; the open is started from the event loop, as a click is. The bare widget answers
-    // nothing while it takes the same text.
+    // The event loop while a long snippet opens, up to its first paint; the open is started from
+    // the event loop, as a click is. The bare widget answers nothing while it takes the same text.
     for (const Snippet& s : b.snippets) {
         if (!runs("gap") || s.bytes.size() < (50 << 20))
             continue;
         b.clear();
         const double idle = idleLongestGap(5000);
-        double longest = 0;
-        QElapsedTimer sinceTick;
-        QTimer ticks;
-        ticks.setInterval(10);
-        QObject::connect(&ticks, &QTimer::timeout, [&] {
-            longest = std::max(longest, ms(sinceTick));
-            sinceTick.start();
-        });
-        QEventLoop loop;
         QElapsedTimer total;
         QTimer::singleShot(0, [&] {
             total.start();
             b.select(s.name);
             b.window->lstCode_ItemClick();
         });
-        QTimer done;
-        done.setInterval(5);
-        QObject::connect(&done, &QTimer::timeout, [&] {
-            if (total.isValid() && !stillLoading(b.editor()))
-                loop.quit();
+        const double longest = BenchSupport::longestWait([&] {
+            if (!total.isValid() || stillLoading(b.editor()))
+                return false;
+            b.editor()->viewport()->repaint();
+            return true;
         });
-        sinceTick.start();
-        ticks.start();
-        done.start();
-        loop.exec();
-        ticks.stop();
-        done.stop();
-        b.editor()->viewport()->repaint();
-        longest = std::max(longest, ms(sinceTick));
         const double opened = ms(total);
         const double touched = firstTouch(b.editor());
         const QString text = QString::fromUtf8(s.bytes);
