@@ -5,6 +5,7 @@
 #include "editor/editoraccessibility.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAccessible>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -105,6 +106,11 @@ void CodeEditor::emptyDocument() {
     m_retired.push_back(old);
     m_disposal->start(DisposalMilliseconds);
     followContentsChange(0, removed, 0);
+    // As the widget tells of text removed from its document, with the same stand-in text.
+    if (QAccessible::isActive()) {
+        QAccessibleTextRemoveEvent event(this, 0, QString(removed, u' '));
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CodeEditor::disposeRetired() {
