@@ -68,7 +68,7 @@ void frmMain::startEditState() {
         armEditTick();
     });
     refreshClipboardFlag();
-    connect(txtCodeFile->document(), &QTextDocument::contentsChange, this, [this] {
+    connect(txtCodeFile, &CodeEditor::contentsChange, this, [this] {
         m_positionStale = true;
         armEditTick();
     });

@@ -50,7 +50,7 @@ void frmMain::createLanguageMenus() {
             Qt::QueuedConnection);
     // After the editor's own handler, which moves the colours along with the edit.
     connect(
-        txtCodeFile->document(), &QTextDocument::contentsChange, this,
+        txtCodeFile, &CodeEditor::contentsChange, this,
         [this](int position, int removed, int added) { syntaxEdited(position, removed, added); });
 }
 

@@ -24,10 +24,11 @@ namespace {
 using Names::SnippetEnding;
 const char* const NoCategoryReason = QT_TRANSLATE_NOOP("frmMain", "no category is selected");
 // Longer snippets load in slices, each short enough that the window keeps answering: a piece is
-// a few milliseconds of the document's work, and a slice ends with the first piece past its time.
+// a millisecond or two of the document's work (ten, now and then, when the document grows its
+// own buffers), and a slice ends with the first piece past its time.
 constexpr qsizetype LoadInOneGo = 1 << 20;
 constexpr qsizetype PieceBytes = 16 * 1024;
-constexpr qint64 SliceMilliseconds = 8;
+constexpr qint64 SliceMilliseconds = 5;
 constexpr int ReadPollMilliseconds = 10;
 // A keyword list is a few KB; a larger file is no list, and colouring goes on without one.
 constexpr qint64 KeywordListLimit = qint64(16) << 20;

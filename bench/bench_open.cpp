@@ -2,11 +2,11 @@
 // Opening large snippets in the main window against a bare QPlainTextEdit given the same text,
 // side by side in one process: the time until the text is shown, the longest stretch the event
 // loop is not served while a 50 MB snippet or a 100 MB single line opens (beside an idle event
-// loop's longest, the floor the machine's load sets), how soon a click on
-// another snippet shows it while the 50 MB one loads, and the peak memory of opening and
-// colouring (each case in a child process of its own), and a screen reader's question about a
-// line, short or split for display. `--only gap|switch|reader` runs one part. Run
-// with QT_QPA_PLATFORM=offscreen where there is no display.
+// loop's longest, the floor the machine's load sets, and the most CPU time the window's thread
+// spent on one event), how soon a click on another snippet shows it while the 50 MB one loads, and
+// the peak memory of opening and colouring (each case in a child process of its own), and a screen
+// reader's question about a line, short or split for display. `--only gap|switch|reader` runs one
+// part. Run with QT_QPA_PLATFORM=offscreen where there is no display.
 
 #include "app/frmmain.h"
 #include "bench/benchsupport.h"
@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -50,24 +51,42 @@ double ms(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// The longest gap between the ticks of a 10 ms timer while the event loop has nothing else to do
-// for `span` ms: what the machine's own load costs, the floor of any gap measured beside it.
+// The longest gap in the event loop while it has nothing else to do for `span` ms: what the
+// machine's own load costs, the floor of any gap measured beside it.
 double idleLongestGap(int span) {
-    double longest = 0;
-    QElapsedTimer sinceTick;
-    QTimer ticks;
-    ticks.setInterval(10);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longest = std::max(longest, ms(sinceTick));
-        sinceTick.start();
-    });
-    QEventLoop loop;
-    QTimer::singleShot(span, &loop, &QEventLoop::quit);
-    sinceTick.start();
-    ticks.start();
-    loop.exec();
-    return longest;
+    QElapsedTimer clock;
+    clock.start();
+    return BenchSupport::longestWait([&] { return clock.elapsed() >= span; });
 }
+
+double threadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Notes the most CPU time the window's thread spent on one event. Unlike a gap in the event loop
+// it leaves out the time other programs take from a loaded machine, so it shows the window's own
+// long stretches where the gaps are the machine's.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    double longestEventMs = 0;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (m_depth > 0)
+            return QApplication::notify(receiver, event);
+        ++m_depth;
+        const double start = threadCpuMs();
+        const bool handled = QApplication::notify(receiver, event);
+        longestEventMs = std::max(longestEventMs, threadCpuMs() - start);
+        --m_depth;
+        return handled;
+    }
+
+private:
+    int m_depth = 0;
+};
 
 // Focus, a caret move and the paint after it, as when the user first clicks into shown text:
 // Qt goes over the caret's line once after every change of it.
@@ -165,11 +184,15 @@ struct Bench {
         plain->viewport()->repaint();
     }
 
+    // Empties both, and lets the window delete what it let go of before anything is measured.
     void clear() {
         select("");
         editor()->setText(QString());
         plain->clear();
-        QCoreApplication::processEvents();
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
 };
 
@@ -178,7 +201,7 @@ struct Bench {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     // Opening is measured here; the search index's own memory and time are bench_find's.
     frmMain::setIndexingAtStart(false);
     const QString mode = argc > 2 ? QString::fromLocal8Bit(argv[1]) : QString();
@@ -236,44 +259,30 @@ int main(int argc, char** argv) {
         }
     }
 
-    // The event loop while a long snippet opens: a 10 ms timer notes every gap between its
-    // ticks; the open is started from the event loop, as a click is. The bare widget answers
-    // nothing while it takes the same text.
+    // The event loop while a long snippet opens, up to its first paint; the open is started from
+    // the event loop, as a click is. The bare widget answers nothing while it takes the same text.
     for (const Snippet& s : b.snippets) {
         if (!runs("gap") || s.bytes.size() < (50 << 20))
             continue;
         b.clear();
+        app.longestEventMs = 0;
         const double idle = idleLongestGap(5000);
-        double longest = 0;
-        QElapsedTimer sinceTick;
-        QTimer ticks;
-        ticks.setInterval(10);
-        QObject::connect(&ticks, &QTimer::timeout, [&] {
-            longest = std::max(longest, ms(sinceTick));
-            sinceTick.start();
-        });
-        QEventLoop loop;
+        const double idleEvent = app.longestEventMs;
+        app.longestEventMs = 0;
         QElapsedTimer total;
         QTimer::singleShot(0, [&] {
             total.start();
             b.select(s.name);
             b.window->lstCode_ItemClick();
         });
-        QTimer done;
-        done.setInterval(5);
-        QObject::connect(&done, &QTimer::timeout, [&] {
-            if (total.isValid() && !stillLoading(b.editor()))
-                loop.quit();
+        const double longest = BenchSupport::longestWait([&] {
+            if (!total.isValid() || stillLoading(b.editor()))
+                return false;
+            b.editor()->viewport()->repaint();
+            return true;
         });
-        sinceTick.start();
-        ticks.start();
-        done.start();
-        loop.exec();
-        ticks.stop();
-        done.stop();
-        b.editor()->viewport()->repaint();
-        longest = std::max(longest, ms(sinceTick));
         const double opened = ms(total);
+        const double longestEvent = app.longestEventMs;
         const double touched = firstTouch(b.editor());
         const QString text = QString::fromUtf8(s.bytes);
         if (b.editor()->text() != text)
@@ -288,6 +297,9 @@ int main(int argc, char** argv) {
                     "bare widget, answering nothing meanwhile: %.0f ms; ratio %.3f\n"
                     "the idle event loop's longest gap over 5 s just before: %.0f ms\n",
                     s.what, longest, opened, bareMs, longest / bareMs, idle);
+        std::printf("the most the window's thread spent on one event meanwhile, in its own CPU "
+                    "time: %.1f ms; idle: %.1f ms\n",
+                    longestEvent, idleEvent);
         std::printf("then the first focus, Right key and paint: %.0f ms; bare widget: %.0f ms; "
                     "ratio %.2f\n",
                     touched, bareTouched, touched / bareTouched);

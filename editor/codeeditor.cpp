@@ -5,6 +5,7 @@
 #include "editor/editoraccessibility.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAccessible>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -12,10 +13,12 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTimer>
 
 namespace {
 // Keys that only move the caret or select never change the text.
@@ -51,6 +54,10 @@ QString fromDocumentText(QString text) {
 // breaks between chunks exist only in the document, never in the text.
 constexpr int LongLine = 1 << 16;
 constexpr int Chunk = 4096;
+// Emptying a document costs about a millisecond per megabyte of text, all in one call: a longer
+// one is swapped out and deleted while nothing loads.
+constexpr int SwapAbove = 1 << 20;
+constexpr int DisposalMilliseconds = 100;
 } // namespace
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
@@ -63,11 +70,60 @@ CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     setPalette(page);
     setFont(codeFont());
     setTabChangesFocus(false);
-    connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::onContentsChange);
+    connect(document(), &QTextDocument::contentsChange, this, &CodeEditor::followContentsChange);
     m_colours.assign(0, {});
+    m_disposal = new QTimer(this);
+    m_disposal->setSingleShot(true);
+    connect(m_disposal, &QTimer::timeout, this, &CodeEditor::disposeRetired);
 }
 
-CodeEditor::~CodeEditor() = default;
+CodeEditor::~CodeEditor() {
+    qDeleteAll(m_retired);
+}
+
+void CodeEditor::emptyDocument() {
+    QTextDocument* old = document();
+    if (old->characterCount() <= SwapAbove) {
+        if (!old->isEmpty())
+            setPlainText(QString());
+        return;
+    }
+    auto* fresh = new QTextDocument(this);
+    auto* layout = new QPlainTextDocumentLayout(fresh);
+    if (const auto* oldLayout = qobject_cast<QPlainTextDocumentLayout*>(old->documentLayout()))
+        layout->setCursorWidth(oldLayout->cursorWidth());
+    fresh->setDocumentLayout(layout);
+    fresh->setDefaultFont(old->defaultFont());
+    fresh->setDefaultTextOption(old->defaultTextOption());
+    fresh->setDocumentMargin(old->documentMargin());
+    fresh->setUndoRedoEnabled(old->isUndoRedoEnabled());
+    const int removed = old->characterCount() - 1;
+    disconnect(old, nullptr, this, nullptr);
+    // The widget deletes a document it made itself when it is given another.
+    old->setParent(this);
+    setDocument(fresh);
+    connect(fresh, &QTextDocument::contentsChange, this, &CodeEditor::followContentsChange);
+    m_retired.push_back(old);
+    m_disposal->start(DisposalMilliseconds);
+    followContentsChange(0, removed, 0);
+    // As the widget tells of text removed from its document, with the same stand-in text.
+    if (QAccessible::isActive()) {
+        QAccessibleTextRemoveEvent event(this, 0, QString(removed, u' '));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void CodeEditor::disposeRetired() {
+    if (m_retired.empty())
+        return;
+    // Deleting tens of megabytes takes a while whatever does it: never in the middle of a load.
+    if (!m_loading) {
+        delete m_retired.back();
+        m_retired.pop_back();
+    }
+    if (!m_retired.empty())
+        m_disposal->start(DisposalMilliseconds);
+}
 
 QColor CodeEditor::colourOf(quint32 bbggrr) {
     return QColor(int(bbggrr & 0xFF), int((bbggrr >> 8) & 0xFF), int((bbggrr >> 16) & 0xFF));
@@ -160,8 +216,7 @@ void CodeEditor::setText(const QString& text) {
     m_chunkOffsets.clear();
     m_splitLines.clear();
     m_tooLong = {};
-    if (!document()->isEmpty())
-        setPlainText(QString());
+    emptyDocument();
     setPlainText(text);
     m_settingText = false;
     m_edited = false;
@@ -371,7 +426,7 @@ void CodeEditor::beginLoading(bool showPicture) {
     m_splitLines.clear();
     m_addedBreaks.clear();
     m_pendingLine.clear();
-    setPlainText(QString());
+    emptyDocument();
     document()->setUndoRedoEnabled(false);
     // Keeps the view from measuring the last lines after every piece.
     document()->documentLayout()->blockSignals(true);
@@ -789,6 +844,11 @@ void CodeEditor::dropEvent(QDropEvent* event) {
 void CodeEditor::mouseReleaseEvent(QMouseEvent* event) {
     QPlainTextEdit::mouseReleaseEvent(event);
     emit mouseButtonReleased(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void CodeEditor::followContentsChange(int position, int removed, int added) {
+    onContentsChange(position, removed, added);
+    emit contentsChange(position, removed, added);
 }
 
 void CodeEditor::onContentsChange(int position, int removed, int added) {

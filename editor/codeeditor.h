@@ -17,6 +17,8 @@
 // The code editor both windows use. Text is exact (what was set is what is read, line breaks as
 // '\n'); colours are display attributes kept outside the document, so they never enter the undo
 // history and applying many of them costs little.
+class QTimer;
+
 class CodeEditor : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -91,6 +93,10 @@ public:
     QTextCursor cursorAt(int anchor, int position) const;
 
 signals:
+    // The text changed, as QTextDocument::contentsChange tells it, after the editor has moved its
+    // colours along; connect here rather than to document(), which a long text's replacement
+    // swaps for a fresh one.
+    void contentsChange(int position, int removed, int added);
     void mouseButtonReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                              QPoint position);
     void overwriteModeChanged(bool overwrite);
@@ -130,6 +136,11 @@ private:
     // `position`, a split line's chunks taken together.
     std::pair<int, int> lineRange(int position) const;
     void onContentsChange(int position, int removed, int added);
+    void followContentsChange(int position, int removed, int added);
+    // Empties the document. A long one is swapped for a fresh, empty one at once and deleted
+    // later, when nothing loads: emptying it in place would hold the window for its whole size.
+    void emptyDocument();
+    void disposeRetired();
     // The colours of one line as the last colouring gives them, in document positions.
     QList<ColourRun> derivedRuns(const QTextBlock& block) const;
     // Runs with the derived parts worked out.
@@ -174,4 +185,6 @@ private:
     QPixmap m_loadingPicture;       // what the viewport showed when loading began
     std::vector<int> m_addedBreaks; // line breaks loading put after pieces and chunks
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
+    std::vector<QTextDocument*> m_retired; // swapped out, deleted by m_disposal
+    QTimer* m_disposal = nullptr;
 };

@@ -3,6 +3,9 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <utility>
+
 namespace SnippetCodec {
 namespace {
 
@@ -63,7 +66,8 @@ bool isAscii(const QByteArray& bytes) {
 
 } // namespace
 
-PieceDecoder::PieceDecoder(QByteArray bytes) : m_bytes(std::move(bytes)), m_size(m_bytes.size()) {
+PieceDecoder::PieceDecoder(QByteArray bytes, qsizetype blockBytes)
+    : m_bytes(std::move(bytes)), m_size(m_bytes.size()) {
     // Valid UTF-8 decodes without error and encodes back to the same bytes (Qt checks validity
     // with its decoder's own rules), so one test over the bytes settles the encoding.
     const QByteArrayView all(m_bytes);
@@ -77,38 +81,68 @@ PieceDecoder::PieceDecoder(QByteArray bytes) : m_bytes(std::move(bytes)), m_size
     const qsizetype firstLf = m_bytes.indexOf('\n', m_position);
     m_lineEnd =
         (firstLf > m_position && m_bytes.at(firstLf - 1) == '\r') ? LineEnd::CrLf : LineEnd::Lf;
+    blockBytes = std::max<qsizetype>(1, blockBytes);
+    if (m_size - m_position > blockBytes) {
+        const qsizetype from = std::exchange(m_position, 0);
+        m_dropped = from;
+        for (qsizetype at = from + blockBytes; at < m_size; at += blockBytes)
+            m_blocks.push_back(all.sliced(at, std::min(blockBytes, m_size - at)).toByteArray());
+        m_bytes = all.sliced(from, blockBytes).toByteArray();
+    }
+}
+
+void PieceDecoder::takeNextBlock() {
+    if (m_position > 0) {
+        m_dropped += m_position;
+        m_bytes = QByteArrayView(m_bytes).sliced(m_position).toByteArray();
+        m_position = 0;
+    }
+    m_bytes.append(m_blocks.front());
+    m_blocks.pop_front();
+}
+
+std::optional<qsizetype> PieceDecoder::pieceEnd(qsizetype bytes) const {
+    const qsizetype size = m_bytes.size();
+    const bool last = m_blocks.empty();
+    const qsizetype wanted = m_position + std::max<qsizetype>(1, bytes);
+    if (wanted >= size)
+        return last ? std::optional<qsizetype>(size) : std::nullopt;
+    // Looked for within the piece only: a search back to the start of a single line of megabytes
+    // at every piece makes its load quadratic.
+    if (const qsizetype lf =
+            QByteArrayView(m_bytes).sliced(m_position, wanted - m_position).lastIndexOf('\n');
+        lf >= 0)
+        return m_position + lf + 1;
+    // No line end within reach: a long line is cut between characters. Never inside a UTF-8
+    // sequence, and never after a CR, which may be the first half of a line end. The end of the
+    // last block is a place to cut; the end of another is not known to be one.
+    const auto splits = [this](qsizetype at) {
+        return at < m_bytes.size() &&
+               (m_bytes.at(at - 1) == '\r' ||
+                (m_encoding != Encoding::Windows1252 &&
+                 (static_cast<unsigned char>(m_bytes.at(at)) & 0xC0) == 0x80));
+    };
+    qsizetype end = wanted;
+    while (end > m_position + 1 && splits(end))
+        --end;
+    if (splits(end)) {
+        end = wanted;
+        while (splits(end))
+            ++end;
+        if (end >= size && !last)
+            return std::nullopt;
+    }
+    return end;
 }
 
 QString PieceDecoder::next(qsizetype bytes) {
-    const qsizetype size = m_bytes.size();
-    qsizetype end = size;
-    if (m_position + std::max<qsizetype>(1, bytes) < size) {
-        end = m_position + std::max<qsizetype>(1, bytes);
-        // Looked for within the piece only: a search back to the start of a single line of
-        // megabytes at every piece makes its load quadratic.
-        if (const qsizetype lf =
-                QByteArrayView(m_bytes).sliced(m_position, end - m_position).lastIndexOf('\n');
-            lf >= 0) {
-            end = m_position + lf + 1;
-        } else {
-            // No line end within reach: a long line is cut between characters. Never inside a
-            // UTF-8 sequence, and never after a CR, which may be the first half of a line end.
-            const auto splits = [this](qsizetype at) {
-                return at < m_bytes.size() &&
-                       (m_bytes.at(at - 1) == '\r' ||
-                        (m_encoding != Encoding::Windows1252 &&
-                         (static_cast<unsigned char>(m_bytes.at(at)) & 0xC0) == 0x80));
-            };
-            const qsizetype wanted = end;
-            while (end > m_position + 1 && splits(end))
-                --end;
-            if (splits(end)) {
-                end = wanted;
-                while (splits(end))
-                    ++end;
-            }
-        }
+    std::optional<qsizetype> found = pieceEnd(bytes);
+    while (!found) {
+        takeNextBlock();
+        found = pieceEnd(bytes);
     }
+    const qsizetype end = *found;
+    const qsizetype size = m_bytes.size();
     const QByteArrayView piece = QByteArrayView(m_bytes).sliced(m_position, end - m_position);
     QString text;
     if (m_encoding == Encoding::Windows1252) {

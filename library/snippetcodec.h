@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
+#include <optional>
 
 // Bytes on disk <-> editor text. Editor text separates lines with a single '\n'.
 namespace SnippetCodec {
@@ -35,8 +37,10 @@ Decoded decode(const QByteArray& bytes);
 // joined are decode()'s text.
 class PieceDecoder {
 public:
-    explicit PieceDecoder(QByteArray bytes);
-    bool atEnd() const { return m_position >= m_bytes.size(); }
+    // The bytes are kept in blocks of `blockBytes`, each let go as soon as it is decoded: letting
+    // go of the decoded part of one buffer would copy what is left of it, half a long file at once.
+    explicit PieceDecoder(QByteArray bytes, qsizetype blockBytes = 1 << 20);
+    bool atEnd() const { return m_position >= m_bytes.size() && m_blocks.empty(); }
     qsizetype position() const { return m_dropped + m_position; }
     qsizetype size() const { return m_size; }
     Encoding encoding() const { return m_encoding; }
@@ -46,7 +50,12 @@ public:
     QString next(qsizetype bytes);
 
 private:
-    QByteArray m_bytes; // what is not yet decoded, from m_position on
+    // Where the piece from m_position ends; none when that needs bytes of the next block.
+    std::optional<qsizetype> pieceEnd(qsizetype bytes) const;
+    void takeNextBlock();
+
+    QByteArray m_bytes;              // what is not yet decoded, from m_position on
+    std::deque<QByteArray> m_blocks; // the blocks after m_bytes
     qsizetype m_position = 0;
     qsizetype m_dropped = 0; // bytes let go before m_bytes
     qsizetype m_size = 0;

@@ -89,6 +89,9 @@ void TestCodec::decodes_data() {
         << bytes("\n\n") << u"\n\n"_qs << Encoding::Utf8 << LineEnd::Lf;
     QTest::newRow("windows-1252 crlf")
         << bytes("\xE9\r\n") << u"\u00E9\n"_qs << Encoding::Windows1252 << LineEnd::CrLf;
+    QTest::newRow("run of crs, then euros")
+        << bytes("x\r\r\r\n\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC")
+        << u"x\r\r\n\u20AC\u20AC\u20AC"_qs << Encoding::Utf8 << LineEnd::CrLf;
 }
 
 void TestCodec::decodes() {
@@ -102,21 +105,22 @@ void TestCodec::decodes() {
     QCOMPARE(decoded.lineEnd, lineEnd);
     // A long file is read in pieces: no piece size may split a character or a CR LF pair, and a
     // line longer than a piece is cut too, never right after a CR (the editor would take a CR
-    // that ends a piece as a line end of its own).
-    for (qsizetype size = 1; size <= input.size(); ++size) {
-        PieceDecoder pieces(input);
-        QString joined;
-        while (!pieces.atEnd()) {
-            const qsizetype before = pieces.position();
-            const QString piece = pieces.next(size);
-            QVERIFY2(pieces.position() - before <= size + 4, qPrintable(piece));
-            QVERIFY(!piece.endsWith(QLatin1Char('\r')) || pieces.atEnd());
-            joined += piece;
+    // that ends a piece as a line end of its own). Nor may the blocks the bytes are kept in.
+    for (const qsizetype block : {qsizetype(1), qsizetype(2), qsizetype(5), qsizetype(1) << 20})
+        for (qsizetype size = 1; size <= input.size(); ++size) {
+            PieceDecoder pieces(input, block);
+            QString joined;
+            while (!pieces.atEnd()) {
+                const qsizetype before = pieces.position();
+                const QString piece = pieces.next(size);
+                QVERIFY2(pieces.position() - before <= size + 4, qPrintable(piece));
+                QVERIFY(!piece.endsWith(QLatin1Char('\r')) || pieces.atEnd());
+                joined += piece;
+            }
+            QCOMPARE(joined, text);
+            QCOMPARE(pieces.encoding(), encoding);
+            QCOMPARE(pieces.lineEnd(), lineEnd);
         }
-        QCOMPARE(joined, text);
-        QCOMPARE(pieces.encoding(), encoding);
-        QCOMPARE(pieces.lineEnd(), lineEnd);
-    }
 }
 
 void TestCodec::roundTripIsByteExact_data() {

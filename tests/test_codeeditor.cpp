@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -79,6 +80,8 @@ private slots:
     void oneCaretOnEveryLine_data();
     void oneCaretOnEveryLine();
     void screenReaderReadsAroundAnOffset();
+    void aLongTextReplacedLeavesAWorkingEditor_data();
+    void aLongTextReplacedLeavesAWorkingEditor();
 };
 
 void TestCodeEditor::textRoundTripIsExact_data() {
@@ -665,6 +668,53 @@ void TestCodeEditor::screenReaderReadsAroundAnOffset() {
     QCOMPARE(reader->textAfterOffset(at, QAccessible::WordBoundary, &start, &end),
              QStringLiteral(" "));
     QCOMPARE(start, lineStart + 9);
+}
+
+void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor_data() {
+    QTest::addColumn<bool>("loaded");
+    QTest::newRow("set") << false;
+    QTest::newRow("loaded in pieces") << true;
+}
+
+// A text of megabytes is let go of by swapping the document: the one that takes its place reads
+// as the editor's own, in its font and tabs, with edits followed, coloured and undone, and the
+// old one goes once nothing loads.
+void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor() {
+    QFETCH(bool, loaded);
+    CodeEditor editor;
+    editor.setWordWrapOff();
+    editor.setTabStopDistance(33);
+    editor.resize(300, 200);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.setText(QStringLiteral("Dim x ' note\n").repeated(100000));
+    const QPointer<QTextDocument> old = editor.document();
+    const QString text = QStringLiteral("Dim a\nb");
+    if (loaded) {
+        editor.beginLoading();
+        editor.appendLoadedText(text);
+        editor.finishLoading();
+    } else {
+        editor.setText(text);
+    }
+    QCOMPARE(editor.text(), text);
+    QCOMPARE(editor.document()->defaultFont(), editor.font());
+    QCOMPARE(editor.tabStopDistance(), 33.0);
+    QVERIFY(!editor.isEdited());
+    QVERIFY(!editor.document()->isUndoAvailable());
+    editor.colourAll({QStringLiteral("dim")});
+    QSignalSpy changes(&editor, &CodeEditor::contentsChange);
+    editor.setFocus();
+    editor.setSelectionStart(3);
+    QTest::keyClicks(&editor, QStringLiteral("\t"));
+    QCOMPARE(changes.size(), 1);
+    QVERIFY(editor.isEdited());
+    QCOMPARE(editor.text(), QStringLiteral("Dim\t a\nb"));
+    QCOMPARE(editor.colourAt(0), Colours::Keyword);
+    QCOMPARE(editor.colourAt(5), Colours::Default);
+    editor.undo();
+    QCOMPARE(editor.text(), text);
+    QTRY_VERIFY(old.isNull());
 }
 
 QTEST_MAIN(TestCodeEditor)
