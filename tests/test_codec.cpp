@@ -90,8 +90,8 @@ void TestCodec::decodes_data() {
     QTest::newRow("windows-1252 crlf")
         << bytes("\xE9\r\n") << u"\u00E9\n"_qs << Encoding::Windows1252 << LineEnd::CrLf;
     QTest::newRow("run of crs, then euros")
-        << bytes("x\r\r\r\n\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC")
-        << u"x\r\r\n\u20AC\u20AC\u20AC"_qs << Encoding::Utf8 << LineEnd::CrLf;
+        << bytes("x\r\r\r\n\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC") << u"x\r\r\n\u20AC\u20AC\u20AC"_qs
+        << Encoding::Utf8 << LineEnd::CrLf;
 }
 
 void TestCodec::decodes() {
