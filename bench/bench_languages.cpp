@@ -31,25 +31,8 @@ using BenchSupport::ms;
 
 namespace {
 
-// As BenchSupport::longestWait, but the loop sleeps until an event comes rather than asking again
-// at once, so that the thread's CPU time is the window's work alone.
 double blockingWait(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = clock.nsecsElapsed();
-    qint64 longest = 0;
-    QTimer tick;
-    tick.setInterval(5);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    tick.start();
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    longest = std::max(longest, clock.nsecsElapsed() - last);
-    return ms(longest);
+    return BenchSupport::longestWait(done, true);
 }
 
 // The CPU time of the calling thread: what the window's thread spent, not the colouring's.

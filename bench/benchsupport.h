@@ -22,8 +22,9 @@ inline double ms(qint64 ns) {
 }
 
 // Runs the event loop until `done`, with a 5 ms timer: the longest gap between its ticks, the
-// window's thread busy elsewhere for all of it.
-inline double longestWait(const std::function<bool()>& done) {
+// window's thread busy elsewhere for all of it. `sleeping` lets the loop wait for each event
+// rather than ask again at once, so that the thread's CPU time is the window's work alone.
+inline double longestWait(const std::function<bool()>& done, bool sleeping = false) {
     QElapsedTimer clock;
     clock.start();
     qint64 last = clock.nsecsElapsed();
@@ -36,8 +37,12 @@ inline double longestWait(const std::function<bool()>& done) {
         last = now;
     });
     tick.start();
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    while (!done()) {
+        if (sleeping)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
     longest = std::max(longest, clock.nsecsElapsed() - last);
     return ms(longest);
 }

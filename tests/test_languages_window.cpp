@@ -72,9 +72,9 @@ QString colourString(const CodeEditor* editor) {
     return out;
 }
 
-QString syntaxColours(const QString& language, const QString& text) {
+QString coloursOf(const QString& text, const QList<ColourRun>& runs) {
     QList<quint32> colours(text.size(), Colours::Default);
-    for (const ColourRun& run : SyntaxColouring::colourNow(*Languages::find(language), text))
+    for (const ColourRun& run : runs)
         for (int i = run.start; i < run.start + run.length; ++i)
             colours[i] = run.colour;
     QString out;
@@ -83,15 +83,12 @@ QString syntaxColours(const QString& language, const QString& text) {
     return out;
 }
 
+QString syntaxColours(const QString& language, const QString& text) {
+    return coloursOf(text, SyntaxColouring::colourNow(*Languages::find(language), text));
+}
+
 QString wordListColours(const QString& text, const QStringList& keywords) {
-    QList<quint32> colours(text.size(), Colours::Default);
-    for (const ColourRun& run : Colouring::colour(text, keywords))
-        for (int i = run.start; i < run.start + run.length; ++i)
-            colours[i] = run.colour;
-    QString out;
-    for (quint32 c : colours)
-        out += QString::number(c, 16) + u' ';
-    return out;
+    return coloursOf(text, Colouring::colour(text, keywords));
 }
 
 } // namespace
