@@ -14,11 +14,12 @@ using namespace historydetail;
 
 namespace {
 
-// A look that failed for another reason is tried again this often at once. One that failed on a
-// file gone between listing and reading it goes on, keeping what it read: each try meets fewer
-// files, and another program deleting a whole tree runs out of files long before this.
+// A look that fails the same way again is tried this often from git's index on disk. A file
+// gone between listing and reading it fails the look with another file's name each time: the
+// look goes on with what it read, and another program deleting a whole tree runs out of files
+// long before the second limit.
 constexpr int LookAttempts = 3;
-constexpr int VanishedAttempts = 1000;
+constexpr int MostLookAttempts = 1000;
 
 // Attributes that leave every byte as it is, written last in the repository's info/attributes,
 // which outranks the library's .gitattributes and the user's own attributes files.
@@ -187,8 +188,9 @@ void History::Worker::scan() {
     char* patterns[] = {pattern, languages};
     const git_strarray pathspec{patterns, 2};
     bool looked = false;
-    for (int failures = 0, vanished = 0;
-         !looked && failures < LookAttempts && vanished < VanishedAttempts;) {
+    QByteArray lastFailure;
+    for (int repeats = 0, attempts = 0;
+         !looked && repeats < LookAttempts && attempts < MostLookAttempts; ++attempts) {
         // A lost or new index: the last version is the starting point, hashed once again.
         if (!unborn && git_index_entrycount(index.get()) == 0 && !readTree(index.get(), base.get()))
             return failed(what);
@@ -201,10 +203,16 @@ void History::Worker::scan() {
         if (cancel.load(std::memory_order_acquire))
             return;
         looked = error == 0;
-        if (error == GIT_ENOTFOUND)
-            ++vanished;
-        else if (error < 0 && ++failures < LookAttempts && git_index_read(index.get(), 1) < 0)
-            return failed(what);
+        if (looked)
+            break;
+        const git_error* last = git_error_last();
+        const QByteArray failure = last && last->message ? QByteArray(last->message) : QByteArray();
+        if (failure == lastFailure) {
+            ++repeats;
+            if (git_index_read(index.get(), 1) < 0)
+                return failed(what);
+        }
+        lastFailure = failure;
     }
     // Said once; the next look tries again, and commands wait for a first version.
     if (!looked)
