@@ -404,6 +404,28 @@ QString describe(const SyncOutcome& outcome) {
         .arg(outcome.failure, outcome.copies.join(QLatin1Char(',')));
 }
 
+// An empty bare repository in `dir` for the sides to sync through; empty when git failed.
+QString bareRemote(const QTemporaryDir& dir) {
+    const QString remote = dir.filePath(QStringLiteral("remote.git"));
+    return run(QStringLiteral("git"),
+               {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote})
+               ? remote
+               : QString();
+}
+
+// Two more rounds on each side: both then hold `expected`, and every repository is whole.
+void settle(Side& a, Side& b, const QString& remote, const Snippets& expected,
+            const std::function<void(LibrarySync&)>& answers = {}) {
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(a.sync(remote, {}, 0, answers).ok());
+        QVERIFY(b.sync(remote).ok());
+    }
+    QCOMPARE(a.snippets(), expected);
+    QCOMPARE(b.snippets(), expected);
+    for (const QString& git : {a.git(), b.git(), remote})
+        QVERIFY2(fsckStrict(git), qPrintable(git));
+}
+
 } // namespace
 
 class TestSync : public QObject {
@@ -529,9 +551,8 @@ void TestSync::twoLibrariesAgree() {
     QFETCH(int, parents);
     QFETCH(Snippets, expected);
     QTemporaryDir remoteDir;
-    const QString remote = remoteDir.filePath(QStringLiteral("remote.git"));
-    QVERIFY(run(QStringLiteral("git"),
-                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    const QString remote = bareRemote(remoteDir);
+    QVERIFY(!remote.isEmpty());
     Side a;
     Side b;
     a.init(QStringLiteral("ann@deska"));
@@ -675,9 +696,8 @@ void TestSync::oddRemotes() {
     QFETCH(QString, failure);
     QFETCH(int, skipped);
     QTemporaryDir scratch;
-    const QString remote = scratch.filePath(QStringLiteral("remote.git"));
-    QVERIFY(run(QStringLiteral("git"),
-                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    const QString remote = bareRemote(scratch);
+    QVERIFY(!remote.isEmpty());
     paths.insert("S/ok.code", "100644 ok");
     if (paths.contains("S/big.code"))
         paths["S/big.code"] = "100644 " + QByteArray((128 << 20) + 1, 'x');
@@ -761,9 +781,8 @@ void TestSync::editsWhileItWrites() {
     QFETCH(QByteArray, meanwhile);
     QFETCH(Snippets, expected);
     QTemporaryDir remoteDir;
-    const QString remote = remoteDir.filePath(QStringLiteral("remote.git"));
-    QVERIFY(run(QStringLiteral("git"),
-                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    const QString remote = bareRemote(remoteDir);
+    QVERIFY(!remote.isEmpty());
     Side a;
     Side b;
     a.init(QStringLiteral("ann@deska"));
@@ -779,14 +798,7 @@ void TestSync::editsWhileItWrites() {
     });
     QVERIFY2(synced.ok(), qPrintable(describe(synced)));
     a.change({}); // what the command records
-    for (int round = 0; round < 2; ++round) {
-        QVERIFY(a.sync(remote).ok());
-        QVERIFY(b.sync(remote).ok());
-    }
-    QCOMPARE(a.snippets(), expected);
-    QCOMPARE(b.snippets(), expected);
-    for (const QString& git : {a.git(), b.git(), remote})
-        QVERIFY2(fsckStrict(git), qPrintable(git));
+    settle(a, b, remote, expected);
 }
 
 // A library on a file system that ignores case, and a remote with names that differ only in
@@ -801,9 +813,8 @@ void TestSync::caseBlindLibrary_data() {
 void TestSync::caseBlindLibrary() {
     QFETCH(bool, fat);
     QTemporaryDir scratch;
-    const QString remote = scratch.filePath(QStringLiteral("remote.git"));
-    QVERIFY(run(QStringLiteral("git"),
-                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    const QString remote = bareRemote(scratch);
+    QVERIFY(!remote.isEmpty());
     Side a;
     Side b;
     a.init(QStringLiteral("ann@deska"));
@@ -883,14 +894,7 @@ void TestSync::caseBlindLibrary() {
     a.change({});
     QCOMPARE(commandOutput(QStringLiteral("git --git-dir='%1' show main:S/y.code").arg(a.git())),
              QStringLiteral("edited"));
-    for (int round = 0; round < 2; ++round) {
-        QVERIFY(a.sync(remote, {}, 0, told).ok());
-        QVERIFY(b.sync(remote).ok());
-    }
-    QCOMPARE(a.snippets(), now);
-    QCOMPARE(b.snippets(), now);
-    for (const QString& git : {a.git(), b.git(), remote})
-        QVERIFY2(fsckStrict(git), qPrintable(git));
+    settle(a, b, remote, now, told);
 }
 
 // The first push to a bare repository on this machine sends a pack of the history whole when
@@ -904,9 +908,8 @@ void TestSync::firstPushOfPacks_data() {
 void TestSync::firstPushOfPacks() {
     QFETCH(bool, draft);
     QTemporaryDir scratch;
-    const QString remote = scratch.filePath(QStringLiteral("remote.git"));
-    QVERIFY(run(QStringLiteral("git"),
-                {QStringLiteral("init"), QStringLiteral("--bare"), QStringLiteral("-q"), remote}));
+    const QString remote = bareRemote(scratch);
+    QVERIFY(!remote.isEmpty());
     Side a;
     a.init(QStringLiteral("ann@deska"));
     a.change({{QStringLiteral("S/a.code"), "a"}, {QStringLiteral("T/b.code"), "b"}});
