@@ -189,7 +189,12 @@ std::optional<LibrarySync::Login> History::takeWorkedLogin() {
 
 bool History::waitForIdle(int milliseconds) {
     std::unique_lock guard(m_worker->mutex);
-    return m_worker->idle.wait_for(guard, std::chrono::milliseconds(milliseconds), [this] {
-        return m_worker->jobs.empty() && !m_worker->busy && !m_worker->takeOverAsked;
-    });
+    ++m_worker->idleWanted;
+    m_worker->wake.notify_all();
+    const bool idle =
+        m_worker->idle.wait_for(guard, std::chrono::milliseconds(milliseconds), [this] {
+            return m_worker->jobs.empty() && !m_worker->busy && !m_worker->takeOverAsked;
+        });
+    --m_worker->idleWanted;
+    return idle;
 }

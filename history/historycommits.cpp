@@ -12,6 +12,14 @@ namespace {
 // Commands write about this many objects: a blob, two or three trees, a commit.
 constexpr int ObjectsPerCommit = 4;
 
+// Enough for the trees on the paths of the last few commands, a category of tens of thousands
+// of snippets among them.
+constexpr size_t TreesKept = 8;
+
+bool plainFile(QByteArrayView mode) {
+    return mode == "100644" || mode == "100755";
+}
+
 } // namespace
 
 namespace historydetail {
@@ -63,7 +71,23 @@ void History::Worker::command(const Job& job) {
     std::vector<QByteArray> paths;
     std::vector<git_tree_update> updates;
     paths.reserve(size_t(job.paths.size()));
-    for (int i = 0; i < job.paths.size(); ++i) {
+    const bool writes =
+        job.action == Action::Save || job.action == Action::SaveAs || job.action == Action::Restore;
+    git_oid tree = *git_tree_id(base.get());
+    std::vector<std::pair<git_oid, QByteArray>> objects;
+    std::optional<git_oid> blob;
+    if (writes && job.paths.size() == 1) {
+        const QByteArray path = job.paths[0].toUtf8();
+        const QByteArray& bytes = job.bytes.value(0);
+        if (git_blob_create_from_buffer(&blob.emplace(), repo.get(), bytes.constData(),
+                                        size_t(bytes.size())) < 0)
+            return failed(what);
+        if (replaceInTrees(tree, path, *blob, tree, objects))
+            objects.emplace_back(*blob, path);
+        else
+            objects.clear();
+    }
+    for (int i = 0; objects.empty() && i < job.paths.size(); ++i) {
         paths.push_back(job.paths[i].toUtf8());
         TreeEntry existing;
         const bool exists =
@@ -75,8 +99,10 @@ void History::Worker::command(const Job& job) {
         case Action::SaveAs:
         case Action::Restore: {
             const QByteArray& bytes = job.bytes.value(i);
-            if (git_blob_create_from_buffer(&update.id, repo.get(), bytes.constData(),
-                                            size_t(bytes.size())) < 0)
+            if (blob && i == 0)
+                update.id = *blob;
+            else if (git_blob_create_from_buffer(&update.id, repo.get(), bytes.constData(),
+                                                 size_t(bytes.size())) < 0)
                 return failed(what);
             update.action = GIT_TREE_UPDATE_UPSERT;
             update.filemode =
@@ -101,12 +127,11 @@ void History::Worker::command(const Job& job) {
             break;
         }
     }
-    git_oid tree = *git_tree_id(base.get());
-    const bool spliced = updates.size() == 1 && updates[0].action == GIT_TREE_UPDATE_UPSERT &&
-                         replaceInTrees(base.get(), updates[0].path, updates[0].id, tree);
-    if (!spliced && !updates.empty() &&
+    if (!updates.empty() &&
         git_tree_create_updated(&tree, repo.get(), base.get(), updates.size(), updates.data()) < 0)
         return failed(what);
+    if (objects.empty())
+        objects = namedObjects(tree, job.paths);
     QString shown = job.paths.value(0);
     if (job.paths.size() > 1)
         shown = QStringLiteral("%1 and %2 more").arg(shownPath(shown)).arg(job.paths.size() - 1);
@@ -114,7 +139,9 @@ void History::Worker::command(const Job& job) {
     if (!commit(job.action, subject(job.action, shown), job.paths, tree, parent.get(), "HEAD",
                 &made))
         return failed(what);
-    remember(tree, job.paths, made);
+    remember(made, std::move(objects));
+    if (paths.empty())
+        paths.push_back(job.paths[0].toUtf8());
     noteIndex(*git_commit_id(parent.get()), made, paths);
     emit owner->recorded();
 }
@@ -136,23 +163,24 @@ void History::Worker::keepOnDisk(const Job& job) {
         if (!job.present.value(i))
             continue;
         paths.push_back(job.paths[i].toUtf8());
-        TreeEntry existing;
-        const bool exists =
-            git_tree_entry_bypath(existing.out(), base.get(), paths.back().constData()) == 0;
-        if (exists && git_tree_entry_type(existing.get()) != GIT_OBJECT_BLOB)
-            continue;
-        git_tree_update update{};
-        update.action = GIT_TREE_UPDATE_UPSERT;
-        update.path = paths.back().constData();
-        update.filemode = exists ? git_tree_entry_filemode(existing.get()) : GIT_FILEMODE_BLOB;
-        if (update.filemode == GIT_FILEMODE_LINK)
+        // A folder or a link of that name is left to the next look over the library.
+        const std::optional<Walked> existing = walk(*git_tree_id(base.get()), paths.back());
+        if (existing && !plainFile(existing->mode))
             continue;
         const QByteArray& bytes = job.bytes[i];
+        git_tree_update update{};
+        // Mostly the file holds what the history last saw: then nothing is written.
+        if (git_odb_hash(&update.id, bytes.constData(), size_t(bytes.size()), GIT_OBJECT_BLOB) < 0)
+            return failed(what);
+        if (existing && git_oid_equal(&update.id, &existing->id))
+            continue;
         if (git_blob_create_from_buffer(&update.id, repo.get(), bytes.constData(),
                                         size_t(bytes.size())) < 0)
             return failed(what);
-        if (exists && git_oid_equal(&update.id, git_tree_entry_id(existing.get())))
-            continue;
+        update.action = GIT_TREE_UPDATE_UPSERT;
+        update.path = paths.back().constData();
+        update.filemode = existing && existing->mode == "100755" ? GIT_FILEMODE_BLOB_EXECUTABLE
+                                                                 : GIT_FILEMODE_BLOB;
         updates.push_back(update);
         changed.append(job.paths[i]);
     }
@@ -165,7 +193,7 @@ void History::Worker::keepOnDisk(const Job& job) {
         !commit(Action::ChangedOutside, subject(Action::ChangedOutside, {}), changed, tree,
                 parent.get(), "HEAD", &made))
         return failed(what);
-    remember(tree, changed, made);
+    remember(made, namedObjects(tree, changed));
     noteIndex(*git_commit_id(parent.get()), made, paths);
     emit owner->recorded();
 }
@@ -180,77 +208,136 @@ void History::Worker::noteIndex(const git_oid& from, const git_oid& to,
         indexDirty.insert(path);
 }
 
-// A save of a snippet that is already recorded changes one id in each tree on its path.
-// Writing those trees as they are with the one id replaced keeps a save into a category of
-// tens of thousands of snippets quick: no tree is taken apart and built again. False when
-// the path does not lead to a recorded file, so the general way is taken.
-bool History::Worker::replaceInTrees(git_tree* root, const QByteArray& path, const git_oid& blob,
-                                     git_oid& newRoot) {
-    const QList<QByteArray> names = path.split('/');
-    std::vector<git_oid> trees{*git_tree_id(root)};
-    for (qsizetype i = 0; i + 1 < names.size(); ++i) {
-        TreeEntry entry;
-        if (git_tree_entry_bypath(entry.out(), root, names.mid(0, i + 1).join('/').constData()) <
-                0 ||
-            git_tree_entry_type(entry.get()) != GIT_OBJECT_TREE)
-            return false;
-        trees.push_back(*git_tree_entry_id(entry.get()));
+// The raw form of a tree: one of the few kept in memory, or read from the object database.
+std::optional<QByteArray> History::Worker::rawTree(const git_oid& id) {
+    for (auto kept = rawTrees.begin(); kept != rawTrees.end(); ++kept) {
+        if (git_oid_equal(&kept->first, &id)) {
+            const QByteArray data = kept->second;
+            if (kept != rawTrees.begin()) {
+                rawTrees.erase(kept);
+                keepTree(id, data);
+            }
+            return data;
+        }
     }
     Odb odb;
-    if (git_repository_odb(odb.out(), repo.get()) < 0)
-        return false;
-    git_oid child = blob;
-    for (qsizetype level = names.size() - 1; level >= 0; --level) {
-        git_odb_object* raw = nullptr;
-        if (git_odb_read(&raw, odb.get(), &trees[size_t(level)]) < 0)
-            return false;
-        QByteArray data(static_cast<const char*>(git_odb_object_data(raw)),
-                        qsizetype(git_odb_object_size(raw)));
-        git_odb_object_free(raw);
+    git_odb_object* raw = nullptr;
+    if (git_repository_odb(odb.out(), repo.get()) < 0 || git_odb_read(&raw, odb.get(), &id) < 0)
+        return std::nullopt;
+    std::optional<QByteArray> data;
+    if (git_odb_object_type(raw) == GIT_OBJECT_TREE)
+        data.emplace(static_cast<const char*>(git_odb_object_data(raw)),
+                     qsizetype(git_odb_object_size(raw)));
+    git_odb_object_free(raw);
+    if (data)
+        keepTree(id, *data);
+    return data;
+}
+
+void History::Worker::keepTree(const git_oid& id, const QByteArray& data) {
+    rawTrees.emplace_front(id, data);
+    if (rawTrees.size() > TreesKept)
+        rawTrees.pop_back();
+}
+
+// Follows `path` from the tree `root` through the trees' raw form, so a category of tens of
+// thousands of snippets is never taken apart into entries; nothing when it leads nowhere.
+std::optional<History::Worker::Walked> History::Worker::walk(const git_oid& root,
+                                                             const QByteArray& path) {
+    const QList<QByteArray> names = path.split('/');
+    Walked walked;
+    git_oid id = root;
+    for (qsizetype level = 0; level < names.size(); ++level) {
+        if (level > 0 && walked.mode != "40000")
+            return std::nullopt;
+        std::optional<QByteArray> tree = rawTree(id);
+        if (!tree)
+            return std::nullopt;
         // Entries are "mode name\0" and twenty bytes of id.
+        const QByteArrayView data(*tree);
         qsizetype at = 0;
         qsizetype idAt = -1;
         while (at < data.size()) {
             const qsizetype space = data.indexOf(' ', at);
             const qsizetype end = space < 0 ? -1 : data.indexOf('\0', space);
             if (end < 0 || end + 1 + GIT_OID_RAWSZ > data.size())
-                return false;
-            if (QByteArrayView(data).sliced(space + 1, end - space - 1) == names[level]) {
+                return std::nullopt;
+            if (data.sliced(space + 1, end - space - 1) == names[level]) {
+                walked.mode = data.sliced(at, space - at).toByteArray();
                 idAt = end + 1;
                 break;
             }
             at = end + 1 + GIT_OID_RAWSZ;
         }
         if (idAt < 0)
-            return false;
-        std::memcpy(data.data() + idAt, child.id, GIT_OID_RAWSZ);
+            return std::nullopt;
+        git_oid_fromraw(&id, reinterpret_cast<const unsigned char*>(data.data() + idAt));
+        walked.trees.push_back(std::move(*tree));
+        walked.idAt.push_back(idAt);
+    }
+    walked.id = id;
+    return walked;
+}
+
+// A save of a snippet that is already recorded changes one id in each tree on its path.
+// Writing those trees as they are with the one id replaced keeps a save into a category of
+// tens of thousands of snippets quick: no tree is taken apart and built again. False when
+// the path does not lead to a recorded file, so the general way is taken; `written` gets the
+// trees made, named by their paths.
+bool History::Worker::replaceInTrees(const git_oid& root, const QByteArray& path,
+                                     const git_oid& blob, git_oid& newRoot,
+                                     std::vector<std::pair<git_oid, QByteArray>>& made) {
+    std::optional<Walked> walked = walk(root, path);
+    if (!walked || !plainFile(walked->mode))
+        return false;
+    Odb odb;
+    if (git_repository_odb(odb.out(), repo.get()) < 0)
+        return false;
+    git_oid child = blob;
+    for (qsizetype level = qsizetype(walked->trees.size()) - 1; level >= 0; --level) {
+        QByteArray& data = walked->trees[size_t(level)];
+        std::memcpy(data.data() + walked->idAt[size_t(level)], child.id, GIT_OID_RAWSZ);
         if (git_odb_write(&child, odb.get(), data.constData(), size_t(data.size()),
                           GIT_OBJECT_TREE) < 0)
             return false;
+        keepTree(child, data);
+        qsizetype slash = -1;
+        for (qsizetype i = 0; i < level; ++i)
+            slash = path.indexOf('/', slash + 1);
+        made.emplace_back(child, level == 0 ? QByteArray() : path.left(slash));
     }
     newRoot = child;
     return true;
 }
 
-void History::Worker::remember(const git_oid& treeId, const QStringList& paths,
-                               const git_oid& commitId) {
-    looseObjects += ObjectsPerCommit;
-    written.emplace_back(commitId, QByteArray());
-    written.emplace_back(treeId, QByteArray());
+// The trees and files a commit of `treeId` wrote for `paths`, named by their paths, as the
+// packing wants them.
+std::vector<std::pair<git_oid, QByteArray>>
+History::Worker::namedObjects(const git_oid& treeId, const QStringList& paths) {
+    std::vector<std::pair<git_oid, QByteArray>> named{{treeId, QByteArray()}};
     Tree root;
     if (git_tree_lookup(root.out(), repo.get(), &treeId) < 0)
-        return;
+        return named;
     for (const QString& path : paths) {
         const QByteArray whole = path.toUtf8();
         for (qsizetype at = whole.indexOf('/');; at = whole.indexOf('/', at + 1)) {
             const QByteArray prefix = at < 0 ? whole : whole.left(at);
             TreeEntry entry;
             if (git_tree_entry_bypath(entry.out(), root.get(), prefix.constData()) == 0)
-                written.emplace_back(*git_tree_entry_id(entry.get()), prefix);
+                named.emplace_back(*git_tree_entry_id(entry.get()), prefix);
             if (at < 0)
                 break;
         }
     }
+    return named;
+}
+
+void History::Worker::remember(const git_oid& commitId,
+                               std::vector<std::pair<git_oid, QByteArray>> objects) {
+    looseObjects += ObjectsPerCommit;
+    written.emplace_back(commitId, QByteArray());
+    for (auto& object : objects)
+        written.push_back(std::move(object));
 }
 
 bool History::Worker::commit(Action action, const QString& subjectText, const QStringList& paths,

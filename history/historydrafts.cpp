@@ -58,6 +58,6 @@ void History::Worker::draft(const Job& job) {
                 draftsRef.constData(), &made))
         return failed(what);
     lastDraft.insert(path, blobHex);
-    remember(tree, {path}, made);
+    remember(made, namedObjects(tree, {path}));
     emit owner->recorded();
 }

@@ -12,7 +12,9 @@ using namespace historydetail;
 
 namespace {
 
-constexpr std::chrono::milliseconds AlignIndexAfter{50};
+// git's index is written whole, as long as the library is large: it waits for a pause in the
+// user's commands, so a burst of saves is not held up behind it.
+constexpr std::chrono::milliseconds AlignIndexAfter{1000};
 
 } // namespace
 
@@ -130,11 +132,11 @@ void History::Worker::run() {
             packIfNeeded();
             const bool behind = indexBehind();
             guard.lock();
-            // git's index is written whole, as long as the library is large: a burst of
-            // commands brings it in line once, when they pause.
-            if (behind && !wake.wait_for(guard, AlignIndexAfter, [this] {
-                    return stopping || !jobs.empty() || takeOverAsked;
-                })) {
+            // A burst of commands brings the index in line once, when they pause; one who
+            // waits for the history to be idle needs it now.
+            if (behind && (idleWanted > 0 || !wake.wait_for(guard, AlignIndexAfter, [this] {
+                    return stopping || !jobs.empty() || takeOverAsked || idleWanted > 0;
+                }))) {
                 guard.unlock();
                 alignIndex();
                 guard.lock();

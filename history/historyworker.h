@@ -70,6 +70,7 @@ struct History::Worker {
     std::thread thread;
     std::optional<Holder> holder; // guarded
     bool takeOverAsked = false;   // guarded
+    int idleWanted = 0;           // guarded: callers of waitForIdle waiting now
 
     // The lock is refreshed while the program runs, so that a lock nobody refreshes is stale
     // whichever machine wrote it; a thread of its own, as a sync or a first look may take long.
@@ -100,6 +101,8 @@ struct History::Worker {
     QHash<QString, QString> lastDraft; // path -> blob id
     // Objects written since the last pack, with the paths that let the pack find their deltas.
     std::vector<std::pair<git_oid, QByteArray>> written;
+    // The raw form of the trees the last commands went through, newest first.
+    std::deque<std::pair<git_oid, QByteArray>> rawTrees;
     // Commands that came before the first version existed, run in order once it does.
     std::deque<Job> held;
     // The first version holds only what commands replaced before an earlier quit.
@@ -137,9 +140,21 @@ struct History::Worker {
     void command(const Job& job);
     void keepOnDisk(const Job& job);
     void noteIndex(const git_oid& from, const git_oid& to, const std::vector<QByteArray>& paths);
-    bool replaceInTrees(git_tree* root, const QByteArray& path, const git_oid& blob,
-                        git_oid& newRoot);
-    void remember(const git_oid& treeId, const QStringList& paths, const git_oid& commitId);
+    // The trees on a path, root first, where each holds the next id, and the last entry.
+    struct Walked {
+        std::vector<QByteArray> trees;
+        std::vector<qsizetype> idAt;
+        QByteArray mode;
+        git_oid id{};
+    };
+    std::optional<QByteArray> rawTree(const git_oid& id);
+    void keepTree(const git_oid& id, const QByteArray& data);
+    std::optional<Walked> walk(const git_oid& root, const QByteArray& path);
+    bool replaceInTrees(const git_oid& root, const QByteArray& path, const git_oid& blob,
+                        git_oid& newRoot, std::vector<std::pair<git_oid, QByteArray>>& made);
+    std::vector<std::pair<git_oid, QByteArray>> namedObjects(const git_oid& treeId,
+                                                             const QStringList& paths);
+    void remember(const git_oid& commitId, std::vector<std::pair<git_oid, QByteArray>> objects);
     bool commit(Action action, const QString& subjectText, const QStringList& paths,
                 const git_oid& treeId, git_commit* parent, const char* ref,
                 git_oid* made = nullptr);
