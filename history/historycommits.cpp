@@ -211,13 +211,13 @@ void History::Worker::noteIndex(const git_oid& from, const git_oid& to,
 // The raw form of a tree: one of the few kept in memory, or read from the object database.
 std::optional<QByteArray> History::Worker::rawTree(const git_oid& id) {
     for (auto kept = rawTrees.begin(); kept != rawTrees.end(); ++kept) {
-        if (git_oid_equal(&kept->first, &id)) {
-            const QByteArray data = kept->second;
+        if (git_oid_equal(&kept->id, &id)) {
             if (kept != rawTrees.begin()) {
+                KeptTree moved = std::move(*kept);
                 rawTrees.erase(kept);
-                keepTree(id, data);
+                rawTrees.push_front(std::move(moved));
             }
-            return data;
+            return rawTrees.front().data;
         }
     }
     Odb odb;
@@ -234,10 +234,41 @@ std::optional<QByteArray> History::Worker::rawTree(const git_oid& id) {
     return data;
 }
 
-void History::Worker::keepTree(const git_oid& id, const QByteArray& data) {
-    rawTrees.emplace_front(id, data);
+void History::Worker::keepTree(const git_oid& id, const QByteArray& data,
+                               std::shared_ptr<const loosetree::Packed> packed) {
+    rawTrees.push_front({id, data, std::move(packed)});
     if (rawTrees.size() > TreesKept)
         rawTrees.pop_back();
+}
+
+// A tree that differs from the tree `was` only in ids replaced in place. A large one is
+// written by the history itself, compressing again only the pieces that changed: hashing and
+// compressing a category of 20,000 snippets whole would be most of a save's commit.
+bool History::Worker::writeTree(const QByteArray& data, const git_oid& was, git_oid& id) {
+    if (data.size() >= loosetree::LargeTree) {
+        std::shared_ptr<const loosetree::Packed> before;
+        for (const KeptTree& kept : rawTrees) {
+            if (git_oid_equal(&kept.id, &was))
+                before = kept.packed;
+        }
+        if (std::shared_ptr<const loosetree::Packed> packed = loosetree::pack(data, before.get())) {
+            const QByteArray raw = loosetree::id(*packed);
+            QString error;
+            if (!loosetree::write(gitFolder + QStringLiteral("/objects"), raw, *packed, error)) {
+                git_error_set_str(GIT_ERROR_OS, error.toUtf8().constData());
+                return false;
+            }
+            git_oid_fromraw(&id, reinterpret_cast<const unsigned char*>(raw.constData()));
+            keepTree(id, data, std::move(packed));
+            return true;
+        }
+    }
+    Odb odb;
+    if (git_repository_odb(odb.out(), repo.get()) < 0 ||
+        git_odb_write(&id, odb.get(), data.constData(), size_t(data.size()), GIT_OBJECT_TREE) < 0)
+        return false;
+    keepTree(id, data);
+    return true;
 }
 
 // Follows `path` from the tree `root` through the trees' raw form, so a category of tens of
@@ -250,7 +281,8 @@ std::optional<History::Worker::Walked> History::Worker::walk(const git_oid& root
     for (qsizetype level = 0; level < names.size(); ++level) {
         if (level > 0 && walked.mode != "40000")
             return std::nullopt;
-        std::optional<QByteArray> tree = rawTree(id);
+        const git_oid treeId = id;
+        std::optional<QByteArray> tree = rawTree(treeId);
         if (!tree)
             return std::nullopt;
         // Entries are "mode name\0" and twenty bytes of id.
@@ -273,6 +305,7 @@ std::optional<History::Worker::Walked> History::Worker::walk(const git_oid& root
             return std::nullopt;
         git_oid_fromraw(&id, reinterpret_cast<const unsigned char*>(data.data() + idAt));
         walked.trees.push_back(std::move(*tree));
+        walked.treeIds.push_back(treeId);
         walked.idAt.push_back(idAt);
     }
     walked.id = id;
@@ -290,17 +323,12 @@ bool History::Worker::replaceInTrees(const git_oid& root, const QByteArray& path
     std::optional<Walked> walked = walk(root, path);
     if (!walked || !plainFile(walked->mode))
         return false;
-    Odb odb;
-    if (git_repository_odb(odb.out(), repo.get()) < 0)
-        return false;
     git_oid child = blob;
     for (qsizetype level = qsizetype(walked->trees.size()) - 1; level >= 0; --level) {
         QByteArray& data = walked->trees[size_t(level)];
         std::memcpy(data.data() + walked->idAt[size_t(level)], child.id, GIT_OID_RAWSZ);
-        if (git_odb_write(&child, odb.get(), data.constData(), size_t(data.size()),
-                          GIT_OBJECT_TREE) < 0)
+        if (!writeTree(data, walked->treeIds[size_t(level)], child))
             return false;
-        keepTree(child, data);
         qsizetype slash = -1;
         for (qsizetype i = 0; i < level; ++i)
             slash = path.indexOf('/', slash + 1);

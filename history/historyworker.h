@@ -5,6 +5,7 @@
 
 #include "history/gitsupport.h"
 #include "history/history.h"
+#include "history/loosetree.h"
 #include "library/libraryfs.h"
 
 #include <QDateTime>
@@ -101,8 +102,14 @@ struct History::Worker {
     QHash<QString, QString> lastDraft; // path -> blob id
     // Objects written since the last pack, with the paths that let the pack find their deltas.
     std::vector<std::pair<git_oid, QByteArray>> written;
-    // The raw form of the trees the last commands went through, newest first.
-    std::deque<std::pair<git_oid, QByteArray>> rawTrees;
+    // The raw form of the trees the last commands went through, newest first, and of the
+    // large ones the pieces they were written in.
+    struct KeptTree {
+        git_oid id;
+        QByteArray data;
+        std::shared_ptr<const loosetree::Packed> packed;
+    };
+    std::deque<KeptTree> rawTrees;
     // Commands that came before the first version existed, run in order once it does.
     std::deque<Job> held;
     // The first version holds only what commands replaced before an earlier quit.
@@ -143,12 +150,15 @@ struct History::Worker {
     // The trees on a path, root first, where each holds the next id, and the last entry.
     struct Walked {
         std::vector<QByteArray> trees;
+        std::vector<git_oid> treeIds;
         std::vector<qsizetype> idAt;
         QByteArray mode;
         git_oid id{};
     };
     std::optional<QByteArray> rawTree(const git_oid& id);
-    void keepTree(const git_oid& id, const QByteArray& data);
+    void keepTree(const git_oid& id, const QByteArray& data,
+                  std::shared_ptr<const loosetree::Packed> packed = {});
+    bool writeTree(const QByteArray& data, const git_oid& was, git_oid& id);
     std::optional<Walked> walk(const git_oid& root, const QByteArray& path);
     bool replaceInTrees(const git_oid& root, const QByteArray& path, const git_oid& blob,
                         git_oid& newRoot, std::vector<std::pair<git_oid, QByteArray>>& made);

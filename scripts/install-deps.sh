@@ -13,6 +13,7 @@ PACKAGES=(
     qt6-svg-dev                       # writes the scalable icon at build time
     libx11-dev                        # the keyboard's lock states for the status bar
     libgit2-dev                       # the library's history, a git repository beside it
+    zlib1g-dev                        # the history writes its largest trees itself
     qtkeychain-qt6-dev                # sync logins kept in the desktop's keyring
     qt6-tools-dev qt6-l10n-tools      # lupdate and lrelease: the program's own catalogues
     qt6-translations-l10n             # Qt's own buttons and menus in the user's language

@@ -370,6 +370,12 @@ void TestHistory::badStates() {
 void TestHistory::looseObjectsArePacked() {
     Place place;
     place.write(QStringLiteral("A/one.code"), "0");
+    // A category large enough that the history writes its tree itself, in pieces: saves at its
+    // start, middle and end each change another piece.
+    const QStringList saved{QStringLiteral("A/one.code"), QStringLiteral("A/f0000.code"),
+                            QStringLiteral("A/f1000.code"), QStringLiteral("A/f1999.code")};
+    for (int i = 0; i < 2000; ++i)
+        place.write(QStringLiteral("A/f%1.code").arg(i, 4, 10, QLatin1Char('0')), "0");
     {
         History history(place.library(), place.git());
         QVERIFY(history.waitForIdle(Wait));
@@ -389,7 +395,7 @@ void TestHistory::looseObjectsArePacked() {
         });
         for (int i = 1; i <= 1200; ++i) {
             const QByteArray text = "version " + QByteArray::number(i);
-            history.recordCommand(History::Action::Save, QStringLiteral("A/one.code"), text);
+            history.recordCommand(History::Action::Save, saved[i % saved.size()], text);
         }
         const bool idle = history.waitForIdle(300000); // 1,200 commits, slow under ThreadSanitizer
         done = true;
@@ -402,8 +408,15 @@ void TestHistory::looseObjectsArePacked() {
     const int loose = count.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(' '), 1).toInt();
     QVERIFY2(loose < 4000, qPrintable(count));
     QVERIFY(count.contains(QLatin1String("packs: 1")) || count.contains(QLatin1String("packs: 2")));
-    QCOMPARE(place.gitLine(QStringLiteral("show HEAD:A/one.code")), QStringLiteral("version 1200"));
-    QCOMPARE(HistoryReader(place.git()).versions(QStringLiteral("A/one.code")).size(), 1201);
+    for (int i = 1197; i <= 1200; ++i)
+        QCOMPARE(place.gitLine(QStringLiteral("show HEAD:") + saved[i % saved.size()]),
+                 QStringLiteral("version %1").arg(i));
+    const HistoryReader reader(place.git());
+    for (const QString& path : saved) {
+        const QList<HistoryVersion> versions = reader.versions(path);
+        QCOMPARE(versions.size(), 301);
+        QCOMPARE(reader.text(versions[150].blob).value_or("?").left(8), QByteArray("version "));
+    }
     QVERIFY(place.fsck());
 }
 
