@@ -12,9 +12,10 @@ namespace {
 // Commands write about this many objects: a blob, two or three trees, a commit.
 constexpr int ObjectsPerCommit = 4;
 
-// Enough for the trees on the paths of the last few commands, a category of tens of thousands
-// of snippets among them.
-constexpr size_t TreesKept = 8;
+// Enough for the trees on the paths of the last few dozen commands, categories of tens of
+// thousands of snippets among them.
+constexpr size_t TreesKept = 64;
+constexpr qsizetype TreeBytesKept = 32 << 20;
 
 bool plainFile(QByteArrayView mode) {
     return mode == "100644" || mode == "100755";
@@ -237,8 +238,16 @@ std::optional<QByteArray> History::Worker::rawTree(const git_oid& id) {
 void History::Worker::keepTree(const git_oid& id, const QByteArray& data,
                                std::shared_ptr<const loosetree::Packed> packed) {
     rawTrees.push_front({id, data, std::move(packed)});
-    if (rawTrees.size() > TreesKept)
+    const auto bytes = [](const KeptTree& kept) {
+        return kept.data.size() + (kept.packed ? 2 * kept.packed->object.size() : 0);
+    };
+    qsizetype total = 0;
+    for (const KeptTree& kept : rawTrees)
+        total += bytes(kept);
+    while (rawTrees.size() > 1 && (rawTrees.size() > TreesKept || total > TreeBytesKept)) {
+        total -= bytes(rawTrees.back());
         rawTrees.pop_back();
+    }
 }
 
 // A tree that differs from the tree `was` only in ids replaced in place. A large one is
@@ -246,10 +255,14 @@ void History::Worker::keepTree(const git_oid& id, const QByteArray& data,
 // compressing a category of 20,000 snippets whole would be most of a save's commit.
 bool History::Worker::writeTree(const QByteArray& data, const git_oid& was, git_oid& id) {
     if (data.size() >= loosetree::LargeTree) {
+        // The version it replaces is seldom wanted again: its place goes to this one.
         std::shared_ptr<const loosetree::Packed> before;
-        for (const KeptTree& kept : rawTrees) {
-            if (git_oid_equal(&kept.id, &was))
-                before = kept.packed;
+        for (auto kept = rawTrees.begin(); kept != rawTrees.end(); ++kept) {
+            if (git_oid_equal(&kept->id, &was)) {
+                before = kept->packed;
+                rawTrees.erase(kept);
+                break;
+            }
         }
         if (std::shared_ptr<const loosetree::Packed> packed = loosetree::pack(data, before.get())) {
             const QByteArray raw = loosetree::id(*packed);

@@ -4,7 +4,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <cstring>
 #include <zlib.h>
@@ -86,20 +86,22 @@ bool write(const QString& objects, const QByteArray& id, const Packed& packed, Q
         const qsizetype size = std::min(PieceSize, packed.object.size() - i * PieceSize);
         adler = adler32_combine(adler, packed.adlers[size_t(i)], z_off_t(size));
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // As libgit2 writes loose objects: whole under another name, then renamed, not synced.
+    QTemporaryFile file(objects + QStringLiteral("/tmp_object_XXXXXX"));
+    if (!file.open()) {
         error = file.errorString();
         return false;
     }
-    file.write("\x78\x01", 2);
-    for (const QByteArray& piece : packed.pieces)
-        file.write(piece);
     const char trailer[4] = {char(adler >> 24), char(adler >> 16), char(adler >> 8), char(adler)};
-    file.write(trailer, 4);
-    if (!file.commit()) {
+    bool written = file.write("\x78\x01", 2) == 2;
+    for (const QByteArray& piece : packed.pieces)
+        written = written && file.write(piece) == piece.size();
+    written = written && file.write(trailer, 4) == 4 && file.flush();
+    if (!written || !file.rename(path)) {
         error = file.errorString();
         return false;
     }
+    file.setAutoRemove(false);
     // Objects are never written twice, as git keeps them.
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     return true;
