@@ -19,6 +19,9 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -79,6 +82,55 @@ void mapLargeBlocks() {
 }
 } // namespace
 
+// Deletes documents on a thread of its own. A document of tens of megabytes takes tens of
+// milliseconds to delete, in one call: its lines one by one, then its memory back to the system.
+// A document that belongs to no thread may be deleted on any, once nothing else reaches it.
+class DocumentDeleter {
+public:
+    ~DocumentDeleter() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void take(QTextDocument* document) {
+        document->setParent(nullptr);
+        document->moveToThread(nullptr);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_documents.push_back(document);
+        }
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { run(); });
+        m_wake.notify_one();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stopping || !m_documents.empty(); });
+            if (m_documents.empty())
+                return;
+            QTextDocument* document = m_documents.back();
+            m_documents.pop_back();
+            lock.unlock();
+            delete document;
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<QTextDocument*> m_documents; // guarded by m_mutex
+    bool m_stopping = false;                 // guarded by m_mutex
+    std::thread m_thread;
+};
+
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     mapLargeBlocks();
     EditorAccessible::install();
@@ -98,7 +150,8 @@ CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 CodeEditor::~CodeEditor() {
-    qDeleteAll(m_retired);
+    for (const Retired& retired : m_retired)
+        delete retired.document;
 }
 
 void CodeEditor::emptyDocument() {
@@ -123,7 +176,7 @@ void CodeEditor::emptyDocument() {
     old->setParent(this);
     setDocument(fresh);
     connect(fresh, &QTextDocument::contentsChange, this, &CodeEditor::followContentsChange);
-    m_retired.push_back(old);
+    m_retired.push_back({old, std::exchange(m_widgetCursors, false)});
     m_disposal->start(DisposalMilliseconds);
     followContentsChange(0, removed, 0);
     // As the widget tells of text removed from its document, with the same stand-in text.
@@ -138,8 +191,17 @@ void CodeEditor::disposeRetired() {
         return;
     // Deleting tens of megabytes takes a while whatever does it: never in the middle of a load.
     if (!m_loading) {
-        delete m_retired.back();
+        const Retired retired = m_retired.back();
         m_retired.pop_back();
+        // Cursors the widget keeps in a document are let go of on this thread, so such a
+        // document is deleted here.
+        if (retired.widgetCursors) {
+            delete retired.document;
+        } else {
+            if (!m_deleter)
+                m_deleter = std::make_unique<DocumentDeleter>();
+            m_deleter->take(retired.document);
+        }
     }
     if (!m_retired.empty())
         m_disposal->start(DisposalMilliseconds);
@@ -658,6 +720,8 @@ bool CodeEditor::event(QEvent* event) {
 }
 
 bool CodeEditor::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::DragEnter)
+        m_widgetCursors = true;
     if (m_loading) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

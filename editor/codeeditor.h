@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QTextLayout>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 // '\n'); colours are display attributes kept outside the document, so they never enter the undo
 // history and applying many of them costs little.
 class QTimer;
+class DocumentDeleter;
 
 class CodeEditor : public QPlainTextEdit {
     Q_OBJECT
@@ -193,6 +195,14 @@ private:
     };
     std::vector<LoadedSplit> m_loadedSplits; // the lines loading split, in order
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
-    std::vector<QTextDocument*> m_retired; // swapped out, deleted by m_disposal
+    struct Retired {
+        QTextDocument* document;
+        bool widgetCursors; // see m_widgetCursors
+    };
+    std::vector<Retired> m_retired; // swapped out, deleted by m_disposal
     QTimer* m_disposal = nullptr;
+    // Whether the widget may keep cursors in the document (it keeps those of a double click and
+    // of a drag until the next), which only the window's thread may touch.
+    bool m_widgetCursors = false;
+    std::unique_ptr<DocumentDeleter> m_deleter; // made with the first document it deletes
 };

@@ -685,8 +685,11 @@ void TestCodeEditor::screenReaderReadsAroundAnOffset() {
 
 void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor_data() {
     QTest::addColumn<bool>("loaded");
-    QTest::newRow("set") << false;
-    QTest::newRow("loaded in pieces") << true;
+    QTest::addColumn<bool>("doubleClicked");
+    QTest::newRow("set") << false << false;
+    QTest::newRow("loaded in pieces") << true << false;
+    // The widget keeps the cursor of a double click in the old document.
+    QTest::newRow("set after a double click") << false << true;
 }
 
 // A text of megabytes is let go of by swapping the document: the one that takes its place reads
@@ -694,6 +697,7 @@ void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor_data() {
 // old one goes once nothing loads.
 void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor() {
     QFETCH(bool, loaded);
+    QFETCH(bool, doubleClicked);
     CodeEditor editor;
     editor.setWordWrapOff();
     editor.setTabStopDistance(33);
@@ -701,6 +705,8 @@ void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor() {
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     editor.setText(QStringLiteral("Dim x ' note\n").repeated(100000));
+    if (doubleClicked)
+        QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     const QPointer<QTextDocument> old = editor.document();
     const QString text = QStringLiteral("Dim a\nb");
     if (loaded) {
@@ -728,6 +734,8 @@ void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor() {
     editor.undo();
     QCOMPARE(editor.text(), text);
     QTRY_VERIFY(old.isNull());
+    QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(editor.selectedText(), QStringLiteral("Dim"));
 }
 
 QTEST_MAIN(TestCodeEditor)
