@@ -5,8 +5,9 @@
 // loop's longest, the floor the machine's load sets, and the most CPU time the window's thread
 // spent on one event), how soon a click on another snippet shows it while the 50 MB one loads, and
 // the peak memory of opening and colouring (each case in a child process of its own), and a screen
-// reader's question about a line, short or split for display. `--only gap|switch|reader` runs one
-// part. Run with QT_QPA_PLATFORM=offscreen where there is no display.
+// reader's question about a line, short or split for display, and the window's longest step while
+// it lets go of a 50 MB snippet. `--only gap|switch|reader|dispose` runs one part. Run with
+// QT_QPA_PLATFORM=offscreen where there is no display.
 
 #include "app/frmmain.h"
 #include "bench/benchsupport.h"
@@ -363,6 +364,50 @@ int main(int argc, char** argv) {
                     alone, whileLoading / alone);
         std::printf("%-44s %10.0f %10.1f %7.1f\n", "after 50 MB has loaded", afterLoading, alone,
                     afterLoading / alone);
+    }
+
+    // A click on a 4 KB snippet while the 50 MB one is shown: the long text's document is let go
+    // of and deleted a moment later. The longest the window's thread is held over the second
+    // after the click, against the bare widget given the 4 KB text in place of the 50 MB one,
+    // which empties its document in that one step.
+    if (runs("dispose") && b.entry("fifty")) {
+        const auto textOf = [&b](const char* name) {
+            for (const Snippet& s : b.snippets)
+                if (QByteArray(s.name) == name)
+                    return QString::fromUtf8(s.bytes);
+            return QString();
+        };
+        const QString fifty = textOf("fifty");
+        const QString small = textOf("small");
+        b.clear();
+        b.open("fifty");
+        QCoreApplication::processEvents();
+        app.longestEventMs = 0;
+        const double idle = idleLongestGap(1000);
+        const double idleEvent = app.longestEventMs;
+        app.longestEventMs = 0;
+        QElapsedTimer since;
+        QTimer::singleShot(0, [&] {
+            since.start();
+            b.open("small");
+        });
+        const double longest =
+            BenchSupport::longestWait([&] { return since.isValid() && since.elapsed() >= 1000; });
+        const double longestEvent = app.longestEventMs;
+        b.clear();
+        b.openPlain(fifty);
+        QElapsedTimer bare;
+        bare.start();
+        b.openPlain(small);
+        const double bareMs = ms(bare);
+        std::printf("\nlongest gap in the event loop over the second after a click on a 4 KB "
+                    "snippet while 50 MB is shown: %.0f ms; bare widget given the 4 KB text in "
+                    "its place: %.0f ms; ratio %.3f\n"
+                    "the idle event loop's longest gap over 1 s just before: %.0f ms\n",
+                    longest, bareMs, longest / bareMs, idle);
+        std::printf("the most the window's thread spent on one event meanwhile, in its own CPU "
+                    "time: %.1f ms; idle: %.1f ms\n",
+                    longestEvent, idleEvent);
     }
 
     // What a screen reader asks at each caret move: the line at an offset in the middle of the

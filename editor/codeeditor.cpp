@@ -19,6 +19,12 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 // Keys that only move the caret or select never change the text.
@@ -53,14 +59,80 @@ QString fromDocumentText(QString text) {
 // the line split into display lines of a chunk each, read-only, as Kate does with such lines; the
 // breaks between chunks exist only in the document, never in the text.
 constexpr int LongLine = 1 << 16;
-constexpr int Chunk = 4096;
+constexpr int Chunk = 512;
 // Emptying a document costs about a millisecond per megabyte of text, all in one call: a longer
 // one is swapped out and deleted while nothing loads.
 constexpr int SwapAbove = 1 << 20;
 constexpr int DisposalMilliseconds = 100;
+
+// A document's text and tables grow by doubling. Once large blocks have been freed, glibc serves
+// blocks of up to 32 MB from its heap, and growing such a block copies it whole: up to tens of
+// milliseconds in one insertion while a long text loads. A block mapped on its own grows without a
+// copy, and goes back to the system when freed. This is set for the whole program.
+void mapLargeBlocks() {
+#if defined(__GLIBC__)
+    static const bool once = [] {
+        mallopt(M_MMAP_THRESHOLD, 1 << 20);
+        // As glibc would set it for that threshold.
+        mallopt(M_TRIM_THRESHOLD, 2 << 20);
+        return true;
+    }();
+    (void)once;
+#endif
+}
 } // namespace
 
+// Deletes documents on a thread of its own. A document of tens of megabytes takes tens of
+// milliseconds to delete, in one call: its lines one by one, then its memory back to the system.
+// A document that belongs to no thread may be deleted on any, once nothing else reaches it.
+class DocumentDeleter {
+public:
+    ~DocumentDeleter() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void take(QTextDocument* document) {
+        document->setParent(nullptr);
+        document->moveToThread(nullptr);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_documents.push_back(document);
+        }
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { run(); });
+        m_wake.notify_one();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stopping || !m_documents.empty(); });
+            if (m_documents.empty())
+                return;
+            QTextDocument* document = m_documents.back();
+            m_documents.pop_back();
+            lock.unlock();
+            delete document;
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<QTextDocument*> m_documents; // guarded by m_mutex
+    bool m_stopping = false;                 // guarded by m_mutex
+    std::thread m_thread;
+};
+
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
+    mapLargeBlocks();
     EditorAccessible::install();
     // Keywords and comments are coloured for a white page: a dark desktop scheme must not
     // darken the page under them.
@@ -78,7 +150,8 @@ CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 CodeEditor::~CodeEditor() {
-    qDeleteAll(m_retired);
+    for (const Retired& retired : m_retired)
+        delete retired.document;
 }
 
 void CodeEditor::emptyDocument() {
@@ -103,7 +176,7 @@ void CodeEditor::emptyDocument() {
     old->setParent(this);
     setDocument(fresh);
     connect(fresh, &QTextDocument::contentsChange, this, &CodeEditor::followContentsChange);
-    m_retired.push_back(old);
+    m_retired.push_back({old, std::exchange(m_widgetCursors, false)});
     m_disposal->start(DisposalMilliseconds);
     followContentsChange(0, removed, 0);
     // As the widget tells of text removed from its document, with the same stand-in text.
@@ -118,8 +191,17 @@ void CodeEditor::disposeRetired() {
         return;
     // Deleting tens of megabytes takes a while whatever does it: never in the middle of a load.
     if (!m_loading) {
-        delete m_retired.back();
+        const Retired retired = m_retired.back();
         m_retired.pop_back();
+        // Cursors the widget keeps in a document are let go of on this thread, so such a
+        // document is deleted here.
+        if (retired.widgetCursors) {
+            delete retired.document;
+        } else {
+            if (!m_deleter)
+                m_deleter = std::make_unique<DocumentDeleter>();
+            m_deleter->take(retired.document);
+        }
     }
     if (!m_retired.empty())
         m_disposal->start(DisposalMilliseconds);
@@ -425,7 +507,10 @@ void CodeEditor::beginLoading(bool showPicture) {
     m_chunkOffsets.clear();
     m_splitLines.clear();
     m_addedBreaks.clear();
+    m_loadedSplits.clear();
     m_pendingLine.clear();
+    m_splittingLine = false;
+    m_unfinishedLine = 0;
     emptyDocument();
     document()->setUndoRedoEnabled(false);
     // Keeps the view from measuring the last lines after every piece.
@@ -437,9 +522,9 @@ void CodeEditor::beginLoading(bool showPicture) {
 void CodeEditor::appendLoadedText(const QString& piece) {
     if (!m_loading || piece.isEmpty())
         return;
-    // Only whole lines go in, and a line is taken a chunk at a time, each on a line of its own:
-    // text that adds no line would be laid out by the widget at once. finishLoading takes the
-    // rest, and joins the chunks of lines short enough to edit.
+    // Only whole lines go in: text that adds no line would be laid out by the widget at once. A
+    // line waits whole until it is known to be too long to lay out, and is then taken a chunk at a
+    // time, each on a line of its own; finishLoading takes the rest.
     const QString pending = std::exchange(m_pendingLine, QString()) + piece;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
@@ -451,13 +536,21 @@ void CodeEditor::appendLoadedText(const QString& piece) {
         const bool lineEnds = end >= 0;
         if (!lineEnds)
             end = pending.size();
-        while (end - at > Chunk) {
-            // A character beyond the first plane stays whole.
-            const qsizetype take = Chunk - (pending.at(at + Chunk - 1).isHighSurrogate() ? 1 : 0);
-            text += QStringView(pending).mid(at, take);
-            at += take;
-            m_addedBreaks.push_back(base + int(text.size()));
-            text += QLatin1Char('\n');
+        if (!m_splittingLine && m_unfinishedLine + (end - at) > LongLine) {
+            m_splittingLine = true;
+            m_loadedSplits.push_back(
+                {base + int(text.size()) - m_unfinishedLine, -1, m_addedBreaks.size()});
+        }
+        if (m_splittingLine) {
+            while (end - at > Chunk) {
+                // A character beyond the first plane stays whole.
+                const qsizetype take =
+                    Chunk - (pending.at(at + Chunk - 1).isHighSurrogate() ? 1 : 0);
+                text += QStringView(pending).mid(at, take);
+                at += take;
+                m_addedBreaks.push_back(base + int(text.size()));
+                text += QLatin1Char('\n');
+            }
         }
         if (!lineEnds) {
             m_pendingLine = pending.mid(at);
@@ -465,6 +558,22 @@ void CodeEditor::appendLoadedText(const QString& piece) {
         }
         text += QStringView(pending).mid(at, end + 1 - at);
         at = end + 1;
+        if (m_splittingLine)
+            m_loadedSplits.back().end = base + int(text.size()) - 1;
+        m_splittingLine = false;
+        m_unfinishedLine = 0;
+    }
+    if (text.isEmpty())
+        return;
+    if (base == 0) {
+        // The widget's caret, at the end of the empty document, moves along with the text put
+        // there, and would then follow every piece to the end: moving it back to the start at the
+        // end of the load would lay out the lines between, up to two screens of them. It goes back
+        // after the first line.
+        const qsizetype firstLine = text.indexOf(QLatin1Char('\n')) + 1;
+        cursor.insertText(text.first(firstLine));
+        QPlainTextEdit::setTextCursor(cursorAt(0, 0));
+        text.remove(0, firstLine);
     }
     if (!text.isEmpty())
         cursor.insertText(text);
@@ -473,6 +582,8 @@ void CodeEditor::appendLoadedText(const QString& piece) {
 void CodeEditor::takePendingLine() {
     if (m_pendingLine.isEmpty())
         return;
+    if (!m_splittingLine)
+        m_unfinishedLine += int(m_pendingLine.size());
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     end.insertText(std::exchange(m_pendingLine, QString()));
@@ -482,47 +593,22 @@ void CodeEditor::finishLoading(int caret) {
     if (!m_loading)
         return;
     takePendingLine();
-    // Each run of added breaks that splits one line: its breaks stay where the line is too long
-    // to edit, and go otherwise.
-    std::vector<int> joins;
-    std::vector<int> kept;
-    kept.reserve(m_addedBreaks.size());
+    // Only lines too long to lay out were split, and they keep their chunks.
+    if (m_splittingLine)
+        m_loadedSplits.back().end = document()->characterCount() - 1;
     TooLong longest;
-    for (std::size_t i = 0; i < m_addedBreaks.size();) {
-        const QTextBlock first = document()->findBlock(m_addedBreaks[i]);
-        std::size_t k = i;
-        QTextBlock last = first.next();
-        while (k + 1 < m_addedBreaks.size() &&
-               m_addedBreaks[k + 1] == last.position() + last.length() - 1) {
-            ++k;
-            last = last.next();
-        }
-        const int breaks = int(k - i + 1);
-        const int length = last.position() + last.length() - 1 - first.position() - breaks;
-        if (length > LongLine) {
-            const int joined = int(joins.size());
-            for (std::size_t b = i; b <= k; ++b)
-                kept.push_back(m_addedBreaks[b] - joined);
-            m_splitLines.emplace_back(first.position() - joined,
-                                      last.position() + last.length() - 1 - joined);
-            if (length > longest.length)
-                longest = {first.blockNumber() - int(i), length};
-        } else {
-            joins.insert(joins.end(), m_addedBreaks.begin() + i, m_addedBreaks.begin() + k + 1);
-        }
-        i = k + 1;
+    for (std::size_t i = 0; i < m_loadedSplits.size(); ++i) {
+        const LoadedSplit& split = m_loadedSplits[i];
+        const std::size_t nextBreak =
+            i + 1 < m_loadedSplits.size() ? m_loadedSplits[i + 1].firstBreak : m_addedBreaks.size();
+        const int length = split.end - split.start - int(nextBreak - split.firstBreak);
+        m_splitLines.emplace_back(split.start, split.end);
+        if (length > longest.length)
+            longest = {document()->findBlock(split.start).blockNumber() - int(split.firstBreak),
+                       length};
     }
-    QPlainTextEdit::setTextCursor(cursorAt(0, 0));
-    // One edit that joins lines: the widget forgets their layouts rather than making them.
-    QTextCursor cursor(document());
-    cursor.beginEditBlock();
-    for (auto at = joins.rbegin(); at != joins.rend(); ++at) {
-        cursor.setPosition(*at);
-        cursor.deleteChar();
-    }
-    cursor.endEditBlock();
-    m_addedBreaks.clear();
-    m_chunkBreaks = std::move(kept);
+    m_loadedSplits.clear();
+    m_chunkBreaks = std::exchange(m_addedBreaks, {});
     m_chunkOffsets.reserve(m_chunkBreaks.size());
     for (std::size_t j = 0; j < m_chunkBreaks.size(); ++j)
         m_chunkOffsets.push_back(m_chunkBreaks[j] - int(j));
@@ -551,7 +637,10 @@ void CodeEditor::endLoading() {
     m_loading = false;
     m_loadingPicture = QPixmap();
     m_addedBreaks.clear();
+    m_loadedSplits.clear();
     m_pendingLine.clear();
+    m_splittingLine = false;
+    m_unfinishedLine = 0;
     QAbstractTextDocumentLayout* layout = document()->documentLayout();
     // A scroll bar that comes or goes changes the view's width, and the widget then lays out again
     // every line it has laid out, and makes a layout for every line. A few lines may need no bar:
@@ -631,6 +720,8 @@ bool CodeEditor::event(QEvent* event) {
 }
 
 bool CodeEditor::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::DragEnter)
+        m_widgetCursors = true;
     if (m_loading) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <QTextLayout>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 // '\n'); colours are display attributes kept outside the document, so they never enter the undo
 // history and applying many of them costs little.
 class QTimer;
+class DocumentDeleter;
 
 class CodeEditor : public QPlainTextEdit {
     Q_OBJECT
@@ -182,9 +184,25 @@ private:
     std::vector<int> m_chunkOffsets; // the text offsets they stand at
     std::vector<std::pair<int, int>> m_splitLines; // the lineRange of each split line
     QString m_pendingLine;          // the last piece's unfinished line, not yet shown
+    bool m_splittingLine = false;   // that line is too long to lay out, and goes in chunks
+    int m_unfinishedLine = 0;       // what of that line is already in the document
     QPixmap m_loadingPicture;       // what the viewport showed when loading began
-    std::vector<int> m_addedBreaks; // line breaks loading put after pieces and chunks
+    std::vector<int> m_addedBreaks; // line breaks loading put after chunks
+    struct LoadedSplit {
+        int start;              // document positions of the line's start
+        int end;                // and of its end; -1 until it has ended
+        std::size_t firstBreak; // index of its first break in m_addedBreaks
+    };
+    std::vector<LoadedSplit> m_loadedSplits; // the lines loading split, in order
     Qt::ScrollBarPolicy m_verticalPolicy = Qt::ScrollBarAsNeeded;
-    std::vector<QTextDocument*> m_retired; // swapped out, deleted by m_disposal
+    struct Retired {
+        QTextDocument* document;
+        bool widgetCursors; // see m_widgetCursors
+    };
+    std::vector<Retired> m_retired; // swapped out, deleted by m_disposal
     QTimer* m_disposal = nullptr;
+    // Whether the widget may keep cursors in the document (it keeps those of a double click and
+    // of a drag until the next), which only the window's thread may touch.
+    bool m_widgetCursors = false;
+    std::unique_ptr<DocumentDeleter> m_deleter; // made with the first document it deletes
 };

@@ -363,22 +363,32 @@ void TestCodeEditor::paintsTheColoursInView() {
 void TestCodeEditor::textLoadedInPiecesIsExact_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("pieceLength");
+    QTest::addColumn<bool>("colouredMidway");
+    QTest::addColumn<int>("tooLong");
     QString longLine;
     for (int i = 0; i < 800; ++i)
         longLine += QStringLiteral("Dim x ' \u00E9\u20AC ");
-    QTest::newRow("one line, many pieces") << longLine << 7;
-    QTest::newRow("one line, then a break") << longLine + QLatin1Char('\n') << 1000;
-    QTest::newRow("breaks inside pieces") << QStringLiteral("a\nbb\nccc\n").repeated(100) << 5;
-    QTest::newRow("pieces end at breaks") << QStringLiteral("ab\n").repeated(50) << 3;
-    QTest::newRow("empty lines") << QStringLiteral("\n\nx\n\n") << 1;
-    QTest::newRow("a line too long to lay out") << QStringLiteral("Dim x ").repeated(12000) << 4096;
+    const QString tooLong = QStringLiteral("Dim x ").repeated(12000);
+    QTest::newRow("one line, many pieces") << longLine << 7 << false << 0;
+    QTest::newRow("one line, then a break") << longLine + QLatin1Char('\n') << 1000 << false << 0;
+    QTest::newRow("breaks inside pieces")
+        << QStringLiteral("a\nbb\nccc\n").repeated(100) << 5 << false << 0;
+    QTest::newRow("pieces end at breaks") << QStringLiteral("ab\n").repeated(50) << 3 << false << 0;
+    QTest::newRow("empty lines") << QStringLiteral("\n\nx\n\n") << 1 << false << 0;
+    QTest::newRow("a line too long to lay out") << tooLong << 4096 << false << 72000;
+    // Colours given meanwhile show the half line that has arrived; it still goes on too long.
+    QTest::newRow("a line too long, coloured half way")
+        << QStringLiteral("a\n") + tooLong + QStringLiteral("\nb") << 4096 << true << 72000;
 }
 
 // A long line arrives in pieces, each followed by a line break until loading ends: the text
-// shown is exactly the text given, with nothing left to undo.
+// shown is exactly the text given, with nothing left to undo, and a line too long to lay out
+// is split for display.
 void TestCodeEditor::textLoadedInPiecesIsExact() {
     QFETCH(QString, text);
     QFETCH(int, pieceLength);
+    QFETCH(bool, colouredMidway);
+    QFETCH(int, tooLong);
     CodeEditor editor;
     editor.setWordWrapOff();
     editor.resize(300, 200);
@@ -388,12 +398,15 @@ void TestCodeEditor::textLoadedInPiecesIsExact() {
     editor.beginLoading();
     for (qsizetype at = 0; at < text.size(); at += pieceLength) {
         editor.appendLoadedText(text.mid(at, pieceLength));
+        if (colouredMidway && at < text.size() / 2 && at + pieceLength >= text.size() / 2)
+            editor.applyColours({});
         QCoreApplication::processEvents();
     }
     QVERIFY(editor.isLoading());
     editor.finishLoading();
     QVERIFY(!editor.isLoading());
     QCOMPARE(editor.text(), text);
+    QCOMPARE(editor.tooLongLine(), tooLong);
     QCOMPARE(editor.textLength(), text.size());
     QCOMPARE(editor.selectionStart(), 0);
     QVERIFY(!editor.document()->isUndoAvailable());
@@ -672,8 +685,11 @@ void TestCodeEditor::screenReaderReadsAroundAnOffset() {
 
 void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor_data() {
     QTest::addColumn<bool>("loaded");
-    QTest::newRow("set") << false;
-    QTest::newRow("loaded in pieces") << true;
+    QTest::addColumn<bool>("doubleClicked");
+    QTest::newRow("set") << false << false;
+    QTest::newRow("loaded in pieces") << true << false;
+    // The widget keeps the cursor of a double click in the old document.
+    QTest::newRow("set after a double click") << false << true;
 }
 
 // A text of megabytes is let go of by swapping the document: the one that takes its place reads
@@ -681,6 +697,7 @@ void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor_data() {
 // old one goes once nothing loads.
 void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor() {
     QFETCH(bool, loaded);
+    QFETCH(bool, doubleClicked);
     CodeEditor editor;
     editor.setWordWrapOff();
     editor.setTabStopDistance(33);
@@ -688,6 +705,8 @@ void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor() {
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     editor.setText(QStringLiteral("Dim x ' note\n").repeated(100000));
+    if (doubleClicked)
+        QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     const QPointer<QTextDocument> old = editor.document();
     const QString text = QStringLiteral("Dim a\nb");
     if (loaded) {
@@ -715,6 +734,8 @@ void TestCodeEditor::aLongTextReplacedLeavesAWorkingEditor() {
     editor.undo();
     QCOMPARE(editor.text(), text);
     QTRY_VERIFY(old.isNull());
+    QTest::mouseDClick(editor.viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(editor.selectedText(), QStringLiteral("Dim"));
 }
 
 QTEST_MAIN(TestCodeEditor)
