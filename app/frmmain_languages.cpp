@@ -26,6 +26,13 @@ QString malformedText(const QString& path, int line) {
         .arg(path)
         .arg(line);
 }
+
+// An earlier version refused: the file on disk was never touched, so its choices still apply.
+QString malformedVersionText(int line) {
+    return frmMain::tr("This version of the language file is not restored: its line %1 is not a "
+                       "language and a category. The current choices stay as they are.")
+        .arg(line);
+}
 } // namespace
 
 void frmMain::createLanguageMenus() {
@@ -112,7 +119,7 @@ void frmMain::ShowLanguageHistory() {
 bool frmMain::restoreLanguageChoices(const QByteArray& bytes) {
     // Another program or machine may have left a version this program cannot read.
     if (const LanguageChoices::Parsed parsed = LanguageChoices::parse(bytes); parsed.badLine > 0) {
-        dialogs().error(malformedText(LanguageChoices::filePath(fs()), parsed.badLine));
+        dialogs().error(malformedVersionText(parsed.badLine));
         return false;
     }
     if (!keepLanguageChoices(bytes, History::Action::Restore))

@@ -391,8 +391,36 @@ void CodeEditor::applyColours(const QList<ColourRun>& runs) {
 
 void CodeEditor::applyColours(int start, int length, const QList<ColourRun>& runs) {
     takePendingLine();
-    m_colours.replace(start, length, runs);
-    forgetLineColours();
+    const auto [from, to] = m_colours.replace(start, length, runs);
+    if (from < to)
+        recolouredLines(from, to);
+}
+
+void CodeEditor::recolouredLines(int from, int to) {
+    const int first = document()->findBlock(documentPosition(from)).blockNumber();
+    const int last = document()->findBlock(documentPosition(to - 1)).blockNumber();
+    for (auto kept = m_lineColours.begin(); kept != m_lineColours.end();) {
+        if (kept.key() >= first && kept.key() <= last)
+            kept = m_lineColours.erase(kept);
+        else
+            ++kept;
+    }
+    // Only those lines in view are painted again, walked as paintText() lays them out.
+    const int height = viewport()->height();
+    QPointF offset = contentOffset();
+    QRectF area;
+    for (QTextBlock block = firstVisibleBlock(); block.isValid() && block.blockNumber() <= last;
+         block = block.next()) {
+        const QRectF box = blockBoundingRect(block).translated(offset);
+        if (block.blockNumber() >= first)
+            area |= box;
+        offset.ry() += box.height();
+        if (offset.y() > height)
+            break;
+    }
+    if (!area.isEmpty())
+        viewport()->update(
+            QRectF(0, area.top(), viewport()->width(), area.height()).toAlignedRect());
 }
 
 void CodeEditor::colourAll(const QStringList& keywords) {
@@ -945,7 +973,10 @@ void CodeEditor::followContentsChange(int position, int removed, int added) {
 void CodeEditor::onContentsChange(int position, int removed, int added) {
     if (!m_loading && !m_settingText)
         m_edited = true;
-    forgetLineColours();
+    // The widget paints again what the edit changed, and the colours move with the text: the
+    // lines' kept colours go, but nothing else needs painting.
+    m_lineColours.clear();
+    m_lineComments.clear();
     if (m_exactEdit) {
         position = m_exactEdit->first;
         removed = m_exactEdit->second;
@@ -959,6 +990,7 @@ void CodeEditor::onContentsChange(int position, int removed, int added) {
     added = std::clamp(added, 0, newLength - std::min(position, newLength));
     if (oldLength - removed + added != newLength) {
         m_colours.assign(newLength, m_colours.runsIn(0, position));
+        viewport()->update();
         return;
     }
     // Typed or pasted text takes the colour of the character before it.

@@ -155,6 +155,8 @@ private:
     void takePendingLine(); // the loaded text's last line, which no piece ended
     void endLoading();
     void forgetLineColours(); // after any change of text or colours
+    // [from, to) (text offsets) took other colours: their lines are painted again, if in view.
+    void recolouredLines(int from, int to);
     // A line's colours, the derived parts worked out; kept while neither text nor colours change.
     const QList<ColourRun>& lineColours(const QTextBlock& block) const;
     QList<QTextLayout::FormatRange> visibleColours(const QTextBlock& block, const QPointF& offset,

@@ -53,11 +53,11 @@ void ColourMap::setRange(int start, int length, quint32 colour) {
     normalise();
 }
 
-void ColourMap::replace(int start, int length, const QList<ColourRun>& runs) {
+std::pair<int, int> ColourMap::replace(int start, int length, const QList<ColourRun>& runs) {
     start = std::clamp(start, 0, m_length);
     const int end = std::clamp(start + std::max(0, length), start, m_length);
     if (start == end)
-        return;
+        return {start, start};
     const quint32 after = end < m_length ? colourAt(end) : Colours::Default;
     std::vector<Segment> inside;
     inside.reserve(std::size_t(runs.size()) * 2 + 2);
@@ -74,6 +74,9 @@ void ColourMap::replace(int start, int length, const QList<ColourRun>& runs) {
         if (to < end)
             inside.push_back({to, Colours::Default});
     }
+    const std::pair<int, int> changed = differences(start, end, inside);
+    if (changed.first >= changed.second)
+        return changed;
     if (end < m_length)
         inside.push_back({end, after});
     auto first = std::lower_bound(m_segments.begin(), m_segments.end(), start,
@@ -90,6 +93,30 @@ void ColourMap::replace(int start, int length, const QList<ColourRun>& runs) {
         m_segments.insert(last, inside.begin() + std::ptrdiff_t(replaced), inside.end());
     }
     mergeAround(at, at + inside.size() + 1);
+    return changed;
+}
+
+std::pair<int, int> ColourMap::differences(int start, int end,
+                                           const std::vector<Segment>& inside) const {
+    // Both are walked piece by piece; a key press recolours a line or two, whose colours mostly
+    // come back as they were.
+    int from = end, to = start;
+    std::size_t i = segmentIndexAt(start), j = 0;
+    for (int at = start; at < end && i < m_segments.size() && j < inside.size();) {
+        const int oldEnd = i + 1 < m_segments.size() ? std::min(m_segments[i + 1].start, end) : end;
+        const int newEnd = j + 1 < inside.size() ? std::min(inside[j + 1].start, end) : end;
+        const int stop = std::max(at, std::min(oldEnd, newEnd));
+        if (stop > at && m_segments[i].colour != inside[j].colour) {
+            from = std::min(from, at);
+            to = stop;
+        }
+        at = stop;
+        if (at >= oldEnd)
+            ++i;
+        if (at >= newEnd)
+            ++j;
+    }
+    return {from, to};
 }
 
 void ColourMap::mergeAround(std::size_t from, std::size_t to) {
@@ -109,12 +136,15 @@ void ColourMap::applyEdit(int position, int removed, int added, quint32 colourAt
     removed = std::clamp(removed, 0, m_length - position);
     added = std::max(0, added);
     const quint32 newColour = position > 0 ? colourAt(position - 1) : colourAtStart;
+    const auto startingAt = [this](int at) {
+        return std::lower_bound(m_segments.begin(), m_segments.end(), at,
+                                [](const Segment& s, int pos) { return s.start < pos; });
+    };
 
     if (removed > 0) {
         const int end = position + removed;
         const quint32 afterRemoved = end < m_length ? colourAt(end) : Colours::Default;
-        auto first = std::lower_bound(m_segments.begin(), m_segments.end(), position,
-                                      [](const Segment& s, int pos) { return s.start < pos; });
+        auto first = startingAt(position);
         auto last = std::lower_bound(first, m_segments.end(), end + 1,
                                      [](const Segment& s, int pos) { return s.start < pos; });
         first = m_segments.erase(first, last);
@@ -125,18 +155,18 @@ void ColourMap::applyEdit(int position, int removed, int added, quint32 colourAt
             m_segments.insert(first, {position, afterRemoved});
     }
     if (added > 0) {
-        auto at = std::lower_bound(m_segments.begin(), m_segments.end(), position,
-                                   [](const Segment& s, int pos) { return s.start < pos; });
+        auto at = startingAt(position);
         for (auto it = at; it != m_segments.end(); ++it)
             it->start += added;
         m_length += added;
-        if (position == 0) {
+        // Elsewhere the inserted characters belong to the segment before them already.
+        if (position == 0)
             m_segments.insert(m_segments.begin(), {0, newColour});
-        } else if (at != m_segments.end()) {
-            // The inserted characters belong to the segment before them already.
-        }
     }
-    normalise();
+    // Only the segments at the edit can have met one of their own colour: the map is not copied
+    // for a key press.
+    const std::size_t at = std::size_t(startingAt(position) - m_segments.begin());
+    mergeAround(at, at + 2);
 }
 
 QList<ColourRun> ColourMap::runsIn(int start, int length) const {

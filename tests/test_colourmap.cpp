@@ -40,13 +40,24 @@ void TestColourMap::randomEditsMatchPerCharacterModel() {
                     runs.append({at, runLength, palette[rng.bounded(3)]});
                     at += runLength;
                 }
-                map.replace(start, n, runs);
+                const auto [from, to] = map.replace(start, n, runs);
+                const QList<quint32> before = model;
                 for (int i = start; i < start + n; ++i)
                     model[i] = Colours::Default;
                 for (const ColourRun& run : runs)
                     for (int i = std::max(run.start, start);
                          i < std::min(run.start + run.length, start + n); ++i)
                         model[i] = run.colour;
+                // What it says changed is all the editor paints again: every character that took
+                // another colour lies in it, and nothing changed means nothing to paint.
+                bool changed = false;
+                for (int i = 0; i < length; ++i) {
+                    if (model[i] != before[i]) {
+                        changed = true;
+                        QVERIFY(i >= from && i < to);
+                    }
+                }
+                QCOMPARE(from < to, changed);
             } else if (op == 0) {
                 const int start = int(rng.bounded(length + 1));
                 const int n = int(rng.bounded(length - start + 1));

@@ -243,7 +243,10 @@ void TestLanguagesWindow::earlierChoice_data() {
     QTest::addColumn<bool>("linkOut");   // the file a link to one outside the library by then
     QTest::addColumn<QString>("refusal");
     QTest::newRow("restored from the history") << 0 << false << QString();
-    QTest::newRow("malformed") << 1 << false << QStringLiteral("line 1 is not a language");
+    QTest::newRow("malformed")
+        << 1 << false
+        << QStringLiteral("This version of the language file is not restored: its line 1 is not a "
+                          "language and a category. The current choices stay as they are.");
     QTest::newRow("a link out of the library") << 0 << true << LibraryFs::outsideReason();
 }
 
@@ -289,6 +292,12 @@ void TestLanguagesWindow::earlierChoice() {
         versions->topLevelItem(versions->topLevelItemCount() - 1 - fromOldest));
     QTRY_VERIFY(!history->isReading());
     QVERIFY(history->cmdRestore->isEnabled());
+    // Its texts speak of the language file, not of a snippet's.
+    for (const QString& shown : {history->lblText->text(), history->lblDifferences->text(),
+                                 history->cmdRestore->accessibleDescription()})
+        QVERIFY2(shown.contains(QStringLiteral("language file")) &&
+                     !shown.contains(QStringLiteral("snippet")),
+                 qPrintable(shown));
     f.dialogs->clear();
     QTest::mouseClick(history->cmdRestore, Qt::LeftButton);
 
@@ -326,6 +335,10 @@ void TestLanguagesWindow::earlierChoice() {
     versions->setCurrentItem(versions->topLevelItem(1));
     QTRY_VERIFY(!history->isReading());
     QCOMPARE(history->txtVersion->text(), QString::fromUtf8(rustBytes));
+    // The same window shows a snippet's versions in the snippet's words again.
+    w.ShowHistory();
+    QCOMPARE(history->lblText->text(),
+             QStringLiteral("&Text, lines not in the snippet's file marked:"));
 }
 
 QTEST_MAIN(TestLanguagesWindow)

@@ -5,6 +5,7 @@
 #include "fuzz/codeccheck.h"
 #include "fuzz/colouringcheck.h"
 #include "fuzz/keywordlistcheck.h"
+#include "fuzz/syntaxcheck.h"
 #include "fuzz/textfunctionscheck.h"
 
 #include <QDir>
@@ -20,7 +21,7 @@ using Check = Verdict (*)(QByteArrayView);
 const std::pair<const char*, Check> Targets[] = {
     {"colouring", FuzzChecks::colouring},         {"colouringlarge", FuzzChecks::colouringLarge},
     {"textfunctions", FuzzChecks::textFunctions}, {"codec", FuzzChecks::codec},
-    {"keywordlist", FuzzChecks::keywordList},
+    {"keywordlist", FuzzChecks::keywordList},     {"syntax", FuzzChecks::syntax},
 };
 
 QString fuzzDir() {

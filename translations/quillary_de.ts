@@ -631,6 +631,50 @@
         <source>synced</source>
         <translation>abgeglichen</translation>
     </message>
+    <message>
+        <source>1 line marked here is not in the language file now; 1 line of the file is not here.</source>
+        <translation>1 hier markierte Zeile steht nicht mehr in der Sprachdatei; 1 Zeile der Datei steht nicht hier.</translation>
+    </message>
+    <message>
+        <source>1 line marked here is not in the language file now; %1 lines of the file are not here.</source>
+        <translation>1 hier markierte Zeile steht nicht mehr in der Sprachdatei; %1 Zeilen der Datei stehen nicht hier.</translation>
+    </message>
+    <message>
+        <source>%1 lines marked here are not in the language file now; 1 line of the file is not here.</source>
+        <translation>%1 hier markierte Zeilen stehen nicht mehr in der Sprachdatei; 1 Zeile der Datei steht nicht hier.</translation>
+    </message>
+    <message>
+        <source>%1 lines marked here are not in the language file now; %2 lines of the file are not here.</source>
+        <translation>%1 hier markierte Zeilen stehen nicht mehr in der Sprachdatei; %2 Zeilen der Datei stehen nicht hier.</translation>
+    </message>
+    <message>
+        <source>&amp;Text, lines not in the language file marked:</source>
+        <translation>&amp;Text, Zeilen, die nicht in der Sprachdatei stehen, markiert:</translation>
+    </message>
+    <message>
+        <source>Writes the chosen version into the language file and colours by its choices</source>
+        <translation>Schreibt die gewählte Version in die Sprachdatei und färbt nach ihrer Auswahl ein</translation>
+    </message>
+    <message>
+        <source>The history holds no version of the language file.</source>
+        <translation>Der Verlauf enthält keine Version der Sprachdatei.</translation>
+    </message>
+    <message>
+        <source>The language file was deleted here; choose an earlier version.</source>
+        <translation>Die Sprachdatei wurde hier gelöscht; wählen Sie eine frühere Version.</translation>
+    </message>
+    <message>
+        <source>The language file cannot be read now (%1): every line is marked.</source>
+        <translation>Die Sprachdatei kann gerade nicht gelesen werden (%1): Jede Zeile ist markiert.</translation>
+    </message>
+    <message>
+        <source>Too different from the language file now to compare line by line: every line is marked.</source>
+        <translation>Zu verschieden von der jetzigen Sprachdatei, um Zeile für Zeile zu vergleichen: Jede Zeile ist markiert.</translation>
+    </message>
+    <message>
+        <source>The same as the language file now.</source>
+        <translation>Gleich der jetzigen Sprachdatei.</translation>
+    </message>
 </context>
 <context>
     <name>frmMain</name>
@@ -1132,6 +1176,10 @@ Möchten Sie diesem Rechner vertrauen, seinen Schlüssel speichern und mit ihm s
     <message>
         <source>The password in the remote&apos;s address cannot be kept in the desktop&apos;s keyring (%1); it was left out of the address, and Quillary will ask for it at the next sync.</source>
         <translation>Das Passwort in der Adresse der Gegenstelle kann nicht im Schlüsselbund der Arbeitsumgebung aufbewahrt werden (%1); es wurde aus der Adresse entfernt, und Quillary fragt bei der nächsten Synchronisierung danach.</translation>
+    </message>
+    <message>
+        <source>This version of the language file is not restored: its line %1 is not a language and a category. The current choices stay as they are.</source>
+        <translation>Diese Version der Sprachdatei wird nicht wiederhergestellt: Ihre Zeile %1 ist keine Sprache mit Kategorie. Die jetzige Auswahl bleibt, wie sie ist.</translation>
     </message>
 </context>
 <context>

@@ -631,6 +631,50 @@
         <source>synced</source>
         <translation>sincronizado</translation>
     </message>
+    <message>
+        <source>1 line marked here is not in the language file now; 1 line of the file is not here.</source>
+        <translation>1 línea marcada aquí ya no está en el archivo de lenguajes; 1 línea del archivo no está aquí.</translation>
+    </message>
+    <message>
+        <source>1 line marked here is not in the language file now; %1 lines of the file are not here.</source>
+        <translation>1 línea marcada aquí ya no está en el archivo de lenguajes; %1 líneas del archivo no están aquí.</translation>
+    </message>
+    <message>
+        <source>%1 lines marked here are not in the language file now; 1 line of the file is not here.</source>
+        <translation>%1 líneas marcadas aquí ya no están en el archivo de lenguajes; 1 línea del archivo no está aquí.</translation>
+    </message>
+    <message>
+        <source>%1 lines marked here are not in the language file now; %2 lines of the file are not here.</source>
+        <translation>%1 líneas marcadas aquí ya no están en el archivo de lenguajes; %2 líneas del archivo no están aquí.</translation>
+    </message>
+    <message>
+        <source>&amp;Text, lines not in the language file marked:</source>
+        <translation>&amp;Texto, con las líneas que no están en el archivo de lenguajes marcadas:</translation>
+    </message>
+    <message>
+        <source>Writes the chosen version into the language file and colours by its choices</source>
+        <translation>Escribe la versión elegida en el archivo de lenguajes y colorea según sus elecciones</translation>
+    </message>
+    <message>
+        <source>The history holds no version of the language file.</source>
+        <translation>El historial no contiene ninguna versión del archivo de lenguajes.</translation>
+    </message>
+    <message>
+        <source>The language file was deleted here; choose an earlier version.</source>
+        <translation>El archivo de lenguajes se eliminó aquí; elija una versión anterior.</translation>
+    </message>
+    <message>
+        <source>The language file cannot be read now (%1): every line is marked.</source>
+        <translation>Ahora no se puede leer el archivo de lenguajes (%1): todas las líneas están marcadas.</translation>
+    </message>
+    <message>
+        <source>Too different from the language file now to compare line by line: every line is marked.</source>
+        <translation>Demasiado distinto del archivo de lenguajes actual para compararlo línea a línea: todas las líneas están marcadas.</translation>
+    </message>
+    <message>
+        <source>The same as the language file now.</source>
+        <translation>Igual que el archivo de lenguajes actual.</translation>
+    </message>
 </context>
 <context>
     <name>frmMain</name>
@@ -1132,6 +1176,10 @@ Trust this host, remember its key and sync with it?</source>
     <message>
         <source>The password in the remote&apos;s address cannot be kept in the desktop&apos;s keyring (%1); it was left out of the address, and Quillary will ask for it at the next sync.</source>
         <translation>La contraseña de la dirección del remoto no se puede guardar en el llavero del escritorio (%1); se quitó de la dirección y Quillary la pedirá en la próxima sincronización.</translation>
+    </message>
+    <message>
+        <source>This version of the language file is not restored: its line %1 is not a language and a category. The current choices stay as they are.</source>
+        <translation>Esta versión del archivo de lenguajes no se restaura: su línea %1 no es un lenguaje y una categoría. Las elecciones actuales se mantienen tal como están.</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "editor/codeeditor.h"
 #include "editor/keywordlist.h"
 #include "history/linediff.h"
+#include "library/languagechoices.h"
 #include "library/libraryfs.h"
 #include "library/snippetcodec.h"
 
@@ -32,7 +33,24 @@ namespace {
 constexpr int VersionRole = Qt::UserRole; // index into the versions read
 
 // Whole sentences, one for each way the counts may fall, so a language can agree with them.
-QString differenceText(int old, int now) {
+QString differenceText(int old, int now, bool languageFile) {
+    if (languageFile) {
+        if (old == 1 && now == 1)
+            return frmHistory::tr("1 line marked here is not in the language file now; 1 line of "
+                                  "the file is not here.");
+        if (old == 1)
+            return frmHistory::tr("1 line marked here is not in the language file now; %1 lines "
+                                  "of the file are not here.")
+                .arg(now);
+        if (now == 1)
+            return frmHistory::tr("%1 lines marked here are not in the language file now; 1 line "
+                                  "of the file is not here.")
+                .arg(old);
+        return frmHistory::tr("%1 lines marked here are not in the language file now; %2 lines of "
+                              "the file are not here.")
+            .arg(old)
+            .arg(now);
+    }
     if (old == 1 && now == 1)
         return frmHistory::tr("1 line marked here is not in the snippet's file now; 1 line of the "
                               "file is not here.");
@@ -108,7 +126,7 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     txtVersion->setPalette(clear);
     txtVersion->viewport()->installEventFilter(this);
     txtVersion->installEventFilter(this);
-    auto* lblText = new QLabel(tr("&Text, lines not in the snippet's file marked:"), this);
+    lblText = new QLabel(this);
     lblText->setBuddy(txtVersion);
 
     lblDifferences = new QLabel(this);
@@ -117,8 +135,6 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
 
     cmdRestore = new QPushButton(tr("&Restore"), this);
     cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
-    cmdRestore->setAccessibleDescription(
-        tr("Writes the chosen version into the snippet's file and opens it"));
     cmdCopy = new QPushButton(tr("&Copy"), this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
     cmdCopy->setAccessibleDescription(tr("Puts the chosen version's text on the clipboard"));
@@ -128,6 +144,7 @@ frmHistory::frmHistory(LibraryFs& fs, const QString& gitFolder, QWidget* owner)
     cmdRestore->setDefault(true);
     cmdCopy->setAutoDefault(false);
     cmdClose->setAutoDefault(false);
+    nameTheFile();
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(cmdRestore, QDialogButtonBox::ActionRole);
     buttons->addButton(cmdCopy, QDialogButtonBox::ActionRole);
@@ -202,10 +219,24 @@ QString frmHistory::whatText(const HistoryVersion& version) {
     return tr("saved");
 }
 
+void frmHistory::nameTheFile() {
+    if (m_languageFile) {
+        lblText->setText(tr("&Text, lines not in the language file marked:"));
+        cmdRestore->setAccessibleDescription(
+            tr("Writes the chosen version into the language file and colours by its choices"));
+    } else {
+        lblText->setText(tr("&Text, lines not in the snippet's file marked:"));
+        cmdRestore->setAccessibleDescription(
+            tr("Writes the chosen version into the snippet's file and opens it"));
+    }
+}
+
 void frmHistory::showSnippet(const QString& path, const QString& name) {
     const bool other = path != m_path;
     m_path = path;
     m_name = name;
+    m_languageFile = path == LanguageChoices::FileName;
+    nameTheFile();
     setWindowTitle(tr("History of %1").arg(name));
     if (other) {
         m_versions.clear();
@@ -315,8 +346,12 @@ void frmHistory::showChosen() {
         m_chosenShown = asked;
         if (!m_historyOpen)
             showWhyNone(tr("The history of the library cannot be read."));
+        else if (!version && m_languageFile)
+            showWhyNone(tr("The history holds no version of the language file."));
         else if (!version)
             showWhyNone(tr("The history holds no version of this snippet."));
+        else if (m_languageFile)
+            showWhyNone(tr("The language file was deleted here; choose an earlier version."));
         else
             showWhyNone(tr("The snippet was deleted here; choose an earlier version."));
         return;
@@ -465,16 +500,23 @@ void frmHistory::showMarks(const Prepared& prepared) {
     m_marked = prepared.marked;
     txtVersion->viewport()->update();
     QString summary;
-    if (!prepared.currentRead)
+    if (!prepared.currentRead && m_languageFile)
+        summary = tr("The language file cannot be read now (%1): every line is marked.")
+                      .arg(prepared.currentReason);
+    else if (!prepared.currentRead)
         summary = tr("The snippet's file cannot be read now (%1): every line is marked.")
                       .arg(prepared.currentReason);
+    else if (!prepared.exact && m_languageFile)
+        summary = tr("Too different from the language file now to compare line by line: every "
+                     "line is marked.");
     else if (!prepared.exact)
         summary = tr("Too different from the snippet's file now to compare line by "
                      "line: every line is marked.");
     else if (prepared.countOld == 0 && prepared.countNew == 0)
-        summary = tr("The same as the snippet's file now.");
+        summary = m_languageFile ? tr("The same as the language file now.")
+                                 : tr("The same as the snippet's file now.");
     else
-        summary = differenceText(prepared.countOld, prepared.countNew);
+        summary = differenceText(prepared.countOld, prepared.countNew, m_languageFile);
     lblDifferences->setText(summary);
     txtVersion->setAccessibleDescription(summary);
 }

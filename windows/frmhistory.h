@@ -43,6 +43,7 @@ public:
     QPushButton* cmdRestore = nullptr;
     QPushButton* cmdCopy = nullptr;
     QPushButton* cmdClose = nullptr;
+    QLabel* lblText = nullptr;
 
 signals:
     // `bytes` is the chosen version's text as it was stored.
@@ -74,6 +75,8 @@ private:
         int countOld = 0;
         int countNew = 0;
     };
+    // The texts that name the file whose versions are shown: a snippet's, or the language file.
+    void nameTheFile();
     void showChosen();
     void dropShownText(); // the text goes a part at a time, nothing acts on it meanwhile
     void showWhyNone(const QString& why);
@@ -92,6 +95,7 @@ private:
     bool m_historyOpen = false;
     QString m_path;
     QString m_name;
+    bool m_languageFile = false; // the versions are of the language file, not of a snippet
     QList<HistoryVersion> m_versions;
     QString m_shownKey;  // of the version the editor shows; empty for none
     QString m_shownText; // of the chosen version, as the editor shows it
