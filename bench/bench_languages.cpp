@@ -4,6 +4,7 @@
 // longest wait and the most CPU time its thread spent on one event meanwhile, a key press in the
 // middle, and the memory held once the snippet is open (each in a process of its own).
 #include "app/frmmain.h"
+#include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
 #include "editor/codeeditor.h"
 #include "editor/highlightquery.h"
@@ -38,12 +39,6 @@ double blockingWait(const std::function<bool()>& done) {
 }
 
 // The CPU time of the calling thread: what the window's thread spent, not the colouring's.
-double threadMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
 QByteArray pythonCode(qint64 size) {
     QByteArray out;
     for (int n = 0; out.size() < size; ++n) {
@@ -57,27 +52,8 @@ QByteArray pythonCode(qint64 size) {
     return out;
 }
 
-// Notes the most CPU time the window's thread spent on one event. Unlike a wait it leaves out the
-// time other programs take from a loaded machine.
-class Application : public QApplication {
-public:
-    using QApplication::QApplication;
-    double longestEventMs = 0;
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (m_depth > 0)
-            return QApplication::notify(receiver, event);
-        ++m_depth;
-        const double start = threadMs();
-        const bool handled = QApplication::notify(receiver, event);
-        longestEventMs = std::max(longestEventMs, threadMs() - start);
-        --m_depth;
-        return handled;
-    }
-
-private:
-    int m_depth = 0;
-};
+using BenchSupport::Application;
+using BenchSupport::threadCpuMs;
 
 struct Bench {
     QTemporaryDir dir;
@@ -173,7 +149,7 @@ struct Bench {
         Key result;
         QElapsedTimer clock;
         clock.start();
-        const double cpu = threadMs();
+        const double cpu = threadCpuMs();
         QTest::keyClick(editor(), '#');
         result.event = ms(clock.nsecsElapsed());
         result.longest = blockingWait(
@@ -181,7 +157,7 @@ struct Bench {
         result.recoloured = ms(clock.nsecsElapsed());
         // The paint that shows it, in both.
         QCoreApplication::processEvents();
-        result.windowThread = threadMs() - cpu;
+        result.windowThread = threadCpuMs() - cpu;
         return result;
     }
 };

@@ -10,6 +10,7 @@
 // QT_QPA_PLATFORM=offscreen where there is no display.
 
 #include "app/frmmain.h"
+#include "bench/benchapplication.h"
 #include "bench/benchsupport.h"
 #include "editor/codeeditor.h"
 #include "tests/support/basiccode.h"
@@ -60,34 +61,8 @@ double idleLongestGap(int span) {
     return BenchSupport::longestWait([&] { return clock.elapsed() >= span; });
 }
 
-double threadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-// Notes the most CPU time the window's thread spent on one event. Unlike a gap in the event loop
-// it leaves out the time other programs take from a loaded machine, so it shows the window's own
-// long stretches where the gaps are the machine's.
-class Application : public QApplication {
-public:
-    using QApplication::QApplication;
-    double longestEventMs = 0;
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (m_depth > 0)
-            return QApplication::notify(receiver, event);
-        ++m_depth;
-        const double start = threadCpuMs();
-        const bool handled = QApplication::notify(receiver, event);
-        longestEventMs = std::max(longestEventMs, threadCpuMs() - start);
-        --m_depth;
-        return handled;
-    }
-
-private:
-    int m_depth = 0;
-};
+using BenchSupport::Application;
+using BenchSupport::threadCpuMs;
 
 // Focus, a caret move and the paint after it, as when the user first clicks into shown text:
 // Qt goes over the caret's line once after every change of it.

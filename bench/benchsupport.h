@@ -13,12 +13,20 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace BenchSupport {
 
 inline double ms(qint64 ns) {
     return double(ns) / 1e6;
+}
+
+// The CPU time the calling thread has used.
+inline double threadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 // Runs the event loop until `done`, with a 5 ms timer: the longest gap between its ticks, the
