@@ -332,7 +332,7 @@ private:
     void createLanguageMenus();
     void fillLanguageMenu(QMenu* menu, bool forOpenSnippet);
     QString categoryOf(const QString& folder) const; // "" for the root
-    LanguageChoices::Choices languageChoices();
+    LanguageChoices::Choices languageChoices(bool reportNow = true);
     void chooseLanguage(const QString& category, const QString& id);
     void dropLanguageChoice(const QString& folder);
     // Written and recorded; a restore keeps what it replaced.

@@ -69,13 +69,13 @@ QString frmMain::categoryOf(const QString& folder) const {
     return category;
 }
 
-LanguageChoices::Choices frmMain::languageChoices() {
+LanguageChoices::Choices frmMain::languageChoices(bool reportNow) {
     const LanguageChoices::Loaded loaded = LanguageChoices::load(fs());
     if (loaded.state != LanguageChoices::Loaded::State::Malformed) {
         m_reportedLanguageFile = false;
         return loaded.choices;
     }
-    if (!m_reportedLanguageFile) {
+    if (!m_reportedLanguageFile && reportNow) {
         m_reportedLanguageFile = true;
         dialogs().error(malformedText(LanguageChoices::filePath(fs()), loaded.badLine));
     }
@@ -87,7 +87,13 @@ void frmMain::fillLanguageMenu(QMenu* menu, bool forOpenSnippet) {
     const QString folder =
         forOpenSnippet && !m_held.name.isNull() ? m_held.folder : folderOfNode(selectedNode());
     const QString category = categoryOf(folder);
-    const QString current = LanguageChoices::choiceFor(languageChoices(), category);
+    // A message box opened while a menu opens pulls the menu from under Qt, which then
+    // crashes: the report waits until the menu has closed.
+    const QString current = LanguageChoices::choiceFor(languageChoices(false), category);
+    connect(
+        menu, &QMenu::aboutToHide, this,
+        [this] { QTimer::singleShot(0, this, [this] { (void)languageChoices(); }); },
+        Qt::SingleShotConnection);
     auto* group = new QActionGroup(menu);
     auto add = [&](const QString& text, const QString& id) {
         QAction* action = menu->addAction(text);
