@@ -253,6 +253,7 @@ private:
         QString name;
         std::optional<SnippetCodec::PieceDecoder> decoder; // none until the file has been read
         std::shared_ptr<BackgroundRead> reading;
+        quint64 syntaxAhead = 0; // the ticket of the text's parse ahead; 0: none
     };
     std::optional<Loading> m_loading;
     QTimer* m_loadTimer = nullptr;
@@ -342,7 +343,8 @@ private:
     bool colourBySyntax(); // false: the word list's colouring applies
     const CodeLanguage* syntaxLanguageOf(const QString& folder); // null: the word list's
     // Starts parsing a snippet's text by its category's language while the editor takes it in.
-    void parseSyntaxAhead(const QString& folder, const QByteArray& bytes);
+    // The ticket of the parse started, 0 when none is.
+    quint64 parseSyntaxAhead(const QString& folder, const QByteArray& bytes);
     void syntaxEdited(int position, int removed, int added);
     void syntaxReady();
     SyntaxColouring::Span syntaxView() const; // the part of the text in view
@@ -350,6 +352,7 @@ private:
     QMenu* mnuFolderLanguage = nullptr;
     std::unique_ptr<SyntaxColouring> m_syntax;
     quint64 m_syntaxGeneration = 0;
+    quint64 m_syntaxAhead = 0; // while the text just loaded is coloured: its parse's ticket
     bool m_syntaxOn = false;
     const CodeLanguage* m_syntaxLanguage = nullptr;
     // Edits not yet handed to the colouring, and the text's length once they are made; when an

@@ -185,22 +185,26 @@ const CodeLanguage* frmMain::syntaxLanguageOf(const QString& folder) {
     return language;
 }
 
-void frmMain::parseSyntaxAhead(const QString& folder, const QByteArray& bytes) {
+quint64 frmMain::parseSyntaxAhead(const QString& folder, const QByteArray& bytes) {
     // No text of more bytes decodes to few enough characters.
     if (!m_syntax || bytes.size() > 3 * qsizetype(Languages::SizeLimit) ||
         bytes.size() <= ColourAtOnce)
-        return;
+        return 0;
     const CodeLanguage* language = syntaxLanguageOf(folder);
     if (!language)
-        return;
+        return 0;
     // The editor's text is on its way out: its edits no longer go to the colouring, which would
     // take them instead of this.
     m_syntaxOn = false;
     ++m_syntaxGeneration;
-    m_syntax->parseAhead(language, [bytes] { return SnippetCodec::decode(bytes).text; });
+    m_syntax->parseAhead(
+        language, [bytes] { return CodeEditor::asLoaded(SnippetCodec::decode(bytes).text); },
+        m_syntaxGeneration);
+    return m_syntaxGeneration;
 }
 
 bool frmMain::colourBySyntax() {
+    const quint64 ahead = std::exchange(m_syntaxAhead, 0);
     m_syntaxOn = false;
     ++m_syntaxGeneration;
     if (!m_syntax)
@@ -212,16 +216,23 @@ bool frmMain::colourBySyntax() {
         m_syntax->stop();
         return false;
     }
-    const QString text = txtCodeFile->text();
-    // A language's first snippet is plain until its query is read on the thread.
-    const bool atOnce = length <= ColourAtOnce && language->highlightsReady();
-    txtCodeFile->applyColours(atOnce ? SyntaxColouring::colourNow(*language, text)
-                                     : QList<ColourRun>());
     m_syntaxOn = true;
     m_syntaxLanguage = language;
     m_syntaxEdits.clear();
     m_syntaxLength = length;
     m_syntaxWholeText = false;
+    if (ahead) {
+        // The text just loaded, parsed meanwhile: a copy of it would cost the window a
+        // millisecond for every 70 KB.
+        txtCodeFile->applyColours(QList<ColourRun>());
+        m_syntax->colourParsedAhead(language, ahead, length, m_syntaxGeneration, syntaxView());
+        return true;
+    }
+    const QString text = txtCodeFile->text();
+    // A language's first snippet is plain until its query is read on the thread.
+    const bool atOnce = length <= ColourAtOnce && language->highlightsReady();
+    txtCodeFile->applyColours(atOnce ? SyntaxColouring::colourNow(*language, text)
+                                     : QList<ColourRun>());
     // Supersedes what is queued; a parse of this text started ahead goes on.
     m_syntax->colourNew(language, text, m_syntaxGeneration, syntaxView());
     return true;

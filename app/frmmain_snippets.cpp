@@ -319,7 +319,7 @@ void frmMain::openRead(LibraryFs::Read read, std::optional<SnippetCodec::PieceDe
                                     read.result.reason));
         return;
     }
-    parseSyntaxAhead(load.folder, read.bytes);
+    load.syntaxAhead = parseSyntaxAhead(load.folder, read.bytes);
     if (!decoder)
         decoder.emplace(std::move(read.bytes));
     read.bytes = QByteArray();
@@ -377,9 +377,12 @@ void frmMain::loadSlice() {
     m_textEncoding = decoder.encoding();
     m_textLineEnd = decoder.lineEnd();
     const Held held{load.folder, load.name};
+    const quint64 ahead = load.syntaxAhead;
     abandonLoading();
     setHeld(held.folder, held.name);
+    m_syntaxAhead = ahead;
     ColorCode();
+    m_syntaxAhead = 0;
     placeFoundCaret();
 }
 

@@ -222,6 +222,17 @@ QFont CodeEditor::codeFont() {
     return font;
 }
 
+QString CodeEditor::asLoaded(QString text) {
+    // The characters QTextCursor::insertText() makes a block break of; a carriage return before a
+    // line feed goes with it, which leaves the text shorter, so a caller comparing lengths sees it.
+    for (QChar& c : text) {
+        if (c == u'\r' || c == QChar::ParagraphSeparator || c == QChar(0xFDD0) ||
+            c == QChar(0xFDD1))
+            c = u'\n';
+    }
+    return text;
+}
+
 QString CodeEditor::text() const {
     return withoutChunkBreaks(document()->toRawText(), 0);
 }

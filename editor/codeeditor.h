@@ -32,6 +32,9 @@ public:
     static QColor colourOf(quint32 bbggrr);
 
     QString text() const;
+    // `text` as text() gives it back once loaded: the document breaks the line at a carriage
+    // return and at a few other characters, which then read as a line feed.
+    static QString asLoaded(QString text);
     void setText(const QString& text); // replaces all; nothing selected; all default colour
     int textLength() const;
 

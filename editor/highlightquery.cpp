@@ -233,23 +233,24 @@ QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text, in
     ts_query_cursor_set_byte_range(cursor, uint32_t(from) * 2, uint32_t(to) * 2);
     ts_query_cursor_exec(cursor, m_query, ts_tree_root_node(tree));
     TSQueryMatch match;
-    uint32_t captureIndex = 0;
-    while (ts_query_cursor_next_capture(cursor, &match, &captureIndex)) {
-        if (!passes(&match, text)) {
-            ts_query_cursor_remove_match(cursor, match.id);
+    // Whole matches as they complete: the captures are sorted below, and asking for them in order
+    // makes the cursor hold every unfinished match back, which costs more than the sort.
+    while (ts_query_cursor_next_match(cursor, &match)) {
+        if (!passes(&match, text))
             continue;
+        for (uint16_t i = 0; i < match.capture_count; ++i) {
+            const TSNode node = match.captures[i].node;
+            const uint32_t start = std::min<uint32_t>(ts_node_start_byte(node) / 2, text.size());
+            const uint32_t end = std::min<uint32_t>(ts_node_end_byte(node) / 2, text.size());
+            if (end <= uint32_t(from) || start >= uint32_t(to))
+                continue;
+            const quint32 colour = m_captureColours[match.captures[i].index];
+            if (reach && colour != Colours::Default) {
+                reach->from = std::min(reach->from, int(start));
+                reach->to = std::max(reach->to, int(end));
+            }
+            found.push_back({start, end, match.pattern_index, colour});
         }
-        const TSNode node = match.captures[captureIndex].node;
-        const uint32_t start = std::min<uint32_t>(ts_node_start_byte(node) / 2, text.size());
-        const uint32_t end = std::min<uint32_t>(ts_node_end_byte(node) / 2, text.size());
-        if (end <= uint32_t(from) || start >= uint32_t(to))
-            continue;
-        const quint32 colour = m_captureColours[match.captures[captureIndex].index];
-        if (reach && colour != Colours::Default) {
-            reach->from = std::min(reach->from, int(start));
-            reach->to = std::max(reach->to, int(end));
-        }
-        found.push_back({start, end, match.pattern_index, colour});
     }
     ts_query_cursor_delete(cursor);
     // Outer nodes first, then inner ones over them; one node's patterns in their order.
@@ -260,20 +261,38 @@ QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text, in
             return a.end > b.end;
         return a.pattern < b.pattern;
     });
-    const std::size_t length = std::size_t(to - from);
-    std::vector<quint32> colours(length, Colours::Default);
-    for (const Capture& capture : found)
-        std::fill(colours.begin() + std::max<int>(int(capture.start) - from, 0),
-                  colours.begin() + std::min<int>(int(capture.end) - from, int(length)),
-                  capture.colour);
+    // Each character takes the colour of the last capture over it in that order. A sweep keeps
+    // the captures open at the point reached, the latest on top; one that has ended is passed
+    // over when it comes to the top.
     QList<ColourRun> runs;
-    for (std::size_t i = 0; i < length;) {
-        std::size_t j = i + 1;
-        while (j < length && colours[j] == colours[i])
-            ++j;
-        if (colours[i] != Colours::Default)
-            runs.append({int(i) + from, int(j - i), colours[i]});
-        i = j;
+    int at = from;
+    std::vector<const Capture*> open;
+    const auto colourTo = [&](int upTo) {
+        if (upTo <= at)
+            return;
+        const quint32 colour = open.empty() ? Colours::Default : open.back()->colour;
+        if (colour != Colours::Default) {
+            if (!runs.isEmpty() && runs.back().start + runs.back().length == at &&
+                runs.back().colour == colour)
+                runs.back().length += upTo - at;
+            else
+                runs.append({at, upTo - at, colour});
+        }
+        at = upTo;
+    };
+    const auto closeBefore = [&](int point) {
+        while (!open.empty() && int(open.back()->end) <= point) {
+            colourTo(std::min(int(open.back()->end), to));
+            open.pop_back();
+        }
+    };
+    for (const Capture& capture : found) {
+        const int start = std::max(int(capture.start), from);
+        closeBefore(start);
+        colourTo(start);
+        open.push_back(&capture);
     }
+    closeBefore(to);
+    colourTo(to);
     return runs;
 }

@@ -178,9 +178,17 @@ void SyntaxColouring::colour(const CodeLanguage* language, const QString& text, 
                              Span visible) {
     {
         std::lock_guard lock(m_mutex);
+        // A new text not taken up yet stays new: the window holds none of its colours.
         const bool drop = m_request && m_request->drop;
+        const bool whole =
+            m_request && m_request->whole && (!m_request->ahead || m_request->colourAhead);
         // Not cancelled: an edit's parse reuses the tree of the parse before it.
-        m_request = Request{language, text, generation, visible, drop, false, {}, {}, -1, false};
+        m_request = Request{.language = language,
+                            .text = text,
+                            .generation = generation,
+                            .visible = visible,
+                            .drop = drop,
+                            .whole = whole};
         m_result.reset();
     }
     m_wake.notify_all();
@@ -191,7 +199,11 @@ void SyntaxColouring::colourNew(const CodeLanguage* language, const QString& tex
     {
         std::lock_guard lock(m_mutex);
         // Not cancelled: a parse under way may be this text's, started ahead.
-        m_request = Request{language, text, generation, visible, false, true, {}, {}, -1, false};
+        m_request = Request{.language = language,
+                            .text = text,
+                            .generation = generation,
+                            .visible = visible,
+                            .whole = true};
         m_result.reset();
     }
     m_wake.notify_all();
@@ -201,7 +213,8 @@ void SyntaxColouring::colourEdits(const CodeLanguage* language, std::vector<Edit
                                   quint64 generation, Span visible) {
     {
         std::lock_guard lock(m_mutex);
-        if (m_request && !m_request->drop && !m_request->ahead && m_request->language == language) {
+        if (m_request && !m_request->drop && (!m_request->ahead || m_request->colourAhead) &&
+            m_request->language == language) {
             // The text they were made to is not taken up yet: they follow it.
             for (Edit& edit : edits)
                 m_request->edits.push_back(std::move(edit));
@@ -209,21 +222,52 @@ void SyntaxColouring::colourEdits(const CodeLanguage* language, std::vector<Edit
             m_request->generation = generation;
             m_request->visible = visible;
         } else {
-            m_request = Request{language, QString(), generation,       visible, false,
-                                false,    {},        std::move(edits), length,  true};
+            m_request = Request{.language = language,
+                                .generation = generation,
+                                .visible = visible,
+                                .edits = std::move(edits),
+                                .length = length,
+                                .toTreeText = true};
         }
         m_result.reset();
     }
     m_wake.notify_all();
 }
 
-void SyntaxColouring::parseAhead(const CodeLanguage* language, std::function<QString()> text) {
+void SyntaxColouring::parseAhead(const CodeLanguage* language, std::function<QString()> text,
+                                 quint64 ticket) {
     {
         std::lock_guard lock(m_mutex);
-        m_request =
-            Request{language, QString(), 0, {0, 0}, false, true, std::move(text), {}, -1, false};
+        m_request = Request{
+            .language = language, .whole = true, .ahead = std::move(text), .ticket = ticket};
         m_result.reset();
         m_cancel = 1;
+    }
+    m_wake.notify_all();
+}
+
+void SyntaxColouring::colourParsedAhead(const CodeLanguage* language, quint64 ticket, int length,
+                                        quint64 generation, Span visible) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_request && m_request->ahead && m_request->ticket == ticket &&
+            m_request->language == language) {
+            // Not taken up yet: it is coloured as soon as it is parsed.
+            m_request->colourAhead = true;
+            m_request->aheadLength = length;
+            m_request->generation = generation;
+            m_request->visible = visible;
+        } else {
+            // Not cancelled: the parse under way may be this one.
+            m_request = Request{.language = language,
+                                .generation = generation,
+                                .visible = visible,
+                                .whole = true,
+                                .ticket = ticket,
+                                .fromAhead = true,
+                                .aheadLength = length};
+        }
+        m_result.reset();
     }
     m_wake.notify_all();
 }
@@ -231,7 +275,7 @@ void SyntaxColouring::parseAhead(const CodeLanguage* language, std::function<QSt
 void SyntaxColouring::stop() {
     {
         std::lock_guard lock(m_mutex);
-        m_request = Request{nullptr, QString(), 0, {0, 0}, true, false, {}, {}, -1, false};
+        m_request = Request{.drop = true};
         m_result.reset();
         m_cancel = 1;
     }
@@ -256,6 +300,7 @@ void SyntaxColouring::forgetTree() {
     m_tree = nullptr;
     m_treeLanguage = nullptr;
     m_treeText.clear();
+    m_treeTicket = 0;
     m_pending.clear();
     m_published.clear();
 }
@@ -285,10 +330,14 @@ void SyntaxColouring::run() {
                 m_pending = without(m_pending, parts);
         }
         m_published.clear();
-        if (request.ahead) {
-            request.text = request.ahead();
-            if (request.text.size() > Languages::SizeLimit)
-                continue;
+        if ((request.ahead || request.fromAhead) && !tookAheadText(request)) {
+            if (request.colourAhead || request.fromAhead) {
+                // Whatever tree is left is another text's: the window's text is parsed anew.
+                forgetTree();
+                m_lostText = true;
+                emit ready();
+            }
+            continue;
         }
         if (request.length >= 0 && !madeEdits(request)) {
             m_lostText = true;
@@ -298,6 +347,19 @@ void SyntaxColouring::run() {
         if (request.language)
             work(request);
     }
+}
+
+bool SyntaxColouring::tookAheadText(Request& request) {
+    if (request.ahead) {
+        request.text = request.ahead();
+        if (request.text.size() > Languages::SizeLimit)
+            return false;
+    } else if (m_tree && m_treeTicket == request.ticket) {
+        request.text = m_treeText;
+    } else {
+        return false;
+    }
+    return request.aheadLength < 0 || request.text.size() == request.aheadLength;
 }
 
 bool SyntaxColouring::madeEdits(Request& request) {
@@ -318,7 +380,11 @@ bool SyntaxColouring::madeEdits(Request& request) {
 
 void SyntaxColouring::work(const Request& request) {
     const QString& text = request.text;
-    if (request.whole && m_tree && m_treeText == text) { // parsed ahead
+    if (request.whole && m_tree && m_treeText == text) { // parsed ahead, or before
+        if (request.ahead && request.length < 0)
+            m_treeTicket = request.ticket;
+        if (request.ahead && !request.colourAhead)
+            return;
         m_pending = {{0, int(text.size())}};
         colourPending(request);
         return;
@@ -375,7 +441,9 @@ void SyntaxColouring::work(const Request& request) {
     m_tree = tree;
     m_treeLanguage = request.language;
     m_treeText = text;
-    if (!request.ahead)
+    // Edits made before the parse make it another text than the one asked for ahead.
+    m_treeTicket = request.ahead && request.length < 0 ? request.ticket : 0;
+    if (!request.ahead || request.colourAhead)
         colourPending(request);
 }
 

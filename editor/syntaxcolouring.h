@@ -57,8 +57,14 @@ public:
     // text is wanted again. Asked once, by the window on ready().
     bool lostText() { return m_lostText.exchange(false); }
     // Parses a text about to be shown while the window takes it in, so that colourNew() with the
-    // same text only has to colour it. `text` is called on the colouring's thread.
-    void parseAhead(const CodeLanguage* language, std::function<QString()> text);
+    // same text only has to colour it. `text` is called on the colouring's thread and must give
+    // the text as the window will hold it; `ticket` names this text for colourParsedAhead().
+    void parseAhead(const CodeLanguage* language, std::function<QString()> text, quint64 ticket);
+    // colourNew() of the text parseAhead() was given under `ticket`, which the window now holds,
+    // `length` long, without copying it out of the window. When that text is not at hand (or is
+    // not that long), lostText() says so and the tree is forgotten.
+    void colourParsedAhead(const CodeLanguage* language, quint64 ticket, int length,
+                           quint64 generation, Span visible = {0, 0});
     void stop(); // drops what is queued and the tree
 
     struct Result {
@@ -82,16 +88,23 @@ private:
     using Parts = std::vector<std::pair<int, int>>; // [from, to), sorted and apart
     struct Request {
         const CodeLanguage* language = nullptr;
-        QString text;
+        QString text{};
         quint64 generation = 0;
         Span visible{0, 0};
         bool drop = false;  // forget the tree
         bool whole = false; // the window has none of the text's colours
-        std::function<QString()> ahead;
-        std::vector<Edit> edits; // made to `text`, or to the tree's text
-        int length = -1;         // once the edits are made; -1: no edits
+        std::function<QString()> ahead{};
+        std::vector<Edit> edits{}; // made to `text`, or to the tree's text
+        int length = -1;           // once the edits are made; -1: no edits
         bool toTreeText = false;
+        quint64 ticket = 0; // of the text parsed ahead, by an ahead request or one that uses it
+        bool colourAhead = false; // an ahead request coloured once parsed
+        bool fromAhead = false;   // the text is the one parsed ahead under `ticket`
+        int aheadLength = -1;     // that text's length as the window holds it
     };
+    // The text parsed ahead under `request.ticket` becomes the request's own; false when it is
+    // not at hand, or not the window's.
+    bool tookAheadText(Request& request);
     void run();
     // The edits made to the text they follow; false when that text is gone.
     bool madeEdits(Request& request);
@@ -116,7 +129,8 @@ private:
     TSTree* m_tree = nullptr;
     const CodeLanguage* m_treeLanguage = nullptr;
     QString m_treeText;
-    Parts m_pending; // of the tree's text: what the window may not have the colours of yet
+    quint64 m_treeTicket = 0; // the ticket of the ahead text the tree is of, as parsed
+    Parts m_pending;          // of the tree's text: what the window may not have the colours of yet
     std::vector<std::pair<quint64, Parts>> m_published; // since the last parse, by sequence
     quint64 m_sequence = 0;
 

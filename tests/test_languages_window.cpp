@@ -25,6 +25,8 @@ private slots:
     void removingCategoryDropsItsChoice();
     void earlierChoice_data();
     void earlierChoice();
+    void longSnippetColouredAsTheEditorHoldsIt_data();
+    void longSnippetColouredAsTheEditorHoldsIt();
 };
 
 namespace {
@@ -351,3 +353,43 @@ void TestLanguagesWindow::earlierChoice() {
 
 QTEST_MAIN(TestLanguagesWindow)
 #include "test_languages_window.moc"
+
+void TestLanguagesWindow::longSnippetColouredAsTheEditorHoldsIt_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("typeAtOnce");
+    // Long enough to be parsed while it loads, then coloured without the window's copy of it.
+    QByteArray lines;
+    while (lines.size() < 40000)
+        lines += "def f(x):  # it's\n    return \"it's\" + 'y' * 42\n";
+    QTest::newRow("plain") << lines << false;
+    // Characters the editor turns into line breaks; one carriage return even shortens the text.
+    QTest::newRow("line breaks of the editor's own")
+        << lines + "s = 1\rt = '\r'\n# \xE2\x80\xA9 x\nu = \"\xEF\xB7\x90\"\n" + lines << false;
+    QTest::newRow("carriage return before a line end") << "a = 1\r\r\n" + lines << false;
+    QTest::newRow("beyond the first plane")
+        << lines + "s = '\xF0\x9F\x98\x80'  # \xF0\x9F\x98\x80\n" + lines << false;
+    QTest::newRow("typed into before its colours came") << lines << true;
+}
+
+void TestLanguagesWindow::longSnippetColouredAsTheEditorHoldsIt() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, typeAtOnce);
+    WindowFixture f;
+    f.makeFolder(QStringLiteral("Py"));
+    f.writeFile(QStringLiteral("Py/a.code"), bytes);
+    f.writeFile(QStringLiteral("Py/b.code"), "x = 1\n");
+    frmMain& w = f.open();
+    selectFolder(f, QStringLiteral("Py"));
+    choose(f, QStringLiteral("python"));
+    f.clickEntry(QStringLiteral("b"));
+    CodeEditor* editor = ui(w).txtCodeFile;
+    QTRY_COMPARE(editor->colourAt(4), SyntaxColours::Number); // the query is read
+    f.clickEntry(QStringLiteral("a"));
+    if (typeAtOnce) {
+        editor->setSelectionStart(0);
+        QTest::keyClicks(editor, QStringLiteral("'q'  # x"));
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    QTRY_COMPARE(colourString(editor), syntaxColours(QStringLiteral("python"), editor->text()));
+    QVERIFY(f.dialogs->shown.isEmpty());
+}
