@@ -18,7 +18,9 @@ std::size_t ColourMap::segmentIndexAt(int position) const {
 void ColourMap::assign(int length, const QList<ColourRun>& runs) {
     m_length = std::max(0, length);
     m_segments.clear();
-    m_segments.reserve(std::size_t(runs.size()) * 2 + 1);
+    // With room for the segments edits add, so that typing never moves the whole map.
+    const std::size_t most = std::size_t(runs.size()) * 2 + 1;
+    m_segments.reserve(most + most / 8 + 64);
     if (m_length == 0)
         return;
     m_segments.push_back({0, Colours::Default});
@@ -188,23 +190,24 @@ QList<ColourRun> ColourMap::runsIn(int start, int length) const {
 }
 
 void ColourMap::normalise() {
-    // Drop empty segments and merge neighbours of one colour; keep the first at 0.
-    std::vector<Segment> out;
-    out.reserve(m_segments.size());
+    // Drop empty segments and merge neighbours of one colour; keep the first at 0. In place: a
+    // new vector would have no room to spare, and the next edit's insert would move the whole map
+    // into fresh pages, a few milliseconds for a large text's.
+    std::size_t out = 0;
     for (std::size_t i = 0; i < m_segments.size(); ++i) {
-        const Segment& s = m_segments[i];
+        const Segment s = m_segments[i];
         if (s.start >= m_length)
             break;
         const int next = i + 1 < m_segments.size() ? m_segments[i + 1].start : m_length;
         if (next <= s.start)
             continue;
-        if (!out.empty() && out.back().colour == s.colour)
+        if (out > 0 && m_segments[out - 1].colour == s.colour)
             continue;
-        out.push_back(s);
+        m_segments[out++] = s;
     }
-    if (!out.empty())
-        out.front().start = 0;
+    m_segments.resize(out);
+    if (!m_segments.empty())
+        m_segments.front().start = 0;
     else if (m_length > 0)
-        out.push_back({0, Colours::Default});
-    m_segments.swap(out);
+        m_segments.push_back({0, Colours::Default});
 }
