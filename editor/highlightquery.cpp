@@ -84,6 +84,14 @@ std::pair<qsizetype, qsizetype> topLevelForm(const QString& source, qsizetype of
     return {begin, end};
 }
 
+// A capture that says nothing about colour: a private one that a predicate tests, or Neovim's
+// spell-checking marks. Plain would paint over the node's colour (a comment's, for one).
+constexpr quint32 NoColour = 0xFFFFFFFEu;
+
+bool saysNothingOfColour(QStringView name) {
+    return name.startsWith(u'_') || name == u"spell" || name == u"nospell";
+}
+
 QStringView nodeText(TSNode node, QStringView text) {
     const qsizetype start = std::min<qsizetype>(ts_node_start_byte(node) / 2, text.size());
     const qsizetype end = std::min<qsizetype>(ts_node_end_byte(node) / 2, text.size());
@@ -116,8 +124,9 @@ HighlightQuery::HighlightQuery(const TSLanguage* language, const QString& source
     for (uint32_t i = 0; i < captures; ++i) {
         uint32_t length = 0;
         const char* name = ts_query_capture_name_for_id(m_query, i, &length);
+        const QString capture = QString::fromUtf8(name, qsizetype(length));
         m_captureColours.push_back(
-            SyntaxColours::ofCapture(QString::fromUtf8(name, qsizetype(length))));
+            saysNothingOfColour(capture) ? NoColour : SyntaxColours::ofCapture(capture));
     }
     const uint32_t patterns = ts_query_pattern_count(m_query);
     m_patterns.resize(patterns);
@@ -245,6 +254,8 @@ QList<ColourRun> HighlightQuery::colour(const TSTree* tree, QStringView text, in
             if (end <= uint32_t(from) || start >= uint32_t(to))
                 continue;
             const quint32 colour = m_captureColours[match.captures[i].index];
+            if (colour == NoColour)
+                continue;
             if (reach && colour != Colours::Default) {
                 reach->from = std::min(reach->from, int(start));
                 reach->to = std::max(reach->to, int(end));

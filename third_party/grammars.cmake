@@ -32,6 +32,7 @@ set(QUILLARY_GRAMMARS
     "python|Python|tree-sitter-python|0.23.6|aab5b860d93dbf84b37fed532f7dacc0468ede5387d0c74911d68f964287662a|src|queries/highlights.scm|tree_sitter_python"
     "ruby|Ruby|tree-sitter-ruby|0.23.1|1f0f0c100e31ddf650962ebb1f1fb8420bdbabccd49582f6e731ea7478db639d|src|queries/highlights.scm|tree_sitter_ruby"
     "rust|Rust|tree-sitter-rust|0.23.3|5c1d96a9628875c7ba122da1a3aa0bf62b547b5a720673fa318336de27506c66|src|queries/highlights.scm|tree_sitter_rust"
+    "sql|SQL|@derekstride/tree-sitter-sql|0.3.11|20f2670c6bee98c442cf0a2afe6e4965b1a96a7752c89d8a37604c173db0c623|src|queries/highlights.scm|tree_sitter_sql"
     "typescript|TypeScript|tree-sitter-typescript|0.23.2|0fdf63c35930a75885145d75ee63cb879da2d49db9bfe454bd8e60b08ba778a1|typescript/src|queries/highlights.scm+tree-sitter-javascript:queries/highlights.scm|tree_sitter_typescript"
     "yaml|YAML|@tree-sitter-grammars/tree-sitter-yaml|0.7.1|30dbdc539dcfa905252a0d1772270d457d58ceddfa3d6a4fac564f02837241ba|src|queries/highlights.scm|tree_sitter_yaml"
 )
