@@ -123,6 +123,8 @@ void TestInstall::installedFiles_data() {
     QTest::newRow("metainfo") << QStringLiteral("share/metainfo/%1.metainfo.xml").arg(AppId) << 0;
     QTest::newRow("readme") << QStringLiteral("share/doc/quillary/README.md") << 0;
     QTest::newRow("licence") << QStringLiteral("share/doc/quillary/LICENSE") << 0;
+    QTest::newRow("a grammar's licence")
+        << QStringLiteral("share/doc/quillary/grammars/tree-sitter-sql-0.3.11.LICENSE") << 0;
     for (const int size : {48, 128, 256})
         QTest::addRow("icon %d", size)
             << icons + QStringLiteral("%1x%1/apps/%2.png").arg(size).arg(AppId) << size;

@@ -89,6 +89,10 @@ foreach(entry IN LISTS QUILLARY_GRAMMARS)
     list(GET fields 7 function)
     quillary_fetch_grammar("${package}" "${version}" "${sha256}" root)
     set(packageRoot_${package} "${root}")
+    # Compiled into the program, so their licences go with it.
+    string(REGEX REPLACE "^@|^.*/" "" licenceName "${package}")
+    install(FILES "${root}/LICENSE" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/quillary/grammars"
+            RENAME "${licenceName}-${version}.LICENSE")
     set(src "${root}/${srcDir}")
     file(STRINGS "${src}/parser.c" abi REGEX "^#define LANGUAGE_VERSION ")
     string(REGEX REPLACE "[^0-9]" "" abi "${abi}")
