@@ -174,112 +174,101 @@ QList<ColourRun> SyntaxColouring::colourNow(const CodeLanguage& language, QStrin
     return runs;
 }
 
-void SyntaxColouring::colour(const CodeLanguage* language, const QString& text, quint64 generation,
-                             Span visible) {
+template <typename Change> void SyntaxColouring::queue(Change change, bool cancel) {
     {
         std::lock_guard lock(m_mutex);
-        // A new text not taken up yet stays new: the window holds none of its colours.
-        const bool drop = m_request && m_request->drop;
-        const bool whole =
-            m_request && m_request->whole && (!m_request->ahead || m_request->colourAhead);
-        // Not cancelled: an edit's parse reuses the tree of the parse before it.
-        m_request = Request{.language = language,
-                            .text = text,
-                            .generation = generation,
-                            .visible = visible,
-                            .drop = drop,
-                            .whole = whole};
+        change(m_request);
         m_result.reset();
+        if (cancel)
+            m_cancel = 1;
     }
     m_wake.notify_all();
+}
+
+void SyntaxColouring::colour(const CodeLanguage* language, const QString& text, quint64 generation,
+                             Span visible) {
+    // Not cancelled: an edit's parse reuses the tree of the parse before it.
+    queue([&](std::optional<Request>& queued) {
+        // A new text not taken up yet stays new: the window holds none of its colours.
+        const bool drop = queued && queued->drop;
+        const bool whole = queued && queued->whole && (!queued->ahead || queued->colourAhead);
+        queued = Request{.language = language,
+                         .text = text,
+                         .generation = generation,
+                         .visible = visible,
+                         .drop = drop,
+                         .whole = whole};
+    });
 }
 
 void SyntaxColouring::colourNew(const CodeLanguage* language, const QString& text,
                                 quint64 generation, Span visible) {
-    {
-        std::lock_guard lock(m_mutex);
-        // Not cancelled: a parse under way may be this text's, started ahead.
-        m_request = Request{.language = language,
-                            .text = text,
-                            .generation = generation,
-                            .visible = visible,
-                            .whole = true};
-        m_result.reset();
-    }
-    m_wake.notify_all();
+    // Not cancelled: a parse under way may be this text's, started ahead.
+    queue([&](std::optional<Request>& queued) {
+        queued = Request{.language = language,
+                         .text = text,
+                         .generation = generation,
+                         .visible = visible,
+                         .whole = true};
+    });
 }
 
 void SyntaxColouring::colourEdits(const CodeLanguage* language, std::vector<Edit> edits, int length,
                                   quint64 generation, Span visible) {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_request && !m_request->drop && (!m_request->ahead || m_request->colourAhead) &&
-            m_request->language == language) {
+    queue([&](std::optional<Request>& queued) {
+        if (queued && !queued->drop && (!queued->ahead || queued->colourAhead) &&
+            queued->language == language) {
             // The text they were made to is not taken up yet: they follow it.
             for (Edit& edit : edits)
-                m_request->edits.push_back(std::move(edit));
-            m_request->length = length;
-            m_request->generation = generation;
-            m_request->visible = visible;
+                queued->edits.push_back(std::move(edit));
+            queued->length = length;
+            queued->generation = generation;
+            queued->visible = visible;
         } else {
-            m_request = Request{.language = language,
-                                .generation = generation,
-                                .visible = visible,
-                                .edits = std::move(edits),
-                                .length = length,
-                                .toTreeText = true};
+            queued = Request{.language = language,
+                             .generation = generation,
+                             .visible = visible,
+                             .edits = std::move(edits),
+                             .length = length,
+                             .toTreeText = true};
         }
-        m_result.reset();
-    }
-    m_wake.notify_all();
+    });
 }
 
 void SyntaxColouring::parseAhead(const CodeLanguage* language, std::function<QString()> text,
                                  quint64 ticket) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_request = Request{
-            .language = language, .whole = true, .ahead = std::move(text), .ticket = ticket};
-        m_result.reset();
-        m_cancel = 1;
-    }
-    m_wake.notify_all();
+    queue(
+        [&](std::optional<Request>& queued) {
+            queued = Request{
+                .language = language, .whole = true, .ahead = std::move(text), .ticket = ticket};
+        },
+        true);
 }
 
 void SyntaxColouring::colourParsedAhead(const CodeLanguage* language, quint64 ticket, int length,
                                         quint64 generation, Span visible) {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_request && m_request->ahead && m_request->ticket == ticket &&
-            m_request->language == language) {
+    // Not cancelled: the parse under way may be this one.
+    queue([&](std::optional<Request>& queued) {
+        if (queued && queued->ahead && queued->ticket == ticket && queued->language == language) {
             // Not taken up yet: it is coloured as soon as it is parsed.
-            m_request->colourAhead = true;
-            m_request->aheadLength = length;
-            m_request->generation = generation;
-            m_request->visible = visible;
+            queued->colourAhead = true;
+            queued->aheadLength = length;
+            queued->generation = generation;
+            queued->visible = visible;
         } else {
-            // Not cancelled: the parse under way may be this one.
-            m_request = Request{.language = language,
-                                .generation = generation,
-                                .visible = visible,
-                                .whole = true,
-                                .ticket = ticket,
-                                .fromAhead = true,
-                                .aheadLength = length};
+            queued = Request{.language = language,
+                             .generation = generation,
+                             .visible = visible,
+                             .whole = true,
+                             .ticket = ticket,
+                             .fromAhead = true,
+                             .aheadLength = length};
         }
-        m_result.reset();
-    }
-    m_wake.notify_all();
+    });
 }
 
 void SyntaxColouring::stop() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_request = Request{.drop = true};
-        m_result.reset();
-        m_cancel = 1;
-    }
-    m_wake.notify_all();
+    queue([](std::optional<Request>& queued) { queued = Request{.drop = true}; }, true);
 }
 
 std::optional<SyntaxColouring::Result> SyntaxColouring::take(quint64 generation) {

@@ -105,6 +105,9 @@ private:
     // The text parsed ahead under `request.ticket` becomes the request's own; false when it is
     // not at hand, or not the window's.
     bool tookAheadText(Request& request);
+    // Changes what is queued, under the lock, and wakes the thread; `cancel` also stops the parse
+    // under way.
+    template <typename Change> void queue(Change change, bool cancel = false);
     void run();
     // The edits made to the text they follow; false when that text is gone.
     bool madeEdits(Request& request);
